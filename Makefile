@@ -1,0 +1,26 @@
+# Thin wrapper over the CMake presets. `make run` and `make test` do all set-up.
+.PHONY: run test setup build bench format clean
+
+run: setup
+	cmake --preset release >/dev/null
+	cmake --build --preset release
+	./build/release/bin/devgroup $(ARGS)
+
+test: setup
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan
+	ctest --preset asan
+
+setup:
+	@scripts/setup.sh
+
+bench: setup
+	cmake --preset release >/dev/null
+	cmake --build --preset release
+	scripts/run-benchmarks.sh build/release
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build
