@@ -1,0 +1,127 @@
+// The screen library's C++ face for host programs and tests: choosing a
+// backend, the headless backend's key script and screen dump, key-name
+// parsing and the diagnostic sink. Modules use the C interface of
+// screen_library.h; this header is for the program that hosts them.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#if defined(SCREENLIB_BUILDING)
+#define SCREENLIB_CXX_API __attribute__((visibility("default")))
+#else
+#define SCREENLIB_CXX_API
+#endif
+
+namespace screenlib {
+
+// One cell of the screen: a character and a PC attribute byte (low nibble
+// foreground, high nibble background).
+struct Cell {
+    char character = ' ';
+    uint8_t attribute = 0x07;
+    bool operator==(const Cell&) const = default;
+};
+
+// What the library draws on and reads keys from.
+class SCREENLIB_CXX_API Backend {
+public:
+    virtual ~Backend() = default;
+    virtual int rows() const = 0;
+    virtual int columns() const = 0;
+    // Writes cells starting at (row, column); cells past the edge are dropped.
+    virtual void put(int row, int column, const Cell* cells, int count) = 0;
+    virtual Cell cell(int row, int column) const = 0;
+    // Places the cursor; visible false hides it.
+    virtual void set_cursor(int row, int column, bool visible) = 0;
+    virtual void flush() = 0;
+    // The next key code (16 bits: scan code high, character low). -1 when no
+    // key will ever come (the key script ran out, or input closed).
+    virtual int read_key() = 0;
+    virtual void tone(int value, int duration) = 0;
+    virtual bool mouse_present() const { return false; }
+};
+
+// Cells in memory, keys from a script, tones recorded.
+class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
+public:
+    HeadlessBackend(int rows, int columns);
+
+    int rows() const override { return rows_; }
+    int columns() const override { return columns_; }
+    void put(int row, int column, const Cell* cells, int count) override;
+    Cell cell(int row, int column) const override;
+    void set_cursor(int row, int column, bool visible) override;
+    void flush() override {}
+    int read_key() override;
+    void tone(int value, int duration) override;
+
+    // Replaces the key script (the notation of docs/key-scripts.md). On an
+    // unknown or malformed name the script is left empty, false is given and
+    // *error names the offending part.
+    bool set_script(std::string_view keys, std::string* error);
+    // Appends key codes to the script.
+    void push_keys(const std::vector<int>& keys);
+    bool script_exhausted() const { return next_key_ >= script_.size(); }
+
+    // The whole screen, rows joined by '\n'; trailing blanks of each row are
+    // trimmed (no final newline).
+    std::string text() const;
+    // One row with its trailing blanks kept (exactly columns() characters);
+    // empty for a row out of range.
+    std::string row_text(int row) const;
+    // 0 for a cell out of range.
+    uint8_t attribute(int row, int column) const;
+    int cursor_row() const { return cursor_row_; }
+    int cursor_column() const { return cursor_column_; }
+    bool cursor_visible() const { return cursor_visible_; }
+    const std::vector<int>& tones() const { return tones_; }
+    // Cells written through put() since creation or the last reset.
+    uint64_t cells_written() const { return cells_written_; }
+    void reset_cells_written() { cells_written_ = 0; }
+
+private:
+    int rows_;
+    int columns_;
+    std::vector<Cell> cells_;
+    std::vector<int> script_;
+    std::size_t next_key_ = 0;
+    std::vector<int> tones_;
+    int cursor_row_ = 0;
+    int cursor_column_ = 0;
+    bool cursor_visible_ = false;
+    uint64_t cells_written_ = 0;
+};
+
+// Installs a fresh headless backend (replacing any backend) and returns it;
+// it lives until shutdown() or the next use_*.
+SCREENLIB_CXX_API HeadlessBackend& use_headless(int rows = 25, int columns = 80);
+// Installs the ncurses backend on the controlling terminal. false, with the
+// reason in *error, when there is no usable terminal.
+SCREENLIB_CXX_API bool use_terminal(std::string* error);
+// Restores the terminal and resets all library state: backend, open screens
+// and files, diagnostic sink. Safe to call at any time, any number of times.
+SCREENLIB_CXX_API void shutdown();
+// The installed backend, or null.
+SCREENLIB_CXX_API Backend* backend();
+
+// Where screen-file errors go, one message a call, as "FILE:LINE: message 'NAME'".
+// An empty function restores the default (stderr).
+SCREENLIB_CXX_API void set_diagnostic_sink(std::function<void(const std::string&)> sink);
+
+// The key code of one key name as the script notation writes it inside angle
+// brackets ("Enter", "S-Tab", "F10", "A-p", "C-x", "lt"), or of a single
+// character ("a"). -1 for an unknown name.
+SCREENLIB_CXX_API int parse_key(std::string_view name);
+// Parses a whole key script. false, with *error naming the offending part,
+// on an unknown name or an unterminated '<'.
+SCREENLIB_CXX_API bool parse_key_script(std::string_view script, std::vector<int>* keys,
+                                        std::string* error);
+// The script name of a key code ("<Enter>", "a"); "<0xHHHH>" for one without a name.
+SCREENLIB_CXX_API std::string key_name(int key);
+
+}  // namespace screenlib
