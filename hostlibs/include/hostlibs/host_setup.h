@@ -1,0 +1,137 @@
+// Set-up and inspection of the host libraries' data for the host program,
+// tests and benchmarks. The module never sees this header: it uses the
+// C interface of host_libraries.h.
+//
+// Lifecycle: open_host() once (creates <root>/DATA and its files when
+// missing), use the C interface and the calls below, close_host() to drop
+// every open file and reset all state, after which another root may be
+// opened. Nothing here throws; failures are false plus a reason.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host_records.h"
+
+#if defined(HOSTLIB_BUILDING)
+#define HOSTSETUP_API __attribute__((visibility("default")))
+#else
+#define HOSTSETUP_API
+#endif
+
+namespace hostlibs {
+
+struct HostConfiguration {
+    std::string root;                   // native path of the data root
+    std::string user_id;                // up to 8 characters (blank-padded by host_user_id)
+    uint32_t user_no = 0;               // host_user_no()
+    std::optional<uint32_t> fixed_now;  // when set, host_now() returns it
+};
+
+// Opens the host's files under <root>/DATA, creating missing ones empty:
+// devices.db, settings.db, passwords.db, host.db (sites, jobs, error log),
+// and the folders TEMP and SPOOL. The root itself must exist or be creatable.
+HOSTSETUP_API bool open_host(const HostConfiguration& configuration, std::string* error);
+// Closes every file and resets all state of the data libraries.
+HOSTSETUP_API void close_host();
+HOSTSETUP_API bool host_is_open();
+
+// Changes the user (host_user_id/host_user_no) of the open host, e.g. after sign-on.
+HOSTSETUP_API void set_host_user(const std::string& user_id, uint32_t user_no);
+// Fixes the clock (a value) or lets it follow the system clock (nullopt).
+HOSTSETUP_API void set_host_clock(std::optional<uint32_t> fixed_now);
+
+// Number of host_leave() calls since open_host().
+HOSTSETUP_API int host_leave_count();
+
+// ---------------------------------------------------------------- error log
+
+struct ErrorLogEntry {
+    int64_t id = 0;                  // order of arrival, from 1
+    uint32_t logged_at = 0;          // host_now() when logged
+    std::string user_id;             // the request's 8-byte user id, trailing blanks/zeros dropped
+    std::vector<uint8_t> record;     // the ErrorRecord bytes as handed over (record_length bytes)
+    // Readable form of the record (empty when the record is shorter than its fields).
+    int16_t kind = 0;
+    std::string source;              // 8 characters, trailing blanks dropped
+    uint32_t code = 0;
+    std::string text;                // up to the first zero byte, trailing blanks dropped
+    std::string describe() const;    // one line for the `log` subcommand
+};
+
+HOSTSETUP_API std::vector<ErrorLogEntry> read_error_log();
+
+// ---------------------------------------------------------------- devices file
+
+// Inserts or replaces (by key) all records in one transaction: either all are
+// written or none. `error` names the failure (e.g. "database is locked").
+HOSTSETUP_API bool put_devices(const std::vector<DeviceRecord>& records, std::string* error);
+// Calls `visit` for every record in key order; stops early when it returns false.
+HOSTSETUP_API bool for_each_device(const std::function<bool(const DeviceRecord&)>& visit,
+                                   std::string* error);
+// Removes the record with this key (8 bytes); false when there was none.
+HOSTSETUP_API bool delete_device(const char key[8], std::string* error);
+
+// ---------------------------------------------------------------- settings and passwords
+
+// Insert or replace by key (40-byte key; name+password 38 bytes).
+HOSTSETUP_API bool put_setting(const SettingRecord& record, std::string* error);
+HOSTSETUP_API bool put_password(const PasswordRecord& record, std::string* error);
+// Convenience: key text left-justified and blank-padded to 40, value terminated.
+HOSTSETUP_API bool put_setting_text(const std::string& key, const std::string& value,
+                                    std::string* error);
+HOSTSETUP_API bool for_each_setting(const std::function<bool(const SettingRecord&)>& visit,
+                                    std::string* error);
+HOSTSETUP_API bool for_each_password(const std::function<bool(const PasswordRecord&)>& visit,
+                                     std::string* error);
+
+// ---------------------------------------------------------------- sites
+
+struct SiteInfo {
+    uint32_t id = 0;  // assigned by add_site (ignored on input)
+    int site_class = 0;
+    std::string name;        // up to 30 characters
+    std::string short_name;  // up to 20 characters
+    uint32_t flags = 0;      // SITE_FLAG_HIDDEN, SITE_FLAG_DISABLED, ...
+    uint8_t device_type = 0; // SITE_DEVICE_SCREEN_VIEWER = 7
+    std::string device_text; // up to 79 characters
+    std::string connect_driver, connect_parameters;    // up to 199 characters each
+    std::string transfer_driver, transfer_parameters;  // up to 199 characters each
+    std::vector<std::pair<int, std::string>> lines;    // line number, text
+    int mode = 0;
+    int state = 0;
+};
+
+// Adds a site; its id is stored into *id when non-null.
+HOSTSETUP_API bool add_site(const SiteInfo& site, uint32_t* id, std::string* error);
+// All sites in id order.
+HOSTSETUP_API std::vector<SiteInfo> list_sites();
+
+// ---------------------------------------------------------------- jobs
+
+struct JobInfo {
+    uint32_t id = 0;
+    uint32_t site_id = 0;
+    std::string site_name;   // empty when the site is gone
+    JobHeader header{};      // as handed to job_begin
+    std::string user;        // the 4-character user name of job_begin
+    int type = 0;            // job type of the last job_add (4: report file)
+    std::string title;       // report title (type 4)
+    std::string spool_file;  // native path of the report file in DATA/SPOOL
+    uint32_t submitted_at = 0;  // host_now() at job_end
+};
+
+// Finished jobs (job_end called) in submission order.
+HOSTSETUP_API std::vector<JobInfo> list_jobs();
+
+// ---------------------------------------------------------------- paths
+
+// Native paths of the open host ("" when closed): <root>/DATA/ and one of its files.
+HOSTSETUP_API std::string data_path(const std::string& name);
+// Native path of the trace file.
+HOSTSETUP_API std::string trace_path();
+
+}  // namespace hostlibs
