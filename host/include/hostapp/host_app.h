@@ -1,0 +1,104 @@
+// The host program as a library: data roots, one host session (the host
+// libraries opened on a root, HostContext built from the configuration, the
+// module loaded and the run list run), and the command line of `devgroup`.
+//
+// The host libraries keep process-wide state, so at most one HostSession is
+// open at a time. Tests drive a session in-process; the run list is read
+// through hostlibs/shell.h, the host_leave count through hostlibs/host_setup.h
+// and the screen through screenlib/screenlib.h.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host_records.h"
+
+namespace hostapp {
+
+struct HostOptions {
+    std::string root;                 // data root (native path); empty: default_root()
+    std::string user;                 // user name of host.conf; empty: its default user
+    int language = 0;                 // 0: the user's own
+    std::optional<uint32_t> now;      // fixes the host clock
+    std::optional<std::string> keys;  // headless run under this key script
+    std::string module_path;          // empty: host.conf's "module", else default_module_path()
+    // Without a key script the session still runs headless (with no keys) unless
+    // this is set; the program sets it when it runs in a terminal.
+    bool use_terminal = false;
+};
+
+// The data root used when none is named: $DEVGROUP_ROOT, else
+// ~/.local/share/devgroup.
+std::string default_root();
+
+// The module library beside the running executable: <exe dir>/../lib/libtoolbank.so.
+std::string default_module_path();
+
+// The source tree's assets/root, compiled in.
+std::string assets_dir();
+
+// Makes a data root: creates the folders, copies assets/root/ and writes
+// host.conf; with demo_data also loads the demo data set (devices, settings,
+// passwords, sites). Without it the data files exist but are empty. An
+// existing root is filled in; files already there are left alone.
+bool create_root(const std::string& root, bool demo_data, std::string* error);
+
+// True when the folder holds a data root (its host.conf exists).
+bool root_exists(const std::string& root);
+
+// A run-list entry from its parts (names cut to 8 characters, parameters to 120).
+RunListEntry make_entry(const std::string& first_dir, const std::string& second_dir,
+                        const std::string& module_name, const std::string& parameters = {});
+
+// One host session on a data root. Closing (or destroying) it closes the
+// module library, the host libraries and the screen backend, in that order
+// reversed from opening.
+class HostSession {
+  public:
+    HostSession();
+    ~HostSession();
+    HostSession(const HostSession&) = delete;
+    HostSession& operator=(const HostSession&) = delete;
+
+    // Opens the host libraries on the root (which must exist) as the chosen
+    // user, builds HostContext and picks the screen backend. False with the
+    // reason in *error (when given) on failure; nothing stays open then.
+    bool open(const HostOptions& options, std::string* error);
+    void close();
+    bool is_open() const;
+
+    HostContext& context();
+    // The run-list entry of the module's own identity.
+    RunListEntry module_entry() const;
+    // The text of host message `number` (counted from 1) in the session's
+    // current language; empty when the catalogue has none.
+    std::string message(int number) const;
+    int language() const;
+
+    // Runs one module once: the module's own identity enters the module
+    // library (loaded on first use, kept until close), the host's own names
+    // run the built-in modules (TEXTDISP, ERRORLOG, SIGNON, SHELL). Returns
+    // the module's result; -1 when the library cannot be loaded or has no
+    // entry point, -2 for an unknown module (after telling the operator).
+    int call_module(const RunListEntry& entry);
+
+    // What the program does: calls the module, then runs the run list until
+    // it ends. Returns 0, or 1 when the module could not be loaded at all.
+    int run();
+
+    // The last reason call_module failed, for messages.
+    const std::string& last_error() const;
+
+    struct State;
+
+  private:
+    std::unique_ptr<State> state_;
+};
+
+// The program's command line (see README.md); returns the exit code.
+int host_main(int argc, char** argv);
+
+}  // namespace hostapp
