@@ -1,0 +1,132 @@
+#include <cstdio>
+#include <cstring>
+
+#include "device_table.h"
+#include "editor.h"
+#include "error_report.h"
+#include "module_state.h"
+#include "screen_library.h"
+#include "text_fields.h"
+
+namespace {
+
+// Field-entry settings the library expects of the editor's group fields.
+constexpr int kEntryResult = -21;
+constexpr int kEntryModeMouse = 2;
+constexpr int kEntryModeKeyboard = 5;
+constexpr int kTextBufferSize = 100;
+
+// field_colors of HostSettings, counted from its position in the record.
+enum FieldColorByte : int {
+    INVALID_REGULAR = 21,
+    INVALID_SELECTED = 22,
+    MODIFIED_REGULAR = 23,
+    MODIFIED_SELECTED = 24,
+    BOTH_REGULAR = 25,
+    BOTH_SELECTED = 26,
+    INSTRUMENT = 27,
+};
+
+uint8_t field_color(FieldColorByte byte) {
+    constexpr int first = 21;
+    return host_context->settings->field_colors[byte - first];
+}
+
+// True when the group name holds a word after its first one.
+bool has_second_word(const char* name, int width) {
+    int i = 0;
+    while (i < width && name[i] == ' ') {
+        ++i;
+    }
+    while (i < width && name[i] != ' ') {
+        ++i;
+    }
+    while (i < width && name[i] == ' ') {
+        ++i;
+    }
+    return i < width;
+}
+
+// Copies at most `width` characters of a field's text; the screen file may
+// make the field wider than the table's column.
+void take_field_text(char* target, Screen* screen, int field, int width) {
+    int length = field_length(screen, field);
+    length = length < 0 ? 0 : (length > width ? width : length);
+    copy_padded(target, field_text(screen, field), length);
+    std::memset(target + length, ' ', width - length);
+    left_justify(target, width);
+}
+
+}  // namespace
+
+void set_field_colors(Screen* screen, int field) {
+    const DeviceGroupRow* row = row_for_field(field);
+    if (row == nullptr) {
+        return;
+    }
+    const uint16_t bit = column_bit(field);
+    const bool invalid = (row->invalid_bits & bit) != 0;
+    const bool modified = (row->modified_bits & bit) != 0;
+    if (invalid && modified) {
+        field_set_colors(screen, field, field_color(BOTH_REGULAR), field_color(BOTH_SELECTED));
+    } else if (invalid) {
+        field_set_colors(screen, field, field_color(INVALID_REGULAR),
+                         field_color(INVALID_SELECTED));
+    } else if (modified) {
+        field_set_colors(screen, field, field_color(MODIFIED_REGULAR),
+                         field_color(MODIFIED_SELECTED));
+    } else {
+        field_reset_colors(screen, field);
+    }
+    for (int instrument = 2; instrument <= kLastField; instrument += 2) {
+        field_mark(screen, instrument);
+        field_set_colors(screen, instrument, field_color(INSTRUMENT), field_color(INSTRUMENT));
+    }
+}
+
+void fill_field(Screen* screen, int field) {
+    char text[kTextBufferSize] = {};
+    if (field == 0) {
+        std::snprintf(text, sizeof text, "%d", current_page);
+    } else if (const DeviceGroupRow* row = row_for_field(field); row != nullptr) {
+        if (field % 2 == 1) {
+            std::memcpy(text, row->group, kGroupWidth);
+        } else {
+            std::memcpy(text, row->instrument, kInstrumentWidth);
+        }
+        set_field_colors(screen, field);
+    }
+    field_set_text(screen, text, field);
+}
+
+void group_field_entry(Screen* screen) {
+    if (screen != editor_screen) {
+        return;
+    }
+    screen_set_result(screen, kEntryResult);
+    screen_field_enter(screen);
+    screen_set_mode(screen, mouse_present() != 0 ? kEntryModeMouse : kEntryModeKeyboard);
+}
+
+uint8_t group_field_exit(Screen* screen) {
+    if (screen != editor_screen) {
+        return 1;
+    }
+    const int field = screen_field_no(screen);
+    if ((field - 1) % 2 != 0) {
+        report_error(module_name(), ERROR_INVALID_FIELD, "Invalid Field Number");
+    } else if (DeviceGroupRow* row = row_for_field(field); row != nullptr) {
+        char name[kGroupWidth];
+        take_field_text(name, screen, field, kGroupWidth);
+        row->invalid_bits = has_second_word(name, kGroupWidth) ? kGroupColumnBit : 0;
+        std::memcpy(row->group, name, kGroupWidth);
+    }
+    screen_field_done(screen, field);
+    return field_std_exit(screen);
+}
+
+void refresh_page(Screen* screen) {
+    screen_update(screen);
+    screen_repaint(screen);
+    screen_set_prompt(screen, nullptr);
+}

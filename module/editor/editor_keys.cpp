@@ -1,0 +1,95 @@
+#include "device_table.h"
+#include "editor.h"
+#include "host_libraries.h"
+#include "screen_helpers.h"
+#include "screen_library.h"
+#include "text_fields.h"
+
+namespace {
+
+// Prompt-line messages of refused page steps.
+constexpr int kMessageFirstPage = 4;
+constexpr int kMessageLastPage = 5;
+
+// Commits the field being edited, then shows the page `step` pages away.
+void change_page(Screen* screen, int field, int step) {
+    screen_leave_field(screen, field);
+    current_page += step;
+    refresh_page(screen);
+    screen_flush();
+}
+
+bool row_has_instrument(Screen* screen, int group_field) {
+    return blank_length(field_text(screen, group_field + 1), kInstrumentWidth) != 0;
+}
+
+bool edits_text(int key) {
+    const int character = key_char(key);
+    return (character >= 0x20 && character <= 0x7E) || key == KEY_BACKSPACE || key == KEY_DELETE;
+}
+
+// Keys that are neither navigation nor paging: the menu bar's first, then
+// typing, which only the group field of a row with an instrument takes.
+int other_key(Screen* screen, int field, int key) {
+    if ((menubar_key(key) & 0xFF) == 1) {
+        return 1;
+    }
+    if (key == KEY_ESCAPE) {
+        return 1;
+    }
+    if (field % 2 == 0) {
+        return 1;
+    }
+    if (!row_has_instrument(screen, field)) {
+        return 1;
+    }
+    if (edits_text(key)) {
+        // Marked before the library changes the text; saving compares the texts.
+        if (DeviceGroupRow* row = row_for_field(field); row != nullptr) {
+            table_changed = true;
+            row->modified_bits |= column_bit(field);
+        }
+        set_field_colors(screen, field);
+        screen_redraw(screen);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int editor_key_handler(Screen* screen, int key) {
+    const int field = screen_field_no(screen);
+    switch (key) {
+        case KEY_UP:
+        case KEY_SHIFT_TAB:
+            screen_prev_field(screen);
+            return 1;
+        case KEY_DOWN:
+        case KEY_TAB:
+        case KEY_ENTER:
+            screen_next_field(screen);
+            return 1;
+        case KEY_HOME:
+            seek_field_forward(screen, 1);
+            return 1;
+        case KEY_END:
+            screen_goto_field(screen, kLastGroupField);
+            return 1;
+        case KEY_PAGE_UP:
+            if (current_page <= 1) {
+                show_message(kMessageFirstPage, screen, MESSAGE_SECOND_TONE);
+            } else {
+                change_page(screen, field, -1);
+            }
+            return 1;
+        case KEY_PAGE_DOWN:
+            if (current_page >= kPageCount) {
+                show_message(kMessageLastPage, screen, MESSAGE_SECOND_TONE);
+            } else {
+                change_page(screen, field, +1);
+            }
+            return 1;
+        default:
+            return other_key(screen, field, key);
+    }
+}

@@ -1,0 +1,123 @@
+// The module's only exported operation: one call is one run of the editor.
+#include "entry.h"
+
+#include <stdint.h>
+
+#include "byte_fields.h"
+#include "command_dispatcher.h"
+#include "device_table.h"
+#include "editor.h"
+#include "error_report.h"
+#include "hand_off.h"
+#include "host_libraries.h"
+#include "host_paths.h"
+#include "module_state.h"
+#include "screen_library.h"
+#include "screen_tables.h"
+
+namespace {
+
+// Screen-file paths; also the text of a report about the file.
+char path_buffer[kPathSize];
+
+constexpr const char* kEditorScreen = "screen";
+constexpr int kFullScreenMode = 0;
+constexpr int kEditorOption = 8;
+constexpr int kPageField = 0;
+
+// The module's directory below the host's root, and its name ("%.8s": the
+// host's names are at most 8 characters, even when a terminator is missing).
+#define MODULE_DIR_FORMAT "%s%.8s\\%.8s\\%.8s"
+
+bool build_screen_file_path(int language) {
+    const ModuleIdentity& identity = *host_context->identity;
+    return format_path(path_buffer, sizeof path_buffer, MODULE_DIR_FORMAT ".L%.2d", host_root_dir(),
+                       identity.first_dir, identity.second_dir, identity.module_name, language);
+}
+
+// The user's language first, then the host's fallback language. A path that
+// does not fit counts as a missing file.
+ScreenFile* open_screen_file() {
+    const int languages[] = {
+        host_context->user->language,
+        load_i16(host_context->settings->fallback_language),
+    };
+    for (const int language : languages) {
+        if (build_screen_file_path(language)) {
+            if (ScreenFile* file = screenfile_open(path_buffer, main_functions); file != nullptr) {
+                return file;
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool install_menu() {
+    const ModuleIdentity& identity = *host_context->identity;
+    char menu_path[kPathSize];
+    if (!format_path(menu_path, sizeof menu_path, MODULE_DIR_FORMAT, host_root_dir(),
+                     identity.first_dir, identity.second_dir, identity.module_name)) {
+        return false;
+    }
+    return (menubar_open(menu_path, command_dispatcher) & 0xFF) != 0;
+}
+
+void set_up_editor(Screen* screen) {
+    const uint8_t* colors = host_context->settings->screen_colors;
+    screen_set_colors(screen, colors[2], colors[0], colors[3]);
+    screen_set_border_color(screen, colors[1]);
+    screen_set_mouse(screen, mouse_default);
+    screen_set_special(screen, editor_key_handler);
+    screen_set_option(screen, kEditorOption);
+    field_mark(screen, kPageField);
+}
+
+void run_editor(Screen* screen) {
+    rs_bind(&device_record);
+    load_table();
+    current_page = 1;
+    host_context->current_screen = screen;
+    host_context->screen_word = 0;
+    screen_paint(screen);
+    screen_run(screen);
+}
+
+// Runs the editor from an open screen file; closes what it opened, in reverse order.
+void run_from_file(ScreenFile* file) {
+    editor_screen = screenfile_load(file, kEditorScreen, kFullScreenMode);
+    if (editor_screen == nullptr) {
+        report_error(module_name(), ERROR_SCREEN_MISSING, path_buffer);
+        hand_off_to_error_log();
+        return;
+    }
+    if (install_menu()) {
+        set_up_editor(editor_screen);
+        run_editor(editor_screen);
+        menubar_close();
+    } else {
+        // The menu bar has said why; no record of our own.
+        hand_off_to_error_log();
+    }
+    screen_close(editor_screen);
+    editor_screen = nullptr;
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) int32_t Appstart(HostContext* context) {
+    host_context = context;
+    if (context == nullptr) {
+        host_leave();
+        return 0;
+    }
+    if (ScreenFile* file = open_screen_file(); file != nullptr) {
+        run_from_file(file);
+        screenfile_close(file);
+    } else {
+        report_error(module_name(), ERROR_SCREEN_FILE_MISSING, path_buffer);
+        hand_off_to_error_log();
+    }
+    host_leave();
+    context->return_flag = 0;
+    return 0;
+}

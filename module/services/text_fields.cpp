@@ -1,0 +1,40 @@
+#include "text_fields.h"
+
+int blank_length(const char* text, int width) {
+    if (text == nullptr) {
+        return 0;
+    }
+    int length = 0;
+    for (int i = 0; i < width && text[i] != '\0'; ++i) {
+        if (text[i] != ' ') {
+            length = i + 1;
+        }
+    }
+    return length;
+}
+
+void left_justify(char* buffer, int width) {
+    int skipped = 0;
+    while (skipped < width && buffer[skipped] == ' ') {
+        ++skipped;
+    }
+    // Moving forward over the same buffer is safe: the target never passes the source.
+    int copied = 0;
+    while (skipped + copied < width && buffer[skipped + copied] != '\0') {
+        buffer[copied] = buffer[skipped + copied];
+        ++copied;
+    }
+    for (int i = copied; i < width; ++i) {
+        buffer[i] = ' ';
+    }
+}
+
+void copy_padded(char* target, const char* source, int width) {
+    int i = 0;
+    for (; source != nullptr && i < width && source[i] != '\0'; ++i) {
+        target[i] = source[i];
+    }
+    for (; i < width; ++i) {
+        target[i] = ' ';
+    }
+}

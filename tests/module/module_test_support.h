@@ -1,0 +1,89 @@
+// Helpers shared by the module's tests: temporary data roots, device
+// records and fixed-width text.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host_records.h"
+#include "hostlibs/host_setup.h"
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class TempFolder {
+  public:
+    explicit TempFolder(const std::string& prefix = "toolbank") {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
+        char* made = mkdtemp(pattern.data());
+        if (made != nullptr)
+            path_ = made;
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+inline std::string padded(const std::string& s, size_t width) {
+    std::string out = s.substr(0, width);
+    out.resize(width, ' ');
+    return out;
+}
+
+inline std::string text(const char* p, size_t width) {
+    return std::string(p, width);
+}
+
+inline std::string key_of(int i) {
+    char key[16];
+    std::snprintf(key, sizeof key, "K%07d", i);
+    return std::string(key, 8);
+}
+
+inline DeviceRecord device(int i, const std::string& instrument, const std::string& group,
+                           uint16_t status = 1) {
+    DeviceRecord record{};
+    std::memcpy(record.key, key_of(i).data(), 8);
+    std::memcpy(record.instrument, padded(instrument, 30).data(), 30);
+    record.status = status;
+    std::memcpy(record.group, padded(group, 8).data(), 8);
+    return record;
+}
+
+// The host data libraries opened on a temporary root, closed after the test.
+class HostFixture : public ::testing::Test {
+  protected:
+    void SetUp() override { open_as("TESTER"); }
+    void TearDown() override { hostlibs::close_host(); }
+
+    void open_as(const std::string& user_id) {
+        hostlibs::close_host();
+        hostlibs::HostConfiguration configuration;
+        configuration.root = root_.path();
+        configuration.user_id = user_id;
+        configuration.user_no = 7;
+        configuration.fixed_now = 1000;
+        std::string error;
+        ASSERT_TRUE(hostlibs::open_host(configuration, &error)) << error;
+    }
+
+    void put(const std::vector<DeviceRecord>& records) {
+        std::string error;
+        ASSERT_TRUE(hostlibs::put_devices(records, &error)) << error;
+    }
+
+    TempFolder root_;
+};
