@@ -29,6 +29,7 @@ struct HostConfiguration {
     std::string user_id;                // up to 8 characters (blank-padded by host_user_id)
     uint32_t user_no = 0;               // host_user_no()
     std::optional<uint32_t> fixed_now;  // when set, host_now() returns it
+    int busy_timeout_ms = 2000;         // wait for another process's lock before 84/85
 };
 
 // Opens the host's files under <root>/DATA, creating missing ones empty:
@@ -50,16 +51,16 @@ HOSTSETUP_API int host_leave_count();
 // ---------------------------------------------------------------- error log
 
 struct ErrorLogEntry {
-    int64_t id = 0;                  // order of arrival, from 1
-    uint32_t logged_at = 0;          // host_now() when logged
-    std::string user_id;             // the request's 8-byte user id, trailing blanks/zeros dropped
-    std::vector<uint8_t> record;     // the ErrorRecord bytes as handed over (record_length bytes)
+    int64_t id = 0;               // order of arrival, from 1
+    uint32_t logged_at = 0;       // host_now() when logged
+    std::string user_id;          // the request's 8-byte user id, trailing blanks/zeros dropped
+    std::vector<uint8_t> record;  // the ErrorRecord bytes as handed over (record_length bytes)
     // Readable form of the record (empty when the record is shorter than its fields).
     int16_t kind = 0;
-    std::string source;              // 8 characters, trailing blanks dropped
+    std::string source;  // 8 characters, trailing blanks dropped
     uint32_t code = 0;
-    std::string text;                // up to the first zero byte, trailing blanks dropped
-    std::string describe() const;    // one line for the `log` subcommand
+    std::string text;              // up to the first zero byte, trailing blanks dropped
+    std::string describe() const;  // one line for the `log` subcommand
 };
 
 HOSTSETUP_API std::vector<ErrorLogEntry> read_error_log();
@@ -67,7 +68,8 @@ HOSTSETUP_API std::vector<ErrorLogEntry> read_error_log();
 // ---------------------------------------------------------------- devices file
 
 // Inserts or replaces (by key) all records in one transaction: either all are
-// written or none. `error` names the failure (e.g. "database is locked").
+// written or none. A batch holding one key twice is refused ("record N:
+// duplicate key", N counted from 1). `error` names the failure.
 HOSTSETUP_API bool put_devices(const std::vector<DeviceRecord>& records, std::string* error);
 // Calls `visit` for every record in key order; stops early when it returns false.
 HOSTSETUP_API bool for_each_device(const std::function<bool(const DeviceRecord&)>& visit,
@@ -93,11 +95,11 @@ HOSTSETUP_API bool for_each_password(const std::function<bool(const PasswordReco
 struct SiteInfo {
     uint32_t id = 0;  // assigned by add_site (ignored on input)
     int site_class = 0;
-    std::string name;        // up to 30 characters
-    std::string short_name;  // up to 20 characters
-    uint32_t flags = 0;      // SITE_FLAG_HIDDEN, SITE_FLAG_DISABLED, ...
-    uint8_t device_type = 0; // SITE_DEVICE_SCREEN_VIEWER = 7
-    std::string device_text; // up to 79 characters
+    std::string name;                                  // up to 30 characters
+    std::string short_name;                            // up to 20 characters
+    uint32_t flags = 0;                                // SITE_FLAG_HIDDEN, SITE_FLAG_DISABLED, ...
+    uint8_t device_type = 0;                           // SITE_DEVICE_SCREEN_VIEWER = 7
+    std::string device_text;                           // up to 79 characters
     std::string connect_driver, connect_parameters;    // up to 199 characters each
     std::string transfer_driver, transfer_parameters;  // up to 199 characters each
     std::vector<std::pair<int, std::string>> lines;    // line number, text
@@ -115,12 +117,12 @@ HOSTSETUP_API std::vector<SiteInfo> list_sites();
 struct JobInfo {
     uint32_t id = 0;
     uint32_t site_id = 0;
-    std::string site_name;   // empty when the site is gone
-    JobHeader header{};      // as handed to job_begin
-    std::string user;        // the 4-character user name of job_begin
-    int type = 0;            // job type of the last job_add (4: report file)
-    std::string title;       // report title (type 4)
-    std::string spool_file;  // native path of the report file in DATA/SPOOL
+    std::string site_name;      // empty when the site is gone
+    JobHeader header{};         // as handed to job_begin
+    std::string user;           // the 4-character user name of job_begin
+    int type = 0;               // job type of the last job_add (4: report file)
+    std::string title;          // report title (type 4)
+    std::string spool_file;     // native path of the report file in DATA/SPOOL
     uint32_t submitted_at = 0;  // host_now() at job_end
 };
 

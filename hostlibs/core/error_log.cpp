@@ -1,0 +1,114 @@
+#include "core/error_log.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "byte_fields.h"
+#include "core/host_state.h"
+#include "host_libraries.h"
+
+namespace hostlibs {
+
+namespace detail {
+
+const char* error_log_schema() {
+    return "CREATE TABLE IF NOT EXISTS error_log("
+           " id INTEGER PRIMARY KEY AUTOINCREMENT, logged_at INTEGER NOT NULL,"
+           " user_id BLOB NOT NULL, record BLOB NOT NULL);";
+}
+
+namespace {
+
+// Text of a fixed-width field: up to the first zero byte, trailing blanks dropped.
+std::string field_text(const uint8_t* field, size_t width) {
+    size_t length = 0;
+    while (length < width && field[length] != 0) {
+        ++length;
+    }
+    while (length > 0 && field[length - 1] == ' ') {
+        --length;
+    }
+    return std::string(reinterpret_cast<const char*>(field), length);
+}
+
+}  // namespace
+
+}  // namespace detail
+
+std::string ErrorLogEntry::describe() const {
+    char head[96];
+    std::snprintf(head, sizeof head, "%lld %u user=%s source=%s code=0x%08X kind=%d ",
+                  static_cast<long long>(id), logged_at, user_id.c_str(), source.c_str(), code,
+                  kind);
+    return head + text;
+}
+
+std::vector<ErrorLogEntry> read_error_log() {
+    std::vector<ErrorLogEntry> entries;
+    detail::HostState* host = detail::host_state();
+    if (host == nullptr) {
+        return entries;
+    }
+    detail::Statement query;
+    if (!query.prepare(host->host_db,
+                       "SELECT id, logged_at, user_id, record FROM error_log ORDER BY id",
+                       nullptr)) {
+        return entries;
+    }
+    while (query.step() == SQLITE_ROW) {
+        ErrorLogEntry entry;
+        entry.id = query.column_int64(0);
+        entry.logged_at = static_cast<uint32_t>(query.column_int64(1));
+        const auto* user = static_cast<const uint8_t*>(query.column_blob(2));
+        entry.user_id = user != nullptr
+                            ? detail::field_text(user, static_cast<size_t>(query.column_bytes(2)))
+                            : std::string();
+        const auto* record = static_cast<const uint8_t*>(query.column_blob(3));
+        if (record != nullptr) {
+            entry.record.assign(record, record + query.column_bytes(3));
+        }
+        if (entry.record.size() >= sizeof(ErrorRecord)) {
+            const uint8_t* r = entry.record.data();
+            entry.kind = load_i16(r + offsetof(ErrorRecord, kind));
+            entry.source = detail::field_text(r + offsetof(ErrorRecord, source), 8);
+            entry.code = load_u32(r + offsetof(ErrorRecord, code));
+            entry.text = detail::field_text(r + offsetof(ErrorRecord, text), 128);
+        }
+        entries.push_back(std::move(entry));
+    }
+    query.reset();
+    return entries;
+}
+
+}  // namespace hostlibs
+
+extern "C" int host_error_log(const ErrorLogRequest* request) {
+    hostlibs::detail::HostState* host = hostlibs::detail::host_state();
+    if (host == nullptr) {
+        return 1;
+    }
+    if (request == nullptr || request->record == nullptr || request->record_length <= 0) {
+        return 2;
+    }
+    // Never read past the record the request points to.
+    const size_t length =
+        std::min(static_cast<size_t>(request->record_length), sizeof(ErrorRecord));
+    uint8_t record[sizeof(ErrorRecord)];
+    std::memcpy(record, request->record, length);
+    uint8_t user_id[8];
+    std::memcpy(user_id, request->user_id, sizeof user_id);
+    try {
+        hostlibs::detail::Statement insert;
+        if (!insert.prepare(host->host_db,
+                            "INSERT INTO error_log(logged_at, user_id, record) VALUES(?1, ?2, ?3)",
+                            nullptr)) {
+            return 3;
+        }
+        insert.bind_int64(1, hostlibs::detail::clock_now());
+        insert.bind_blob(2, user_id, sizeof user_id);
+        insert.bind_blob(3, record, static_cast<int>(length));
+        return insert.step() == SQLITE_DONE ? 0 : 3;
+    } catch (...) {
+        return 3;
+    }
+}

@@ -1,0 +1,217 @@
+// Opening and closing the host's data, and the host core operations.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "core/host_state.h"
+#include "host_libraries.h"
+
+namespace hostlibs {
+
+namespace detail {
+
+namespace {
+
+std::unique_ptr<HostState> g_host;
+
+std::string with_slash(std::string path) {
+    if (path.empty() || path.back() != '/') {
+        path += '/';
+    }
+    return path;
+}
+
+std::string host_form(std::string native) {
+    for (char& c : native) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    return native;
+}
+
+bool make_dir(const std::string& path, std::string* error) {
+    if (mkdir(path.c_str(), 0755) == 0 || errno == EEXIST) {
+        struct stat info {};
+        if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+            return true;
+        }
+    }
+    *error = path + ": cannot create folder (" + std::strerror(errno) + ")";
+    return false;
+}
+
+// Creates every missing folder of a path.
+bool make_dirs(const std::string& path, std::string* error) {
+    for (size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        if (!make_dir(path.substr(0, slash), error)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+HostState::HostState(const HostConfiguration& config)
+    : configuration(config),
+      root_native(with_slash(config.root)),
+      data_native(root_native + "DATA/"),
+      root_host(host_form(root_native)),
+      data_host(host_form(data_native)),
+      user_no(config.user_no),
+      fixed_now(config.fixed_now),
+      jobs(host_db, sites, data_native + "SPOOL/") {}
+
+HostState* host_state() {
+    return g_host.get();
+}
+
+uint32_t clock_now() {
+    HostState* host = host_state();
+    if (host != nullptr && host->fixed_now) {
+        return *host->fixed_now;
+    }
+    return static_cast<uint32_t>(std::time(nullptr));
+}
+
+void set_user(HostState& host, const std::string& user_id, uint32_t user_no) {
+    host.user_id.fill(' ');
+    std::memcpy(host.user_id.data(), user_id.data(), std::min<size_t>(user_id.size(), 8));
+    host.has_user_id = !user_id.empty();
+    host.user_no = user_no;
+}
+
+}  // namespace detail
+
+using detail::g_host;
+using detail::HostState;
+
+bool open_host(const HostConfiguration& configuration, std::string* error) {
+    std::string reason;
+    try {
+        close_host();
+        if (configuration.root.empty()) {
+            reason = "no data root given";
+        } else {
+            auto host = std::make_unique<HostState>(configuration);
+            detail::set_user(*host, configuration.user_id, configuration.user_no);
+            const int timeout = configuration.busy_timeout_ms;
+            const std::string& data = host->data_native;
+            if (detail::make_dirs(data + "TEMP/", &reason) &&
+                detail::make_dirs(data + "SPOOL/", &reason) &&
+                host->host_db.open(data + "host.db", timeout, &reason) &&
+                host->host_db.exec(detail::SiteTable::schema(), &reason) &&
+                host->host_db.exec(detail::JobQueue::schema(), &reason) &&
+                host->host_db.exec(detail::error_log_schema(), &reason) &&
+                host->devices.open(data + detail::kDevicesLayout.file_name, detail::kDevicesLayout,
+                                   timeout, &reason) &&
+                host->settings.open(data + detail::kSettingsLayout.file_name,
+                                    detail::kSettingsLayout, timeout, &reason) &&
+                host->passwords.open(data + detail::kPasswordsLayout.file_name,
+                                     detail::kPasswordsLayout, timeout, &reason)) {
+                g_host = std::move(host);
+                return true;
+            }
+        }
+    } catch (const std::exception& e) {
+        reason = e.what();
+    }
+    if (error != nullptr) {
+        *error = reason;
+    }
+    return false;
+}
+
+void close_host() {
+    g_host.reset();
+}
+
+bool host_is_open() {
+    return g_host != nullptr;
+}
+
+void set_host_user(const std::string& user_id, uint32_t user_no) {
+    if (g_host) {
+        detail::set_user(*g_host, user_id, user_no);
+    }
+}
+
+void set_host_clock(std::optional<uint32_t> fixed_now) {
+    if (g_host) {
+        g_host->fixed_now = fixed_now;
+    }
+}
+
+int host_leave_count() {
+    return g_host ? g_host->leave_count : 0;
+}
+
+std::string data_path(const std::string& name) {
+    return g_host ? g_host->data_native + name : std::string();
+}
+
+std::string trace_path() {
+    return data_path("trace.log");
+}
+
+}  // namespace hostlibs
+
+using hostlibs::detail::host_state;
+using hostlibs::detail::HostState;
+
+extern "C" {
+
+const char* host_root_dir(void) {
+    HostState* host = host_state();
+    return host != nullptr ? host->root_host.c_str() : "";
+}
+
+const char* host_data_dir(void) {
+    HostState* host = host_state();
+    return host != nullptr ? host->data_host.c_str() : "";
+}
+
+const char* host_user_id(void) {
+    HostState* host = host_state();
+    return host != nullptr && host->has_user_id ? host->user_id.data() : nullptr;
+}
+
+uint32_t host_user_no(void) {
+    HostState* host = host_state();
+    return host != nullptr ? host->user_no : 0;
+}
+
+uint32_t host_now(void) {
+    return hostlibs::detail::clock_now();
+}
+
+void host_trace(const char* format, ...) {
+    HostState* host = host_state();
+    if (host == nullptr || format == nullptr) {
+        return;
+    }
+    char line[1024];
+    va_list values;
+    va_start(values, format);
+    std::vsnprintf(line, sizeof line, format, values);
+    va_end(values);
+    const std::string path = host->data_native + "trace.log";
+    if (FILE* trace = std::fopen(path.c_str(), "a")) {
+        std::fprintf(trace, "%u %s\n", hostlibs::detail::clock_now(), line);
+        std::fclose(trace);
+    }
+}
+
+void host_leave(void) {
+    if (HostState* host = host_state()) {
+        ++host->leave_count;
+    }
+}
+
+}  // extern "C"

@@ -1,0 +1,143 @@
+#include "sqlite_handle.h"
+
+namespace hostlibs::detail {
+
+namespace {
+
+bool prepare_control(sqlite3* db, const char* sql, sqlite3_stmt** stmt, std::string* error) {
+    if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, stmt, nullptr) != SQLITE_OK) {
+        *error = sqlite3_errmsg(db);
+        return false;
+    }
+    return true;
+}
+
+int run_control(sqlite3_stmt* stmt) {
+    if (stmt == nullptr) {
+        return SQLITE_MISUSE;
+    }
+    int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+}  // namespace
+
+bool Database::open(const std::string& native_path, int busy_timeout_ms, std::string* error) {
+    close();
+    int rc =
+        sqlite3_open_v2(native_path.c_str(), &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        if (error != nullptr) {
+            *error = native_path + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "cannot open");
+        }
+        close();
+        return false;
+    }
+    sqlite3_extended_result_codes(db_, 0);
+    sqlite3_busy_timeout(db_, busy_timeout_ms);
+    std::string reason;
+    if (!exec("PRAGMA journal_mode=WAL", &reason) || !exec("PRAGMA synchronous=NORMAL", &reason) ||
+        !prepare_control(db_, "BEGIN IMMEDIATE", &begin_, &reason) ||
+        !prepare_control(db_, "COMMIT", &commit_, &reason) ||
+        !prepare_control(db_, "ROLLBACK", &rollback_, &reason)) {
+        if (error != nullptr) {
+            *error = native_path + ": " + reason;
+        }
+        close();
+        return false;
+    }
+    return true;
+}
+
+void Database::close() {
+    for (sqlite3_stmt** stmt : {&begin_, &commit_, &rollback_}) {
+        sqlite3_finalize(*stmt);
+        *stmt = nullptr;
+    }
+    if (db_ != nullptr) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+}
+
+bool Database::exec(const char* sql, std::string* error) {
+    char* message = nullptr;
+    int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
+        if (error != nullptr) {
+            *error = message != nullptr ? message : sqlite3_errstr(rc);
+        }
+        sqlite3_free(message);
+        return false;
+    }
+    return true;
+}
+
+int Database::begin_immediate() {
+    return run_control(begin_);
+}
+
+int Database::commit() {
+    return run_control(commit_);
+}
+
+void Database::rollback() {
+    if (db_ != nullptr && sqlite3_get_autocommit(db_) == 0) {
+        run_control(rollback_);
+    }
+}
+
+std::string Database::last_error() const {
+    return db_ != nullptr ? sqlite3_errmsg(db_) : "database not open";
+}
+
+bool Statement::prepare(const Database& db, const char* sql, std::string* error) {
+    finalize();
+    int rc = sqlite3_prepare_v3(db.get(), sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
+    if (rc != SQLITE_OK) {
+        if (error != nullptr) {
+            *error = std::string(sql) + ": " + db.last_error();
+        }
+        finalize();
+        return false;
+    }
+    return true;
+}
+
+void Statement::finalize() {
+    if (stmt_ != nullptr) {
+        sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+    }
+}
+
+std::string Statement::column_text(int column) const {
+    const unsigned char* text = sqlite3_column_text(stmt_, column);
+    return text != nullptr ? std::string(reinterpret_cast<const char*>(text),
+                                         static_cast<size_t>(sqlite3_column_bytes(stmt_, column)))
+                           : std::string();
+}
+
+WriteTransaction::~WriteTransaction() {
+    if (active_) {
+        db_.rollback();
+    }
+}
+
+int WriteTransaction::begin() {
+    int rc = db_.begin_immediate();
+    active_ = rc == SQLITE_OK;
+    return rc;
+}
+
+int WriteTransaction::commit() {
+    int rc = db_.commit();
+    if (rc == SQLITE_OK) {
+        active_ = false;
+    }
+    return rc;
+}
+
+}  // namespace hostlibs::detail

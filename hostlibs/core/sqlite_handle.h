@@ -1,0 +1,104 @@
+// RAII handles over SQLite connections and prepared statements.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+
+namespace hostlibs::detail {
+
+class Statement;
+
+class Database {
+  public:
+    Database() = default;
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+    ~Database() { close(); }
+
+    // Opens (creating) the file in WAL mode with the busy timeout; false with
+    // the reason in *error.
+    bool open(const std::string& native_path, int busy_timeout_ms, std::string* error);
+    void close();
+    bool is_open() const { return db_ != nullptr; }
+    sqlite3* get() const { return db_; }
+    // Runs SQL without results; false with the reason in *error.
+    bool exec(const char* sql, std::string* error);
+    std::string last_error() const;
+
+    // Transaction control through statements prepared once per connection.
+    int begin_immediate();
+    int commit();
+    void rollback();
+
+  private:
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* begin_ = nullptr;
+    sqlite3_stmt* commit_ = nullptr;
+    sqlite3_stmt* rollback_ = nullptr;
+};
+
+class Statement {
+  public:
+    Statement() = default;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement() { finalize(); }
+
+    bool prepare(const Database& db, const char* sql, std::string* error);
+    void finalize();
+    sqlite3_stmt* get() const { return stmt_; }
+    // Binds without copying: the bytes must stay valid until reset().
+    void bind_blob(int index, const void* data, int size) {
+        sqlite3_bind_blob(stmt_, index, data, size, SQLITE_STATIC);
+    }
+    void bind_int64(int index, sqlite3_int64 value) { sqlite3_bind_int64(stmt_, index, value); }
+    void bind_text(int index, const std::string& text) {
+        sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+    }
+    int step() { return sqlite3_step(stmt_); }
+    void reset() {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+
+    sqlite3_int64 column_int64(int column) const { return sqlite3_column_int64(stmt_, column); }
+    const void* column_blob(int column) const { return sqlite3_column_blob(stmt_, column); }
+    int column_bytes(int column) const { return sqlite3_column_bytes(stmt_, column); }
+    std::string column_text(int column) const;
+
+  private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// Resets a statement when the scope ends, so no read transaction stays open.
+class ResetOnExit {
+  public:
+    explicit ResetOnExit(Statement& statement) : statement_(statement) {}
+    ResetOnExit(const ResetOnExit&) = delete;
+    ResetOnExit& operator=(const ResetOnExit&) = delete;
+    ~ResetOnExit() { statement_.reset(); }
+
+  private:
+    Statement& statement_;
+};
+
+// A write transaction (BEGIN IMMEDIATE) rolled back unless committed.
+class WriteTransaction {
+  public:
+    explicit WriteTransaction(Database& db) : db_(db) {}
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
+    ~WriteTransaction();
+
+    // SQLite result of BEGIN IMMEDIATE / COMMIT.
+    int begin();
+    int commit();
+
+  private:
+    Database& db_;
+    bool active_ = false;
+};
+
+}  // namespace hostlibs::detail

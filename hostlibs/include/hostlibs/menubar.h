@@ -1,0 +1,55 @@
+// The menu bar as the host program and tests see it: the menu-file format
+// (docs/menu-files.md), the bar's drawing hook and what it delivered.
+// Modules use menubar_open, menubar_key and menubar_close of host_libraries.h.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host_libraries.h"
+
+namespace hostlibs {
+
+enum : int { MENU_BAR_ROW = 0, MENU_MAX_TEXT = 40 };
+
+struct MenuItem {
+    std::string text;    // without the '~' mark
+    int letter = 0;      // the marked letter, upper case; 0 for none
+    int key = 0;         // direct key code, 0 for none
+    int command = 0;
+    bool separator = false;
+};
+
+struct MenuPullDown {
+    std::string title;   // without the '~' mark
+    int letter = 0;      // Alt and this letter opens it
+    int column = 0;      // where the title stands on the bar
+    std::vector<MenuItem> items;
+};
+
+struct MenuKey {
+    int key = 0;
+    int command = 0;
+};
+
+struct MenuFile {
+    std::vector<MenuPullDown> menus;
+    std::vector<MenuKey> keys;  // direct keys without a menu entry
+};
+
+// Parses the text of a menu file; false with "line N: reason" in *error.
+HOSTLIB_API bool parse_menu(const std::string& text, MenuFile* menu, std::string* error);
+
+// Draws the installed menu's bar on the top row (nothing when none is installed).
+HOSTLIB_API void menubar_draw();
+HOSTLIB_API bool menubar_installed();
+// The installed menu (empty when none).
+HOSTLIB_API MenuFile menubar_menu();
+// Commands delivered to the callback since the last reset, in order.
+HOSTLIB_API std::vector<int> menubar_commands();
+// Removes the menu and forgets delivered commands and the last failure.
+HOSTLIB_API void reset_menubar();
+// Why the last menubar_open failed ("" after a success).
+HOSTLIB_API std::string menubar_error();
+
+}  // namespace hostlibs

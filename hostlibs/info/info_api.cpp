@@ -1,0 +1,20 @@
+// General information: fresh file names.
+#include <cstring>
+
+#include "core/host_state.h"
+#include "host_libraries.h"
+
+extern "C" int info_file_name(char* buffer) {
+    hostlibs::detail::HostState* host = hostlibs::detail::host_state();
+    if (host == nullptr || buffer == nullptr) {
+        return 1;
+    }
+    // Names are for report files in TEMP; skip any whose report file exists.
+    char name[12];
+    if (!host->file_names.next(hostlibs::detail::clock_now(), host->data_native + "TEMP/", ".LST",
+                               name)) {
+        return 2;
+    }
+    std::memcpy(buffer, name, sizeof name);
+    return 0;
+}

@@ -1,0 +1,63 @@
+// The job queue's C interface and set-up access.
+#include "core/host_state.h"
+#include "host_libraries.h"
+
+namespace hostlibs {
+
+namespace {
+
+template <typename Action>
+int with_queue(Action action) {
+    detail::HostState* host = detail::host_state();
+    if (host == nullptr) {
+        return detail::JOB_STORE_FAILED;
+    }
+    try {
+        return action(host->jobs);
+    } catch (...) {
+        return detail::JOB_STORE_FAILED;
+    }
+}
+
+}  // namespace
+
+std::vector<JobInfo> list_jobs() {
+    detail::HostState* host = detail::host_state();
+    try {
+        return host != nullptr ? host->jobs.list() : std::vector<JobInfo>();
+    } catch (...) {
+        return {};
+    }
+}
+
+}  // namespace hostlibs
+
+using hostlibs::detail::JobQueue;
+
+extern "C" {
+
+int job_open(JobHandle* job) {
+    return hostlibs::with_queue([&](JobQueue& queue) { return queue.open(job); });
+}
+
+int job_begin(JobHandle job, uint32_t site_id, const JobHeader* header, const char* user,
+              int reserved) {
+    (void)reserved;
+    return hostlibs::with_queue(
+        [&](JobQueue& queue) { return queue.begin(job, site_id, header, user); });
+}
+
+int job_add(JobHandle job, int type, const void* data) {
+    return hostlibs::with_queue([&](JobQueue& queue) { return queue.add(job, type, data); });
+}
+
+int job_end(JobHandle job) {
+    return hostlibs::with_queue(
+        [&](JobQueue& queue) { return queue.end(job, hostlibs::detail::clock_now()); });
+}
+
+int job_close(JobHandle job) {
+    return hostlibs::with_queue([&](JobQueue& queue) { return queue.close(job); });
+}
+
+}  // extern "C"

@@ -1,0 +1,241 @@
+#include "jobs/job_queue.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "host_libraries.h"
+#include "native_files.h"
+#include "sites/site_directory.h"
+
+namespace hostlibs::detail {
+
+namespace {
+
+// Text of a terminated field of `size` bytes; false when it is not terminated.
+bool terminated_text(const char* field, size_t size, std::string* text) {
+    const void* end = std::memchr(field, '\0', size);
+    if (end == nullptr) {
+        return false;
+    }
+    text->assign(field, static_cast<size_t>(static_cast<const char*>(end) - field));
+    return true;
+}
+
+// Copies `source` to a new file `target` (which must not exist), then removes the source.
+bool copy_then_remove(const std::string& source, const std::string& target) {
+    int in = ::open(source.c_str(), O_RDONLY);
+    if (in < 0) {
+        return false;
+    }
+    int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    char block[8192];
+    ssize_t got;
+    bool ok = true;
+    while (ok && (got = ::read(in, block, sizeof block)) > 0) {
+        ok = ::write(out, block, static_cast<size_t>(got)) == got;
+    }
+    ok = ok && got == 0;
+    ::close(in);
+    ok = ::close(out) == 0 && ok;
+    if (!ok) {
+        ::unlink(target.c_str());
+        return false;
+    }
+    ::unlink(source.c_str());
+    return true;
+}
+
+}  // namespace
+
+const char* JobQueue::schema() {
+    return "CREATE TABLE IF NOT EXISTS jobs("
+           " id INTEGER PRIMARY KEY AUTOINCREMENT, site_id INTEGER NOT NULL,"
+           " header BLOB NOT NULL, user TEXT NOT NULL, type INTEGER NOT NULL,"
+           " title TEXT NOT NULL, spool_file TEXT NOT NULL, submitted_at INTEGER NOT NULL);";
+}
+
+JobQueue::~JobQueue() {
+    while (!drafts_.empty()) {
+        close(drafts_.begin()->first);
+    }
+}
+
+int JobQueue::open(uint32_t* handle) {
+    if (handle == nullptr) {
+        return JOB_BAD_DATA;
+    }
+    *handle = next_handle_++;
+    drafts_[*handle] = Draft{};
+    return 0;
+}
+
+int JobQueue::begin(uint32_t handle, uint32_t site_id, const JobHeader* header, const char* user) {
+    auto it = drafts_.find(handle);
+    if (it == drafts_.end()) {
+        return JOB_BAD_HANDLE;
+    }
+    Draft& draft = it->second;
+    if (draft.begun) {
+        return JOB_BAD_STATE;
+    }
+    if (header == nullptr) {
+        return JOB_BAD_DATA;
+    }
+    std::optional<SiteInfo> site = sites_.find(site_id);
+    if (!site) {
+        return JOB_NO_SITE;
+    }
+    draft.begun = true;
+    draft.job.site_id = site_id;
+    draft.job.site_name = site->name;
+    std::memcpy(&draft.job.header, header, sizeof(JobHeader));
+    draft.job.user = user != nullptr ? std::string(user, 4) : std::string(4, ' ');
+    return 0;
+}
+
+int JobQueue::add(uint32_t handle, int type, const void* data) {
+    auto it = drafts_.find(handle);
+    if (it == drafts_.end()) {
+        return JOB_BAD_HANDLE;
+    }
+    Draft& draft = it->second;
+    if (!draft.begun || draft.ended || !draft.job.spool_file.empty()) {
+        return JOB_BAD_STATE;
+    }
+    if ((type & 0xFFFF) != JOB_TYPE_REPORT_FILE || data == nullptr) {
+        return JOB_BAD_DATA;
+    }
+    ReportFileJob report;
+    std::memcpy(&report, data, sizeof report);
+    std::string host_path, title;
+    if (!terminated_text(report.path, sizeof report.path, &host_path) ||
+        !terminated_text(report.title, sizeof report.title, &title)) {
+        return JOB_BAD_DATA;
+    }
+    char native[4096];
+    if (host_path.empty() || !native_path(host_path.c_str(), native, sizeof native)) {
+        return JOB_BAD_DATA;
+    }
+    std::string spooled = take_over(native);
+    if (spooled.empty()) {
+        return JOB_FILE_FAILED;
+    }
+    draft.job.type = JOB_TYPE_REPORT_FILE;
+    draft.job.title = title;
+    draft.job.spool_file = spooled;
+    return 0;
+}
+
+std::string JobQueue::take_over(const std::string& native_source) {
+    const size_t slash = native_source.find_last_of('/');
+    const std::string base =
+        slash == std::string::npos ? native_source : native_source.substr(slash + 1);
+    if (base.empty()) {
+        return "";
+    }
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        std::string target =
+            spool_dir_ + (attempt == 0 ? base : std::to_string(attempt) + "-" + base);
+        if (::renameat2(AT_FDCWD, native_source.c_str(), AT_FDCWD, target.c_str(),
+                        RENAME_NOREPLACE) == 0) {
+            return target;
+        }
+        if (errno == EEXIST) {
+            continue;
+        }
+        if (errno == EXDEV || errno == EINVAL) {
+            if (copy_then_remove(native_source, target)) {
+                return target;
+            }
+            if (errno == EEXIST) {
+                continue;
+            }
+        }
+        return "";
+    }
+    return "";
+}
+
+int JobQueue::end(uint32_t handle, uint32_t now) {
+    auto it = drafts_.find(handle);
+    if (it == drafts_.end()) {
+        return JOB_BAD_HANDLE;
+    }
+    Draft& draft = it->second;
+    if (!draft.begun || draft.ended) {
+        return JOB_BAD_STATE;
+    }
+    Statement insert;
+    if (!insert.prepare(db_,
+                        "INSERT INTO jobs(site_id, header, user, type, title, spool_file,"
+                        " submitted_at) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)",
+                        nullptr)) {
+        return JOB_STORE_FAILED;
+    }
+    uint8_t header[sizeof(JobHeader)];
+    std::memcpy(header, &draft.job.header, sizeof header);
+    insert.bind_int64(1, draft.job.site_id);
+    insert.bind_blob(2, header, sizeof header);
+    insert.bind_text(3, draft.job.user);
+    insert.bind_int64(4, draft.job.type);
+    insert.bind_text(5, draft.job.title);
+    insert.bind_text(6, draft.job.spool_file);
+    insert.bind_int64(7, now);
+    if (insert.step() != SQLITE_DONE) {
+        return JOB_STORE_FAILED;
+    }
+    draft.ended = true;
+    return 0;
+}
+
+int JobQueue::close(uint32_t handle) {
+    auto it = drafts_.find(handle);
+    if (it == drafts_.end()) {
+        return JOB_BAD_HANDLE;
+    }
+    // A job closed without being ended is dropped with the file it took over.
+    if (!it->second.ended && !it->second.job.spool_file.empty()) {
+        ::unlink(it->second.job.spool_file.c_str());
+    }
+    drafts_.erase(it);
+    return 0;
+}
+
+std::vector<JobInfo> JobQueue::list() {
+    std::vector<JobInfo> jobs;
+    Statement query;
+    if (!query.prepare(db_,
+                       "SELECT jobs.id, site_id, header, user, type, title, spool_file,"
+                       " submitted_at, coalesce(sites.name, '') FROM jobs"
+                       " LEFT JOIN sites ON sites.id = jobs.site_id ORDER BY jobs.id",
+                       nullptr)) {
+        return jobs;
+    }
+    while (query.step() == SQLITE_ROW) {
+        JobInfo job;
+        job.id = static_cast<uint32_t>(query.column_int64(0));
+        job.site_id = static_cast<uint32_t>(query.column_int64(1));
+        if (query.column_bytes(2) == static_cast<int>(sizeof(JobHeader))) {
+            std::memcpy(&job.header, query.column_blob(2), sizeof(JobHeader));
+        }
+        job.user = query.column_text(3);
+        job.type = static_cast<int>(query.column_int64(4));
+        job.title = query.column_text(5);
+        job.spool_file = query.column_text(6);
+        job.submitted_at = static_cast<uint32_t>(query.column_int64(7));
+        job.site_name = query.column_text(8);
+        jobs.push_back(std::move(job));
+    }
+    query.reset();
+    return jobs;
+}
+
+}  // namespace hostlibs::detail

@@ -1,0 +1,366 @@
+#include "record_store/record_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <string_view>
+
+#include "byte_fields.h"
+#include "host_libraries.h"
+
+namespace hostlibs::detail {
+
+namespace {
+
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS records("
+    " pos INTEGER PRIMARY KEY AUTOINCREMENT, key BLOB NOT NULL UNIQUE, data BLOB NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS layout(record_size INTEGER NOT NULL, key_size INTEGER NOT NULL);";
+
+}  // namespace
+
+int status_of_sqlite(int rc, int busy_status) {
+    switch (rc & 0xFF) {
+        case SQLITE_OK:
+        case SQLITE_DONE:
+        case SQLITE_ROW:
+            return RS_OK;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return busy_status;
+        default:
+            return RS_IO_ERROR;
+    }
+}
+
+bool RecordFile::open(const std::string& native_path, const RecordLayout& layout,
+                      int busy_timeout_ms, std::string* error) {
+    close();
+    layout_ = layout;
+    if (!db_.open(native_path, busy_timeout_ms, error) || !db_.exec(kSchema, error)) {
+        close();
+        return false;
+    }
+    // The file remembers its record layout; a file of another layout is refused.
+    Statement check;
+    if (!check.prepare(db_, "SELECT record_size, key_size FROM layout", error)) {
+        close();
+        return false;
+    }
+    if (check.step() == SQLITE_ROW) {
+        if (check.column_int64(0) != layout.record_size ||
+            check.column_int64(1) != layout.key_size) {
+            if (error != nullptr) {
+                *error = native_path + ": holds records of another layout";
+            }
+            close();
+            return false;
+        }
+        check.reset();
+    } else {
+        check.reset();
+        std::string insert = "INSERT INTO layout VALUES(" + std::to_string(layout.record_size) +
+                             "," + std::to_string(layout.key_size) + ")";
+        if (!db_.exec(insert.c_str(), error)) {
+            close();
+            return false;
+        }
+    }
+    check.finalize();
+    struct Prepared {
+        Statement* statement;
+        const char* sql;
+    };
+    const Prepared statements[] = {
+        {&first_, "SELECT pos, data FROM records ORDER BY key LIMIT 1"},
+        {&last_, "SELECT pos, data FROM records ORDER BY key DESC LIMIT 1"},
+        {&next_, "SELECT pos, data FROM records WHERE key > ?1 ORDER BY key LIMIT 1"},
+        {&previous_, "SELECT pos, data FROM records WHERE key < ?1 ORDER BY key DESC LIMIT 1"},
+        {&equal_, "SELECT pos, data FROM records WHERE key = ?1"},
+        {&direct_, "SELECT pos, data FROM records WHERE pos = ?1"},
+        {&write_, "UPDATE records SET key = ?2, data = ?3 WHERE pos = ?1"},
+        {&upsert_,
+         "INSERT INTO records(key, data) VALUES(?1, ?2)"
+         " ON CONFLICT(key) DO UPDATE SET data = excluded.data"},
+        {&erase_, "DELETE FROM records WHERE key = ?1"},
+        {&all_, "SELECT pos, data FROM records ORDER BY key"},
+    };
+    for (const Prepared& p : statements) {
+        if (!p.statement->prepare(db_, p.sql, error)) {
+            close();
+            return false;
+        }
+    }
+    return true;
+}
+
+void RecordFile::close() {
+    for (Statement* s : {&first_, &last_, &next_, &previous_, &equal_, &direct_, &write_, &upsert_,
+                         &erase_, &all_}) {
+        s->finalize();
+    }
+    db_.close();
+    buffer_ = nullptr;
+    has_current_ = false;
+    current_position_ = 0;
+}
+
+int RecordFile::call(int operation, void* key, int key_number) {
+    if (!is_open()) {
+        return RS_NOT_OPEN;
+    }
+    if (key_number != 0) {
+        return RS_INVALID_KEY_NUMBER;
+    }
+    if (buffer_ == nullptr) {
+        return RS_BUFFER_TOO_SHORT;
+    }
+    uint8_t* key_bytes = static_cast<uint8_t*>(key);
+    switch (operation) {
+        case RS_UPDATE:
+            return update();
+        case RS_GET_EQUAL:
+            return get_equal(key_bytes);
+        case RS_GET_NEXT:
+            return get_move(Move::kNext, key_bytes);
+        case RS_GET_PREVIOUS:
+            return get_move(Move::kPrevious, key_bytes);
+        case RS_GET_FIRST:
+            return get_move(Move::kFirst, key_bytes);
+        case RS_GET_LAST:
+            return get_move(Move::kLast, key_bytes);
+        case RS_GET_POSITION:
+            return get_position(key_bytes);
+        case RS_GET_DIRECT:
+            return get_direct(key_bytes);
+        default:
+            return RS_INVALID_OPERATION;
+    }
+}
+
+int RecordFile::deliver(Statement& select, uint8_t* key, int not_found_status) {
+    ResetOnExit reset(select);
+    int rc = select.step();
+    if (rc == SQLITE_DONE) {
+        return not_found_status;
+    }
+    if (rc != SQLITE_ROW) {
+        return status_of_sqlite(rc, RS_FILE_LOCKED);
+    }
+    const int size = select.column_bytes(1);
+    if (size > layout_.record_size) {
+        return RS_BUFFER_TOO_SHORT;  // never write past the caller's buffer
+    }
+    const void* data = select.column_blob(1);
+    // A shorter stored record reads with its missing bytes zero.
+    std::memset(last_read_.data(), 0, static_cast<size_t>(layout_.record_size));
+    if (size > 0) {
+        std::memcpy(last_read_.data(), data, static_cast<size_t>(size));
+    }
+    std::memcpy(buffer_, last_read_.data(), static_cast<size_t>(layout_.record_size));
+    std::memcpy(current_key_.data(), last_read_.data(), static_cast<size_t>(layout_.key_size));
+    current_position_ = select.column_int64(0);
+    has_current_ = true;
+    if (key != nullptr) {
+        std::memcpy(key, current_key_.data(), static_cast<size_t>(layout_.key_size));
+    }
+    return RS_OK;
+}
+
+int RecordFile::get_move(Move move, uint8_t* key) {
+    switch (move) {
+        case Move::kFirst:
+            return deliver(first_, key, RS_END_OF_FILE);
+        case Move::kLast:
+            return deliver(last_, key, RS_END_OF_FILE);
+        case Move::kNext:
+        case Move::kPrevious: {
+            if (!has_current_) {
+                return RS_INVALID_POSITIONING;
+            }
+            // Moves by key from the current record, so a record that another
+            // process deleted or inserted meanwhile is stepped over correctly.
+            Statement& select = move == Move::kNext ? next_ : previous_;
+            select.bind_blob(1, current_key_.data(), layout_.key_size);
+            return deliver(select, key, RS_END_OF_FILE);
+        }
+    }
+    return RS_INVALID_OPERATION;
+}
+
+int RecordFile::get_equal(uint8_t* key) {
+    if (key == nullptr) {
+        return RS_BUFFER_TOO_SHORT;
+    }
+    equal_.bind_blob(1, key, layout_.key_size);
+    return deliver(equal_, key, RS_KEY_NOT_FOUND);
+}
+
+int RecordFile::get_direct(uint8_t* key) {
+    const uint32_t position = load_u32(buffer_);
+    if (position == 0) {
+        return RS_INVALID_RECORD_ADDRESS;
+    }
+    direct_.bind_int64(1, position);
+    return deliver(direct_, key, RS_INVALID_RECORD_ADDRESS);
+}
+
+int RecordFile::get_position(uint8_t* key) {
+    if (key == nullptr) {
+        return RS_BUFFER_TOO_SHORT;
+    }
+    if (!has_current_) {
+        return RS_INVALID_POSITIONING;
+    }
+    store_u32(key, static_cast<uint32_t>(current_position_));
+    return RS_OK;
+}
+
+// Writes the bytes of the buffer that differ from what this handle last read
+// of the current record, merged onto the record as it is stored now, so that
+// another process's change to other bytes survives. When the other process
+// changed one of the same bytes to a different value, nothing is written.
+int RecordFile::update() {
+    if (!has_current_) {
+        return RS_INVALID_POSITIONING;
+    }
+    const size_t size = static_cast<size_t>(layout_.record_size);
+    WriteTransaction transaction(db_);
+    int rc = transaction.begin();
+    if (rc != SQLITE_OK) {
+        return status_of_sqlite(rc, RS_RECORD_LOCKED);
+    }
+    std::array<uint8_t, kMaxRecordSize> merged{};
+    {
+        direct_.bind_int64(1, current_position_);
+        ResetOnExit reset(direct_);
+        rc = direct_.step();
+        if (rc == SQLITE_DONE) {
+            return RS_CHANGED_BY_OTHER;  // deleted since this handle read it
+        }
+        if (rc != SQLITE_ROW) {
+            return status_of_sqlite(rc, RS_RECORD_LOCKED);
+        }
+        const int stored_size = direct_.column_bytes(1);
+        if (stored_size > layout_.record_size) {
+            return RS_BUFFER_TOO_SHORT;
+        }
+        if (stored_size > 0) {
+            std::memcpy(merged.data(), direct_.column_blob(1), static_cast<size_t>(stored_size));
+        }
+    }
+    for (size_t i = 0; i < size; ++i) {
+        const bool mine = buffer_[i] != last_read_[i];
+        if (!mine) {
+            continue;
+        }
+        const bool theirs = merged[i] != last_read_[i];
+        if (theirs && merged[i] != buffer_[i]) {
+            return RS_CHANGED_BY_OTHER;
+        }
+        merged[i] = buffer_[i];
+    }
+    write_.bind_int64(1, current_position_);
+    write_.bind_blob(2, merged.data(), layout_.key_size);
+    write_.bind_blob(3, merged.data(), layout_.record_size);
+    {
+        ResetOnExit reset(write_);
+        rc = write_.step();
+    }
+    if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
+        return RS_DUPLICATE_KEY;
+    }
+    if (rc != SQLITE_DONE) {
+        return status_of_sqlite(rc, RS_RECORD_LOCKED);
+    }
+    rc = transaction.commit();
+    if (rc != SQLITE_OK) {
+        return status_of_sqlite(rc, RS_RECORD_LOCKED);
+    }
+    // The buffer now holds the record as stored, which is what this handle last read.
+    std::memcpy(last_read_.data(), merged.data(), size);
+    std::memcpy(buffer_, merged.data(), size);
+    std::memcpy(current_key_.data(), merged.data(), static_cast<size_t>(layout_.key_size));
+    return RS_OK;
+}
+
+bool RecordFile::put_all(const uint8_t* records, size_t count, std::string* error) {
+    if (!is_open()) {
+        *error = "record file not open";
+        return false;
+    }
+    const size_t size = static_cast<size_t>(layout_.record_size);
+    const size_t key_size = static_cast<size_t>(layout_.key_size);
+    std::set<std::string_view> keys;
+    for (size_t i = 0; i < count; ++i) {
+        std::string_view key(reinterpret_cast<const char*>(records + i * size), key_size);
+        if (!keys.insert(key).second) {
+            *error = "record " + std::to_string(i + 1) + ": duplicate key";
+            return false;
+        }
+    }
+    WriteTransaction transaction(db_);
+    int rc = transaction.begin();
+    for (size_t i = 0; i < count && rc == SQLITE_OK; ++i) {
+        const uint8_t* record = records + i * size;
+        upsert_.bind_blob(1, record, layout_.key_size);
+        upsert_.bind_blob(2, record, layout_.record_size);
+        ResetOnExit reset(upsert_);
+        rc = upsert_.step();
+        rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
+    }
+    if (rc == SQLITE_OK) {
+        rc = transaction.commit();
+    }
+    if (rc != SQLITE_OK) {
+        *error = db_.last_error();
+        return false;
+    }
+    return true;
+}
+
+bool RecordFile::for_each(const std::function<bool(const uint8_t*)>& visit, std::string* error) {
+    if (!is_open()) {
+        *error = "record file not open";
+        return false;
+    }
+    std::array<uint8_t, kMaxRecordSize> record{};
+    ResetOnExit reset(all_);
+    int rc;
+    while ((rc = all_.step()) == SQLITE_ROW) {
+        const int stored = all_.column_bytes(1);
+        record.fill(0);
+        if (stored > 0) {
+            std::memcpy(record.data(), all_.column_blob(1),
+                        static_cast<size_t>(std::min(stored, layout_.record_size)));
+        }
+        if (!visit(record.data())) {
+            return true;
+        }
+    }
+    if (rc != SQLITE_DONE) {
+        *error = db_.last_error();
+        return false;
+    }
+    return true;
+}
+
+bool RecordFile::remove(const uint8_t* key, std::string* error) {
+    if (!is_open()) {
+        *error = "record file not open";
+        return false;
+    }
+    erase_.bind_blob(1, key, layout_.key_size);
+    ResetOnExit reset(erase_);
+    if (erase_.step() != SQLITE_DONE) {
+        *error = db_.last_error();
+        return false;
+    }
+    if (sqlite3_changes(db_.get()) == 0) {
+        *error = "no record with this key";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace hostlibs::detail

@@ -1,0 +1,84 @@
+// One record-store file: fixed-size records in an SQLite table, found by a
+// fixed-width key at the start of each record, with the classic record
+// operations and status codes.
+//
+// Table: records(pos INTEGER PRIMARY KEY AUTOINCREMENT, key BLOB UNIQUE, data BLOB).
+// `pos` is the record's 4-byte position; AUTOINCREMENT never hands out a
+// position again after a delete. Keys order as bytes (memcmp).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "core/sqlite_handle.h"
+
+namespace hostlibs::detail {
+
+struct RecordLayout {
+    const char* file_name;  // below the data directory
+    int record_size;        // bytes
+    int key_size;           // bytes at offset 0 of the record
+};
+
+inline constexpr int kMaxRecordSize = 120;
+
+// Statuses besides those of host_libraries.h.
+enum : int {
+    RS_INVALID_OPERATION = 1,
+    RS_IO_ERROR = 2,
+    RS_INVALID_KEY_NUMBER = 6,
+};
+
+class RecordFile {
+  public:
+    RecordFile() = default;
+    RecordFile(const RecordFile&) = delete;
+    RecordFile& operator=(const RecordFile&) = delete;
+
+    bool open(const std::string& native_path, const RecordLayout& layout, int busy_timeout_ms,
+              std::string* error);
+    void close();
+    bool is_open() const { return db_.is_open(); }
+    const RecordLayout& layout() const { return layout_; }
+
+    // The bound record buffer (record_size bytes), or null.
+    void bind(void* buffer) { buffer_ = static_cast<uint8_t*>(buffer); }
+    void* bound() const { return buffer_; }
+
+    // One classic record operation; returns its status.
+    int call(int operation, void* key, int key_number);
+
+    // Set-up access outside the operation codes (no effect on the current record).
+    // Inserts or replaces each record by key, all in one transaction.
+    bool put_all(const uint8_t* records, size_t count, std::string* error);
+    bool for_each(const std::function<bool(const uint8_t*)>& visit, std::string* error);
+    bool remove(const uint8_t* key, std::string* error);
+
+  private:
+    enum class Move { kFirst, kLast, kNext, kPrevious };
+
+    int get_move(Move move, uint8_t* key);
+    int get_equal(uint8_t* key);
+    int get_direct(uint8_t* key);
+    int get_position(uint8_t* key);
+    int update();
+    // Steps a prepared select of (pos, data); on a row, delivers it.
+    int deliver(Statement& select, uint8_t* key, int not_found_status);
+
+    Database db_;
+    Statement first_, last_, next_, previous_, equal_, direct_, write_, upsert_, erase_, all_;
+    RecordLayout layout_{};
+    uint8_t* buffer_ = nullptr;
+    // The current record: its position, key and the bytes this handle last read of it.
+    bool has_current_ = false;
+    int64_t current_position_ = 0;
+    std::array<uint8_t, kMaxRecordSize> current_key_{};
+    std::array<uint8_t, kMaxRecordSize> last_read_{};
+};
+
+// Maps an SQLite result to a record status (busy: locked; others: I/O error).
+int status_of_sqlite(int rc, int busy_status);
+
+}  // namespace hostlibs::detail

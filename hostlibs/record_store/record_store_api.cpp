@@ -1,0 +1,213 @@
+// The record store's C interface over the devices, settings and password
+// files, and the set-up access of host_setup.h.
+#include <cstring>
+
+#include "core/host_state.h"
+#include "host_libraries.h"
+
+namespace hostlibs {
+
+namespace {
+
+using detail::RecordFile;
+
+RecordFile* devices() {
+    detail::HostState* host = detail::host_state();
+    return host != nullptr ? &host->devices : nullptr;
+}
+
+RecordFile* settings() {
+    detail::HostState* host = detail::host_state();
+    return host != nullptr ? &host->settings : nullptr;
+}
+
+RecordFile* passwords() {
+    detail::HostState* host = detail::host_state();
+    return host != nullptr ? &host->passwords : nullptr;
+}
+
+int call(RecordFile* file, int operation, void* key, int key_number) {
+    return file != nullptr ? file->call(operation, key, key_number) : RS_NOT_OPEN;
+}
+
+int get_buffer(RecordFile* file, void** saved) {
+    if (file == nullptr) {
+        return RS_NOT_OPEN;
+    }
+    if (saved == nullptr) {
+        return RS_BUFFER_TOO_SHORT;
+    }
+    *saved = file->bound();
+    return RS_OK;
+}
+
+int set_buffer(RecordFile* file, void* buffer) {
+    if (file == nullptr) {
+        return RS_NOT_OPEN;
+    }
+    file->bind(buffer);
+    return RS_OK;
+}
+
+bool not_open(std::string* error) {
+    if (error != nullptr) {
+        *error = "host not open";
+    }
+    return false;
+}
+
+template <typename Record>
+bool put_records(RecordFile* file, const Record* records, size_t count, std::string* error) {
+    if (file == nullptr) {
+        return not_open(error);
+    }
+    std::string reason;
+    try {
+        // Records travel as bytes: copy them into one contiguous byte block.
+        std::vector<uint8_t> bytes(count * sizeof(Record));
+        if (count > 0) {
+            std::memcpy(bytes.data(), records, bytes.size());
+        }
+        if (file->put_all(bytes.data(), count, &reason)) {
+            return true;
+        }
+    } catch (const std::exception& e) {
+        reason = e.what();
+    }
+    if (error != nullptr) {
+        *error = reason;
+    }
+    return false;
+}
+
+template <typename Record>
+bool visit_records(RecordFile* file, const std::function<bool(const Record&)>& visit,
+                   std::string* error) {
+    if (file == nullptr) {
+        return not_open(error);
+    }
+    std::string reason;
+    bool ok = false;
+    try {
+        ok = file->for_each(
+            [&](const uint8_t* bytes) {
+                Record record;
+                std::memcpy(&record, bytes, sizeof record);
+                return visit(record);
+            },
+            &reason);
+    } catch (const std::exception& e) {
+        reason = e.what();
+    }
+    if (!ok && error != nullptr) {
+        *error = reason;
+    }
+    return ok;
+}
+
+}  // namespace
+
+bool put_devices(const std::vector<DeviceRecord>& records, std::string* error) {
+    return put_records(devices(), records.data(), records.size(), error);
+}
+
+bool for_each_device(const std::function<bool(const DeviceRecord&)>& visit, std::string* error) {
+    return visit_records(devices(), visit, error);
+}
+
+bool delete_device(const char key[8], std::string* error) {
+    RecordFile* file = devices();
+    if (file == nullptr) {
+        return not_open(error);
+    }
+    uint8_t bytes[8];
+    std::memcpy(bytes, key, sizeof bytes);
+    std::string reason;
+    if (file->remove(bytes, &reason)) {
+        return true;
+    }
+    if (error != nullptr) {
+        *error = reason;
+    }
+    return false;
+}
+
+bool put_setting(const SettingRecord& record, std::string* error) {
+    return put_records(settings(), &record, 1, error);
+}
+
+bool put_password(const PasswordRecord& record, std::string* error) {
+    return put_records(passwords(), &record, 1, error);
+}
+
+bool put_setting_text(const std::string& key, const std::string& value, std::string* error) {
+    size_t start = key.find_first_not_of(' ');
+    std::string trimmed = start == std::string::npos ? std::string() : key.substr(start);
+    if (trimmed.size() > sizeof(SettingRecord::key)) {
+        if (error != nullptr) {
+            *error = "setting key longer than 40 characters";
+        }
+        return false;
+    }
+    if (value.size() >= sizeof(SettingRecord::value)) {
+        if (error != nullptr) {
+            *error = "setting value longer than 79 characters";
+        }
+        return false;
+    }
+    SettingRecord record;
+    std::memset(record.key, ' ', sizeof record.key);
+    std::memcpy(record.key, trimmed.data(), trimmed.size());
+    std::memset(record.value, 0, sizeof record.value);
+    std::memcpy(record.value, value.data(), value.size());
+    return put_setting(record, error);
+}
+
+bool for_each_setting(const std::function<bool(const SettingRecord&)>& visit, std::string* error) {
+    return visit_records(settings(), visit, error);
+}
+
+bool for_each_password(const std::function<bool(const PasswordRecord&)>& visit,
+                       std::string* error) {
+    return visit_records(passwords(), visit, error);
+}
+
+}  // namespace hostlibs
+
+using namespace hostlibs;
+
+extern "C" {
+
+int rs_bind(DeviceRecord* record) {
+    return set_buffer(devices(), record);
+}
+
+int rs_call(int operation, void* key, int key_number) {
+    return call(devices(), operation, key, key_number);
+}
+
+int rs_settings_get_buffer(void** saved) {
+    return get_buffer(settings(), saved);
+}
+
+int rs_settings_set_buffer(void* buffer) {
+    return set_buffer(settings(), buffer);
+}
+
+int rs_settings_call(int operation, void* key, int key_number) {
+    return call(settings(), operation, key, key_number);
+}
+
+int rs_password_get_buffer(void** saved) {
+    return get_buffer(passwords(), saved);
+}
+
+int rs_password_set_buffer(void* buffer) {
+    return set_buffer(passwords(), buffer);
+}
+
+int rs_password_call(int operation, void* key, int key_number) {
+    return call(passwords(), operation, key, key_number);
+}
+
+}  // extern "C"
