@@ -17,6 +17,9 @@
 #define SCREENLIB_CXX_API
 #endif
 
+struct ScreenFile;
+struct ScreenFunctionEntry;
+
 namespace screenlib {
 
 // One cell of the screen: a character and a PC attribute byte (low nibble
@@ -29,7 +32,7 @@ struct Cell {
 
 // What the library draws on and reads keys from.
 class SCREENLIB_CXX_API Backend {
-public:
+  public:
     virtual ~Backend() = default;
     virtual int rows() const = 0;
     virtual int columns() const = 0;
@@ -48,7 +51,7 @@ public:
 
 // Cells in memory, keys from a script, tones recorded.
 class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
-public:
+  public:
     HeadlessBackend(int rows, int columns);
 
     int rows() const override { return rows_; }
@@ -84,7 +87,7 @@ public:
     uint64_t cells_written() const { return cells_written_; }
     void reset_cells_written() { cells_written_ = 0; }
 
-private:
+  private:
     int rows_;
     int columns_;
     std::vector<Cell> cells_;
@@ -113,6 +116,15 @@ SCREENLIB_CXX_API Backend* backend();
 // An empty function restores the default (stderr).
 SCREENLIB_CXX_API void set_diagnostic_sink(std::function<void(const std::string&)> sink);
 
+// Opens a screen file as screenfile_open does, except that a name the table
+// lacks does not fail: the library's stand-in for its role takes its place (a
+// key handler that consumes nothing, the library's string field set,
+// sedwin_Class, bd_1, mouse_default) and "ROLE 'NAME'" is added to *stand_ins.
+// For previewing screen files without the module that owns them.
+SCREENLIB_CXX_API ScreenFile* open_screen_file_with_stand_ins(const char* path,
+                                                              const ScreenFunctionEntry* table,
+                                                              std::vector<std::string>* stand_ins);
+
 // The key code of one key name as the script notation writes it inside angle
 // brackets ("Enter", "S-Tab", "F10", "A-p", "C-x", "lt"), or of a single
 // character ("a"). -1 for an unknown name.
@@ -121,6 +133,22 @@ SCREENLIB_CXX_API int parse_key(std::string_view name);
 // on an unknown name or an unterminated '<'.
 SCREENLIB_CXX_API bool parse_key_script(std::string_view script, std::vector<int>* keys,
                                         std::string* error);
+// A mouse click at a screen cell travels through read_key() as a key code
+// outside the 16-bit range.
+constexpr int kMouseClickFlag = 0x01000000;
+constexpr int mouse_click_key(int row, int column) {
+    return kMouseClickFlag | ((row & 0xFF) << 8) | (column & 0xFF);
+}
+constexpr bool is_mouse_click(int key) {
+    return key >= 0 && (key & kMouseClickFlag) != 0;
+}
+constexpr int mouse_click_row(int key) {
+    return (key >> 8) & 0xFF;
+}
+constexpr int mouse_click_column(int key) {
+    return key & 0xFF;
+}
+
 // The script name of a key code ("<Enter>", "a"); "<0xHHHH>" for one without a name.
 SCREENLIB_CXX_API std::string key_name(int key);
 

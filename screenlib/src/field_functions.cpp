@@ -1,0 +1,155 @@
+// The library's own field functions, field-function sets and named objects
+// (window class, borders, mouse handlers).
+#include "drawing.h"
+#include "edit_loop.h"
+#include "field_ops.h"
+#include "library_state.h"
+
+using namespace screenlib::detail;
+
+namespace {
+constexpr unsigned int kStringSetId = 0xFFF1;
+
+// Moves to the choice whose label starts with the typed letter.
+bool jump_to_choice(Screen* screen, int ch) {
+    const int count = static_cast<int>(screen->fields.size());
+    const int lower = ch >= 'A' && ch <= 'Z' ? ch + 32 : ch;
+    for (int step = 1; step <= count; ++step) {
+        const int n = (screen->current + step) % count;
+        const Field& field = screen->fields[static_cast<std::size_t>(n)];
+        if (field.kind != FieldKind::Choice || !can_take_cursor(screen, n))
+            continue;
+        for (int i = 0; i < field.record_length(); ++i) {
+            int first = static_cast<unsigned char>(field.record[static_cast<std::size_t>(i)]);
+            if (first == ' ')
+                continue;
+            if (first >= 'A' && first <= 'Z')
+                first += 32;
+            if (first == lower) {
+                goto_field(screen, n);
+                return true;
+            }
+            break;
+        }
+    }
+    return false;
+}
+}  // namespace
+
+extern "C" {
+
+void string_field_entry(Screen* screen) {
+    if (!is_live(screen))
+        return;
+    screen->edit_position = 0;
+    place_cursor(screen);
+}
+
+uint8_t field_std_exit(Screen* screen) {
+    if (Field* field = field_at(screen, screen->current))
+        store_variable(*field);
+    return 1;
+}
+
+int field_std_key(Screen* screen, int key) {
+    if (!is_live(screen))
+        return 0;
+    return edit_current_field(screen, key) ? 1 : 0;
+}
+
+void string_field_fill(Screen* screen, int field) {
+    Field* target = field_at(screen, field);
+    if (!target)
+        return;
+    load_variable(*target);
+    draw_field(screen, field);
+}
+
+void menu_field_entry(Screen* screen) {
+    if (!is_live(screen))
+        return;
+    screen->edit_position = 0;
+    draw_field(screen, screen->current);
+    place_cursor(screen);
+}
+
+int menu_field_key(Screen* screen, int key) {
+    Field* field = field_at(screen, screen->current);
+    if (!field)
+        return 0;
+    if (key == KEY_ENTER || key == KEY_ACCEPT) {
+        screen->result = field->value;
+        screen->exit_requested = true;
+        return 1;
+    }
+    if (key == KEY_LEFT || key == KEY_RIGHT) {
+        step_field(screen, key == KEY_LEFT ? -1 : 1);
+        return 1;
+    }
+    const int ch = key_char(key);
+    if (ch > 0x20 && ch <= 0x7E)
+        return jump_to_choice(screen, ch) ? 1 : 0;
+    return 0;
+}
+
+int masked_field_key(Screen* screen, int key) {
+    return field_std_key(screen, key);
+}
+
+void masked_field_fill(Screen* screen, int field) {
+    string_field_fill(screen, field);
+}
+
+const FieldFunctions string_field_funcs = {string_field_entry, field_std_exit, field_std_key,
+                                           string_field_fill,  nullptr,        kStringSetId};
+const FieldFunctions menu_field_funcs = {menu_field_entry, field_std_exit, menu_field_key,
+                                         nullptr,          nullptr,        0};
+const FieldFunctions masked_field_funcs = {string_field_entry, field_std_exit, masked_field_key,
+                                           masked_field_fill,  nullptr,        kStringSetId};
+
+void sedwin_Class(Screen* screen) {
+    if (is_live(screen))
+        draw_body(screen);
+}
+
+void bd_prompt(Screen* screen) {
+    if (is_live(screen))
+        draw_frame(screen, FrameStyle::Prompt);
+}
+
+void bd_1(Screen* screen) {
+    if (is_live(screen))
+        draw_frame(screen, FrameStyle::Single);
+}
+
+// The field under a screen cell that can take the cursor, or -1.
+static int field_at_cell(Screen* screen, int row, int column) {
+    for (int n = 0; n < static_cast<int>(screen->fields.size()); ++n) {
+        const Field& field = screen->fields[static_cast<std::size_t>(n)];
+        const int top = screen->inner_row() + field.row;
+        const int left = screen->inner_column() + field.column;
+        if (row == top && column >= left && column < left + field.display_width() &&
+            can_take_cursor(screen, n)) {
+            return n;
+        }
+    }
+    return -1;
+}
+
+int mouse_default(Screen* screen, int row, int column) {
+    if (!is_live(screen))
+        return 0;
+    const int n = field_at_cell(screen, row, column);
+    if (n < 0)
+        return 0;
+    goto_field(screen, n);
+    return 1;
+}
+
+// Takes every click: one on a field moves the cursor there, others are swallowed.
+int sedmou_GreedyClick(Screen* screen, int row, int column) {
+    mouse_default(screen, row, column);
+    return 1;
+}
+
+}  // extern "C"

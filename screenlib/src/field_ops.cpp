@@ -1,0 +1,134 @@
+#include "field_ops.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "drawing.h"
+#include "library_state.h"
+
+namespace screenlib::detail {
+
+bool Field::masked() const {
+    return kind == FieldKind::Masked ||
+           (functions != nullptr &&
+            (functions->key == masked_field_key || functions->fill == masked_field_fill));
+}
+
+static char printable_or_blank(char ch) {
+    const auto code = static_cast<unsigned char>(ch);
+    return (code >= 0x20 && code != 0x7F) ? ch : ' ';
+}
+
+void set_record(Field& field, std::string_view text) {
+    const int length = field.record_length();
+    for (int i = 0; i < length; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        field.record[index] = index < text.size() ? printable_or_blank(text[index]) : ' ';
+    }
+    field.record[static_cast<std::size_t>(length)] = '\0';
+    store_variable(field);
+}
+
+void load_variable(Field& field) {
+    if (!field.variable)
+        return;
+    const std::size_t length = static_cast<std::size_t>(field.record_length());
+    const std::size_t used = strnlen(field.variable, length);
+    for (std::size_t i = 0; i < length; ++i) {
+        field.record[i] = i < used ? printable_or_blank(field.variable[i]) : ' ';
+    }
+}
+
+void store_variable(const Field& field) {
+    if (field.variable) {
+        std::memcpy(field.variable, field.record.data(),
+                    static_cast<std::size_t>(field.record_length()));
+    }
+}
+
+void refresh_field(Screen* screen, int n) {
+    Field* field = field_at(screen, n);
+    if (!field)
+        return;
+    if (field->functions && field->functions->fill) {
+        field->functions->fill(screen, n);
+    } else {
+        load_variable(*field);
+        draw_field(screen, n);
+    }
+}
+
+bool can_take_cursor(const Screen* screen, int n) {
+    if (n < 0 || n >= static_cast<int>(screen->fields.size()))
+        return false;
+    return !screen->fields[static_cast<std::size_t>(n)].display_only && field_visible(screen, n);
+}
+
+// The length of the text without trailing blanks.
+static int text_length(const Field& field) {
+    int length = field.record_length();
+    while (length > 0 && field.record[static_cast<std::size_t>(length - 1)] == ' ')
+        --length;
+    return length;
+}
+
+bool edit_current_field(Screen* screen, int key) {
+    Field* field = field_at(screen, screen->current);
+    if (!field || field->display_only)
+        return false;
+    char* text = field->record.data();
+    const int length = field->record_length();
+    int& at = screen->edit_position;
+    at = std::clamp(at, 0, length);
+    const int ch = key_char(key);
+    bool changed = false;
+
+    if (key == KEY_BACKSPACE) {
+        if (at > 0) {
+            std::memmove(text + at - 1, text + at, static_cast<std::size_t>(length - at));
+            text[length - 1] = ' ';
+            --at;
+            changed = true;
+        }
+    } else if (key == KEY_DELETE) {
+        if (at < length) {
+            std::memmove(text + at, text + at + 1, static_cast<std::size_t>(length - at - 1));
+            text[length - 1] = ' ';
+            changed = true;
+        }
+    } else if (key == KEY_LEFT) {
+        if (at > 0)
+            --at;
+    } else if (key == KEY_RIGHT) {
+        if (at < length - 1)
+            ++at;
+    } else if (key == KEY_HOME) {
+        at = 0;
+    } else if (key == KEY_END) {
+        at = std::min(text_length(*field), std::max(0, length - 1));
+    } else if (key == KEY_INSERT) {
+        screen->insert_mode = !screen->insert_mode;
+    } else if (ch >= 0x20 && ch <= 0x7E) {
+        // Typed text never grows past the field: a full field refuses the character.
+        if (at >= length)
+            return true;
+        if (screen->insert_mode) {
+            if (text[length - 1] != ' ')
+                return true;
+            std::memmove(text + at + 1, text + at, static_cast<std::size_t>(length - at - 1));
+        }
+        text[at] = static_cast<char>(ch);
+        ++at;
+        changed = true;
+    } else {
+        return false;
+    }
+    if (changed) {
+        store_variable(*field);
+        draw_field(screen, screen->current);
+    }
+    place_cursor(screen);
+    return true;
+}
+
+}  // namespace screenlib::detail

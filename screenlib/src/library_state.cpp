@@ -1,0 +1,126 @@
+#include "library_state.h"
+
+#include <cstdio>
+
+#include "drawing.h"
+#include "terminal/terminal_backend.h"
+
+namespace screenlib::detail {
+
+LibraryState& state() {
+    static LibraryState instance;
+    return instance;
+}
+
+void diagnose(const std::string& message) {
+    auto& sink = state().diagnostic_sink;
+    if (sink) {
+        sink(message);
+    } else {
+        std::fprintf(stderr, "%s\n", message.c_str());
+    }
+}
+
+template <typename T>
+static bool contains(const std::unordered_map<T*, std::unique_ptr<T>>& map, const T* object) {
+    return object != nullptr && map.count(const_cast<T*>(object)) != 0;
+}
+
+bool is_live(const Screen* screen) {
+    return contains(state().screens, screen);
+}
+bool is_live(const ScreenFile* file) {
+    return contains(state().files, file);
+}
+bool is_live(const Menu* menu) {
+    return contains(state().menus, menu);
+}
+
+template <typename T>
+static T* adopt_into(std::unordered_map<T*, std::unique_ptr<T>>& map, std::unique_ptr<T> object) {
+    T* raw = object.get();
+    map.emplace(raw, std::move(object));
+    return raw;
+}
+
+Screen* adopt(std::unique_ptr<Screen> screen) {
+    return adopt_into(state().screens, std::move(screen));
+}
+ScreenFile* adopt(std::unique_ptr<ScreenFile> file) {
+    return adopt_into(state().files, std::move(file));
+}
+Menu* adopt(std::unique_ptr<Menu> menu) {
+    return adopt_into(state().menus, std::move(menu));
+}
+
+void destroy(Screen* screen) {
+    if (!is_live(screen))
+        return;
+    hide(screen);
+    state().screens.erase(screen);
+}
+
+void destroy(ScreenFile* file) {
+    if (is_live(file))
+        state().files.erase(file);
+}
+
+std::unique_ptr<Menu> release(Menu* menu) {
+    auto found = state().menus.find(menu);
+    if (found == state().menus.end())
+        return nullptr;
+    auto owned = std::move(found->second);
+    state().menus.erase(found);
+    return owned;
+}
+
+Field* field_at(Screen* screen, int n) {
+    if (!is_live(screen) || n < 0 || n >= static_cast<int>(screen->fields.size()))
+        return nullptr;
+    return &screen->fields[static_cast<std::size_t>(n)];
+}
+
+}  // namespace screenlib::detail
+
+namespace screenlib {
+
+HeadlessBackend& use_headless(int rows, int columns) {
+    auto& s = detail::state();
+    s.shown.clear();
+    s.backend.reset();  // the terminal (if any) is restored before the new backend
+    auto backend = std::make_unique<HeadlessBackend>(rows, columns);
+    HeadlessBackend& result = *backend;
+    s.backend = std::move(backend);
+    return result;
+}
+
+bool use_terminal(std::string* error) {
+    auto& s = detail::state();
+    s.shown.clear();
+    s.backend.reset();
+    auto backend = detail::open_terminal_backend(error);
+    if (!backend)
+        return false;
+    s.backend = std::move(backend);
+    return true;
+}
+
+void shutdown() {
+    auto& s = detail::state();
+    s.shown.clear();
+    s.screens.clear();
+    s.files.clear();
+    s.menus.clear();
+    s.backend.reset();
+    s.diagnostic_sink = nullptr;
+}
+
+Backend* backend() {
+    return detail::state().backend.get();
+}
+
+void set_diagnostic_sink(std::function<void(const std::string&)> sink) {
+    detail::state().diagnostic_sink = std::move(sink);
+}
+
+}  // namespace screenlib

@@ -1,0 +1,41 @@
+// The library's global state: the backend, the live objects and the stack of
+// windows on the screen. shutdown() resets all of it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "screen_model.h"
+
+namespace screenlib::detail {
+
+struct LibraryState {
+    std::unique_ptr<Backend> backend;
+    std::function<void(const std::string&)> diagnostic_sink;
+    std::unordered_map<Screen*, std::unique_ptr<Screen>> screens;
+    std::unordered_map<ScreenFile*, std::unique_ptr<ScreenFile>> files;
+    std::unordered_map<Menu*, std::unique_ptr<Menu>> menus;
+    std::vector<Screen*> shown;  // windows on the screen, bottom first
+};
+
+LibraryState& state();
+void diagnose(const std::string& message);
+
+bool is_live(const Screen* screen);
+bool is_live(const ScreenFile* file);
+bool is_live(const Menu* menu);
+
+Screen* adopt(std::unique_ptr<Screen> screen);
+ScreenFile* adopt(std::unique_ptr<ScreenFile> file);
+Menu* adopt(std::unique_ptr<Menu> menu);
+void destroy(Screen* screen);
+void destroy(ScreenFile* file);
+std::unique_ptr<Menu> release(Menu* menu);
+
+// The field n of a screen, or null when out of range.
+Field* field_at(Screen* screen, int n);
+
+}  // namespace screenlib::detail

@@ -1,0 +1,88 @@
+// The headless backend: cells in memory, keys from a script, tones recorded.
+#include <algorithm>
+
+#include "screenlib/screenlib.h"
+
+namespace screenlib {
+
+HeadlessBackend::HeadlessBackend(int rows, int columns)
+    : rows_(std::max(1, rows)),
+      columns_(std::max(1, columns)),
+      cells_(static_cast<std::size_t>(rows_ * columns_)) {}
+
+void HeadlessBackend::put(int row, int column, const Cell* cells, int count) {
+    if (row < 0 || row >= rows_)
+        return;
+    for (int i = 0; i < count; ++i) {
+        const int c = column + i;
+        if (c < 0 || c >= columns_)
+            continue;
+        cells_[static_cast<std::size_t>(row * columns_ + c)] = cells[i];
+        ++cells_written_;
+    }
+}
+
+Cell HeadlessBackend::cell(int row, int column) const {
+    if (row < 0 || row >= rows_ || column < 0 || column >= columns_)
+        return Cell{};
+    return cells_[static_cast<std::size_t>(row * columns_ + column)];
+}
+
+void HeadlessBackend::set_cursor(int row, int column, bool visible) {
+    cursor_row_ = row;
+    cursor_column_ = column;
+    cursor_visible_ = visible;
+}
+
+int HeadlessBackend::read_key() {
+    if (next_key_ >= script_.size())
+        return -1;
+    return script_[next_key_++];
+}
+
+void HeadlessBackend::tone(int value, int /*duration*/) {
+    tones_.push_back(value);
+}
+
+bool HeadlessBackend::set_script(std::string_view keys, std::string* error) {
+    std::vector<int> parsed;
+    script_.clear();
+    next_key_ = 0;
+    if (!parse_key_script(keys, &parsed, error))
+        return false;
+    script_ = std::move(parsed);
+    return true;
+}
+
+void HeadlessBackend::push_keys(const std::vector<int>& keys) {
+    script_.insert(script_.end(), keys.begin(), keys.end());
+}
+
+std::string HeadlessBackend::row_text(int row) const {
+    if (row < 0 || row >= rows_)
+        return {};
+    std::string text(static_cast<std::size_t>(columns_), ' ');
+    for (int c = 0; c < columns_; ++c)
+        text[static_cast<std::size_t>(c)] = cell(row, c).character;
+    return text;
+}
+
+std::string HeadlessBackend::text() const {
+    std::string text;
+    for (int r = 0; r < rows_; ++r) {
+        std::string row = row_text(r);
+        row.erase(row.find_last_not_of(' ') + 1);
+        if (r > 0)
+            text += '\n';
+        text += row;
+    }
+    return text;
+}
+
+uint8_t HeadlessBackend::attribute(int row, int column) const {
+    if (row < 0 || row >= rows_ || column < 0 || column >= columns_)
+        return 0;
+    return cell(row, column).attribute;
+}
+
+}  // namespace screenlib

@@ -1,0 +1,264 @@
+#include "terminal_backend.h"
+
+#include <ncurses.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <map>
+#include <vector>
+
+namespace screenlib::detail {
+
+namespace {
+
+// PC key codes (key_codes.h cannot be included beside ncurses.h: the names clash).
+namespace pc {
+constexpr int Escape = 0x011B, Backspace = 0x0E08, Tab = 0x0F09, ShiftTab = 0x0F00, Enter = 0x1C0D,
+              F1 = 0x3B00, Home = 0x4700, Up = 0x4800, PageUp = 0x4900, Left = 0x4B00,
+              Right = 0x4D00, End = 0x4F00, Down = 0x5000, PageDown = 0x5100, Insert = 0x5200,
+              Delete = 0x5300;
+}
+
+// PC colour numbers (blue is 1, red 4) to curses colour numbers.
+constexpr short kCursesColor[8] = {COLOR_BLACK, COLOR_BLUE,    COLOR_GREEN,  COLOR_CYAN,
+                                   COLOR_RED,   COLOR_MAGENTA, COLOR_YELLOW, COLOR_WHITE};
+
+volatile std::sig_atomic_t g_terminal_open = 0;
+
+// Restores the terminal on SIGINT and SIGTERM, then lets the signal do what it would.
+extern "C" void restore_on_signal(int signal_number) {
+    if (g_terminal_open) {
+        endwin();
+        g_terminal_open = 0;
+    }
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+extern "C" void restore_at_exit() {
+    if (g_terminal_open) {
+        endwin();
+        g_terminal_open = 0;
+    }
+}
+
+class TerminalBackend final : public Backend {
+  public:
+    TerminalBackend() {
+        rows_ = LINES;
+        columns_ = COLS;
+        cells_.assign(static_cast<std::size_t>(rows_ * columns_), Cell{});
+        mouse_ = mousemask(BUTTON1_CLICKED | BUTTON1_PRESSED, nullptr) != 0;
+    }
+    ~TerminalBackend() override {
+        if (g_terminal_open) {
+            endwin();
+            g_terminal_open = 0;
+        }
+        std::signal(SIGINT, previous_int_);
+        std::signal(SIGTERM, previous_term_);
+    }
+    TerminalBackend(const TerminalBackend&) = delete;
+    TerminalBackend& operator=(const TerminalBackend&) = delete;
+
+    void set_previous_handlers(void (*on_int)(int), void (*on_term)(int)) {
+        previous_int_ = on_int;
+        previous_term_ = on_term;
+    }
+
+    int rows() const override { return rows_; }
+    int columns() const override { return columns_; }
+
+    void put(int row, int column, const Cell* cells, int count) override {
+        if (row < 0 || row >= rows_)
+            return;
+        for (int i = 0; i < count; ++i) {
+            const int c = column + i;
+            if (c < 0 || c >= columns_)
+                continue;
+            cells_[static_cast<std::size_t>(row * columns_ + c)] = cells[i];
+            const auto ch = static_cast<unsigned char>(cells[i].character);
+            mvaddch(row, c,
+                    static_cast<chtype>(ch >= 0x20 && ch < 0x7F ? ch : ' ') |
+                        attributes(cells[i].attribute));
+        }
+    }
+
+    Cell cell(int row, int column) const override {
+        if (row < 0 || row >= rows_ || column < 0 || column >= columns_)
+            return Cell{};
+        return cells_[static_cast<std::size_t>(row * columns_ + column)];
+    }
+
+    void set_cursor(int row, int column, bool visible) override {
+        curs_set(visible ? 1 : 0);
+        if (visible)
+            move(row, column);
+    }
+
+    void flush() override { refresh(); }
+
+    int read_key() override {
+        for (;;) {
+            const int key = getch();
+            if (key == ERR)
+                return -1;
+            if (key == KEY_RESIZE)
+                continue;
+            if (key == KEY_MOUSE) {
+                MEVENT event;
+                if (getmouse(&event) == OK &&
+                    (event.bstate & (BUTTON1_CLICKED | BUTTON1_PRESSED))) {
+                    return mouse_click_key(event.y, event.x);
+                }
+                continue;
+            }
+            if (key == 27) {
+                // Escape alone, or the prefix of an Alt-letter.
+                timeout(30);
+                const int next = getch();
+                timeout(-1);
+                if (next == ERR)
+                    return pc::Escape;
+                const int alt = translate_curses_key(next, true);
+                if (alt >= 0)
+                    return alt;
+                continue;
+            }
+            const int code = translate_curses_key(key, false);
+            if (code >= 0)
+                return code;
+        }
+    }
+
+    void tone(int /*value*/, int /*duration*/) override { beep(); }
+    bool mouse_present() const override { return mouse_; }
+
+  private:
+    chtype attributes(uint8_t attribute) {
+        if (!has_colors())
+            return (attribute & 0x70) != 0 ? A_REVERSE : A_NORMAL;
+        const int foreground = attribute & 0x07;
+        const int background = (attribute >> 4) & 0x07;
+        const int key = foreground | (background << 3);
+        auto found = pairs_.find(key);
+        short pair = 0;
+        if (found != pairs_.end()) {
+            pair = found->second;
+        } else if (static_cast<int>(pairs_.size()) + 1 < COLOR_PAIRS) {
+            pair = static_cast<short>(pairs_.size() + 1);
+            init_pair(pair, kCursesColor[foreground], kCursesColor[background]);
+            pairs_.emplace(key, pair);
+        }
+        chtype result = COLOR_PAIR(pair);
+        if (attribute & 0x08)
+            result |= A_BOLD;
+        if (attribute & 0x80)
+            result |= A_BLINK;
+        return result;
+    }
+
+    int rows_ = 0;
+    int columns_ = 0;
+    std::vector<Cell> cells_;
+    std::map<int, short> pairs_;
+    bool mouse_ = false;
+    void (*previous_int_)(int) = SIG_DFL;
+    void (*previous_term_)(int) = SIG_DFL;
+};
+
+}  // namespace
+
+int translate_curses_key(int key, bool alt) {
+    if (alt) {
+        if (key >= 'a' && key <= 'z')
+            return parse_key(std::string(1, static_cast<char>(key))) & 0xFF00;
+        if (key >= 'A' && key <= 'Z')
+            return parse_key(std::string(1, static_cast<char>(key + 32))) & 0xFF00;
+        return -1;
+    }
+    switch (key) {
+        case '\n':
+        case '\r':
+        case KEY_ENTER:
+            return pc::Enter;
+        case '\t':
+            return pc::Tab;
+        case KEY_BTAB:
+            return pc::ShiftTab;
+        case KEY_BACKSPACE:
+        case 127:
+        case 8:
+            return pc::Backspace;
+        case KEY_UP:
+            return pc::Up;
+        case KEY_DOWN:
+            return pc::Down;
+        case KEY_LEFT:
+            return pc::Left;
+        case KEY_RIGHT:
+            return pc::Right;
+        case KEY_HOME:
+            return pc::Home;
+        case KEY_END:
+            return pc::End;
+        case KEY_PPAGE:
+            return pc::PageUp;
+        case KEY_NPAGE:
+            return pc::PageDown;
+        case KEY_IC:
+            return pc::Insert;
+        case KEY_DC:
+            return pc::Delete;
+        default:
+            break;
+    }
+    if (key >= KEY_F(1) && key <= KEY_F(10))
+        return pc::F1 + ((key - KEY_F(1)) << 8);
+    if (key >= 0x20 && key <= 0x7E)
+        return parse_key(std::string(1, static_cast<char>(key)));
+    if (key >= 1 && key <= 26)
+        return parse_key(std::string("C-") + static_cast<char>('a' + key - 1));
+    return -1;
+}
+
+std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
+    if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
+        if (error)
+            *error = "standard input and output must be a terminal";
+        return nullptr;
+    }
+    const char* term = std::getenv("TERM");
+    if (!term || !*term) {
+        if (error)
+            *error = "TERM is not set";
+        return nullptr;
+    }
+    if (!newterm(nullptr, stdout, stdin)) {
+        if (error)
+            *error = std::string("the terminal type '") + term + "' is not known";
+        return nullptr;
+    }
+    g_terminal_open = 1;
+    static bool exit_hook = false;
+    if (!exit_hook) {
+        std::atexit(restore_at_exit);
+        exit_hook = true;
+    }
+    auto on_int = std::signal(SIGINT, restore_on_signal);
+    auto on_term = std::signal(SIGTERM, restore_on_signal);
+    cbreak();  // Ctrl-C stays a signal, so it always restores the terminal
+    noecho();
+    nonl();
+    keypad(stdscr, TRUE);
+    set_escdelay(30);
+    if (has_colors())
+        start_color();
+    auto backend = std::make_unique<TerminalBackend>();
+    backend->set_previous_handlers(on_int == SIG_ERR ? SIG_DFL : on_int,
+                                   on_term == SIG_ERR ? SIG_DFL : on_term);
+    return backend;
+}
+
+}  // namespace screenlib::detail
