@@ -1,0 +1,122 @@
+// The host program in a real 80x25 terminal: tmux runs it, send-keys types,
+// capture-pane reads the screen back.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hostapp/host_app.h"
+#include "hostlibs/host_setup.h"
+#include "module_test_support.h"
+
+namespace {
+
+// Output of a shell command, or nothing when it fails.
+std::string run(const std::string& command, bool* ok = nullptr) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        if (ok)
+            *ok = false;
+        return output;
+    }
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, got);
+    const int status = pclose(pipe);
+    if (ok)
+        *ok = status == 0;
+    return output;
+}
+
+std::string quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            out += "'\\''";
+        } else {
+            out += c;
+        }
+    }
+    return out + "'";
+}
+
+// One tmux server of our own (its own socket), ended with the test.
+class Terminal {
+  public:
+    explicit Terminal(const std::string& socket) : socket_(socket) {}
+    ~Terminal() { run(tmux() + " kill-server 2>/dev/null"); }
+    bool start(const std::string& command) {
+        bool ok = false;
+        run(tmux() + " new-session -d -x 80 -y 25 -s editor " + quoted(command), &ok);
+        return ok;
+    }
+    void keys(const std::string& names) { run(tmux() + " send-keys -t editor " + names); }
+    void type(const std::string& text) { run(tmux() + " send-keys -t editor -l " + quoted(text)); }
+    std::string screen() { return run(tmux() + " capture-pane -p -t editor"); }
+    // Waits until the screen holds `text`; false after the timeout.
+    bool wait_for(const std::string& text,
+                  std::chrono::seconds timeout = std::chrono::seconds(20)) {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < end) {
+            if (screen().find(text) != std::string::npos)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    }
+
+  private:
+    std::string tmux() const { return "tmux -L " + socket_ + " -f /dev/null"; }
+    std::string socket_;
+};
+
+TEST(EditorInATerminal, PagesDownAndShowsATypedGroupName) {
+    bool have_tmux = false;
+    run("command -v tmux >/dev/null 2>&1", &have_tmux);
+    if (!have_tmux)
+        GTEST_SKIP() << "tmux is not installed";
+
+    TempFolder folder("toolbank_e2e");
+    const std::string root = folder.path() + "/root";
+    std::string error;
+    ASSERT_TRUE(hostapp::create_root(root, false, &error)) << error;
+    {
+        hostlibs::HostConfiguration configuration;
+        configuration.root = root;
+        configuration.user_id = "E2E";
+        ASSERT_TRUE(hostlibs::open_host(configuration, &error)) << error;
+        std::vector<DeviceRecord> records;
+        for (int i = 0; i < 30; ++i) {
+            records.push_back(device(i, "Meter " + std::to_string(i), ""));
+        }
+        const bool put = hostlibs::put_devices(records, &error);
+        hostlibs::close_host();
+        ASSERT_TRUE(put) << error;
+    }
+
+    Terminal terminal("toolbank_e2e_" + std::to_string(getpid()));
+    ASSERT_TRUE(terminal.start("TERM=xterm " + quoted(DEVGROUP_PROGRAM) + " --root " +
+                               quoted(root) + " --language 1"));
+    ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
+
+    terminal.keys("NPage");
+    ASSERT_TRUE(terminal.wait_for("Meter 20")) << terminal.screen();
+    terminal.type("LAB7");
+    ASSERT_TRUE(terminal.wait_for("LAB7")) << terminal.screen();
+
+    // The name stands in the group column of page 2's first row.
+    const std::string screen = terminal.screen();
+    size_t line_start = screen.find("Meter 20");
+    ASSERT_NE(line_start, std::string::npos);
+    line_start = screen.rfind('\n', line_start) + 1;
+    const std::string line = screen.substr(line_start, screen.find('\n', line_start) - line_start);
+    EXPECT_EQ(line.substr(3, 8), "LAB7    ") << line;
+}
+
+}  // namespace

@@ -1,0 +1,185 @@
+// The editor as an operator sees it: pages of twenty rows, paging with its
+// messages and tones, typing and where it is refused, and the colours of
+// changed and two-word names.
+#include <fstream>
+#include <sstream>
+
+#include "byte_fields.h"
+#include "scenario_support.h"
+
+namespace {
+
+constexpr int kSecondTone = 880;
+
+class Editing : public EditorScenario {
+  protected:
+    // Opens with the second tone switched on at a known value.
+    void open_with_tones(const std::string& keys) {
+        open(keys, 1);
+        HostSettings* settings = session_.context().settings;
+        settings->second_tone_on = 1;
+        store_u16(settings->second_tone, kSecondTone);
+    }
+    std::string prompt() const { return cells(kPromptRow, 1, 78); }
+    static std::string empty_prompt() { return std::string(78, '-'); }
+    std::string page_number() const { return cells(kTitleRow, kPageColumn, 1); }
+};
+
+TEST_F(Editing, ShownRecordsFillTheRowsWithoutGapsUpToOneHundred) {
+    std::vector<DeviceRecord> records;
+    std::vector<std::string> shown;
+    for (int i = 0; i < 300; ++i) {
+        uint16_t status = 1;
+        if (i % 5 == 1)
+            status = 3;  // hidden
+        if (i % 7 == 2)
+            status = 0;  // not shown
+        records.push_back(
+            device(i, "Instrument " + std::to_string(i), "G" + std::to_string(i), status));
+        if (status == 1)
+            shown.push_back("Instrument " + std::to_string(i));
+    }
+    put_devices(records);
+    open("<PgDn><PgDn><PgDn><PgDn>", 1);
+    run_editor();
+    EXPECT_EQ(page_number(), "5");
+    for (int r = 0; r < 20; ++r) {
+        EXPECT_EQ(instrument_cell(r), padded(shown.at(80 + r), 30)) << "row " << 80 + r;
+    }
+}
+
+TEST_F(Editing, FirstPageShowsRowsZeroToNineteenAndThePageNumber) {
+    put_numbered(25);
+    open("", 1);
+    run_editor();
+    EXPECT_EQ(page_number(), "1");
+    EXPECT_EQ(group_cell(0), padded("G0", 8));
+    EXPECT_EQ(instrument_cell(19), padded("Instrument 19", 30));
+}
+
+TEST_F(Editing, PageDownFromPageTwoShowsRowsFortyToFiftyNineAndClearsThePrompt) {
+    put_numbered(100);
+    open_with_tones("<PgUp><PgDn><PgDn>");
+    run_editor();
+    EXPECT_EQ(page_number(), "3");
+    EXPECT_EQ(instrument_cell(0), padded("Instrument 40", 30));
+    EXPECT_EQ(instrument_cell(19), padded("Instrument 59", 30));
+    EXPECT_EQ(prompt(), empty_prompt());
+}
+
+TEST_F(Editing, PageDownCommitsTheFieldBeingEdited) {
+    put_numbered(100);
+    // Types into row 20's group on page 2, pages on and comes back: the field
+    // is refilled from the table, so the name shows only if it was committed.
+    open("<PgDn>xy<PgDn><PgUp>", 1);
+    run_editor();
+    EXPECT_EQ(page_number(), "2");
+    EXPECT_EQ(group_cell(0), padded("xyG20", 8));
+}
+
+TEST_F(Editing, PageUpOnTheFirstPageShowsMessageFourWithTheSecondTone) {
+    put_numbered(5);
+    open_with_tones("<PgUp>");
+    run_editor();
+    EXPECT_EQ(page_number(), "1");
+    const std::string message = session_.message(4);
+    ASSERT_FALSE(message.empty());
+    EXPECT_EQ(prompt().substr(0, message.size()), message);
+    EXPECT_EQ(headless().tones(), std::vector<int>{kSecondTone});
+}
+
+TEST_F(Editing, PageDownOnTheLastPageShowsMessageFive) {
+    put_numbered(5);
+    open_with_tones("<PgDn><PgDn><PgDn><PgDn><PgDn>");
+    run_editor();
+    EXPECT_EQ(page_number(), "5");
+    const std::string message = session_.message(5);
+    ASSERT_FALSE(message.empty());
+    EXPECT_EQ(prompt().substr(0, message.size()), message);
+    EXPECT_EQ(headless().tones(), std::vector<int>{kSecondTone});
+}
+
+TEST_F(Editing, TypingIntoARowWithoutAnInstrumentChangesNothing) {
+    put_numbered(2);
+    open("<Down><Down>x<Down>", 1);  // row 2 has no instrument
+    run_editor();
+    EXPECT_EQ(group_cell(2), std::string(8, ' '));
+    EXPECT_EQ(group_attribute(2), group_attribute(5)) << "marked as changed";
+}
+
+TEST_F(Editing, EscapeIsSwallowedAndHomeAndEndReachTheGroupFields) {
+    put_numbered(20);
+    open("<Esc><End>e<Home>h<Down>", 1);
+    run_editor();
+    EXPECT_EQ(group_cell(19), padded("eG19", 8));
+    EXPECT_EQ(group_cell(0), padded("hG0", 8));
+}
+
+TEST_F(Editing, BackspaceInAnEmptyGroupMarksTheRowModified) {
+    put_devices({device(0, "Oven", ""), device(1, "Scale", "")});
+    open("<Backspace><Down>", 1);
+    run_editor();
+    EXPECT_EQ(group_cell(0), std::string(8, ' '));
+    EXPECT_EQ(group_attribute(0), field_color(23));
+    EXPECT_NE(group_attribute(1), field_color(23));
+}
+
+TEST_F(Editing, ATwoWordNameIsDrawnInTheInvalidChangedColours) {
+    put_devices({device(0, "Oven", ""), device(1, "Scale", ""), device(2, "Lamp", "")});
+    // Row 0 gets two words, row 1 one word; a page step redraws both.
+    open("a b<Down>one<Down><PgDn><PgUp>", 1);
+    run_editor();
+    EXPECT_EQ(group_cell(0), padded("a b", 8));
+    EXPECT_EQ(group_attribute(0), field_color(25));
+    EXPECT_EQ(group_attribute(1), field_color(23));
+    EXPECT_EQ(attribute(kFirstDataRow, kInstrumentColumn), field_color(27));
+}
+
+TEST_F(Editing, ANameTypedWithLeadingBlanksIsStoredLeftJustified) {
+    put_devices({device(0, "Oven", ""), device(1, "Scale", "")});
+    open("  abcde<Down><PgDn><PgUp>", 1);
+    run_editor();
+    EXPECT_EQ(group_cell(0), "abcde   ");
+    EXPECT_EQ(group_attribute(0), field_color(23));
+}
+
+// A host message that fills the whole buffer without a terminator.
+int unterminated_message(int, char* buffer, int size) {
+    for (int i = 0; i < size; ++i)
+        buffer[i] = 'M';
+    return 0;
+}
+
+TEST_F(Editing, AnUnterminatedHostMessageIsCutToTheLine) {
+    put_numbered(1);
+    open("<PgUp>", 1);
+    session_.context().message_text = unterminated_message;
+    run_editor();
+    EXPECT_EQ(prompt(), std::string(40, 'M') + std::string(38, '-'));
+}
+
+// The screen file may make the group fields wider than the table's 8
+// characters; the name is cut, and the instrument beside it stays whole.
+TEST_F(Editing, AWiderGroupFieldInTheScreenFileIsCutToEightCharacters) {
+    const auto l01 = module_dir() / "TOOLBANK.L01";
+    std::ifstream in(l01);
+    std::stringstream original;
+    original << in.rdbuf();
+    std::string widened;
+    std::string line;
+    while (std::getline(original, line)) {
+        // "|  ________   ___..." becomes "|  __________ ___...": 10-wide groups.
+        if (line.rfind("|  ________   _", 0) == 0)
+            line.replace(3, 11, "__________ ");
+        widened += line + "\n";
+    }
+    std::ofstream(l01, std::ios::trunc) << widened;
+    put_devices({device(0, "Oven", ""), device(1, "Scale", "")});
+    open("abcdefghij<Down><PgDn><PgUp>", 1);
+    run_editor();
+    EXPECT_EQ(group_cell(0), "abcdefgh");
+    EXPECT_EQ(cells(kFirstDataRow, kGroupColumn + 8, 2), "  ");
+    EXPECT_EQ(instrument_cell(0), padded("Oven", 30)) << "the name ran into the instrument";
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+// Scenario tests run the real module through the host program's loading
+// path, over the real host libraries and the headless screen.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "hostapp/host_app.h"
+#include "hostlibs/host_setup.h"
+#include "module_test_support.h"
+#include "screenlib/screenlib.h"
+
+// The editor's screen as it stood when the module closed it.
+struct EditorPicture {
+    bool taken = false;
+    std::vector<std::string> rows;
+    std::vector<std::vector<uint8_t>> attributes;
+};
+
+// Set by the test before each run; the spy on screen_close reads it.
+extern HostContext* watched_context;
+extern EditorPicture editor_picture;
+
+// Screen cells of the editor window (at row 1, framed): the data rows start
+// below the title and the heading.
+constexpr int kTitleRow = 2;
+constexpr int kFirstDataRow = 4;
+constexpr int kGroupColumn = 3;
+constexpr int kInstrumentColumn = 14;
+constexpr int kPageColumn = 76;
+constexpr int kPromptRow = 24;
+
+class EditorScenario : public ::testing::Test {
+  protected:
+    void SetUp() override { make_root(root_.path()); }
+    void TearDown() override {
+        session_.close();
+        watched_context = nullptr;
+    }
+
+    void make_root(const std::string& root) {
+        std::string error;
+        ASSERT_TRUE(hostapp::create_root(root, false, &error)) << error;
+        root_path_ = root;
+    }
+
+    // Opens the host on the root with the key script; language 0 is the user's own.
+    void open(const std::string& keys, int language = 0) {
+        hostapp::HostOptions options;
+        options.root = root_path_;
+        options.language = language;
+        options.now = 1000;
+        options.keys = keys;
+        options.module_path = TOOLBANK_LIBRARY;
+        std::string error;
+        ASSERT_TRUE(session_.open(options, &error)) << error;
+    }
+
+    // One call of the module's entry point, as the host makes it.
+    int run_editor() {
+        watched_context = &session_.context();
+        editor_picture = {};
+        return session_.call_module(session_.module_entry());
+    }
+
+    screenlib::HeadlessBackend& headless() {
+        return *dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend());
+    }
+
+    void put_devices(const std::vector<DeviceRecord>& records) {
+        std::string error;
+        ASSERT_TRUE(hostlibs::put_devices(records, &error)) << error;
+    }
+
+    // Records 0..count-1 with instruments "Instrument <i>" and groups "G<i>".
+    void put_numbered(int count) {
+        std::vector<DeviceRecord> records;
+        for (int i = 0; i < count; ++i) {
+            records.push_back(
+                device(i, "Instrument " + std::to_string(i), "G" + std::to_string(i)));
+        }
+        put_devices(records);
+    }
+
+    std::filesystem::path module_dir() const {
+        return std::filesystem::path(root_path_) / "USER" / "DEVGROUP";
+    }
+
+    // The root as the host writes it: backslashes and a trailing backslash.
+    std::string host_root() const {
+        std::string root = root_path_;
+        for (char& c : root) {
+            if (c == '/')
+                c = '\\';
+        }
+        return root + "\\";
+    }
+
+    std::string row(int r) const {
+        EXPECT_TRUE(editor_picture.taken);
+        return editor_picture.taken ? editor_picture.rows.at(r) : std::string();
+    }
+    std::string cells(int r, int column, int width) const { return row(r).substr(column, width); }
+    uint8_t attribute(int r, int column) const {
+        return editor_picture.taken ? editor_picture.attributes.at(r).at(column) : 0;
+    }
+    std::string group_cell(int data_row) const {
+        return cells(kFirstDataRow + data_row, kGroupColumn, 8);
+    }
+    std::string instrument_cell(int data_row) const {
+        return cells(kFirstDataRow + data_row, kInstrumentColumn, 30);
+    }
+    uint8_t group_attribute(int data_row) const {
+        return attribute(kFirstDataRow + data_row, kGroupColumn);
+    }
+    uint8_t field_color(int byte) { return session_.context().settings->field_colors[byte - 21]; }
+
+    TempFolder root_;
+    std::string root_path_;
+    hostapp::HostSession session_;
+};

@@ -1,0 +1,114 @@
+// Start-up and its failures: screen files in either language, the error log,
+// the run list and the host's leave call on every path.
+#include <fstream>
+
+#include "hostlibs/shell.h"
+#include "scenario_support.h"
+
+namespace {
+
+void expect_only_error_log_viewer() {
+    const auto list = hostlibs::run_list();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_STREQ(list[0].first_dir, "USER");
+    EXPECT_STREQ(list[0].second_dir, "ERRORLOG");
+    EXPECT_STREQ(list[0].module_name, "ERRORLOG");
+    EXPECT_STREQ(list[0].parameters, "");
+    EXPECT_EQ(list[0].word, 0);
+}
+
+class StartUp : public EditorScenario {
+  protected:
+    // A run that must end at once; gives the host's return flag.
+    int32_t run_expecting_failure() {
+        session_.context().return_flag = 77;
+        EXPECT_EQ(run_editor(), 0);
+        EXPECT_EQ(hostlibs::host_leave_count(), 1);
+        EXPECT_FALSE(editor_picture.taken);
+        return session_.context().return_flag;
+    }
+};
+
+TEST_F(StartUp, OpensInTheUsersLanguageAndLeavesOnce) {
+    put_numbered(3);
+    open("", 2);
+    session_.context().return_flag = 77;
+    EXPECT_EQ(run_editor(), 0);
+    EXPECT_NE(row(kTitleRow).find("Geraetegruppen"), std::string::npos) << row(kTitleRow);
+    EXPECT_EQ(instrument_cell(2), padded("Instrument 2", 30));
+    EXPECT_EQ(hostlibs::host_leave_count(), 1);
+    EXPECT_EQ(session_.context().return_flag, 0);
+    EXPECT_TRUE(hostlibs::read_error_log().empty());
+}
+
+TEST_F(StartUp, FallsBackToTheFallbackLanguageWithoutAnErrorRecord) {
+    std::filesystem::remove(module_dir() / "TOOLBANK.L02");
+    put_numbered(1);
+    open("", 2);
+    EXPECT_EQ(run_editor(), 0);
+    EXPECT_NE(row(kTitleRow).find("Device groups"), std::string::npos) << row(kTitleRow);
+    EXPECT_TRUE(hostlibs::read_error_log().empty());
+    EXPECT_EQ(hostlibs::host_leave_count(), 1);
+}
+
+TEST_F(StartUp, NoScreenFileReportsTheFallbackPathAndQueuesTheErrorLogViewer) {
+    std::filesystem::remove(module_dir() / "TOOLBANK.L01");
+    std::filesystem::remove(module_dir() / "TOOLBANK.L02");
+    open("", 2);
+    EXPECT_EQ(run_expecting_failure(), 0);
+    const auto log = hostlibs::read_error_log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].code, 0x80007530u);
+    EXPECT_EQ(log[0].source, "TOOLBANK");
+    EXPECT_EQ(log[0].text, host_root() + "USER\\DEVGROUP\\TOOLBANK.L01");
+    expect_only_error_log_viewer();
+}
+
+TEST_F(StartUp, MissingScreenReportsTheFilesPath) {
+    const std::string l01 = (module_dir() / "TOOLBANK.L01").string();
+    std::ofstream(l01, std::ios::trunc) << "screen other\nwindow sedwin_Class\nborder bd_prompt\n"
+                                           "picture\n|  nothing here  |\nend\nend screen\n";
+    open("", 1);
+    EXPECT_EQ(run_expecting_failure(), 0);
+    const auto log = hostlibs::read_error_log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].code, 0x80007531u);
+    EXPECT_EQ(log[0].text, host_root() + "USER\\DEVGROUP\\TOOLBANK.L01");
+    expect_only_error_log_viewer();
+}
+
+TEST_F(StartUp, FailedMenuWritesNoErrorRecordButQueuesTheViewer) {
+    std::filesystem::remove(module_dir() / "TOOLBANK");
+    open("", 1);
+    EXPECT_EQ(run_expecting_failure(), 0);
+    EXPECT_TRUE(hostlibs::read_error_log().empty());
+    expect_only_error_log_viewer();
+}
+
+// A path one character too long for its buffer must not be cut to a shorter
+// one: here the cut path names a real screen file, which must stay unopened.
+class LongRoot : public StartUp {
+  protected:
+    void SetUp() override {
+        // "USER\DEVGROUP\TOOLBANK.L01" is 26 characters; with a root of 74 in
+        // host form (73 native, and the trailing backslash) the path is 100.
+        std::string root = root_.path() + "/";
+        root += std::string(73 - root.size(), 'r');
+        make_root(root);
+    }
+};
+
+TEST_F(LongRoot, PathThatDoesNotFitIsAMissingFileNotACutOne) {
+    ASSERT_EQ(host_root().size() + 26, 100u);
+    std::filesystem::copy_file(module_dir() / "TOOLBANK.L01", module_dir() / "TOOLBANK.L0");
+    std::filesystem::remove(module_dir() / "TOOLBANK.L01");
+    std::filesystem::remove(module_dir() / "TOOLBANK.L02");
+    open("", 1);
+    EXPECT_EQ(run_expecting_failure(), 0);
+    const auto log = hostlibs::read_error_log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].code, 0x80007530u);
+    expect_only_error_log_viewer();
+}
+
+}  // namespace
