@@ -59,8 +59,8 @@ struct ErrorLogEntry {
     int16_t kind = 0;
     std::string source;  // 8 characters, trailing blanks dropped
     uint32_t code = 0;
-    std::string text;              // up to the first zero byte, trailing blanks dropped
-    std::string describe() const;  // one line for the `log` subcommand
+    std::string text;  // up to the first zero byte, trailing blanks dropped
+    HOSTSETUP_API std::string describe() const;  // one line for the `log` subcommand
 };
 
 HOSTSETUP_API std::vector<ErrorLogEntry> read_error_log();

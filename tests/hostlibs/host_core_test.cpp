@@ -1,0 +1,136 @@
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "byte_fields.h"
+#include "host_libraries.h"
+#include "temp_root.h"
+
+namespace {
+
+using HostCoreTest = TempRootTest;
+
+std::string host_form(std::string native) {
+    for (char& c : native) {
+        c = c == '/' ? '\\' : c;
+    }
+    return native;
+}
+
+TEST_F(HostCoreTest, DirectoriesUserAndClockComeFromTheConfiguration) {
+    EXPECT_EQ(std::string(host_root_dir()), host_form(root_) + "\\");
+    EXPECT_EQ(std::string(host_data_dir()), host_form(root_) + "\\DATA\\");
+    for (const char* name :
+         {"devices.db", "settings.db", "passwords.db", "host.db", "TEMP", "SPOOL"}) {
+        EXPECT_TRUE(std::filesystem::exists(root_ + "/DATA/" + name)) << name;
+    }
+    ASSERT_NE(host_user_id(), nullptr);
+    EXPECT_EQ(std::string(host_user_id(), 8), "OPERATOR");
+    EXPECT_EQ(host_user_no(), 42u);
+    EXPECT_EQ(host_now(), 1614834367u);
+
+    hostlibs::set_host_user("AL", 7);
+    EXPECT_EQ(std::string(host_user_id(), 8), "AL      ");
+    hostlibs::set_host_user("", 0);
+    EXPECT_EQ(host_user_id(), nullptr);
+    hostlibs::set_host_clock(std::nullopt);
+    EXPECT_GT(host_now(), 1614834367u);
+
+    host_leave();
+    host_leave();
+    EXPECT_EQ(hostlibs::host_leave_count(), 2);
+    hostlibs::close_host();
+    EXPECT_EQ(hostlibs::host_leave_count(), 0);
+    EXPECT_STREQ(host_root_dir(), "");
+    // Reopening the same root finds what was stored there.
+    ASSERT_TRUE(open(configuration())) << error_;
+    EXPECT_EQ(hostlibs::host_leave_count(), 0);
+}
+
+TEST_F(HostCoreTest, OpeningFailsWithAReasonWhenTheDataFolderIsAFile) {
+    hostlibs::close_host();
+    std::filesystem::remove_all(root_ + "/DATA");
+    std::ofstream(root_ + "/DATA") << "not a folder";
+    EXPECT_FALSE(open(configuration()));
+    EXPECT_NE(error_.find("DATA"), std::string::npos) << error_;
+    EXPECT_FALSE(hostlibs::host_is_open());
+}
+
+TEST_F(HostCoreTest, ErrorLogKeepsTheRecordBytesAndTheUser) {
+    ErrorRecord record;
+    std::memset(&record, 0, sizeof record);
+    store_u16(reinterpret_cast<uint8_t*>(&record.kind), 5);
+    put_text(record.source, 8, "TOOLBANK");
+    record.code = 0x80007530u;
+    put_text(record.blanks, 4, "");
+    put_text(record.text, 128, "\\r\\USER\\DEVGROUP\\TOOLBANK.L02");
+    ErrorLogRequest request;
+    std::memset(&request, 0, sizeof request);
+    std::memcpy(request.user_id, "OPERATOR", 8);
+    request.record = &record;
+    request.record_length = sizeof record;
+    request.field44 = -1;
+    ASSERT_EQ(host_error_log(&request), 0);
+
+    request.record = nullptr;
+    EXPECT_NE(host_error_log(&request), 0);
+    EXPECT_NE(host_error_log(nullptr), 0);
+
+    std::vector<hostlibs::ErrorLogEntry> log = hostlibs::read_error_log();
+    ASSERT_EQ(log.size(), 1u);
+    const hostlibs::ErrorLogEntry& entry = log[0];
+    ASSERT_EQ(entry.record.size(), sizeof record);
+    EXPECT_EQ(std::memcmp(entry.record.data(), &record, sizeof record), 0);
+    EXPECT_EQ(entry.user_id, "OPERATOR");
+    EXPECT_EQ(entry.kind, 5);
+    EXPECT_EQ(entry.source, "TOOLBANK");
+    EXPECT_EQ(entry.code, 0x80007530u);
+    EXPECT_EQ(entry.text, "\\r\\USER\\DEVGROUP\\TOOLBANK.L02");
+    EXPECT_EQ(entry.logged_at, 1614834367u);
+    EXPECT_NE(entry.describe().find("0x80007530"), std::string::npos) << entry.describe();
+}
+
+TEST_F(HostCoreTest, TraceAppendsFormattedLines) {
+    host_trace("Getpass: pwd record not found, name=%.4s, pass=%.8s", "ADMINISTRATOR", "SECRET  ");
+    host_trace("second %d", 2);
+    std::ifstream trace(hostlibs::trace_path());
+    std::stringstream text;
+    text << trace.rdbuf();
+    EXPECT_EQ(text.str(),
+              "1614834367 Getpass: pwd record not found, name=ADMI, pass=SECRET  \n"
+              "1614834367 second 2\n");
+}
+
+TEST_F(HostCoreTest, DateAndTimeTextsKeepToTheirSize) {
+    char buffer[16];
+    std::memset(buffer, '#', sizeof buffer);
+    ASSERT_EQ(date_format(1614834367, 1, 0, 0, buffer, 8), 0);
+    EXPECT_EQ(std::string(buffer, 9), "03/04/21#") << "no terminator without room";
+    ASSERT_EQ(date_format(1614834367, 1, '-', 1, buffer, 16), 0);
+    EXPECT_STREQ(buffer, "04-03-21");
+    ASSERT_EQ(date_format(1614834367, 1, 0, 2, buffer, 16), 0);
+    EXPECT_STREQ(buffer, "21/03/04");
+    std::memset(buffer, '#', sizeof buffer);
+    ASSERT_EQ(time_format(1614834367 + 8 * 3600, 1, 0, buffer, 5), 0);
+    EXPECT_EQ(std::string(buffer, 6), "13:06#");
+    ASSERT_EQ(time_format(1614834367 + 8 * 3600, 2, 1, buffer, 16), 0);
+    EXPECT_STREQ(buffer, "01:06:07");
+    std::memset(buffer, '#', sizeof buffer);
+    ASSERT_EQ(date_format(1614834367, 1, 0, 0, buffer, 3), 0);
+    EXPECT_EQ(std::string(buffer, 4), "03/#");
+    EXPECT_NE(date_format(0, 1, 0, 0, nullptr, 8), 0);
+    EXPECT_NE(time_format(0, 1, 0, buffer, 0), 0);
+}
+
+TEST_F(HostCoreTest, FileNamesAreFreshOnEveryCall) {
+    std::set<std::string> names;
+    char name[12];
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_EQ(info_file_name(name), 0);
+        ASSERT_EQ(std::strlen(name), 11u);
+        EXPECT_EQ(name[0], 'R');
+        EXPECT_TRUE(names.insert(name).second) << name;
+    }
+}
+
+}  // namespace

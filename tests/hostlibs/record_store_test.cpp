@@ -1,0 +1,305 @@
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "byte_fields.h"
+#include "host_libraries.h"
+#include "temp_root.h"
+
+namespace {
+
+DeviceRecord device(const std::string& key, const std::string& instrument, uint16_t status,
+                    const std::string& group) {
+    DeviceRecord record;
+    put_text(record.key, sizeof record.key, key);
+    put_text(record.instrument, sizeof record.instrument, instrument);
+    record.status = status;
+    put_text(record.group, sizeof record.group, group);
+    return record;
+}
+
+std::string key_of(const DeviceRecord& record) {
+    return get_text(record.key, 8);
+}
+
+class RecordStoreTest : public TempRootTest {
+  protected:
+    void SetUp() override {
+        TempRootTest::SetUp();
+        std::memset(&record_, 0, sizeof record_);
+        ASSERT_EQ(rs_bind(&record_), RS_OK);
+    }
+
+    void add_devices(int count) {
+        std::vector<DeviceRecord> records;
+        for (int i = count; i >= 1; --i) {  // inserted out of key order on purpose
+            char key[16];
+            std::snprintf(key, sizeof key, "K%07d", i);
+            records.push_back(
+                device(key, "Instrument " + std::to_string(i), 1, "G" + std::to_string(i)));
+        }
+        ASSERT_TRUE(hostlibs::put_devices(records, &error_)) << error_;
+    }
+
+    DeviceRecord stored(const std::string& key) {
+        DeviceRecord found{};
+        hostlibs::for_each_device(
+            [&](const DeviceRecord& r) {
+                if (key_of(r) == key) {
+                    found = r;
+                    return false;
+                }
+                return true;
+            },
+            nullptr);
+        return found;
+    }
+
+    // Runs the peer process: `set KEY OFFSET TEXT`; returns its exit status.
+    int peer_set(const std::string& key, size_t offset, const std::string& text) {
+        std::string command = std::string(RECORD_PEER_PATH) + " " + root_ + " set " + key + " " +
+                              std::to_string(offset) + " '" + text + "'";
+        int rc = std::system(command.c_str());
+        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    }
+
+    DeviceRecord record_;
+    char key_[8] = {};
+};
+
+TEST_F(RecordStoreTest, ClassicSequenceWalksPositionsAndUpdates) {
+    add_devices(5);
+    ASSERT_EQ(rs_call(RS_GET_FIRST, key_, 0), RS_OK);
+    EXPECT_EQ(key_of(record_), "K0000001");
+    EXPECT_EQ(std::string(key_, 8), "K0000001");
+    for (int i = 2; i <= 5; ++i) {
+        ASSERT_EQ(rs_call(RS_GET_NEXT, key_, 0), RS_OK);
+        EXPECT_EQ(key_of(record_), "K000000" + std::to_string(i));
+    }
+    EXPECT_EQ(rs_call(RS_GET_NEXT, key_, 0), RS_END_OF_FILE);
+
+    std::memcpy(key_, "K0000009", 8);
+    EXPECT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_KEY_NOT_FOUND);
+
+    // get-position, move away, get-direct back, and get-next continues from there.
+    std::memcpy(key_, "K0000002", 8);
+    ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
+    uint8_t position[4] = {};
+    ASSERT_EQ(rs_call(RS_GET_POSITION, position, 0), RS_OK);
+    ASSERT_EQ(rs_call(RS_GET_LAST, key_, 0), RS_OK);
+    EXPECT_EQ(key_of(record_), "K0000005");
+    std::memcpy(&record_, position, 4);
+    ASSERT_EQ(rs_call(RS_GET_DIRECT, key_, 0), RS_OK);
+    EXPECT_EQ(key_of(record_), "K0000002");
+    EXPECT_EQ(get_text(record_.instrument, 30), "Instrument 2");
+    ASSERT_EQ(rs_call(RS_GET_NEXT, key_, 0), RS_OK);
+    EXPECT_EQ(key_of(record_), "K0000003");
+    ASSERT_EQ(rs_call(RS_GET_PREVIOUS, key_, 0), RS_OK);
+    ASSERT_EQ(rs_call(RS_GET_PREVIOUS, key_, 0), RS_OK);
+    EXPECT_EQ(key_of(record_), "K0000001");
+    EXPECT_EQ(rs_call(RS_GET_PREVIOUS, key_, 0), RS_END_OF_FILE);
+
+    // Update after get-equal, the buffer itself as the key buffer (as saving does),
+    // while another process changes the instrument of the same record in between.
+    std::memcpy(key_, "K0000004", 8);
+    ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
+    ASSERT_EQ(peer_set("K0000004", offsetof(DeviceRecord, instrument), "Renamed elsewhere"), 0);
+    put_text(record_.group, 8, "NEWGROUP");
+    ASSERT_EQ(rs_call(RS_UPDATE, &record_, 0), RS_OK);
+    DeviceRecord after = stored("K0000004");
+    EXPECT_EQ(get_text(after.group, 8), "NEWGROUP");
+    EXPECT_EQ(get_text(after.instrument, 30).substr(0, 17), "Renamed elsewhere");
+    EXPECT_EQ(std::memcmp(&after, &record_, sizeof after), 0) << "buffer holds the stored record";
+    // Other records are untouched.
+    EXPECT_EQ(get_text(stored("K0000003").group, 8), "G3");
+}
+
+TEST_F(RecordStoreTest, UpdateRefusedWhenAnotherProcessChangedTheSameBytes) {
+    add_devices(2);
+    std::memcpy(key_, "K0000001", 8);
+    ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
+    ASSERT_EQ(peer_set("K0000001", offsetof(DeviceRecord, group), "THEIRS  "), 0);
+    put_text(record_.group, 8, "MINE");
+    EXPECT_EQ(rs_call(RS_UPDATE, &record_, 0), RS_CHANGED_BY_OTHER);
+    EXPECT_EQ(get_text(stored("K0000001").group, 8), "THEIRS");
+    // After reading again the update goes through.
+    ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
+    put_text(record_.group, 8, "MINE");
+    EXPECT_EQ(rs_call(RS_UPDATE, &record_, 0), RS_OK);
+    EXPECT_EQ(get_text(stored("K0000001").group, 8), "MINE");
+}
+
+TEST_F(RecordStoreTest, UpdateOfARecordDeletedMeanwhileIsRefused) {
+    add_devices(2);
+    std::memcpy(key_, "K0000002", 8);
+    ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
+    ASSERT_TRUE(hostlibs::delete_device("K0000002", &error_)) << error_;
+    put_text(record_.group, 8, "X");
+    EXPECT_EQ(rs_call(RS_UPDATE, &record_, 0), RS_CHANGED_BY_OTHER);
+    // Moving on from the deleted record still works by key.
+    EXPECT_EQ(rs_call(RS_GET_PREVIOUS, key_, 0), RS_OK);
+    EXPECT_EQ(key_of(record_), "K0000001");
+}
+
+TEST_F(RecordStoreTest, EmptyFileAndNoCurrentRecord) {
+    EXPECT_EQ(rs_call(RS_GET_FIRST, key_, 0), RS_END_OF_FILE);
+    EXPECT_EQ(rs_call(RS_GET_LAST, key_, 0), RS_END_OF_FILE);
+    EXPECT_EQ(rs_call(RS_GET_NEXT, key_, 0), RS_INVALID_POSITIONING);
+    EXPECT_EQ(rs_call(RS_GET_PREVIOUS, key_, 0), RS_INVALID_POSITIONING);
+    uint8_t position[4];
+    EXPECT_EQ(rs_call(RS_GET_POSITION, position, 0), RS_INVALID_POSITIONING);
+    EXPECT_EQ(rs_call(RS_UPDATE, &record_, 0), RS_INVALID_POSITIONING);
+    store_u32(reinterpret_cast<uint8_t*>(&record_), 0);
+    EXPECT_EQ(rs_call(RS_GET_DIRECT, key_, 0), RS_INVALID_RECORD_ADDRESS);
+    store_u32(reinterpret_cast<uint8_t*>(&record_), 12345);
+    EXPECT_EQ(rs_call(RS_GET_DIRECT, key_, 0), RS_INVALID_RECORD_ADDRESS);
+
+    add_devices(1);
+    EXPECT_EQ(rs_call(RS_GET_EQUAL, key_, 3), 6) << "invalid key number";
+    EXPECT_EQ(rs_call(99, key_, 0), 1) << "invalid operation";
+    ASSERT_EQ(rs_bind(nullptr), RS_OK);
+    EXPECT_EQ(rs_call(RS_GET_FIRST, key_, 0), RS_BUFFER_TOO_SHORT);
+    hostlibs::close_host();
+    EXPECT_EQ(rs_call(RS_GET_FIRST, key_, 0), RS_NOT_OPEN);
+    EXPECT_EQ(rs_settings_call(RS_GET_FIRST, key_, 0), RS_NOT_OPEN);
+    EXPECT_EQ(rs_bind(&record_), RS_NOT_OPEN);
+}
+
+TEST_F(RecordStoreTest, FailedOperationsKeepTheCurrentRecord) {
+    add_devices(3);
+    std::memcpy(key_, "K0000002", 8);
+    ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
+    std::memcpy(key_, "K0000000", 8);
+    ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_KEY_NOT_FOUND);
+    ASSERT_EQ(rs_call(RS_GET_NEXT, key_, 0), RS_OK);
+    EXPECT_EQ(key_of(record_), "K0000003");
+    ASSERT_EQ(rs_call(RS_GET_NEXT, key_, 0), RS_END_OF_FILE);
+    ASSERT_EQ(rs_call(RS_GET_PREVIOUS, key_, 0), RS_OK);
+    EXPECT_EQ(key_of(record_), "K0000002");
+}
+
+TEST_F(RecordStoreTest, PositionsAreNotReusedAfterADelete) {
+    add_devices(2);
+    std::memcpy(key_, "K0000002", 8);
+    ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
+    uint8_t old_position[4];
+    ASSERT_EQ(rs_call(RS_GET_POSITION, old_position, 0), RS_OK);
+    ASSERT_TRUE(hostlibs::delete_device("K0000002", &error_));
+    ASSERT_TRUE(hostlibs::put_devices({device("K0000003", "New", 1, "")}, &error_));
+    std::memcpy(key_, "K0000003", 8);
+    ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
+    uint8_t new_position[4];
+    ASSERT_EQ(rs_call(RS_GET_POSITION, new_position, 0), RS_OK);
+    EXPECT_GT(load_u32(new_position), load_u32(old_position));
+    std::memcpy(&record_, old_position, 4);
+    EXPECT_EQ(rs_call(RS_GET_DIRECT, key_, 0), RS_INVALID_RECORD_ADDRESS);
+    // Replacing by key keeps a record's position.
+    ASSERT_TRUE(hostlibs::put_devices({device("K0000003", "Replaced", 1, "")}, &error_));
+    std::memcpy(&record_, new_position, 4);
+    ASSERT_EQ(rs_call(RS_GET_DIRECT, key_, 0), RS_OK);
+    EXPECT_EQ(get_text(record_.instrument, 30), "Replaced");
+}
+
+TEST_F(RecordStoreTest, UpdateToAnExistingKeyIsADuplicate) {
+    add_devices(2);
+    std::memcpy(key_, "K0000001", 8);
+    ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
+    std::memcpy(record_.key, "K0000002", 8);
+    put_text(record_.group, 8, "LOST");
+    EXPECT_EQ(rs_call(RS_UPDATE, &record_, 0), RS_DUPLICATE_KEY);
+    EXPECT_EQ(get_text(stored("K0000001").group, 8), "G1");
+    EXPECT_EQ(get_text(stored("K0000002").group, 8), "G2");
+}
+
+TEST_F(RecordStoreTest, BatchPutIsAllOrNothing) {
+    add_devices(1);
+    std::vector<DeviceRecord> batch = {device("K0000005", "A", 1, ""),
+                                       device("K0000001", "B", 1, ""),
+                                       device("K0000005", "C", 1, "")};
+    EXPECT_FALSE(hostlibs::put_devices(batch, &error_));
+    EXPECT_NE(error_.find("record 3"), std::string::npos) << error_;
+    int count = 0;
+    hostlibs::for_each_device([&](const DeviceRecord&) { return ++count, true; }, nullptr);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(get_text(stored("K0000001").instrument, 30), "Instrument 1");
+}
+
+TEST_F(RecordStoreTest, UpdateWaitsForAnotherWriterThenReportsTheLock) {
+    add_devices(1);
+    hostlibs::HostConfiguration config = configuration();
+    config.busy_timeout_ms = 100;
+    ASSERT_TRUE(open(config)) << error_;
+    ASSERT_EQ(rs_bind(&record_), RS_OK);
+    std::memcpy(key_, "K0000001", 8);
+    ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
+    std::string command = std::string(RECORD_PEER_PATH) + " " + root_ + " hold 1500";
+    FILE* peer = popen(command.c_str(), "r");
+    ASSERT_NE(peer, nullptr);
+    char line[16] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, peer), nullptr);
+    ASSERT_STREQ(line, "locked\n");
+    put_text(record_.group, 8, "WAITED");
+    EXPECT_EQ(rs_call(RS_UPDATE, &record_, 0), RS_RECORD_LOCKED);
+    // Reading goes on while another process writes.
+    EXPECT_EQ(rs_call(RS_GET_FIRST, key_, 0), RS_OK);
+    EXPECT_EQ(pclose(peer), 0);
+    put_text(record_.group, 8, "WAITED");
+    EXPECT_EQ(rs_call(RS_UPDATE, &record_, 0), RS_OK);
+}
+
+TEST_F(RecordStoreTest, SettingsAndPasswordBuffersAreSwappedAndRestored) {
+    ASSERT_TRUE(hostlibs::put_setting_text("default_site: 42", "1A", &error_)) << error_;
+    ASSERT_TRUE(hostlibs::put_setting_text("default_site:", "7", &error_)) << error_;
+    void* saved = reinterpret_cast<void*>(1);
+    ASSERT_EQ(rs_settings_get_buffer(&saved), RS_OK);
+    EXPECT_EQ(saved, nullptr);
+
+    SettingRecord mine{}, theirs{};
+    ASSERT_EQ(rs_settings_set_buffer(&theirs), RS_OK);
+    ASSERT_EQ(rs_settings_get_buffer(&saved), RS_OK);
+    ASSERT_EQ(saved, &theirs);
+    ASSERT_EQ(rs_settings_set_buffer(&mine), RS_OK);
+    char key[40];
+    put_text(key, sizeof key, "default_site: 42");
+    ASSERT_EQ(rs_settings_call(RS_GET_EQUAL, key, 0), RS_OK);
+    EXPECT_STREQ(mine.value, "1A");
+    put_text(key, sizeof key, "default_site:");
+    ASSERT_EQ(rs_settings_call(RS_GET_EQUAL, key, 0), RS_OK);
+    EXPECT_STREQ(mine.value, "7");
+    put_text(key, sizeof key, "default_screen:");
+    EXPECT_EQ(rs_settings_call(RS_GET_EQUAL, key, 0), RS_KEY_NOT_FOUND);
+    ASSERT_EQ(rs_settings_set_buffer(saved), RS_OK);
+    EXPECT_EQ(theirs.value[0], '\0') << "the caller's buffer was not written";
+
+    PasswordRecord user{};
+    put_text(user.name, 30, "ADMIN");
+    put_text(user.password, 8, "SECRET");
+    std::memcpy(user.user_code, "ADM1", 4);
+    store_u32(user.rights, 0x82000000u);
+    user.language = 2;
+    ASSERT_TRUE(hostlibs::put_password(user, &error_)) << error_;
+    PasswordRecord found{};
+    ASSERT_EQ(rs_password_set_buffer(&found), RS_OK);
+    char lookup[38];
+    put_text(lookup, 30, "ADMIN");
+    put_text(lookup + 30, 8, "WRONG");
+    EXPECT_EQ(rs_password_call(RS_GET_EQUAL, lookup, 0), RS_KEY_NOT_FOUND);
+    put_text(lookup + 30, 8, "SECRET");
+    ASSERT_EQ(rs_password_call(RS_GET_EQUAL, lookup, 0), RS_OK);
+    EXPECT_EQ(load_u32(found.rights), 0x82000000u);
+    EXPECT_EQ(found.language, 2);
+    EXPECT_EQ(std::string(found.user_code, 4), "ADM1");
+}
+
+TEST_F(RecordStoreTest, FileOfAnotherLayoutIsRefused) {
+    hostlibs::close_host();
+    std::filesystem::rename(root_ + "/DATA/settings.db", root_ + "/DATA/devices.db");
+    std::filesystem::remove(root_ + "/DATA/devices.db-wal");
+    std::filesystem::remove(root_ + "/DATA/devices.db-shm");
+    EXPECT_FALSE(open(configuration()));
+    EXPECT_NE(error_.find("another layout"), std::string::npos) << error_;
+}
+
+}  // namespace
