@@ -37,7 +37,8 @@ std::string default_root();
 // The module library beside the running executable: <exe dir>/../lib/libtoolbank.so.
 std::string default_module_path();
 
-// The source tree's assets/root, compiled in.
+// The source tree's assets folder (root/, demo/, templates/), compiled in;
+// $DEVGROUP_ASSETS overrides it.
 std::string assets_dir();
 
 // Makes a data root: creates the folders, copies assets/root/ and writes
@@ -91,6 +92,8 @@ class HostSession {
 
     // The last reason call_module failed, for messages.
     const std::string& last_error() const;
+    // Every entry call_module was given since open, in order.
+    const std::vector<RunListEntry>& modules_run() const;
 
     struct State;
 

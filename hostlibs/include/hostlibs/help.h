@@ -34,7 +34,7 @@ struct HelpShown {
     bool found = false;  // false: the "no help" text was shown
     std::string title;
     std::vector<std::string> lines;
-    int times = 0;       // guidebook_go calls since the last reset
+    int times = 0;  // guidebook_go calls since the last reset
 };
 
 HOSTLIB_API HelpShown help_shown();

@@ -13,17 +13,17 @@ namespace hostlibs {
 enum : int { MENU_BAR_ROW = 0, MENU_MAX_TEXT = 40 };
 
 struct MenuItem {
-    std::string text;    // without the '~' mark
-    int letter = 0;      // the marked letter, upper case; 0 for none
-    int key = 0;         // direct key code, 0 for none
+    std::string text;  // without the '~' mark
+    int letter = 0;    // the marked letter, upper case; 0 for none
+    int key = 0;       // direct key code, 0 for none
     int command = 0;
     bool separator = false;
 };
 
 struct MenuPullDown {
-    std::string title;   // without the '~' mark
-    int letter = 0;      // Alt and this letter opens it
-    int column = 0;      // where the title stands on the bar
+    std::string title;  // without the '~' mark
+    int letter = 0;     // Alt and this letter opens it
+    int column = 0;     // where the title stands on the bar
     std::vector<MenuItem> items;
 };
 
@@ -36,6 +36,29 @@ struct MenuFile {
     std::vector<MenuPullDown> menus;
     std::vector<MenuKey> keys;  // direct keys without a menu entry
 };
+
+// A list of entries in a framed popup of the screen library: Up/Down move,
+// Enter or an entry's letter chooses, Escape leaves.
+struct ChoicePopup {
+    int row = 1;  // top-left corner of the frame
+    int column = 0;
+    std::vector<std::string> entries;  // an empty entry is a separator line
+    std::vector<int> letters;          // per entry, upper case; 0 for none
+    int start = 0;                     // the entry the cursor starts on
+    bool sideways = false;             // Left/Right leave with CHOICE_LEFT/CHOICE_RIGHT
+    uint8_t regular = 0x70;            // frame inside
+    uint8_t second = 0x70;             // entries
+    uint8_t third = 0x1F;              // the entry under the cursor
+    uint8_t border = 0x70;
+};
+
+enum : int { CHOICE_NONE = -1, CHOICE_LEFT = -2, CHOICE_RIGHT = -3 };
+
+// The index of the chosen entry, or a CHOICE_ value.
+HOSTLIB_API int run_choice_popup(const ChoicePopup& popup);
+
+// Escapes a text for menu_printf's "%s" so that it shows as it stands.
+HOSTLIB_API std::string menu_literal(const std::string& text);
 
 // Parses the text of a menu file; false with "line N: reason" in *error.
 HOSTLIB_API bool parse_menu(const std::string& text, MenuFile* menu, std::string* error);

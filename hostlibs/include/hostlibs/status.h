@@ -12,12 +12,12 @@ namespace hostlibs {
 enum : int { STATUS_ROW = 24, STATUS_MAX_TEXT = 80 };
 
 struct StatusShown {
-    std::string text;       // the item's text, as many characters as it gives
-    uint32_t first = 0;     // the item's words, as handed over
+    std::string text;    // the item's text, as many characters as it gives
+    uint32_t first = 0;  // the item's words, as handed over
     uint32_t kind = 0;
     uint32_t count = 0;
     int duration = 0;
-    int times = 0;          // how many items were shown since the last reset
+    int times = 0;  // how many items were shown since the last reset
 };
 
 // The last item shown.

@@ -1,0 +1,141 @@
+// devgroup's command line: options, the subcommands and the host run.
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+
+#include "host_app.h"
+#include "screenlib/screenlib.h"
+#include "subcommands.h"
+
+namespace hostapp {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: devgroup [--root DIR] [--user NAME] [--lang N] [--now N] [--keys SCRIPT]\n"
+    "                [--module PATH]\n"
+    "       devgroup [--root DIR] export devices | import devices FILE | log | jobs | sites\n";
+
+// A fatal signal still gives the terminal back.
+void restore_terminal_and_exit(int signal_number) {
+    screenlib::shutdown();
+    _exit(128 + signal_number);
+}
+
+bool parse_number(const std::string& text, long long low, long long high, long long* value) {
+    try {
+        size_t used = 0;
+        *value = std::stoll(text, &used, 0);
+        return used == text.size() && *value >= low && *value <= high;
+    } catch (...) {
+        return false;
+    }
+}
+
+struct CommandLine {
+    HostOptions options;
+    std::vector<std::string> words;
+};
+
+bool parse_command_line(int argc, char** argv, CommandLine* line, std::string* error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument.rfind("--", 0) != 0) {
+            line->words.push_back(argument);
+            continue;
+        }
+        if (i + 1 >= argc) {
+            *error = argument + " needs a value";
+            return false;
+        }
+        const std::string value = argv[++i];
+        long long number = 0;
+        if (argument == "--root") {
+            line->options.root = value;
+        } else if (argument == "--user") {
+            line->options.user = value;
+        } else if (argument == "--lang") {
+            if (!parse_number(value, 1, 99, &number)) {
+                *error = "--lang takes a language number from 1 to 99";
+                return false;
+            }
+            line->options.language = static_cast<int>(number);
+        } else if (argument == "--now") {
+            if (!parse_number(value, 0, UINT32_MAX, &number)) {
+                *error = "--now takes a clock value from 0 to 4294967295";
+                return false;
+            }
+            line->options.now = static_cast<uint32_t>(number);
+        } else if (argument == "--keys") {
+            line->options.keys = value;
+        } else if (argument == "--module") {
+            line->options.module_path = value;
+        } else {
+            *error = "unknown option " + argument;
+            return false;
+        }
+    }
+    return true;
+}
+
+int run_host(const HostOptions& options) {
+    HostSession session;
+    std::string error;
+    if (!session.open(options, &error)) {
+        std::cerr << "devgroup: " << error << "\n";
+        return 1;
+    }
+    const int result = session.run();
+    if (result != 0) {
+        const std::string reason = session.last_error();
+        session.close();
+        std::cerr << "devgroup: cannot start the module: " << reason << "\n";
+        return 1;
+    }
+    if (options.keys) {
+        auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend());
+        if (headless != nullptr) {
+            std::cout << headless->text() << "\n";
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int host_main(int argc, char** argv) {
+    CommandLine line;
+    std::string error;
+    if (!parse_command_line(argc, argv, &line, &error)) {
+        std::cerr << "devgroup: " << error << "\n" << kUsage;
+        return 2;
+    }
+    if (line.options.root.empty()) {
+        line.options.root = default_root();
+    }
+    if (!root_exists(line.options.root)) {
+        if (!create_root(line.options.root, true, &error)) {
+            std::cerr << "devgroup: cannot make a data root: " << error << "\n";
+            return 1;
+        }
+        std::cerr << "devgroup: made a data root with the demo data at " << line.options.root
+                  << "\n";
+    }
+    if (!line.words.empty()) {
+        return run_subcommand(line.options.root, line.words);
+    }
+    line.options.use_terminal = !line.options.keys.has_value();
+    for (int signal_number : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
+        std::signal(signal_number, &restore_terminal_and_exit);
+    }
+    try {
+        return run_host(line.options);
+    } catch (const std::exception& failure) {
+        screenlib::shutdown();
+        std::cerr << "devgroup: " << failure.what() << "\n";
+        return 1;
+    }
+}
+
+}  // namespace hostapp

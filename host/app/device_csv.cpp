@@ -1,0 +1,117 @@
+#include "device_csv.h"
+
+#include <charconv>
+#include <cstring>
+#include <set>
+
+#include "csv.h"
+#include "hostlibs/host_setup.h"
+
+namespace hostapp {
+namespace {
+
+const std::vector<std::string> kHeader = {"key", "instrument", "status", "group"};
+
+std::string trimmed_text(const char* field, size_t size) {
+    std::string text(field, strnlen(field, size));
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text;
+}
+
+// Blank-pads a text into a fixed-width field; false when it does not fit.
+bool fill_field(const std::string& text, char* field, size_t size) {
+    if (text.size() > size) {
+        return false;
+    }
+    std::memset(field, ' ', size);
+    std::memcpy(field, text.data(), text.size());
+    return true;
+}
+
+bool parse_record(const CsvRow& row, DeviceRecord* record, std::string* reason) {
+    if (row.fields.size() != kHeader.size()) {
+        *reason = "expected 4 fields, found " + std::to_string(row.fields.size());
+        return false;
+    }
+    const std::string& key = row.fields[0];
+    if (key.empty() || key.find_first_not_of(' ') == std::string::npos) {
+        *reason = "the key is empty";
+        return false;
+    }
+    if (!fill_field(key, record->key, sizeof record->key)) {
+        *reason = "the key is longer than 8 characters";
+        return false;
+    }
+    if (!fill_field(row.fields[1], record->instrument, sizeof record->instrument)) {
+        *reason = "the instrument is longer than 30 characters";
+        return false;
+    }
+    if (!fill_field(row.fields[3], record->group, sizeof record->group)) {
+        *reason = "the group is longer than 8 characters";
+        return false;
+    }
+    const std::string& status = row.fields[2];
+    unsigned value = 0;
+    auto [end, ec] = std::from_chars(status.data(), status.data() + status.size(), value);
+    if (status.empty() || ec != std::errc() || end != status.data() + status.size() ||
+        value > 0xFFFF) {
+        *reason = "the status '" + status + "' is not a number from 0 to 65535";
+        return false;
+    }
+    record->status = static_cast<uint16_t>(value);
+    return true;
+}
+
+}  // namespace
+
+bool export_devices(std::string* csv, std::string* error) {
+    csv->assign(csv_line(kHeader));
+    return hostlibs::for_each_device(
+        [csv](const DeviceRecord& record) {
+            csv->append(csv_line({trimmed_text(record.key, sizeof record.key),
+                                  trimmed_text(record.instrument, sizeof record.instrument),
+                                  std::to_string(record.status),
+                                  trimmed_text(record.group, sizeof record.group)}));
+            return true;
+        },
+        error);
+}
+
+bool parse_devices(const std::string& csv, std::vector<DeviceRecord>* records, std::string* error) {
+    std::vector<CsvRow> rows;
+    if (!parse_csv(csv, &rows, error)) {
+        return false;
+    }
+    if (rows.empty() || rows.front().fields != kHeader) {
+        *error = "line 1: expected the header key,instrument,status,group";
+        return false;
+    }
+    records->clear();
+    std::set<std::string> keys;
+    for (size_t i = 1; i < rows.size(); ++i) {
+        DeviceRecord record{};
+        std::string reason;
+        if (!parse_record(rows[i], &record, &reason)) {
+            *error = "line " + std::to_string(rows[i].line) + ": " + reason;
+            return false;
+        }
+        if (!keys.insert(std::string(record.key, sizeof record.key)).second) {
+            *error = "line " + std::to_string(rows[i].line) + ": the key " + rows[i].fields[0] +
+                     " appears twice";
+            return false;
+        }
+        records->push_back(record);
+    }
+    return true;
+}
+
+bool import_devices(const std::string& csv, int* count, std::string* error) {
+    std::vector<DeviceRecord> records;
+    if (!parse_devices(csv, &records, error) || !hostlibs::put_devices(records, error)) {
+        return false;
+    }
+    *count = static_cast<int>(records.size());
+    return true;
+}
+
+}  // namespace hostapp

@@ -1,0 +1,21 @@
+// The devices file as CSV (header key,instrument,status,group; RFC 4180):
+// the export and import subcommands and the demo data set use it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host_records.h"
+
+namespace hostapp {
+
+// Every record in key order, texts with trailing blanks trimmed.
+bool export_devices(std::string* csv, std::string* error);
+
+// Parses CSV into records; false naming the first bad row's line.
+bool parse_devices(const std::string& csv, std::vector<DeviceRecord>* records, std::string* error);
+
+// Inserts or replaces every row by key in one transaction: all or nothing.
+bool import_devices(const std::string& csv, int* count, std::string* error);
+
+}  // namespace hostapp

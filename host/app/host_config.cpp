@@ -1,0 +1,291 @@
+#include "host_config.h"
+
+#include <strings.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "byte_fields.h"
+#include "host_app.h"
+
+namespace hostapp {
+namespace {
+
+std::vector<std::string> words(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> result;
+    std::string word;
+    while (in >> word) {
+        result.push_back(word);
+    }
+    return result;
+}
+
+bool parse_number(const std::string& text, long long low, long long high, long long* value) {
+    if (text.empty()) {
+        return false;
+    }
+    try {
+        size_t used = 0;
+        *value = std::stoll(text, &used, 0);
+        return used == text.size() && *value >= low && *value <= high;
+    } catch (...) {
+        return false;
+    }
+}
+
+template <size_t N>
+bool parse_bytes(const std::string& value, std::array<uint8_t, N>* bytes, std::string* reason) {
+    std::vector<std::string> parts = words(value);
+    if (parts.size() != N) {
+        *reason = "expected " + std::to_string(N) + " colour bytes";
+        return false;
+    }
+    for (size_t i = 0; i < N; ++i) {
+        long long byte = 0;
+        if (!parse_number(parts[i], 0, 255, &byte)) {
+            *reason = "'" + parts[i] + "' is not a byte";
+            return false;
+        }
+        (*bytes)[i] = static_cast<uint8_t>(byte);
+    }
+    return true;
+}
+
+bool copy_name(const std::string& text, char* field, size_t size) {
+    if (text.empty() || text.size() >= size) {
+        return false;
+    }
+    std::memset(field, 0, size);
+    std::memcpy(field, text.data(), text.size());
+    return true;
+}
+
+bool parse_user(const std::string& value, HostUser* user, std::string* reason) {
+    std::vector<std::string> parts = words(value);
+    long long number = 0;
+    long long language = 0;
+    long long rights = 0;
+    if (parts.size() != 5 && parts.size() != 6) {
+        *reason = "expected: user = NAME USER_ID NUMBER LANGUAGE RIGHTS [CODE]";
+        return false;
+    }
+    if (parts[0].size() > 30 || parts[1].size() > 8 ||
+        !parse_number(parts[2], 0, UINT32_MAX, &number) ||
+        !parse_number(parts[3], 1, 99, &language) ||
+        !parse_number(parts[4], 0, UINT32_MAX, &rights) ||
+        (parts.size() == 6 && parts[5].size() > 4)) {
+        *reason =
+            "bad user: name up to 30, id up to 8, number, language 1..99, rights, code up to 4";
+        return false;
+    }
+    user->name = parts[0];
+    user->user_id = parts[1];
+    user->number = static_cast<uint32_t>(number);
+    user->language = static_cast<int>(language);
+    user->rights = static_cast<uint32_t>(rights);
+    user->code = parts.size() == 6 ? parts[5] : parts[0].substr(0, 4);
+    return true;
+}
+
+bool parse_hot_key(const std::string& value, HotKey* hot_key, std::string* reason) {
+    std::vector<std::string> parts = words(value);
+    long long number = 0;
+    if (parts.size() != 4 || !parse_number(parts[0], 0, 19, &number)) {
+        *reason = "expected: hotkey = N(0..19) FIRST SECOND MODULE";
+        return false;
+    }
+    for (size_t i = 1; i < 4; ++i) {
+        if (parts[i].size() > 8) {
+            *reason = "module names have at most 8 characters";
+            return false;
+        }
+    }
+    hot_key->number = static_cast<int>(number);
+    hot_key->entry = make_entry(parts[1], parts[2], parts[3]);
+    return true;
+}
+
+bool apply(const std::string& key, const std::string& value, HostConfig* config,
+           std::string* reason) {
+    long long number = 0;
+    if (key == "module_identity") {
+        std::vector<std::string> parts = words(value);
+        ModuleIdentity& id = config->identity;
+        if (parts.size() != 3 || !copy_name(parts[0], id.first_dir, sizeof id.first_dir) ||
+            !copy_name(parts[1], id.second_dir, sizeof id.second_dir) ||
+            !copy_name(parts[2], id.module_name, sizeof id.module_name)) {
+            *reason = "expected three names of at most 8 characters";
+            return false;
+        }
+        return true;
+    }
+    if (key == "module") {
+        config->module_path = value;
+        return true;
+    }
+    if (key == "default_user") {
+        config->default_user = value;
+        return true;
+    }
+    if (key == "fallback_language") {
+        if (!parse_number(value, 1, 99, &number)) {
+            *reason = "a language is a number from 1 to 99";
+            return false;
+        }
+        config->fallback_language = static_cast<int>(number);
+        return true;
+    }
+    if (key == "password_interval") {
+        if (!parse_number(value, 0, UINT32_MAX, &number)) {
+            *reason = "expected a number of clock units";
+            return false;
+        }
+        config->password_interval = static_cast<uint32_t>(number);
+        return true;
+    }
+    if (key == "report_title") {
+        if (value.size() > 20) {
+            *reason = "the report title has at most 20 characters";
+            return false;
+        }
+        config->report_title = value;
+        return true;
+    }
+    if (key == "tones") {
+        std::vector<std::string> parts = words(value);
+        long long values[4] = {};
+        bool good = parts.size() == 4;
+        for (size_t i = 0; good && i < 4; ++i) {
+            good = i % 2 == 0 ? parse_number(parts[i], 0, 1, &values[i])
+                              : parse_number(parts[i], INT16_MIN, INT16_MAX, &values[i]);
+        }
+        if (!good) {
+            *reason = "expected: tones = ON VALUE ON VALUE (on 0 or 1, values 16-bit)";
+            return false;
+        }
+        config->first_tone_on = values[0] != 0;
+        config->first_tone = static_cast<int16_t>(values[1]);
+        config->second_tone_on = values[2] != 0;
+        config->second_tone = static_cast<int16_t>(values[3]);
+        return true;
+    }
+    if (key == "screen_colors") {
+        return parse_bytes(value, &config->screen_colors, reason);
+    }
+    if (key == "field_colors") {
+        return parse_bytes(value, &config->field_colors, reason);
+    }
+    if (key == "popup_colors") {
+        return parse_bytes(value, &config->popup_colors, reason);
+    }
+    if (key == "user") {
+        HostUser user;
+        if (!parse_user(value, &user, reason)) {
+            return false;
+        }
+        if (config->find_user(user.name) != nullptr) {
+            *reason = "user " + user.name + " given twice";
+            return false;
+        }
+        config->users.push_back(user);
+        return true;
+    }
+    if (key == "hotkey") {
+        HotKey hot_key;
+        if (!parse_hot_key(value, &hot_key, reason)) {
+            return false;
+        }
+        config->hot_keys.push_back(hot_key);
+        return true;
+    }
+    *reason = "unknown key '" + key + "'";
+    return false;
+}
+
+std::string trimmed(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+}  // namespace
+
+const HostUser* HostConfig::find_user(const std::string& name) const {
+    for (const HostUser& user : users) {
+        if (strcasecmp(user.name.c_str(), name.c_str()) == 0) {
+            return &user;
+        }
+    }
+    return nullptr;
+}
+
+bool parse_host_config(const std::string& text, HostConfig* config, std::string* error) {
+    HostConfig parsed;
+    copy_name("USER", parsed.identity.first_dir, sizeof parsed.identity.first_dir);
+    copy_name("DEVGROUP", parsed.identity.second_dir, sizeof parsed.identity.second_dir);
+    copy_name("TOOLBANK", parsed.identity.module_name, sizeof parsed.identity.module_name);
+    std::istringstream in(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        line = trimmed(line);
+        if (line.empty() || line.front() == '#') {
+            continue;
+        }
+        const size_t equals = line.find('=');
+        std::string reason = "expected KEY = VALUE";
+        if (equals == std::string::npos ||
+            !apply(trimmed(line.substr(0, equals)), trimmed(line.substr(equals + 1)), &parsed,
+                   &reason)) {
+            *error = "host.conf line " + std::to_string(number) + ": " + reason;
+            return false;
+        }
+    }
+    if (parsed.users.empty()) {
+        *error = "host.conf names no user";
+        return false;
+    }
+    if (parsed.default_user.empty()) {
+        parsed.default_user = parsed.users.front().name;
+    } else if (parsed.find_user(parsed.default_user) == nullptr) {
+        *error = "host.conf: default_user " + parsed.default_user + " is not a user";
+        return false;
+    }
+    *config = std::move(parsed);
+    return true;
+}
+
+bool load_host_config(const std::string& root, HostConfig* config, std::string* error) {
+    std::ifstream in(root + "/host.conf", std::ios::binary);
+    if (!in) {
+        *error = "cannot read " + root + "/host.conf";
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return parse_host_config(text.str(), config, error);
+}
+
+HostSettings make_settings(const HostConfig& config) {
+    HostSettings settings{};
+    settings.password_interval = config.password_interval;
+    settings.first_tone_on = config.first_tone_on ? 1 : 0;
+    store_u16(settings.first_tone, static_cast<uint16_t>(config.first_tone));
+    settings.second_tone_on = config.second_tone_on ? 1 : 0;
+    store_u16(settings.second_tone, static_cast<uint16_t>(config.second_tone));
+    std::memcpy(settings.screen_colors, config.screen_colors.data(), 4);
+    std::memcpy(settings.field_colors, config.field_colors.data(), 7);
+    std::memcpy(settings.popup_colors, config.popup_colors.data(), 4);
+    std::memset(settings.report_title, ' ', sizeof settings.report_title);
+    std::memcpy(settings.report_title, config.report_title.data(),
+                std::min(config.report_title.size(), sizeof settings.report_title));
+    store_u16(settings.fallback_language, static_cast<uint16_t>(config.fallback_language));
+    return settings;
+}
+
+}  // namespace hostapp

@@ -1,0 +1,55 @@
+// host.conf: the host's configuration on a data root (see README.md).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host_records.h"
+
+namespace hostapp {
+
+struct HostUser {
+    std::string name;     // sign-on name (up to 30 characters)
+    std::string user_id;  // host_user_id (up to 8 characters)
+    uint32_t number = 0;  // host_user_no
+    int language = 1;
+    uint32_t rights = 0;
+    std::string code;  // 4-character user code; the name's first 4 when not given
+};
+
+struct HotKey {
+    int number = 0;  // 0..19
+    RunListEntry entry{};
+};
+
+struct HostConfig {
+    ModuleIdentity identity{};
+    std::string module_path;  // empty: beside the program
+    std::string default_user;
+    int fallback_language = 1;
+    uint32_t password_interval = 300;
+    std::string report_title;
+    bool first_tone_on = true;
+    int16_t first_tone = 880;
+    bool second_tone_on = true;
+    int16_t second_tone = 220;
+    std::array<uint8_t, 4> screen_colors{0x1E, 0x1B, 0x1F, 0x70};
+    std::array<uint8_t, 7> field_colors{0x4F, 0x4E, 0x1E, 0x6E, 0x5F, 0x5E, 0x1B};
+    std::array<uint8_t, 4> popup_colors{0x3F, 0x70, 0x70, 0x1F};
+    std::vector<HostUser> users;
+    std::vector<HotKey> hot_keys;
+
+    const HostUser* find_user(const std::string& name) const;
+};
+
+// Parses the text of host.conf; false with "line N: reason" in *error.
+bool parse_host_config(const std::string& text, HostConfig* config, std::string* error);
+bool load_host_config(const std::string& root, HostConfig* config, std::string* error);
+
+// The HostSettings record of a configuration.
+HostSettings make_settings(const HostConfig& config);
+
+}  // namespace hostapp

@@ -1,0 +1,276 @@
+// One host session: the host libraries on a root, HostContext from host.conf,
+// the module library and the run list.
+#include <dlfcn.h>
+#include <strings.h>
+
+#include <cstring>
+
+#include "hostlibs/help.h"
+#include "hostlibs/host_setup.h"
+#include "hostlibs/menubar.h"
+#include "hostlibs/shell.h"
+#include "hostlibs/status.h"
+#include "screenlib/screenlib.h"
+#include "session_state.h"
+
+namespace hostapp {
+namespace {
+
+constexpr int kModuleFailed = -1;
+constexpr int kUnknownModule = -2;
+// A run list that never empties (a module pushing itself forever) still ends.
+constexpr int kMaxModuleRuns = 10000;
+
+HostSession::State* g_current = nullptr;
+
+int message_text_callback(int index, char* buffer, int size) {
+    if (buffer == nullptr || size <= 0) {
+        return 1;
+    }
+    buffer[0] = '\0';
+    if (g_current == nullptr || index < 0) {
+        return 1;
+    }
+    const std::string text = g_current->messages.text(index + 1);
+    const size_t length = std::min(text.size(), static_cast<size_t>(size - 1));
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+    return text.empty() ? 1 : 0;
+}
+
+// The module signed a user on (UserSession already rewritten): the host
+// follows with its own user and the message language.
+void language_changed_callback(int32_t language) {
+    if (g_current == nullptr) {
+        return;
+    }
+    const UserSession& session = g_current->session;
+    for (const HostUser& user : g_current->config.users) {
+        if (user.code.size() <= 4 &&
+            std::memcmp(session.user_code, (user.code + "    ").data(), 4) == 0) {
+            g_current->user = user;
+            hostlibs::set_host_user(user.user_id, user.number);
+            break;
+        }
+    }
+    g_current->set_language(language);
+}
+
+bool is_builtin(const RunListEntry& entry, const char* second, const char* name) {
+    return strcasecmp(entry.first_dir, "USER") == 0 && strcasecmp(entry.second_dir, second) == 0 &&
+           strcasecmp(entry.module_name, name) == 0;
+}
+
+void fill_padded(char* field, size_t size, const std::string& text) {
+    std::memset(field, ' ', size);
+    std::memcpy(field, text.data(), std::min(size, text.size()));
+}
+
+}  // namespace
+
+void HostSession::State::set_language(int language) {
+    if (language < 1 || language > 99) {
+        return;
+    }
+    messages.load(root, language, config.fallback_language);
+}
+
+void HostSession::State::sign_on(const HostUser& signed_on, int language) {
+    user = signed_on;
+    fill_padded(session.name, sizeof session.name, signed_on.name);
+    session.rights = signed_on.rights;
+    fill_padded(session.user_code, sizeof session.user_code, signed_on.code);
+    session.language = language;
+    hostlibs::set_host_user(signed_on.user_id, signed_on.number);
+    set_language(language);
+}
+
+HostSession::HostSession() = default;
+
+HostSession::~HostSession() {
+    close();
+}
+
+bool HostSession::open(const HostOptions& options, std::string* error) {
+    std::string ignored;
+    error = error != nullptr ? error : &ignored;
+    if (g_current != nullptr) {
+        *error = "another host session is open";
+        return false;
+    }
+    auto state = std::make_unique<State>();
+    state->options = options;
+    state->root = options.root.empty() ? default_root() : options.root;
+    while (state->root.size() > 1 && state->root.back() == '/') {
+        state->root.pop_back();
+    }
+    if (!root_exists(state->root)) {
+        *error = "no data root at " + state->root + " (host.conf missing)";
+        return false;
+    }
+    if (!load_host_config(state->root, &state->config, error)) {
+        return false;
+    }
+    const std::string user_name = options.user.empty() ? state->config.default_user : options.user;
+    const HostUser* user = state->config.find_user(user_name);
+    if (user == nullptr) {
+        *error = "no user " + user_name + " in host.conf";
+        return false;
+    }
+    if (options.language < 0 || options.language > 99) {
+        *error = "a language is a number from 1 to 99";
+        return false;
+    }
+    if (!hostlibs::open_host({state->root, user->user_id, user->number, options.now}, error)) {
+        return false;
+    }
+    hostlibs::reset_shell();
+    hostlibs::reset_menubar();
+    hostlibs::reset_help();
+    hostlibs::reset_status();
+    for (const HotKey& hot_key : state->config.hot_keys) {
+        hostlibs::set_hot_key(hot_key.number, hot_key.entry);
+    }
+    if (options.use_terminal && !options.keys) {
+        if (!screenlib::use_terminal(error)) {
+            hostlibs::close_host();
+            return false;
+        }
+    } else {
+        screenlib::HeadlessBackend& headless = screenlib::use_headless();
+        if (options.keys && !headless.set_script(*options.keys, error)) {
+            *error = "key script: " + *error;
+            screenlib::shutdown();
+            hostlibs::close_host();
+            return false;
+        }
+    }
+
+    state->settings = make_settings(state->config);
+    state->identity = state->config.identity;
+    state->popup_dir = std::string(host_root_dir()) + "USER\\POPUPS\\";
+    state->sign_on(*user, options.language != 0 ? options.language : user->language);
+    state->module_path = !options.module_path.empty()         ? options.module_path
+                         : !state->config.module_path.empty() ? state->config.module_path
+                                                              : default_module_path();
+    HostContext& context = state->context;
+    context.settings = &state->settings;
+    context.popup_dir = state->popup_dir.c_str();
+    context.identity = &state->identity;
+    context.user = &state->session;
+    context.language_changed = &language_changed_callback;
+    context.message_text = &message_text_callback;
+    state_ = std::move(state);
+    g_current = state_.get();
+    return true;
+}
+
+void HostSession::close() {
+    if (!state_) {
+        return;
+    }
+    menubar_close();
+    if (state_->module_handle != nullptr) {
+        dlclose(state_->module_handle);
+    }
+    screenlib::shutdown();
+    hostlibs::close_host();
+    g_current = nullptr;
+    state_.reset();
+}
+
+bool HostSession::is_open() const {
+    return state_ != nullptr;
+}
+
+HostContext& HostSession::context() {
+    return state_->context;
+}
+
+RunListEntry HostSession::module_entry() const {
+    const ModuleIdentity& id = state_->identity;
+    return make_entry(id.first_dir, id.second_dir, id.module_name);
+}
+
+std::string HostSession::message(int number) const {
+    return state_->messages.text(number);
+}
+
+int HostSession::language() const {
+    return state_->messages.language();
+}
+
+const std::string& HostSession::last_error() const {
+    return state_->last_error;
+}
+
+const std::vector<RunListEntry>& HostSession::modules_run() const {
+    return state_->history;
+}
+
+int HostSession::call_module(const RunListEntry& given) {
+    State& state = *state_;
+    const RunListEntry entry = hostlibs::terminated(given);
+    state.history.push_back(entry);
+    if (hostlibs::same_module(entry, module_entry())) {
+        if (state.module_handle == nullptr) {
+            state.module_handle = dlopen(state.module_path.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (state.module_handle == nullptr) {
+                const char* reason = dlerror();
+                state.last_error = reason != nullptr ? reason : state.module_path;
+                return kModuleFailed;
+            }
+            state.appstart = reinterpret_cast<AppstartFn>(dlsym(state.module_handle, "Appstart"));
+        }
+        if (state.appstart == nullptr) {
+            state.last_error = state.module_path + " has no entry point Appstart";
+            return kModuleFailed;
+        }
+        state.context.current_screen = nullptr;
+        state.context.screen_word = 0;
+        return state.appstart(&state.context);
+    }
+    if (is_builtin(entry, "GENUSER", "TEXTDISP")) {
+        return run_text_viewer(state, entry);
+    }
+    if (is_builtin(entry, "ERRORLOG", "ERRORLOG")) {
+        return run_error_log_viewer(state);
+    }
+    if (is_builtin(entry, "SIGNON", "SIGNON")) {
+        return run_sign_on(state);
+    }
+    if (hostlibs::same_module(entry, hostlibs::shell_menu_entry())) {
+        return run_shell_menu(state);
+    }
+    state.last_error = "unknown module " + hostlibs::describe_entry(entry);
+    tell_operator(state, state.text(TEXT_UNKNOWN_MODULE, "Unknown module"),
+                  {hostlibs::describe_entry(entry)});
+    return kUnknownModule;
+}
+
+int HostSession::run() {
+    hostlibs::host_clear();
+    hostlibs::host_push(module_entry());
+    for (int runs = 0; runs < kMaxModuleRuns; ++runs) {
+        std::vector<RunListEntry> list = hostlibs::run_list();
+        if (list.empty()) {
+            if (hostlibs::quit_requested()) {
+                return 0;
+            }
+            hostlibs::host_push(hostlibs::shell_menu_entry());
+            continue;
+        }
+        const uint64_t edits = hostlibs::run_list_edits();
+        const int result = call_module(list.back());
+        if (result == kModuleFailed && runs == 0) {
+            return 1;
+        }
+        // A module that returns without touching the list is done.
+        if (hostlibs::run_list_edits() == edits) {
+            hostlibs::host_pop();
+        }
+    }
+    return 0;
+}
+
+}  // namespace hostapp

@@ -1,0 +1,137 @@
+#include "pager.h"
+
+#include <algorithm>
+
+#include "key_codes.h"
+#include "screenlib/screenlib.h"
+
+namespace hostapp {
+namespace {
+
+constexpr uint8_t kBarAttribute = 0x70;
+constexpr uint8_t kTextAttribute = 0x07;
+
+void put_text(screenlib::Backend& backend, int row, const std::string& text, uint8_t attribute) {
+    std::vector<screenlib::Cell> cells(static_cast<size_t>(backend.columns()),
+                                       screenlib::Cell{' ', attribute});
+    for (size_t i = 0; i < text.size() && i < cells.size(); ++i) {
+        cells[i].character = text[i];
+    }
+    backend.put(row, 0, cells.data(), static_cast<int>(cells.size()));
+}
+
+struct Position {
+    size_t page = 0;
+    size_t first_line = 0;
+};
+
+class Pager {
+  public:
+    Pager(screenlib::Backend& backend, const PagerText& text)
+        : backend_(backend), text_(text), body_rows_(std::max(1, backend.rows() - 2)) {}
+
+    void draw() const {
+        std::string title = text_.title;
+        if (text_.pages.size() > 1) {
+            title += "   (" + std::to_string(at_.page + 1) + "/" +
+                     std::to_string(text_.pages.size()) + ")";
+        }
+        put_text(backend_, 0, title, kBarAttribute);
+        const std::vector<std::string>* lines =
+            text_.pages.empty() ? nullptr : &text_.pages[at_.page];
+        for (int row = 0; row < body_rows_; ++row) {
+            const size_t index = at_.first_line + static_cast<size_t>(row);
+            std::string line;
+            if (lines != nullptr && index < lines->size()) {
+                line = (*lines)[index];
+            } else if (row == 0 && empty()) {
+                line = text_.empty_text;
+            }
+            put_text(backend_, row + 1, line, kTextAttribute);
+        }
+        put_text(backend_, backend_.rows() - 1, text_.keys_hint, kBarAttribute);
+        backend_.set_cursor(0, 0, false);
+        backend_.flush();
+    }
+
+    // False when the key leaves the pager.
+    bool handle(int key) {
+        switch (key) {
+            case KEY_PAGE_DOWN:
+                if (at_.first_line + step() < page_lines()) {
+                    at_.first_line += step();
+                } else if (at_.page + 1 < text_.pages.size()) {
+                    at_ = {at_.page + 1, 0};
+                }
+                return true;
+            case KEY_PAGE_UP:
+                if (at_.first_line > 0) {
+                    at_.first_line -= std::min(at_.first_line, step());
+                } else if (at_.page > 0) {
+                    at_ = {at_.page - 1, 0};
+                }
+                return true;
+            case KEY_DOWN:
+                if (at_.first_line + step() < page_lines()) {
+                    ++at_.first_line;
+                }
+                return true;
+            case KEY_UP:
+                at_.first_line -= at_.first_line > 0 ? 1 : 0;
+                return true;
+            case KEY_HOME:
+                at_ = {};
+                return true;
+            case KEY_END:
+                at_ = {text_.pages.empty() ? 0 : text_.pages.size() - 1, 0};
+                return true;
+            case KEY_ESCAPE:
+            case KEY_ENTER:
+                return false;
+            default:
+                return true;
+        }
+    }
+
+  private:
+    size_t step() const { return static_cast<size_t>(body_rows_); }
+    size_t page_lines() const { return text_.pages.empty() ? 0 : text_.pages[at_.page].size(); }
+    bool empty() const {
+        return std::all_of(text_.pages.begin(), text_.pages.end(),
+                           [](const auto& page) { return page.empty(); });
+    }
+
+    screenlib::Backend& backend_;
+    const PagerText& text_;
+    int body_rows_;
+    Position at_;
+};
+
+}  // namespace
+
+int run_pager(const PagerText& text) {
+    screenlib::Backend* backend = screenlib::backend();
+    if (backend == nullptr) {
+        return 0;
+    }
+    Pager pager(*backend, text);
+    int keys = 0;
+    for (;;) {
+        pager.draw();
+        const int key = backend->read_key();
+        if (key < 0) {
+            break;
+        }
+        ++keys;
+        if (!pager.handle(key)) {
+            break;
+        }
+    }
+    for (int row = 0; row < backend->rows(); ++row) {
+        put_text(*backend, row, "", kTextAttribute);
+    }
+    backend->flush();
+    return keys;
+}
+
+}  // namespace hostapp

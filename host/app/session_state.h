@@ -1,0 +1,52 @@
+// The inside of a HostSession, shared by the session and the host's own
+// modules. Internal to the host program.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host_app.h"
+#include "host_config.h"
+#include "message_catalogue.h"
+
+namespace hostapp {
+
+using AppstartFn = int32_t (*)(HostContext*);
+
+struct HostSession::State {
+    HostOptions options;
+    std::string root;
+    HostConfig config;
+    HostUser user;
+    MessageCatalogue messages;
+
+    HostSettings settings{};
+    ModuleIdentity identity{};
+    UserSession session{};
+    std::string popup_dir;
+    HostContext context{};
+
+    std::string module_path;
+    void* module_handle = nullptr;
+    AppstartFn appstart = nullptr;
+    std::string last_error;
+    std::vector<RunListEntry> history;
+
+    // Signs a user of host.conf on: UserSession, host user and language.
+    void sign_on(const HostUser& signed_on, int language);
+    void set_language(int language);
+    std::string text(int number, const std::string& otherwise) const {
+        return messages.text_or(number, otherwise);
+    }
+};
+
+// The host's own modules; each returns 0.
+int run_text_viewer(HostSession::State& state, const RunListEntry& entry);
+int run_error_log_viewer(HostSession::State& state);
+int run_sign_on(HostSession::State& state);
+int run_shell_menu(HostSession::State& state);
+// Tells the operator something in a popup (Escape or Enter closes it).
+void tell_operator(HostSession::State& state, const std::string& title,
+                   const std::vector<std::string>& lines);
+
+}  // namespace hostapp

@@ -1,0 +1,145 @@
+#include "subcommands.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "device_csv.h"
+#include "host_config.h"
+#include "hostlibs/host_setup.h"
+
+namespace hostapp {
+namespace {
+
+// The host libraries opened on a root for one subcommand.
+class OpenHost {
+  public:
+    explicit OpenHost(const std::string& root) {
+        HostConfig config;
+        if (!load_host_config(root, &config, &error_)) {
+            return;
+        }
+        const HostUser& user = *config.find_user(config.default_user);
+        open_ = hostlibs::open_host({root, user.user_id, user.number, std::nullopt}, &error_);
+    }
+    ~OpenHost() {
+        if (open_) {
+            hostlibs::close_host();
+        }
+    }
+    OpenHost(const OpenHost&) = delete;
+    OpenHost& operator=(const OpenHost&) = delete;
+    bool open() const { return open_; }
+    const std::string& error() const { return error_; }
+
+  private:
+    bool open_ = false;
+    std::string error_;
+};
+
+int fail(const std::string& message) {
+    std::cerr << "devgroup: " << message << "\n";
+    return 1;
+}
+
+int export_command() {
+    std::string csv;
+    std::string error;
+    if (!export_devices(&csv, &error)) {
+        return fail("export devices: " + error);
+    }
+    std::cout << csv << std::flush;
+    return 0;
+}
+
+int import_command(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return fail("import devices: cannot read " + path);
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string error;
+    int count = 0;
+    if (!import_devices(text.str(), &count, &error)) {
+        return fail("import devices: " + path + ": " + error + "; nothing was changed");
+    }
+    std::cerr << "devgroup: imported " << count << " devices\n";
+    return 0;
+}
+
+int log_command() {
+    for (const hostlibs::ErrorLogEntry& entry : hostlibs::read_error_log()) {
+        std::cout << entry.describe() << "\n";
+    }
+    return 0;
+}
+
+std::string trimmed(const char* text, size_t size) {
+    std::string value(text, strnlen(text, size));
+    value.erase(value.find_last_not_of(' ') + 1);
+    return value;
+}
+
+int jobs_command() {
+    for (const hostlibs::JobInfo& job : hostlibs::list_jobs()) {
+        char line[512];
+        std::snprintf(
+            line, sizeof line, "%4u  site %-4u %-30s user %-4s no %-4u type %d  %s  %s", job.id,
+            job.site_id, job.site_name.c_str(), job.user.c_str(), job.header.user_no, job.type,
+            trimmed(job.header.job_name, sizeof job.header.job_name).c_str(), job.title.c_str());
+        std::cout << line << "\n    " << job.spool_file << "\n";
+    }
+    return 0;
+}
+
+int sites_command() {
+    for (const hostlibs::SiteInfo& site : hostlibs::list_sites()) {
+        char line[512];
+        std::snprintf(line, sizeof line, "%4u  class %d  %-30s  %-20s  flags 0x%05X  device %u",
+                      site.id, site.site_class, site.name.c_str(), site.short_name.c_str(),
+                      site.flags, site.device_type);
+        std::cout << line;
+        if (!site.connect_driver.empty()) {
+            std::cout << "  connect " << site.connect_driver << " " << site.connect_parameters;
+        }
+        if (!site.transfer_driver.empty()) {
+            std::cout << "  transfer " << site.transfer_driver;
+        }
+        std::cout << "\n";
+    }
+    return 0;
+}
+
+}  // namespace
+
+int run_subcommand(const std::string& root, const std::vector<std::string>& words) {
+    const std::string& command = words.front();
+    const bool devices = words.size() >= 2 && words[1] == "devices";
+    const bool known =
+        (command == "export" && devices && words.size() == 2) ||
+        (command == "import" && devices && words.size() == 3) ||
+        ((command == "log" || command == "jobs" || command == "sites") && words.size() == 1);
+    if (!known) {
+        return fail(
+            "unknown command; try: export devices | import devices FILE | log | jobs | sites");
+    }
+    OpenHost host(root);
+    if (!host.open()) {
+        return fail(host.error());
+    }
+    if (command == "export") {
+        return export_command();
+    }
+    if (command == "import") {
+        return import_command(words[2]);
+    }
+    if (command == "log") {
+        return log_command();
+    }
+    return command == "jobs" ? jobs_command() : sites_command();
+}
+
+}  // namespace hostapp

@@ -1,0 +1,50 @@
+// The help library: shows the topic of a context number from a help file.
+#include "hostlibs/help.h"
+#include "text_file.h"
+
+namespace hostlibs {
+namespace {
+
+HelpShown& shown() {
+    static HelpShown state;
+    return state;
+}
+
+}  // namespace
+
+HelpShown help_shown() {
+    return shown();
+}
+
+void reset_help() {
+    shown() = HelpShown{};
+}
+
+}  // namespace hostlibs
+
+// 0 when the topic was shown; 1 when the file or the topic is missing (the
+// operator then sees a "no help" text).
+int guidebook_go(const char* help_path, int context) {
+    using namespace hostlibs;
+    std::string text;
+    HelpFile help;
+    std::string error;
+    const bool readable = read_host_file(help_path, &text) && parse_help(text, &help, &error);
+    const HelpTopic* topic = readable ? help.find(context) : nullptr;
+    HelpShown& state = shown();
+    ++state.times;
+    state.context = context;
+    state.found = topic != nullptr;
+    if (topic != nullptr) {
+        state.title = topic->title;
+        state.lines = topic->lines;
+    } else {
+        state.title = "Help";
+        state.lines = {"No help for this place (context " + std::to_string(context) + ").",
+                       readable ? std::string("The help file has no such topic.")
+                                : "The help file " + std::string(help_path ? help_path : "") +
+                                      " cannot be read" + (error.empty() ? "." : ": " + error)};
+    }
+    show_text_popup(state.title, state.lines);
+    return state.found ? 0 : 1;
+}

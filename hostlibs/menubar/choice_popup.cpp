@@ -1,0 +1,139 @@
+// Choice lists in a popup of the screen library: the menu bar's pull-downs
+// and the host's own menus.
+#include <algorithm>
+#include <cctype>
+
+#include "hostlibs/menubar.h"
+#include "screen_library.h"
+
+namespace hostlibs {
+namespace {
+
+constexpr int kResultLeft = 1000;
+constexpr int kResultRight = 1001;
+constexpr int kMaxEntries = 22;
+
+// The popup being run; popups of this kind do not nest.
+const ChoicePopup* g_running = nullptr;
+
+int entry_count() {
+    return static_cast<int>(g_running->entries.size());
+}
+
+bool selectable(int n) {
+    return n >= 0 && n < entry_count() && !g_running->entries[static_cast<size_t>(n)].empty();
+}
+
+void choose(Screen* screen, int result) {
+    screen_set_result(screen, result);
+    screen_exit(screen);
+}
+
+int choice_keys(Screen* screen, int key) {
+    if (key == KEY_ENTER || key == KEY_ACCEPT) {
+        choose(screen, screen_field_no(screen) + 1);
+        return 1;
+    }
+    if (g_running->sideways && (key == KEY_LEFT || key == KEY_RIGHT)) {
+        choose(screen, key == KEY_LEFT ? kResultLeft : kResultRight);
+        return 1;
+    }
+    if (key == KEY_HOME || key == KEY_END) {
+        const int count = entry_count();
+        for (int i = 0; i < count; ++i) {
+            const int n = key == KEY_HOME ? i : count - 1 - i;
+            if (selectable(n)) {
+                screen_goto_field(screen, n);
+                break;
+            }
+        }
+        return 1;
+    }
+    if (key == KEY_ESCAPE || key == KEY_UP || key == KEY_DOWN || key == KEY_TAB ||
+        key == KEY_SHIFT_TAB) {
+        return 0;  // the screen library leaves or moves
+    }
+    const int letter = std::toupper(key_char(key));
+    for (int n = 0; letter != 0 && n < entry_count(); ++n) {
+        const size_t index = static_cast<size_t>(n);
+        if (selectable(n) && index < g_running->letters.size() &&
+            g_running->letters[index] == letter) {
+            choose(screen, n + 1);
+            break;
+        }
+    }
+    return 1;  // nothing else edits an entry
+}
+
+}  // namespace
+
+std::string menu_literal(const std::string& text) {
+    std::string escaped;
+    for (char c : text) {
+        escaped += c;
+        if (c == '@') {
+            escaped += '@';
+        }
+    }
+    return escaped;
+}
+
+int run_choice_popup(const ChoicePopup& popup) {
+    const int count = std::min<int>(static_cast<int>(popup.entries.size()), kMaxEntries);
+    if (count == 0 || g_running != nullptr) {
+        return CHOICE_NONE;
+    }
+    size_t width = 1;
+    for (int n = 0; n < count; ++n) {
+        width = std::max(width, popup.entries[static_cast<size_t>(n)].size());
+    }
+    width = std::min<size_t>(width + 2, 76);
+    const std::string pattern(width, '#');
+    Menu* menu = menu_open();
+    if (menu == nullptr) {
+        return CHOICE_NONE;
+    }
+    for (int n = 0; n < count; ++n) {
+        menu_printf(menu, "@p[%d,0]@f[%s]", n, pattern.c_str(), static_cast<char*>(nullptr),
+                    &menu_field_funcs);
+    }
+    menu_flush(menu);
+    Screen* screen = menu_screen(menu);
+    if (screen == nullptr) {
+        return CHOICE_NONE;
+    }
+    const int column = std::clamp(popup.column, 0, std::max(0, 80 - static_cast<int>(width) - 2));
+    screen_set_border(screen, bd_1);
+    screen_set_position(screen, popup.row, column);
+    screen_set_popup(screen, 1);
+    screen_set_colors(screen, popup.regular, popup.second, popup.third);
+    screen_set_border_color(screen, popup.border);
+    screen_set_special(screen, &choice_keys);
+    for (int n = 0; n < count; ++n) {
+        const std::string& entry = popup.entries[static_cast<size_t>(n)];
+        if (entry.empty()) {
+            field_set_text(screen, std::string(width, '-').c_str(), n);
+            field_mark(screen, n);
+        } else {
+            field_set_text(screen, (" " + entry).c_str(), n);
+        }
+    }
+    g_running = &popup;
+    int start = std::clamp(popup.start, 0, count - 1);
+    while (start < count - 1 && !selectable(start)) {
+        ++start;
+    }
+    screen_goto_field(screen, start);
+    const int result = screen_run(screen);
+    g_running = nullptr;
+    screen_close(screen);
+    if (result == kResultLeft) {
+        return CHOICE_LEFT;
+    }
+    if (result == kResultRight) {
+        return CHOICE_RIGHT;
+    }
+    return result >= 1 && result <= count ? result - 1 : CHOICE_NONE;
+}
+
+}  // namespace hostlibs

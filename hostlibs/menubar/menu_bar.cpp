@@ -1,0 +1,202 @@
+// The menu bar library: the module's menu on the top row, its pull-downs,
+// and keys turned into commands for the registered callback.
+#include <cctype>
+
+#include "../help/text_file.h"
+#include "hostlibs/menubar.h"
+#include "key_codes.h"
+#include "screenlib/screenlib.h"
+
+namespace hostlibs {
+namespace {
+
+constexpr uint8_t kBarAttribute = 0x70;
+constexpr uint8_t kLetterAttribute = 0x74;
+constexpr uint8_t kOpenAttribute = 0x1F;
+
+struct MenuBarState {
+    bool installed = false;
+    MenuFile menu;
+    MenuCommandFn callback = nullptr;
+    std::vector<int> commands;
+    std::string error;
+    int open_menu = -1;  // the pull-down shown, for drawing its title
+};
+
+MenuBarState& bar() {
+    static MenuBarState state;
+    return state;
+}
+
+void deliver(int command) {
+    MenuBarState& state = bar();
+    state.commands.push_back(command);
+    if (state.callback != nullptr) {
+        state.callback(command);
+    }
+}
+
+// The menu whose Alt-letter this key is, or -1.
+int menu_of_alt_key(int key) {
+    const std::vector<MenuPullDown>& menus = bar().menu.menus;
+    for (size_t m = 0; m < menus.size(); ++m) {
+        const char name[4] = {'A', '-', static_cast<char>(std::tolower(menus[m].letter)), '\0'};
+        if (screenlib::parse_key(name) == key) {
+            return static_cast<int>(m);
+        }
+    }
+    return -1;
+}
+
+int command_of_key(int key, int* command) {
+    const MenuFile& menu = bar().menu;
+    for (const MenuPullDown& pull : menu.menus) {
+        for (const MenuItem& item : pull.items) {
+            if (!item.separator && item.key == key) {
+                *command = item.command;
+                return 1;
+            }
+        }
+    }
+    for (const MenuKey& direct : menu.keys) {
+        if (direct.key == key) {
+            *command = direct.command;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// Runs the pull-downs from menu m until one entry is chosen or the operator
+// leaves; Left/Right move to the neighbouring pull-down.
+void run_pull_downs(int m) {
+    MenuBarState& state = bar();
+    const int count = static_cast<int>(state.menu.menus.size());
+    for (;;) {
+        const MenuPullDown& pull = state.menu.menus[static_cast<size_t>(m)];
+        ChoicePopup popup;
+        popup.row = MENU_BAR_ROW + 1;
+        popup.column = pull.column - 1;
+        popup.sideways = true;
+        for (const MenuItem& item : pull.items) {
+            popup.entries.push_back(item.separator ? std::string() : item.text);
+            popup.letters.push_back(item.letter);
+        }
+        state.open_menu = m;
+        menubar_draw();
+        const int chosen = run_choice_popup(popup);
+        state.open_menu = -1;
+        menubar_draw();
+        if (chosen == CHOICE_LEFT || chosen == CHOICE_RIGHT) {
+            m = (m + (chosen == CHOICE_LEFT ? count - 1 : 1)) % count;
+            continue;
+        }
+        if (chosen >= 0) {
+            deliver(pull.items[static_cast<size_t>(chosen)].command);
+        }
+        return;
+    }
+}
+
+}  // namespace
+
+void menubar_draw() {
+    const MenuBarState& state = bar();
+    screenlib::Backend* backend = screenlib::backend();
+    if (!state.installed || backend == nullptr) {
+        return;
+    }
+    std::vector<screenlib::Cell> cells(static_cast<size_t>(backend->columns()),
+                                       screenlib::Cell{' ', kBarAttribute});
+    for (size_t m = 0; m < state.menu.menus.size(); ++m) {
+        const MenuPullDown& pull = state.menu.menus[m];
+        const bool open = static_cast<int>(m) == state.open_menu;
+        bool letter_marked = false;
+        const size_t first = static_cast<size_t>(pull.column) - 1;
+        for (size_t i = 0; i < pull.title.size() + 2 && first + i < cells.size(); ++i) {
+            const char c = i == 0 || i > pull.title.size() ? ' ' : pull.title[i - 1];
+            const bool letter =
+                !letter_marked && std::toupper(static_cast<unsigned char>(c)) == pull.letter;
+            letter_marked = letter_marked || letter;
+            cells[first + i] = {c, open     ? kOpenAttribute
+                                   : letter ? kLetterAttribute
+                                            : kBarAttribute};
+        }
+    }
+    backend->put(MENU_BAR_ROW, 0, cells.data(), static_cast<int>(cells.size()));
+    backend->flush();
+}
+
+bool menubar_installed() {
+    return bar().installed;
+}
+
+MenuFile menubar_menu() {
+    return bar().menu;
+}
+
+std::vector<int> menubar_commands() {
+    return bar().commands;
+}
+
+void reset_menubar() {
+    bar() = MenuBarState{};
+}
+
+std::string menubar_error() {
+    return bar().error;
+}
+
+}  // namespace hostlibs
+
+int menubar_open(const char* menu_path, MenuCommandFn callback) {
+    using namespace hostlibs;
+    MenuBarState& state = bar();
+    std::string text;
+    MenuFile menu;
+    std::string error;
+    if (!read_host_file(menu_path, &text)) {
+        state.error = std::string("cannot read the menu file ") + (menu_path ? menu_path : "");
+        return 0;
+    }
+    if (!parse_menu(text, &menu, &error)) {
+        state.error = std::string(menu_path) + ": " + error;
+        return 0;
+    }
+    state.menu = std::move(menu);
+    state.callback = callback;
+    state.installed = true;
+    state.error.clear();
+    menubar_draw();
+    return 1;
+}
+
+int menubar_key(int key) {
+    using namespace hostlibs;
+    MenuBarState& state = bar();
+    if (!state.installed || state.open_menu >= 0) {
+        return 0;
+    }
+    int command = 0;
+    if (command_of_key(key, &command)) {
+        deliver(command);
+        return 1;
+    }
+    if (state.menu.menus.empty()) {
+        return 0;
+    }
+    const int m = key == KEY_F10 ? 0 : menu_of_alt_key(key);
+    if (m < 0) {
+        return 0;
+    }
+    run_pull_downs(m);
+    return 1;
+}
+
+void menubar_close(void) {
+    using namespace hostlibs;
+    MenuBarState& state = bar();
+    state.installed = false;
+    state.callback = nullptr;
+    state.menu = MenuFile{};
+}
