@@ -1,0 +1,350 @@
+// The edit loop: key dispatch order, field editing, navigation, field
+// functions, variables, colours and the end of a run.
+#include <cstring>
+
+#include "screen_test_support.h"
+
+namespace {
+
+// A record of what the library called, in order.
+std::vector<std::string> g_calls;
+
+int recording_keys(Screen* screen, int key) {
+    g_calls.push_back("handler " + screenlib::key_name(key) + " on " +
+                      std::to_string(screen_field_no(screen)));
+    if (key == KEY_F2) {  // the handler's own key
+        screen_set_result(screen, 42);
+        screen_exit(screen);
+        return 1;
+    }
+    return 0;
+}
+void recording_entry(Screen* screen) {
+    g_calls.push_back("entry " + std::to_string(screen_field_no(screen)));
+}
+uint8_t recording_exit(Screen* screen) {
+    g_calls.push_back("exit " + std::to_string(screen_field_no(screen)));
+    return field_std_exit(screen);
+}
+int recording_key(Screen* screen, int key) {
+    if (key == KEY_F3) {
+        g_calls.push_back("field key F3");
+        return 1;
+    }
+    return field_std_key(screen, key);
+}
+void recording_fill(Screen* screen, int field) {
+    g_calls.push_back("fill " + std::to_string(field));
+    field_set_text(screen, ("filled" + std::to_string(field)).c_str(), field);
+}
+uint8_t refusing_exit(Screen*) {
+    return 0;
+}
+
+const FieldFunctions kRecordingFuncs = {recording_entry, recording_exit, recording_key,
+                                        recording_fill,  nullptr,        0};
+const FieldFunctions kRefusingFuncs = {nullptr, refusing_exit, field_std_key, nullptr, nullptr, 0};
+
+const ScreenFunctionEntry kTable[] = {
+    {"$0", nullptr, nullptr},
+    {"recording_funcs", nullptr, &kRecordingFuncs},
+    {"refusing_funcs", nullptr, &kRefusingFuncs},
+    {"$9", nullptr, nullptr},
+    {"$10", nullptr, nullptr},
+    {"sedwin_Class", any_function(sedwin_Class), nullptr},
+    {"$5", nullptr, nullptr},
+    {"bd_prompt", any_function(bd_prompt), nullptr},
+    {"$6", nullptr, nullptr},
+    {"$1", nullptr, nullptr},
+    {"$4", nullptr, nullptr},
+    {"$2", nullptr, nullptr},
+    {"recording_keys", any_function(recording_keys), nullptr},
+    {"$8", nullptr, nullptr},
+    {nullptr, nullptr, nullptr},
+};
+
+// Fields: 0 string, 1 display-only, 2 string, 3 masked, 4 and 5 choices.
+const char* const kForm =
+    "screen form\n"
+    "window sedwin_Class\n"
+    "border bd_prompt\n"
+    "colors 07 70 1E 07\n"
+    "picture\n"
+    "|A ________ B ____ C ______|\n"
+    "|P ____       [___] [__]   |\n"
+    "end\n"
+    "field 0 string -\n"
+    "field 1 string - display text \"ro\"\n"
+    "field 2 string -\n"
+    "field 3 masked -\n"
+    "field 4 choice - value 5 text \"Yes\"\n"
+    "field 5 choice - value 9 text \"No\"\n"
+    "end screen\n"
+    "screen recorded\n"
+    "keys recording_keys\n"
+    "picture\n"
+    "|____ ____ ____|\n"
+    "end\n"
+    "field 0 string recording_funcs\n"
+    "field 1 string - display\n"
+    "field 2 string refusing_funcs\n"
+    "end screen\n";
+
+class EditLoopTest : public ScreenTest {
+  protected:
+    Screen* load(const char* name) {
+        file_ = screenfile_open(write_file("FORM.L01", kForm).c_str(), kTable);
+        EXPECT_NE(file_, nullptr) << (diagnostics_.empty() ? "" : diagnostics_[0]);
+        Screen* screen = file_ ? screenfile_load(file_, name, 0) : nullptr;
+        g_calls.clear();
+        return screen;
+    }
+    void TearDown() override {
+        if (file_)
+            screenfile_close(file_);
+        ScreenTest::TearDown();
+    }
+    ScreenFile* file_ = nullptr;
+};
+
+TEST_F(EditLoopTest, TypingEditsStringFieldsAndTabSkipsDisplayOnlyFields) {
+    Screen* screen = load("form");
+    ASSERT_NE(screen, nullptr);
+    screen_paint(screen);
+    // Field 0: type, move left, delete, backspace, insert in the middle.
+    // Tab passes field 1 (display-only) to field 2; Shift-Tab comes back to 0.
+    keys(
+        "hello<Left><Left><Del><BS>X<Home>>"
+        "<Tab>abc<S-Tab><End>!<Tab><Tab>xyz<Esc>");
+    EXPECT_EQ(screen_run(screen), 0);
+    EXPECT_STREQ(field_text(screen, 0), ">heXo!  ");
+    EXPECT_STREQ(field_text(screen, 1), "ro  ");
+    EXPECT_STREQ(field_text(screen, 2), "abc   ");
+    EXPECT_STREQ(field_text(screen, 3), "xyz ");
+    EXPECT_EQ(row(1), "|A >heXo!   B ro   C abc   |");
+    EXPECT_EQ(row(2), "|P ***        [Yes] [No]   |");  // masked: no typed character shows
+}
+
+TEST_F(EditLoopTest, TypedTextNeverExceedsTheFieldAndInsertTogglesOverwrite) {
+    Screen* screen = load("form");
+    ASSERT_NE(screen, nullptr);
+    keys("abcdefghijk<Home><Ins>XY<Ins>Z<Esc>");
+    screen_run(screen);
+    EXPECT_STREQ(field_text(screen, 0), "XYcdefgh");  // the full field refused Z in insert mode
+    keys("<Del><Home>Q<Esc>");
+    screen_run(screen);
+    EXPECT_STREQ(field_text(screen, 0), "QYcdefgh");  // Insert was toggled back on
+}
+
+TEST_F(EditLoopTest, EnterOnAChoiceEndsWithItsValueAndEscapeWithZero) {
+    Screen* screen = load("form");
+    ASSERT_NE(screen, nullptr);
+    keys("<Up><Enter>");  // Up from field 0 wraps to the last field, the "No" choice
+    EXPECT_EQ(screen_run(screen), 9);
+    ASSERT_EQ(screen_goto_field(screen, 4), 0);
+    keys("<Accept>");
+    EXPECT_EQ(screen_run(screen), 5);
+    ASSERT_EQ(screen_goto_field(screen, 4), 0);
+    keys("<Right><Enter>");
+    EXPECT_EQ(screen_run(screen), 9);
+    ASSERT_EQ(screen_goto_field(screen, 5), 0);
+    keys("y<Enter>");  // a letter moves to the choice it starts
+    EXPECT_EQ(screen_run(screen), 5);
+    screen_set_result(screen, 17);
+    keys("<Tab>ab<Esc>");
+    EXPECT_EQ(screen_run(screen), 0);
+}
+
+TEST_F(EditLoopTest, GotoFieldRefusesDisplayOnlyAndMissingFields) {
+    Screen* screen = load("form");
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(screen_goto_field(screen, 1), 1);
+    EXPECT_EQ(screen_goto_field(screen, -1), 1);
+    EXPECT_EQ(screen_goto_field(screen, 6), 1);
+    EXPECT_EQ(screen_goto_field(screen, 2), 0);
+    EXPECT_EQ(screen_field_no(screen), 2);
+    field_mark(screen, 0);
+    EXPECT_EQ(screen_goto_field(screen, 0), 1);
+    // A field walk forward from 0 stops on the first field that takes the cursor.
+    int n = 0;
+    while (n < screen_field_count(screen) && screen_goto_field(screen, n) == 1)
+        ++n;
+    EXPECT_EQ(n, 2);
+}
+
+TEST_F(EditLoopTest, KeyHandlerFirstThenFieldKeyFunctionThenNavigation) {
+    Screen* screen = load("recorded");
+    ASSERT_NE(screen, nullptr);
+    screen_paint(screen);
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"fill 0"}));  // painting refreshes every field
+    g_calls.clear();
+    keys("<F3><Del>a<Tab><F2>");
+    EXPECT_EQ(screen_run(screen), 42);
+    EXPECT_EQ(g_calls, (std::vector<std::string>{
+                           "entry 0", "handler <F3> on 0", "field key F3", "handler <Del> on 0",
+                           "handler a on 0", "handler <Tab> on 0", "exit 0", "handler <F2> on 2"}));
+    EXPECT_STREQ(field_text(screen, 0), "aill");
+}
+
+TEST_F(EditLoopTest, ExitFunctionCanKeepTheCursorAndLeaveFieldRunsIt) {
+    Screen* screen = load("recorded");
+    ASSERT_NE(screen, nullptr);
+    ASSERT_EQ(screen_goto_field(screen, 2), 0);
+    keys("<Tab><Tab><S-Tab><F2>");
+    EXPECT_EQ(screen_run(screen), 42);
+    EXPECT_EQ(screen_field_no(screen), 2);  // the refusing exit function kept it there
+    g_calls.clear();
+    // screen_leave_field runs the current field's exit function without moving.
+    keys("<F9>");
+    screen_set_special(screen, [](Screen* s, int key) {
+        if (key == KEY_F9) {
+            g_calls.push_back("leave gave " +
+                              std::to_string(screen_leave_field(s, screen_field_no(s))));
+            screen_exit(s);
+            return 1;
+        }
+        return 0;
+    });
+    screen_run(screen);
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"leave gave 0"}));
+}
+
+TEST_F(EditLoopTest, UpdateCallsEveryFillFunctionAndOthersLoadTheirVariables) {
+    Screen* screen = load("recorded");
+    ASSERT_NE(screen, nullptr);
+    char buffer[5] = "wxyz";
+    field_set_var(screen, 2, buffer);
+    EXPECT_STREQ(field_text(screen, 2), "wxyz");
+    std::memcpy(buffer, "1234", 4);
+    screen_update(screen);
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"fill 0"}));
+    EXPECT_STREQ(field_text(screen, 0), "fill");
+    EXPECT_STREQ(field_text(screen, 2), "1234");
+}
+
+TEST_F(EditLoopTest, EditingWritesThroughToTheBoundVariable) {
+    Screen* screen = load("form");
+    ASSERT_NE(screen, nullptr);
+    char name[8];
+    char secret[4];
+    field_set_var(screen, 0, name);
+    field_set_var(screen, 3, secret);
+    std::memset(name, ' ', sizeof name);
+    std::memset(secret, ' ', sizeof secret);
+    screen_paint(screen);
+    keys("Ann<Tab><Tab>pw<Esc>");
+    screen_run(screen);
+    EXPECT_EQ(std::string(name, sizeof name), "Ann     ");
+    EXPECT_EQ(std::string(secret, sizeof secret), "pw  ");
+    EXPECT_EQ(field_var(screen, 3), secret);
+    // A shorter, terminated variable shows up to its terminator.
+    char short_line[] = "Hi";
+    field_set_var(screen, 2, short_line);
+    EXPECT_STREQ(field_text(screen, 2), "Hi    ");
+}
+
+TEST_F(EditLoopTest, ColoursOfWindowFieldsAndTheCurrentField) {
+    Screen* screen = load("form");
+    ASSERT_NE(screen, nullptr);
+    screen_set_colors(screen, 0x17, 0x2F, 0x4E);
+    field_set_colors(screen, 2, 0x5A, 0x6B);
+    screen_paint(screen);
+    EXPECT_EQ(screen_->attribute(1, 1), 0x17);
+    EXPECT_EQ(screen_->attribute(1, 3), 0x2F);
+    EXPECT_EQ(screen_->attribute(1, 21), 0x5A);
+    screen_set_special(screen, [](Screen* s, int key) {
+        if (key == KEY_F5) {
+            EXPECT_EQ(screenlib::backend()->cell(1, 3).attribute, 0x2F);
+            EXPECT_EQ(screenlib::backend()->cell(1, 21).attribute,
+                      0x6B);  // current, own selected colour
+            field_reset_colors(s, 2);
+            EXPECT_EQ(screenlib::backend()->cell(1, 21).attribute, 0x4E);
+        }
+        return 0;
+    });
+    keys("<Tab><F5><Esc>");
+    screen_run(screen);
+    EXPECT_EQ(screen_->attribute(1, 21), 0x2F);  // after the run no field is selected
+}
+
+TEST_F(EditLoopTest, PromptShowsInTheBottomBorderAndCanBeCleared) {
+    Screen* screen = load("form");
+    ASSERT_NE(screen, nullptr);
+    screen_paint(screen);
+    screen_set_prompt(screen, "Press F10 to accept");
+    EXPECT_EQ(row(3), "+Press F10 to accept-------+");
+    screen_set_prompt(screen, "A prompt far longer than the window is wide");
+    EXPECT_EQ(row(3), "+A prompt far longer than t+");
+    screen_set_prompt(screen, nullptr);
+    EXPECT_EQ(row(3), "+--------------------------+");
+}
+
+TEST_F(EditLoopTest, FieldNumbersOutOfRangeAreIgnored) {
+    Screen* screen = load("form");
+    ASSERT_NE(screen, nullptr);
+    field_set_text(screen, "x", 99);
+    field_set_text(screen, "x", -1);
+    field_set_colors(screen, 99, 1, 2);
+    field_reset_colors(screen, -5);
+    field_mark(screen, 6);
+    field_set_var(screen, 7, nullptr);
+    screen_draw_field(screen, 50);
+    screen_field_done(screen, 50);
+    EXPECT_STREQ(field_text(screen, 99), "");
+    EXPECT_EQ(field_length(screen, 99), 0);
+    EXPECT_EQ(field_var(screen, -1), nullptr);
+    field_set_text(screen, "a text much longer than the field", 0);
+    EXPECT_STREQ(field_text(screen, 0), "a text m");
+    field_set_text(screen, nullptr, 0);
+    EXPECT_STREQ(field_text(screen, 0), "        ");
+}
+
+TEST_F(EditLoopTest, RunsEndWhenTheScriptRunsOut) {
+    Screen* screen = load("form");
+    ASSERT_NE(screen, nullptr);
+    Screen* inner = screenfile_load(file_, "recorded", 1);
+    ASSERT_NE(inner, nullptr);
+    static Screen* s_inner;
+    s_inner = inner;
+    screen_set_special(screen, [](Screen*, int key) {
+        if (key == KEY_F4) {
+            EXPECT_EQ(screen_run(s_inner), 0);  // the script ends inside the popup
+            return 1;
+        }
+        return 0;
+    });
+    screen_set_result(screen, 3);
+    keys("ab<F4>x");
+    EXPECT_EQ(screen_run(screen), 0);  // the outer run ends too
+    EXPECT_TRUE(screen_->script_exhausted());
+    EXPECT_EQ(screen_run(screen), 0);  // and later runs return at once
+    screen_close(inner);
+}
+
+TEST_F(EditLoopTest, ResultSetAfterExitStillCounts) {
+    Screen* screen = load("form");
+    ASSERT_NE(screen, nullptr);
+    screen_set_special(screen, [](Screen* s, int key) {
+        if (key == KEY_ENTER) {
+            screen_exit(s);
+            screen_set_result(s, 0);
+            return 1;
+        }
+        return 0;
+    });
+    keys("<Tab><Tab><Tab><Enter>");
+    EXPECT_EQ(screen_run(screen), 0);
+}
+
+TEST_F(EditLoopTest, MouseClickMovesTheCursorToAField) {
+    Screen* screen = load("form");
+    ASSERT_NE(screen, nullptr);
+    screen_set_mouse(screen, mouse_default);
+    keys("<Click:1,22>q<Click:1,15>r<Esc>");
+    screen_run(screen);
+    EXPECT_STREQ(field_text(screen, 2),
+                 "qr    ");  // field 1 is display-only, the click did not move
+    EXPECT_EQ(mouse_present(), 0);
+}
+
+}  // namespace

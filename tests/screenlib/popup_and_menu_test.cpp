@@ -1,0 +1,208 @@
+// Popups over screens (the background comes back) and windows built from menus.
+#include <cstring>
+
+#include "screen_test_support.h"
+
+namespace {
+
+const char* const kScreens =
+    "screen editor\n"
+    "border bd_prompt\n"
+    "at 1 0\n"
+    "colors 1F 70 1E 1B\n"
+    "picture\n"
+    "|Page _                                                                        |\n"
+    "| Group ________  Instrument ______________________________                    |\n"
+    "| Group ________  Instrument ______________________________                    |\n"
+    "end\n"
+    "field 0 string - display text \"1\"\n"
+    "field 1 string -\n"
+    "field 2 string - display text \"Scale\"\n"
+    "field 3 string -\n"
+    "field 4 string - display text \"Pump\"\n"
+    "end screen\n"
+    "screen popup\n"
+    "border bd_1\n"
+    "at 2 20\n"
+    "colors 4F 4E 2F 4F\n"
+    "picture\n"
+    "| Save the changes?  |\n"
+    "|   ____     ____    |\n"
+    "end\n"
+    "field 0 choice - value 1 text \"Yes\"\n"
+    "field 1 choice - value 2 text \"No\"\n"
+    "end screen\n"
+    "screen small\n"
+    "border bd_1\n"
+    "at 3 25\n"
+    "picture\n"
+    "| again? ___ |\n"
+    "end\n"
+    "field 0 choice - value 3 text \"ok\"\n"
+    "end screen\n";
+
+struct Snapshot {
+    std::string text;
+    std::vector<uint8_t> attributes;
+    bool operator==(const Snapshot&) const = default;
+};
+
+class PopupTest : public ScreenTest {
+  protected:
+    void SetUp() override {
+        ScreenTest::SetUp();
+        file_ = screenfile_open(write_file("POPUPS.L01", kScreens).c_str(), library_table());
+        ASSERT_NE(file_, nullptr) << (diagnostics_.empty() ? "" : diagnostics_[0]);
+    }
+    void TearDown() override {
+        screenfile_close(file_);
+        ScreenTest::TearDown();
+    }
+    Snapshot snapshot() const {
+        Snapshot shot{screen_->text(), {}};
+        for (int r = 0; r < screen_->rows(); ++r) {
+            for (int c = 0; c < screen_->columns(); ++c)
+                shot.attributes.push_back(screen_->attribute(r, c));
+        }
+        return shot;
+    }
+    ScreenFile* file_ = nullptr;
+};
+
+// Draws a host line on row 0 straight through the backend.
+void draw_host_line(screenlib::Backend& backend) {
+    const std::string text = " File  Edit  Print";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const screenlib::Cell cell{text[i], 0x30};
+        backend.put(0, static_cast<int>(i), &cell, 1);
+    }
+}
+
+ScreenFile* g_file = nullptr;
+Screen* g_popup = nullptr;
+int g_popup_result = -1;
+TEST_F(PopupTest, PopupRestoresEveryCellBeneathWhenItCloses) {
+    draw_host_line(*screen_);
+    Screen* editor = screenfile_load(file_, "editor", 0);
+    ASSERT_NE(editor, nullptr);
+    screen_paint(editor);
+    screen_set_prompt(editor, "Editing");
+    const Snapshot before = snapshot();
+
+    g_popup = screenfile_load(file_, "popup", 1);
+    ASSERT_NE(g_popup, nullptr);
+    screen_paint(g_popup);
+    EXPECT_EQ(row(3),
+              "| Group           In| Save the changes?  |                                     |");
+    EXPECT_EQ(screen_->attribute(3, 22), 0x4F);
+    screen_close(g_popup);
+    EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(PopupTest, PopupRunFromAKeyHandlerLeavesTheScreenAsItWas) {
+    Screen* editor = screenfile_load(file_, "editor", 0);
+    ASSERT_NE(editor, nullptr);
+    screen_set_special(editor, [](Screen* screen, int key) {
+        if (key != KEY_F10)
+            return 0;
+        Screen* popup = screenfile_load(g_file, "popup", 1);
+        screen_set_popup(popup, 1);
+        screen_paint(popup);
+        g_popup_result = screen_run(popup);
+        screen_close(popup);
+        field_set_text(screen, "answered", 1);
+        return 1;
+    });
+    g_file = file_;
+    screen_paint(editor);
+    keys("abc<F2>");  // F2 does nothing: takes a snapshot point below
+    screen_run(editor);
+    const Snapshot before = snapshot();
+    keys("<F10><Right><Enter><Esc>");
+    g_popup_result = -1;
+    EXPECT_EQ(screen_run(editor), 0);
+    EXPECT_EQ(g_popup_result, 2);
+    Snapshot after = snapshot();
+    EXPECT_NE(after.text.find("answered"), std::string::npos);
+    field_set_text(editor, "abc", 1);  // put back the one change the handler made
+    EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(PopupTest, DrawingBeneathAPopupShowsWhenItCloses) {
+    Screen* editor = screenfile_load(file_, "editor", 0);
+    screen_paint(editor);
+    Screen* popup = screenfile_load(file_, "popup", 1);
+    screen_paint(popup);
+    Screen* small = screenfile_load(file_, "small", 1);
+    screen_paint(small);
+    // The editor's field 4 lies under both popups; its change must not show yet.
+    field_set_text(editor, "HIDDEN", 4);
+    EXPECT_EQ(screen_->text().find("HIDDEN"), std::string::npos);
+    screen_close(popup);  // closed out of order: the small popup stays whole
+    EXPECT_NE(row(4).find("| again? ok  |"), std::string::npos) << screen_->text();
+    screen_close(small);
+    EXPECT_NE(row(3).find("Instrument Scale"), std::string::npos);
+    EXPECT_NE(row(4).find("Instrument HIDDEN"), std::string::npos);
+}
+
+const FieldFunctions kListFuncs = {nullptr, nullptr, field_std_key, nullptr, nullptr, 0xFFF1};
+
+TEST_F(PopupTest, MenuBuildsOneFieldPerDirectiveWithTheTemplatesRecordWidth) {
+    Menu* menu = menu_open();
+    ASSERT_NE(menu, nullptr);
+    const char* const line_template = "@f[ ##### ###]";
+    for (int n = 0; n < 4; ++n) {
+        EXPECT_GE(menu_printf(menu, "@p[%d,1]", n), 0);
+        EXPECT_GE(menu_printf(menu, line_template, nullptr, &kListFuncs), 0);
+    }
+    menu_flush(menu);
+    Screen* list = menu_screen(menu);
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(screen_field_count(list), 4);
+    for (int n = 0; n < 4; ++n)
+        EXPECT_EQ(field_length(list, n), 8);
+    screen_set_border(list, bd_prompt);
+    screen_set_position(list, 5, 10);
+    screen_set_width(list, static_cast<int>(std::strlen(line_template)) - 2);
+    field_set_text(list, "AlphaOne", 0);
+    field_set_text(list, "BetaTwo!", 1);
+    field_set_text(list, "GammaThreeAndMore", 2);
+    screen_set_height(list, 3);  // the fourth row is not shown
+    screen_set_popup(list, 1);
+    screen_paint(list);
+    screen_set_prompt(list, "ESC to exit");
+    EXPECT_EQ(row(5), "          +------------+");
+    EXPECT_EQ(row(6), "          |  Alpha One |");
+    EXPECT_EQ(row(7), "          |  BetaT wo! |");
+    EXPECT_EQ(row(8), "          |  Gamma Thr |");
+    EXPECT_EQ(row(9), "          +ESC to exit-+");
+    EXPECT_EQ(screen_goto_field(list, 3), 1);
+    // Typing overwrites the record positions only; the template's blanks stay.
+    keys("<Down><Down><Ins>XYZ12<Right>3<Esc>");
+    EXPECT_EQ(screen_run(list), 0);
+    EXPECT_STREQ(field_text(list, 2), "XYZ12T3r");
+    EXPECT_EQ(row(8), "          |  XYZ12 T3r |");
+    EXPECT_EQ(screen_->cursor_row(), 8);
+    screen_close(list);
+    EXPECT_EQ(screen_->text(), std::string(24, '\n'));  // every row blank again
+}
+
+TEST_F(PopupTest, MenuTextConversionsAndBadDirectives) {
+    Menu* menu = menu_open();
+    EXPECT_EQ(menu_printf(menu, "@p[0,2]%s %03d%%", "Total", 7), 10);
+    EXPECT_EQ(menu_printf(menu, "@p[x,1]"), -1);
+    EXPECT_EQ(menu_printf(menu, "@f[###", nullptr, &kListFuncs), -1);
+    EXPECT_EQ(menu_printf(menu, "%q"), -1);
+    EXPECT_EQ(menu_printf(nullptr, "text"), -1);
+    Screen* window = menu_screen(menu);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(menu_screen(menu), nullptr);  // the window owns the menu now
+    screen_paint(window);
+    EXPECT_EQ(row(0), "  Total 007%");
+    EXPECT_EQ(screen_field_count(window), 0);
+    keys("a<Enter><Esc>");
+    EXPECT_EQ(screen_run(window), 0);
+    screen_close(window);
+}
+
+}  // namespace
