@@ -96,6 +96,16 @@ bool parse_number(std::string_view text, int* value) {
     return true;
 }
 
+// "<NAME>", built by appending (GCC 12 misreads the operator+ chain at -O3).
+std::string bracketed(std::string_view name) {
+    std::string text;
+    text.reserve(name.size() + 2);
+    text.push_back('<');
+    text.append(name);
+    text.push_back('>');
+    return text;
+}
+
 }  // namespace
 
 namespace screenlib {
@@ -174,8 +184,8 @@ bool parse_key_script(std::string_view script, std::vector<int>* keys, std::stri
 
 std::string key_name(int key) {
     if (is_mouse_click(key)) {
-        return "<Click:" + std::to_string(mouse_click_row(key)) + "," +
-               std::to_string(mouse_click_column(key)) + ">";
+        return bracketed("Click:" + std::to_string(mouse_click_row(key)) + "," +
+                         std::to_string(mouse_click_column(key)));
     }
     const int ch = key & 0xFF;
     if (key == 0x333C)
@@ -184,16 +194,16 @@ std::string key_name(int key) {
         return std::string(1, static_cast<char>(ch));
     for (const NamedKey& named : kNamedKeys) {
         if (named.code == key)
-            return "<" + std::string(named.name) + ">";
+            return bracketed(named.name);
     }
     const int scan = (key >> 8) & 0xFF;
     for (char letter = 'a'; letter <= 'z'; ++letter) {
         if (scan_code(letter) != scan)
             continue;
         if (ch == 0)
-            return std::string("<A-") + letter + ">";
+            return bracketed(std::string("A-").append(1, letter));
         if (ch == letter - 'a' + 1)
-            return std::string("<C-") + letter + ">";
+            return bracketed(std::string("C-").append(1, letter));
     }
     char text[16];
     std::snprintf(text, sizeof text, "<0x%04X>", key & 0xFFFF);

@@ -1,5 +1,6 @@
 #include "screen_file.h"
 
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <optional>
@@ -168,8 +169,12 @@ class Reader {
             fail(std::string("empty ") + role, name);
         if (entry && cls != kFieldSets && !entry->function)
             fail(std::string("empty ") + role, name);
-        if (!entry)
-            stand_ins_->push_back(std::string(role) + " '" + name + "'");
+        if (!entry) {
+            const std::string stand_in = std::string(role) + " '" + name + "'";
+            if (std::find(stand_ins_->begin(), stand_ins_->end(), stand_in) == stand_ins_->end()) {
+                stand_ins_->push_back(stand_in);
+            }
+        }
         return entry;
     }
 

@@ -55,6 +55,10 @@ bool HeadlessBackend::set_script(std::string_view keys, std::string* error) {
 }
 
 void HeadlessBackend::push_keys(const std::vector<int>& keys) {
+    if (script_exhausted()) {  // keys already read are dropped, so the script does not grow
+        script_.clear();
+        next_key_ = 0;
+    }
     script_.insert(script_.end(), keys.begin(), keys.end());
 }
 
