@@ -117,7 +117,7 @@ int run_text_viewer(HostSession::State& state, const RunListEntry& entry) {
     }
     text.title = arguments.title.empty() ? arguments.path : arguments.title;
     text.pages = render_report(bytes);
-    run_pager(text);
+    run_pager(text, &state.final_screen);
     return 0;
 }
 
@@ -131,7 +131,7 @@ int run_error_log_viewer(HostSession::State& state) {
     for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
         text.pages.back().push_back(entry->describe());
     }
-    run_pager(text);
+    run_pager(text, &state.final_screen);
     return 0;
 }
 
@@ -191,6 +191,7 @@ int run_sign_on(HostSession::State& state) {
                           state.text(TEXT_NO_USER, "No user with this name and password.").c_str());
     }
     g_form = nullptr;
+    state.keep_final_screen();
     screen_close(screen);
     return 0;
 }

@@ -94,10 +94,7 @@ int run_host(const HostOptions& options) {
         return 1;
     }
     if (options.keys) {
-        auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend());
-        if (headless != nullptr) {
-            std::cout << headless->text() << "\n";
-        }
+        std::cout << session.final_screen() << "\n";
     }
     return 0;
 }

@@ -56,6 +56,10 @@ void language_changed_callback(int32_t language) {
     g_current->set_language(language);
 }
 
+std::string describe_entry_title(const HostSession::State& state) {
+    return state.text(TEXT_EDITOR, "Device group editor");
+}
+
 bool is_builtin(const RunListEntry& entry, const char* second, const char* name) {
     return strcasecmp(entry.first_dir, "USER") == 0 && strcasecmp(entry.second_dir, second) == 0 &&
            strcasecmp(entry.module_name, name) == 0;
@@ -83,6 +87,17 @@ void HostSession::State::sign_on(const HostUser& signed_on, int language) {
     session.language = language;
     hostlibs::set_host_user(signed_on.user_id, signed_on.number);
     set_language(language);
+}
+
+void HostSession::State::keep_final_screen() {
+    if (auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend())) {
+        final_screen = headless->text();
+    }
+}
+
+bool HostSession::State::script_ran_out() const {
+    auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend());
+    return headless != nullptr && headless->script_exhausted();
 }
 
 HostSession::HostSession() = default;
@@ -204,6 +219,10 @@ const std::string& HostSession::last_error() const {
     return state_->last_error;
 }
 
+const std::string& HostSession::final_screen() const {
+    return state_->final_screen;
+}
+
 const std::vector<RunListEntry>& HostSession::modules_run() const {
     return state_->history;
 }
@@ -228,7 +247,12 @@ int HostSession::call_module(const RunListEntry& given) {
         }
         state.context.current_screen = nullptr;
         state.context.screen_word = 0;
-        return state.appstart(&state.context);
+        hostlibs::menubar_forget_closing_screen();
+        const int result = state.appstart(&state.context);
+        if (!hostlibs::menubar_closing_screen().empty()) {
+            state.final_screen = hostlibs::menubar_closing_screen();
+        }
+        return result;
     }
     if (is_builtin(entry, "GENUSER", "TEXTDISP")) {
         return run_text_viewer(state, entry);
@@ -262,12 +286,19 @@ int HostSession::run() {
         }
         const uint64_t edits = hostlibs::run_list_edits();
         const int result = call_module(list.back());
-        if (result == kModuleFailed && runs == 0) {
-            return 1;
+        if (result == kModuleFailed) {
+            if (runs == 0) {
+                return 1;
+            }
+            tell_operator(*state_, describe_entry_title(*state_), {state_->last_error});
         }
         // A module that returns without touching the list is done.
         if (hostlibs::run_list_edits() == edits) {
             hostlibs::host_pop();
+        }
+        // A headless run ends with its key script.
+        if (state_->script_ran_out()) {
+            return 0;
         }
     }
     return 0;

@@ -109,7 +109,7 @@ class Pager {
 
 }  // namespace
 
-int run_pager(const PagerText& text) {
+int run_pager(const PagerText& text, std::string* last_screen) {
     screenlib::Backend* backend = screenlib::backend();
     if (backend == nullptr) {
         return 0;
@@ -126,6 +126,10 @@ int run_pager(const PagerText& text) {
         if (!pager.handle(key)) {
             break;
         }
+    }
+    auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(backend);
+    if (last_screen != nullptr && headless != nullptr) {
+        *last_screen = headless->text();
     }
     for (int row = 0; row < backend->rows(); ++row) {
         put_text(*backend, row, "", kTextAttribute);

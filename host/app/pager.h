@@ -15,7 +15,8 @@ struct PagerText {
     std::string empty_text;  // shown when there are no lines at all
 };
 
-// Runs until the operator leaves; the number of keys read.
-int run_pager(const PagerText& text);
+// Runs until the operator leaves; the number of keys read. The screen as it
+// stood when the operator left goes to *last_screen (headless only).
+int run_pager(const PagerText& text, std::string* last_screen = nullptr);
 
 }  // namespace hostapp

@@ -31,6 +31,11 @@ struct HostSession::State {
     AppstartFn appstart = nullptr;
     std::string last_error;
     std::vector<RunListEntry> history;
+    // The screen as the last module left it, before its windows closed
+    // (headless only); what --keys prints.
+    std::string final_screen;
+    void keep_final_screen();
+    bool script_ran_out() const;
 
     // Signs a user of host.conf on: UserSession, host user and language.
     void sign_on(const HostUser& signed_on, int language);

@@ -21,6 +21,7 @@ struct MenuBarState {
     std::vector<int> commands;
     std::string error;
     int open_menu = -1;  // the pull-down shown, for drawing its title
+    std::string closing_screen;
 };
 
 MenuBarState& bar() {
@@ -147,6 +148,14 @@ std::string menubar_error() {
     return bar().error;
 }
 
+std::string menubar_closing_screen() {
+    return bar().closing_screen;
+}
+
+void menubar_forget_closing_screen() {
+    bar().closing_screen.clear();
+}
+
 }  // namespace hostlibs
 
 int menubar_open(const char* menu_path, MenuCommandFn callback) {
@@ -196,6 +205,9 @@ int menubar_key(int key) {
 void menubar_close(void) {
     using namespace hostlibs;
     MenuBarState& state = bar();
+    if (auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend())) {
+        state.closing_screen = headless->text();
+    }
     state.installed = false;
     state.callback = nullptr;
     state.menu = MenuFile{};

@@ -87,13 +87,17 @@ class HostSession {
     int call_module(const RunListEntry& entry);
 
     // What the program does: calls the module, then runs the run list until
-    // it ends. Returns 0, or 1 when the module could not be loaded at all.
+    // it ends (a headless run also ends when its key script has run out).
+    // Returns 0, or 1 when the module could not be loaded at all.
     int run();
 
     // The last reason call_module failed, for messages.
     const std::string& last_error() const;
     // Every entry call_module was given since open, in order.
     const std::vector<RunListEntry>& modules_run() const;
+    // Headless runs: the screen as the last module left it, just before its
+    // windows closed (rows joined by '\n', trailing blanks trimmed).
+    const std::string& final_screen() const;
 
     struct State;
 

@@ -72,6 +72,10 @@ HOSTLIB_API MenuFile menubar_menu();
 HOSTLIB_API std::vector<int> menubar_commands();
 // Removes the menu and forgets delivered commands and the last failure.
 HOSTLIB_API void reset_menubar();
+// The headless screen's text as it stood when menubar_close was last called
+// (the module's window is still up then); empty when there was none.
+HOSTLIB_API std::string menubar_closing_screen();
+HOSTLIB_API void menubar_forget_closing_screen();
 // Why the last menubar_open failed ("" after a success).
 HOSTLIB_API std::string menubar_error();
 
