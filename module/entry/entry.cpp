@@ -106,8 +106,13 @@ void run_from_file(ScreenFile* file) {
 
 extern "C" __attribute__((visibility("default"))) int32_t Appstart(HostContext* context) {
     host_context = context;
-    if (context == nullptr) {
+    // Without its records the context names no files to open and no one to report to.
+    if (context == nullptr || context->settings == nullptr || context->identity == nullptr ||
+        context->user == nullptr) {
         host_leave();
+        if (context != nullptr) {
+            context->return_flag = 0;
+        }
         return 0;
     }
     if (ScreenFile* file = open_screen_file(); file != nullptr) {
