@@ -61,6 +61,8 @@ class Reader {
             if (is_skippable(line))
                 continue;
             const auto words = split(line);
+            if (words.empty())
+                continue;  // only a comment
             if (words.size() == 2 && words[0] == "screen") {
                 read_screen(input, words[1]);
             } else {
@@ -98,7 +100,8 @@ class Reader {
         return word;
     }
 
-    // Splits at blanks; a word in double quotes may hold blanks, \" and \\.
+    // Splits at blanks; a word in double quotes may hold blanks, \" and \\;
+    // an unquoted '#' starts a comment that runs to the end of the line.
     std::vector<std::string> split(const std::string& line) {
         std::vector<std::string> words;
         std::size_t i = 0;
@@ -107,6 +110,8 @@ class Reader {
                 ++i;
                 continue;
             }
+            if (line[i] == '#')
+                break;  // the rest of the line is a comment
             std::string word;
             if (line[i] == '"') {
                 ++i;
@@ -205,6 +210,8 @@ class Reader {
             if (is_skippable(line))
                 continue;
             const auto words = split(line);
+            if (words.empty())
+                continue;  // only a comment
             const std::string& keyword = words[0];
             const std::size_t arguments = words.size() - 1;
             auto expect = [&](std::size_t count) {

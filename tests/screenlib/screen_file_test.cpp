@@ -38,7 +38,8 @@ const char* const kGoodFile =
     "window sedwin_Class\n"
     "border bd_1\n"
     "keys counting_keys\n"
-    "at 3 5\n"
+    "at 3 5   # below the bar\n"
+    "   # an indented comment\n"
     "colors 1F 70 1E 1B\n"
     "picture\n"
     "|Name: ______  a\\_b ___|\n"
@@ -87,7 +88,7 @@ TEST_F(ScreenFileTest, MisspeltFieldSetFailsNamingFileLineAndName) {
     const std::string path = write_file("TYPO.L01", text);
     EXPECT_EQ(screenfile_open(path.c_str(), kTable), nullptr);
     ASSERT_EQ(diagnostics_.size(), 1u);
-    EXPECT_EQ(diagnostics_[0], path + ":12: unknown field-function set 'my_strng_funcs'");
+    EXPECT_EQ(diagnostics_[0], path + ":13: unknown field-function set 'my_strng_funcs'");
 }
 
 TEST_F(ScreenFileTest, MissingScreenGivesNullAndSaysSo) {
