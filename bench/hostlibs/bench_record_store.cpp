@@ -139,7 +139,9 @@ bool prepare_file(std::string* error) {
     for (uint32_t i = 0; i < kRecords; ++i) {
         DeviceRecord& r = records[i];
         make_key(i + 1, r.key);
-        std::snprintf(r.instrument, sizeof r.instrument, "Instrument %-19u", i + 1);
+        char instrument[40];
+        std::snprintf(instrument, sizeof instrument, "Instrument %-19u", i + 1);
+        std::memcpy(r.instrument, instrument, sizeof r.instrument);
         r.status = 1;
         std::memcpy(r.group, "GROUP   ", 8);
     }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "byte_fields.h"
 #include "core/host_state.h"
@@ -36,10 +37,16 @@ std::string field_text(const uint8_t* field, size_t width) {
 }  // namespace detail
 
 std::string ErrorLogEntry::describe() const {
-    char head[96];
-    std::snprintf(head, sizeof head, "%lld %u user=%s source=%s code=0x%08X kind=%d ",
-                  static_cast<long long>(id), logged_at, user_id.c_str(), source.c_str(), code,
-                  kind);
+    // "#3 2021-03-04 05:06:07 OPERATOR TOOLBANK 0x80007530 text" (time in UTC).
+    const std::time_t when = static_cast<std::time_t>(logged_at);
+    std::tm parts{};
+    char stamp[32] = "?";
+    if (gmtime_r(&when, &parts) != nullptr) {
+        std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &parts);
+    }
+    char head[128];
+    std::snprintf(head, sizeof head, "#%lld %s %-8s %-8s 0x%08X ", static_cast<long long>(id),
+                  stamp, user_id.empty() ? "-" : user_id.c_str(), source.c_str(), code);
     return head + text;
 }
 

@@ -201,8 +201,12 @@ void host_trace(const char* format, ...) {
     va_start(values, format);
     std::vsnprintf(line, sizeof line, format, values);
     va_end(values);
-    const std::string path = host->data_native + "trace.log";
-    if (FILE* trace = std::fopen(path.c_str(), "a")) {
+    char path[4096];
+    const int length = std::snprintf(path, sizeof path, "%strace.log", host->data_native.c_str());
+    if (length < 0 || static_cast<size_t>(length) >= sizeof path) {
+        return;
+    }
+    if (FILE* trace = std::fopen(path, "a")) {
         std::fprintf(trace, "%u %s\n", hostlibs::detail::clock_now(), line);
         std::fclose(trace);
     }

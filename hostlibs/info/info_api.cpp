@@ -11,8 +11,12 @@ extern "C" int info_file_name(char* buffer) {
     }
     // Names are for report files in TEMP; skip any whose report file exists.
     char name[12];
-    if (!host->file_names.next(hostlibs::detail::clock_now(), host->data_native + "TEMP/", ".LST",
-                               name)) {
+    try {
+        if (!host->file_names.next(hostlibs::detail::clock_now(), host->data_native + "TEMP/",
+                                   ".LST", name)) {
+            return 2;
+        }
+    } catch (...) {
         return 2;
     }
     std::memcpy(buffer, name, sizeof name);

@@ -11,19 +11,20 @@ namespace {
 
 using detail::RecordFile;
 
+// One of the open host's record files, or null when no host is open.
+RecordFile* open_file(RecordFile detail::HostState::*file) {
+    detail::HostState* host = detail::host_state();
+    return host != nullptr ? &(host->*file) : nullptr;
+}
+
 RecordFile* devices() {
-    detail::HostState* host = detail::host_state();
-    return host != nullptr ? &host->devices : nullptr;
+    return open_file(&detail::HostState::devices);
 }
-
 RecordFile* settings() {
-    detail::HostState* host = detail::host_state();
-    return host != nullptr ? &host->settings : nullptr;
+    return open_file(&detail::HostState::settings);
 }
-
 RecordFile* passwords() {
-    detail::HostState* host = detail::host_state();
-    return host != nullptr ? &host->passwords : nullptr;
+    return open_file(&detail::HostState::passwords);
 }
 
 int call(RecordFile* file, int operation, void* key, int key_number) {

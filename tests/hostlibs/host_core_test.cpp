@@ -87,7 +87,9 @@ TEST_F(HostCoreTest, ErrorLogKeepsTheRecordBytesAndTheUser) {
     EXPECT_EQ(entry.code, 0x80007530u);
     EXPECT_EQ(entry.text, "\\r\\USER\\DEVGROUP\\TOOLBANK.L02");
     EXPECT_EQ(entry.logged_at, 1614834367u);
-    EXPECT_NE(entry.describe().find("0x80007530"), std::string::npos) << entry.describe();
+    EXPECT_EQ(entry.describe(),
+              "#1 2021-03-04 05:06:07 OPERATOR TOOLBANK 0x80007530 "
+              "\\r\\USER\\DEVGROUP\\TOOLBANK.L02");
 }
 
 TEST_F(HostCoreTest, TraceAppendsFormattedLines) {
