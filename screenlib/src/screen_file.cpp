@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "library_state.h"
+#include "native_files.h"
 
 namespace screenlib::detail {
 
@@ -385,7 +386,13 @@ class Reader {
 std::unique_ptr<ScreenFile> read_screen_file(const std::string& path,
                                              const ScreenFunctionEntry* table,
                                              std::vector<std::string>* stand_ins) {
-    std::ifstream input(path, std::ios::binary);
+    // Modules name files in the host's form ('\\'-separated); the platform layer maps them.
+    char native[4096];
+    if (!native_path(path.c_str(), native, sizeof native)) {
+        diagnose(path + ":0: path too long for a screen file");
+        return nullptr;
+    }
+    std::ifstream input(native, std::ios::binary);
     if (!input) {
         diagnose(path + ":0: cannot open the screen file");
         return nullptr;
