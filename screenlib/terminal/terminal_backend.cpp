@@ -124,6 +124,8 @@ class TerminalBackend final : public Backend {
                 const int alt = translate_curses_key(next, true);
                 if (alt >= 0)
                     return alt;
+                if (next == '[' || next == 'O')
+                    drain_escape_sequence();
                 continue;
             }
             const int code = translate_curses_key(key, false);
@@ -136,6 +138,18 @@ class TerminalBackend final : public Backend {
     bool mouse_present() const override { return mouse_; }
 
   private:
+    // Drops the rest of an escape sequence the terminal description does not
+    // know, up to its final byte, so its characters do not arrive as typing.
+    static void drain_escape_sequence() {
+        timeout(30);
+        for (int count = 0; count < 16; ++count) {
+            const int ch = getch();
+            if (ch == ERR || (ch >= 0x40 && ch <= 0x7E))
+                break;
+        }
+        timeout(-1);
+    }
+
     chtype attributes(uint8_t attribute) {
         if (!has_colors())
             return (attribute & 0x70) != 0 ? A_REVERSE : A_NORMAL;
