@@ -1,11 +1,14 @@
 // A second process on a data root, for tests of several processes on one file.
 //   record_peer ROOT set KEY OFFSET TEXT   get-equal KEY, write TEXT at OFFSET, update;
 //                                          exits with the update's status
+//   record_peer ROOT put KEY INSTRUMENT    inserts or replaces one record (status 1)
+//   record_peer ROOT del KEY               deletes one record
 //   record_peer ROOT hold MILLISECONDS     holds the devices file's write lock, printing
 //                                          "locked" once it has it
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,6 +45,30 @@ int set_field(const std::string& root, const char* key, int offset, const char* 
     return status;
 }
 
+// Inserts or replaces (put) or deletes (del) one devices record; 0 on success.
+int change_record(const std::string& root, bool put, const char* key, const char* instrument) {
+    hostlibs::HostConfiguration config;
+    config.root = root;
+    std::string error;
+    if (!hostlibs::open_host(config, &error)) {
+        std::fprintf(stderr, "peer: %s\n", error.c_str());
+        return 100;
+    }
+    DeviceRecord record;
+    std::memset(&record, ' ', sizeof record);
+    std::memcpy(record.key, key, sizeof record.key);
+    std::memcpy(record.instrument, instrument,
+                std::min(std::strlen(instrument), sizeof record.instrument));
+    record.status = 1;
+    const bool ok =
+        put ? hostlibs::put_devices({record}, &error) : hostlibs::delete_device(key, &error);
+    hostlibs::close_host();
+    if (!ok) {
+        std::fprintf(stderr, "peer: %s\n", error.c_str());
+    }
+    return ok ? 0 : 103;
+}
+
 int hold_lock(const std::string& root, int milliseconds) {
     sqlite3* db = nullptr;
     std::string path = root + "/DATA/devices.db";
@@ -64,9 +91,16 @@ int main(int argc, char** argv) {
     if (argc == 6 && std::strcmp(argv[2], "set") == 0 && std::strlen(argv[3]) == 8) {
         return set_field(argv[1], argv[3], std::atoi(argv[4]), argv[5]);
     }
+    if (argc == 5 && std::strcmp(argv[2], "put") == 0 && std::strlen(argv[3]) == 8) {
+        return change_record(argv[1], true, argv[3], argv[4]);
+    }
+    if (argc == 4 && std::strcmp(argv[2], "del") == 0 && std::strlen(argv[3]) == 8) {
+        return change_record(argv[1], false, argv[3], "");
+    }
     if (argc == 4 && std::strcmp(argv[2], "hold") == 0) {
         return hold_lock(argv[1], std::atoi(argv[3]));
     }
-    std::fprintf(stderr, "usage: record_peer ROOT set KEY OFFSET TEXT | ROOT hold MS\n");
+    std::fprintf(
+        stderr, "usage: record_peer ROOT set KEY OFFSET TEXT | put KEY TEXT | del KEY | hold MS\n");
     return 102;
 }

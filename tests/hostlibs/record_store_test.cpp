@@ -57,12 +57,15 @@ class RecordStoreTest : public TempRootTest {
         return found;
     }
 
-    // Runs the peer process: `set KEY OFFSET TEXT`; returns its exit status.
-    int peer_set(const std::string& key, size_t offset, const std::string& text) {
-        std::string command = std::string(RECORD_PEER_PATH) + " " + root_ + " set " + key + " " +
-                              std::to_string(offset) + " '" + text + "'";
+    // Runs the peer process with these arguments; returns its exit status.
+    int peer(const std::string& arguments) {
+        std::string command = std::string(RECORD_PEER_PATH) + " " + root_ + " " + arguments;
         int rc = std::system(command.c_str());
         return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    }
+
+    int peer_set(const std::string& key, size_t offset, const std::string& text) {
+        return peer("set " + key + " " + std::to_string(offset) + " '" + text + "'");
     }
 
     DeviceRecord record_;
@@ -141,6 +144,24 @@ TEST_F(RecordStoreTest, UpdateOfARecordDeletedMeanwhileIsRefused) {
     // Moving on from the deleted record still works by key.
     EXPECT_EQ(rs_call(RS_GET_PREVIOUS, key_, 0), RS_OK);
     EXPECT_EQ(key_of(record_), "K0000001");
+}
+
+TEST_F(RecordStoreTest, WalkSeesRecordsAnotherProcessAddsAndDeletesMeanwhile) {
+    ASSERT_TRUE(
+        hostlibs::put_devices({device("K0000002", "Two", 1, ""), device("K0000004", "Four", 1, ""),
+                               device("K0000006", "Six", 1, "")},
+                              &error_));
+    ASSERT_EQ(rs_call(RS_GET_FIRST, key_, 0), RS_OK);
+    ASSERT_EQ(peer("put K0000003 Three"), 0);
+    ASSERT_EQ(peer("del K0000004"), 0);
+    ASSERT_EQ(rs_call(RS_GET_NEXT, key_, 0), RS_OK);
+    EXPECT_EQ(key_of(record_), "K0000003");
+    EXPECT_EQ(get_text(record_.instrument, 30), "Three");
+    ASSERT_EQ(rs_call(RS_GET_NEXT, key_, 0), RS_OK);
+    EXPECT_EQ(key_of(record_), "K0000006");
+    ASSERT_EQ(peer("del K0000006"), 0);
+    ASSERT_EQ(rs_call(RS_GET_PREVIOUS, key_, 0), RS_OK) << "moves on from a deleted record";
+    EXPECT_EQ(key_of(record_), "K0000003");
 }
 
 TEST_F(RecordStoreTest, EmptyFileAndNoCurrentRecord) {

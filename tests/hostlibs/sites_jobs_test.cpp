@@ -87,6 +87,20 @@ TEST_F(SitesTest, WalksAClassInIdOrderWithIndependentHandles) {
     EXPECT_EQ(site_close(second), 0);
 }
 
+TEST_F(SitesTest, AnEmptyDirectoryHasNoCurrentSite) {
+    SiteDirectory handle = 0;
+    ASSERT_EQ(site_open(&handle), 0);
+    uint32_t flags = 7, id = 7;
+    EXPECT_NE(site_get_flags(handle, &flags), 0);
+    EXPECT_NE(site_get_id(handle, &id), 0);
+    EXPECT_NE(site_first(handle, 3), 0);
+    EXPECT_NE(site_next(handle, 3), 0);
+    EXPECT_EQ(flags, 7u);
+    EXPECT_EQ(site_close(handle), 0);
+    hostlibs::close_host();
+    EXPECT_NE(site_open(&handle), 0) << "no host open";
+}
+
 TEST_F(SitesTest, NewSiteIsAddedToTheWalkedClassAndBecomesCurrent) {
     add(5, "Template");
     SiteDirectory handle = 0;
