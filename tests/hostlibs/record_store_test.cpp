@@ -132,6 +132,10 @@ TEST_F(RecordStoreTest, UpdateRefusedWhenAnotherProcessChangedTheSameBytes) {
     put_text(record_.group, 8, "MINE");
     EXPECT_EQ(rs_call(RS_UPDATE, &record_, 0), RS_OK);
     EXPECT_EQ(get_text(stored("K0000001").group, 8), "MINE");
+    // The same bytes changed to the same value by both lose nothing: no conflict.
+    ASSERT_EQ(peer_set("K0000001", offsetof(DeviceRecord, group), "BOTH    "), 0);
+    put_text(record_.group, 8, "BOTH");
+    EXPECT_EQ(rs_call(RS_UPDATE, &record_, 0), RS_OK);
 }
 
 TEST_F(RecordStoreTest, UpdateOfARecordDeletedMeanwhileIsRefused) {
