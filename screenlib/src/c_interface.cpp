@@ -57,6 +57,18 @@ void reshape_screen(Screen* screen, Change change) {
     });
 }
 
+// Applies a change to field n of a live screen and redraws the field.
+template <typename Change>
+void change_field(Screen* screen, int n, Change change) {
+    guarded([&] {
+        Field* target = field_at(screen, n);
+        if (!target)
+            return;
+        change(*target);
+        draw_field(screen, n);
+    });
+}
+
 char g_no_text[1];  // what field_text gives for a field that does not exist
 
 }  // namespace
@@ -241,13 +253,7 @@ void screen_field_enter(Screen* screen) {
 }
 
 void screen_field_done(Screen* screen, int field) {
-    guarded([&] {
-        Field* target = field_at(screen, field);
-        if (!target)
-            return;
-        store_variable(*target);
-        draw_field(screen, field);
-    });
+    change_field(screen, field, [](Field& target) { store_variable(target); });
 }
 
 void screen_update(Screen* screen) {
@@ -324,14 +330,10 @@ int field_length(Screen* screen, int field) {
 }
 
 void field_set_text(Screen* screen, const char* text, int field) {
-    guarded([&] {
-        Field* target = field_at(screen, field);
-        if (!target)
-            return;
-        const std::size_t limit = static_cast<std::size_t>(target->record_length());
-        set_record(*target,
+    change_field(screen, field, [&](Field& target) {
+        const std::size_t limit = static_cast<std::size_t>(target.record_length());
+        set_record(target,
                    text ? std::string_view(text, strnlen(text, limit)) : std::string_view());
-        draw_field(screen, field);
     });
 }
 
@@ -341,46 +343,28 @@ char* field_var(Screen* screen, int field) {
 }
 
 void field_set_var(Screen* screen, int field, char* buffer) {
-    guarded([&] {
-        Field* target = field_at(screen, field);
-        if (!target)
-            return;
-        target->variable = buffer;
-        load_variable(*target);
-        draw_field(screen, field);
+    change_field(screen, field, [&](Field& target) {
+        target.variable = buffer;
+        load_variable(target);
     });
 }
 
 void field_set_colors(Screen* screen, int field, uint8_t regular, uint8_t selected) {
-    guarded([&] {
-        Field* target = field_at(screen, field);
-        if (!target)
-            return;
-        target->regular_color = regular;
-        target->selected_color = selected;
-        draw_field(screen, field);
+    change_field(screen, field, [&](Field& target) {
+        target.regular_color = regular;
+        target.selected_color = selected;
     });
 }
 
 void field_reset_colors(Screen* screen, int field) {
-    guarded([&] {
-        Field* target = field_at(screen, field);
-        if (!target)
-            return;
-        target->regular_color.reset();
-        target->selected_color.reset();
-        draw_field(screen, field);
+    change_field(screen, field, [](Field& target) {
+        target.regular_color.reset();
+        target.selected_color.reset();
     });
 }
 
 void field_mark(Screen* screen, int field) {
-    guarded([&] {
-        Field* target = field_at(screen, field);
-        if (!target)
-            return;
-        target->display_only = true;
-        draw_field(screen, field);
-    });
+    change_field(screen, field, [](Field& target) { target.display_only = true; });
 }
 
 Menu* menu_open(void) {

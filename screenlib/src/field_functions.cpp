@@ -66,11 +66,7 @@ void string_field_fill(Screen* screen, int field) {
 }
 
 void menu_field_entry(Screen* screen) {
-    if (!is_live(screen))
-        return;
-    screen->edit_position = 0;
-    draw_field(screen, screen->current);
-    place_cursor(screen);
+    screen_field_enter(screen);
 }
 
 int menu_field_key(Screen* screen, int key) {
@@ -153,3 +149,35 @@ int sedmou_GreedyClick(Screen* screen, int row, int column) {
 }
 
 }  // extern "C"
+
+namespace {
+template <typename Function>
+AnyFunction any(Function function) {
+    return reinterpret_cast<AnyFunction>(function);
+}
+
+const ScreenFunctionEntry kLibraryObjects[] = {
+    {"$0", nullptr, nullptr},
+    {"string_field_funcs", nullptr, &string_field_funcs},
+    {"menu_field_funcs", nullptr, &menu_field_funcs},
+    {"masked_field_funcs", nullptr, &masked_field_funcs},
+    {"$9", nullptr, nullptr},
+    {"$10", nullptr, nullptr},
+    {"sedwin_Class", any(sedwin_Class), nullptr},
+    {"$5", nullptr, nullptr},
+    {"bd_prompt", any(bd_prompt), nullptr},
+    {"bd_1", any(bd_1), nullptr},
+    {"$6", nullptr, nullptr},
+    {"sedmou_GreedyClick", any(sedmou_GreedyClick), nullptr},
+    {"mouse_default", any(mouse_default), nullptr},
+    {"$1", nullptr, nullptr},
+    {"$4", nullptr, nullptr},
+    {"$2", nullptr, nullptr},
+    {"$8", nullptr, nullptr},
+    {nullptr, nullptr, nullptr},
+};
+}  // namespace
+
+const ScreenFunctionEntry* screenlib::library_function_table() {
+    return kLibraryObjects;
+}

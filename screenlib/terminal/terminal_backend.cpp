@@ -45,10 +45,7 @@ extern "C" void restore_at_exit() {
 
 class TerminalBackend final : public Backend {
   public:
-    TerminalBackend() {
-        rows_ = LINES;
-        columns_ = COLS;
-        cells_.assign(static_cast<std::size_t>(rows_ * columns_), Cell{});
+    TerminalBackend() : shadow_(LINES, COLS) {
         mouse_ = mousemask(BUTTON1_CLICKED | BUTTON1_PRESSED, nullptr) != 0;
     }
     ~TerminalBackend() override {
@@ -67,17 +64,15 @@ class TerminalBackend final : public Backend {
         previous_term_ = on_term;
     }
 
-    int rows() const override { return rows_; }
-    int columns() const override { return columns_; }
+    int rows() const override { return shadow_.rows(); }
+    int columns() const override { return shadow_.columns(); }
 
     void put(int row, int column, const Cell* cells, int count) override {
-        if (row < 0 || row >= rows_)
-            return;
+        shadow_.put(row, column, cells, count);
         for (int i = 0; i < count; ++i) {
             const int c = column + i;
-            if (c < 0 || c >= columns_)
+            if (row < 0 || row >= rows() || c < 0 || c >= columns())
                 continue;
-            cells_[static_cast<std::size_t>(row * columns_ + c)] = cells[i];
             const auto ch = static_cast<unsigned char>(cells[i].character);
             mvaddch(row, c,
                     static_cast<chtype>(ch >= 0x20 && ch < 0x7F ? ch : ' ') |
@@ -85,11 +80,7 @@ class TerminalBackend final : public Backend {
         }
     }
 
-    Cell cell(int row, int column) const override {
-        if (row < 0 || row >= rows_ || column < 0 || column >= columns_)
-            return Cell{};
-        return cells_[static_cast<std::size_t>(row * columns_ + column)];
-    }
+    Cell cell(int row, int column) const override { return shadow_.cell(row, column); }
 
     void set_cursor(int row, int column, bool visible) override {
         curs_set(visible ? 1 : 0);
@@ -173,9 +164,7 @@ class TerminalBackend final : public Backend {
         return result;
     }
 
-    int rows_ = 0;
-    int columns_ = 0;
-    std::vector<Cell> cells_;
+    HeadlessBackend shadow_;  // what the terminal shows, cell by cell
     std::map<int, short> pairs_;
     bool mouse_ = false;
     void (*previous_int_)(int) = SIG_DFL;

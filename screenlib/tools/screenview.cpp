@@ -13,32 +13,6 @@
 
 namespace {
 
-template <typename Function>
-AnyFunction any(Function function) {
-    return reinterpret_cast<AnyFunction>(function);
-}
-
-const ScreenFunctionEntry kLibraryObjects[] = {
-    {"$0", nullptr, nullptr},
-    {"string_field_funcs", nullptr, &string_field_funcs},
-    {"menu_field_funcs", nullptr, &menu_field_funcs},
-    {"masked_field_funcs", nullptr, &masked_field_funcs},
-    {"$9", nullptr, nullptr},
-    {"$10", nullptr, nullptr},
-    {"sedwin_Class", any(sedwin_Class), nullptr},
-    {"$5", nullptr, nullptr},
-    {"bd_prompt", any(bd_prompt), nullptr},
-    {"bd_1", any(bd_1), nullptr},
-    {"$6", nullptr, nullptr},
-    {"sedmou_GreedyClick", any(sedmou_GreedyClick), nullptr},
-    {"mouse_default", any(mouse_default), nullptr},
-    {"$1", nullptr, nullptr},
-    {"$4", nullptr, nullptr},
-    {"$2", nullptr, nullptr},
-    {"$8", nullptr, nullptr},
-    {nullptr, nullptr, nullptr},
-};
-
 // Shows each key's name on the prompt line and leaves the key to the library.
 int show_key(Screen* screen, int key) {
     screen_set_prompt(screen, screenlib::key_name(key).c_str());
@@ -82,8 +56,8 @@ int main(int argc, char** argv) {
     screenlib::set_diagnostic_sink(
         [&](const std::string& message) { messages.push_back(message); });
     std::vector<std::string> stand_ins;
-    ScreenFile* file =
-        screenlib::open_screen_file_with_stand_ins(path.c_str(), kLibraryObjects, &stand_ins);
+    ScreenFile* file = screenlib::open_screen_file_with_stand_ins(
+        path.c_str(), screenlib::library_function_table(), &stand_ins);
     Screen* screen = file ? screenfile_load(file, name.c_str(), 0) : nullptr;
     if (!screen) {
         screenlib::shutdown();  // the terminal is itself again before anything is printed

@@ -45,23 +45,15 @@ const FieldFunctions kRecordingFuncs = {recording_entry, recording_exit, recordi
                                         recording_fill,  nullptr,        0};
 const FieldFunctions kRefusingFuncs = {nullptr, refusing_exit, field_std_key, nullptr, nullptr, 0};
 
-const ScreenFunctionEntry kTable[] = {
-    {"$0", nullptr, nullptr},
-    {"recording_funcs", nullptr, &kRecordingFuncs},
-    {"refusing_funcs", nullptr, &kRefusingFuncs},
-    {"$9", nullptr, nullptr},
-    {"$10", nullptr, nullptr},
-    {"sedwin_Class", any_function(sedwin_Class), nullptr},
-    {"$5", nullptr, nullptr},
-    {"bd_prompt", any_function(bd_prompt), nullptr},
-    {"$6", nullptr, nullptr},
-    {"$1", nullptr, nullptr},
-    {"$4", nullptr, nullptr},
-    {"$2", nullptr, nullptr},
-    {"recording_keys", any_function(recording_keys), nullptr},
-    {"$8", nullptr, nullptr},
-    {nullptr, nullptr, nullptr},
-};
+const ScreenFunctionEntry* table() {
+    static FunctionTable table;
+    static const ScreenFunctionEntry* entries =
+        table.add(0, "recording_funcs", nullptr, &kRecordingFuncs)
+            .add(0, "refusing_funcs", nullptr, &kRefusingFuncs)
+            .add(2, "recording_keys", any_function(recording_keys), nullptr)
+            .get();
+    return entries;
+}
 
 // Fields: 0 string, 1 display-only, 2 string, 3 masked, 4 and 5 choices.
 const char* const kForm =
@@ -93,7 +85,7 @@ const char* const kForm =
 class EditLoopTest : public ScreenTest {
   protected:
     Screen* load(const char* name) {
-        file_ = screenfile_open(write_file("FORM.L01", kForm).c_str(), kTable);
+        file_ = screenfile_open(write_file("FORM.L01", kForm).c_str(), table());
         EXPECT_NE(file_, nullptr) << (diagnostics_.empty() ? "" : diagnostics_[0]);
         Screen* screen = file_ ? screenfile_load(file_, name, 0) : nullptr;
         g_calls.clear();

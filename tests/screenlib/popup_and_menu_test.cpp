@@ -51,7 +51,8 @@ class PopupTest : public ScreenTest {
   protected:
     void SetUp() override {
         ScreenTest::SetUp();
-        file_ = screenfile_open(write_file("POPUPS.L01", kScreens).c_str(), library_table());
+        file_ = screenfile_open(write_file("POPUPS.L01", kScreens).c_str(),
+                                screenlib::library_function_table());
         ASSERT_NE(file_, nullptr) << (diagnostics_.empty() ? "" : diagnostics_[0]);
     }
     void TearDown() override {

@@ -13,24 +13,14 @@ int counting_keys(Screen*, int) {
 const FieldFunctions kMyStringFuncs = {string_field_entry, field_std_exit, field_std_key,
                                        string_field_fill,  nullptr,        0xFFF1};
 
-const ScreenFunctionEntry kTable[] = {
-    {"$0", nullptr, nullptr},
-    {"my_string_funcs", nullptr, &kMyStringFuncs},
-    {"$9", nullptr, nullptr},
-    {"$10", nullptr, nullptr},
-    {"sedwin_Class", any_function(sedwin_Class), nullptr},
-    {"$5", nullptr, nullptr},
-    {"bd_prompt", any_function(bd_prompt), nullptr},
-    {"bd_1", any_function(bd_1), nullptr},
-    {"$6", nullptr, nullptr},
-    {"sedmou_GreedyClick", any_function(sedmou_GreedyClick), nullptr},
-    {"$1", nullptr, nullptr},
-    {"$4", nullptr, nullptr},
-    {"$2", nullptr, nullptr},
-    {"counting_keys", any_function(counting_keys), nullptr},
-    {"$8", nullptr, nullptr},
-    {nullptr, nullptr, nullptr},
-};
+const ScreenFunctionEntry* table() {
+    static FunctionTable table;
+    static const ScreenFunctionEntry* entries =
+        table.add(0, "my_string_funcs", nullptr, &kMyStringFuncs)
+            .add(2, "counting_keys", any_function(counting_keys), nullptr)
+            .get();
+    return entries;
+}
 
 const char* const kGoodFile =
     "# two screens\n"
@@ -59,7 +49,7 @@ const char* const kGoodFile =
 class ScreenFileTest : public ScreenTest {};
 
 TEST_F(ScreenFileTest, LoadsScreensWithFieldsAsPainted) {
-    ScreenFile* file = screenfile_open(write_file("GOOD.L01", kGoodFile).c_str(), kTable);
+    ScreenFile* file = screenfile_open(write_file("GOOD.L01", kGoodFile).c_str(), table());
     ASSERT_NE(file, nullptr) << (diagnostics_.empty() ? "" : diagnostics_[0]);
     Screen* screen = screenfile_load(file, "main", 0);
     ASSERT_NE(screen, nullptr);
@@ -86,14 +76,14 @@ TEST_F(ScreenFileTest, MisspeltFieldSetFailsNamingFileLineAndName) {
     std::string text = kGoodFile;
     text.replace(text.find("my_string_funcs"), 15, "my_strng_funcs");
     const std::string path = write_file("TYPO.L01", text);
-    EXPECT_EQ(screenfile_open(path.c_str(), kTable), nullptr);
+    EXPECT_EQ(screenfile_open(path.c_str(), table()), nullptr);
     ASSERT_EQ(diagnostics_.size(), 1u);
     EXPECT_EQ(diagnostics_[0], path + ":13: unknown field-function set 'my_strng_funcs'");
 }
 
 TEST_F(ScreenFileTest, MissingScreenGivesNullAndSaysSo) {
     const std::string path = write_file("GOOD.L01", kGoodFile);
-    ScreenFile* file = screenfile_open(path.c_str(), kTable);
+    ScreenFile* file = screenfile_open(path.c_str(), table());
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(screenfile_load(file, "popup", 1), nullptr);
     ASSERT_EQ(diagnostics_.size(), 1u);
@@ -151,17 +141,17 @@ TEST_F(ScreenFileTest, BrokenFilesFailCleanly) {
     for (const BrokenCase& broken : cases) {
         diagnostics_.clear();
         const std::string path = write_file("BROKEN.L01", broken.text);
-        EXPECT_EQ(screenfile_open(path.c_str(), kTable), nullptr) << broken.what;
+        EXPECT_EQ(screenfile_open(path.c_str(), table()), nullptr) << broken.what;
         ASSERT_EQ(diagnostics_.size(), 1u) << broken.what;
         EXPECT_EQ(diagnostics_[0], path + ":" + broken.expected) << broken.what;
     }
 }
 
 TEST_F(ScreenFileTest, MissingFileAndNullArgumentsFailCleanly) {
-    EXPECT_EQ(screenfile_open((folder_ / "NONE.L01").c_str(), kTable), nullptr);
+    EXPECT_EQ(screenfile_open((folder_ / "NONE.L01").c_str(), table()), nullptr);
     ASSERT_EQ(diagnostics_.size(), 1u);
     EXPECT_NE(diagnostics_[0].find("NONE.L01:0: cannot open the screen file"), std::string::npos);
-    EXPECT_EQ(screenfile_open(nullptr, kTable), nullptr);
+    EXPECT_EQ(screenfile_open(nullptr, table()), nullptr);
     EXPECT_EQ(screenfile_open(write_file("GOOD.L01", kGoodFile).c_str(), nullptr), nullptr);
     screenfile_close(nullptr);
 }

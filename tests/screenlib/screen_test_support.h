@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,25 +19,38 @@ inline AnyFunction any_function(Function function) {
     return reinterpret_cast<AnyFunction>(function);
 }
 
-// A table naming only the library's own objects.
-inline const ScreenFunctionEntry* library_table() {
-    static const ScreenFunctionEntry table[] = {
-        {"$0", nullptr, nullptr},
-        {"$9", nullptr, nullptr},
-        {"$10", nullptr, nullptr},
-        {"sedwin_Class", any_function(sedwin_Class), nullptr},
-        {"$5", nullptr, nullptr},
-        {"bd_prompt", any_function(bd_prompt), nullptr},
-        {"bd_1", any_function(bd_1), nullptr},
-        {"$6", nullptr, nullptr},
-        {"$1", nullptr, nullptr},
-        {"$4", nullptr, nullptr},
-        {"$2", nullptr, nullptr},
-        {"$8", nullptr, nullptr},
-        {nullptr, nullptr, nullptr},
-    };
-    return table;
-}
+// A ScreenFunctionTable of the library's own objects plus a test's own
+// entries, each added to its class section.
+class FunctionTable {
+  public:
+    FunctionTable& add(int section, const char* name, AnyFunction function, const void* data) {
+        extra_.push_back({section, ScreenFunctionEntry{name, function, data}});
+        return *this;
+    }
+    const ScreenFunctionEntry* get() {
+        entries_.clear();
+        int section = -1;
+        for (const ScreenFunctionEntry* entry = screenlib::library_function_table(); entry->name;
+             ++entry) {
+            if (entry->name[0] == '$') {
+                section = std::atoi(entry->name + 1);
+                entries_.push_back(*entry);
+                for (const auto& [extra_section, extra] : extra_) {
+                    if (extra_section == section)
+                        entries_.push_back(extra);
+                }
+                continue;
+            }
+            entries_.push_back(*entry);
+        }
+        entries_.push_back({nullptr, nullptr, nullptr});
+        return entries_.data();
+    }
+
+  private:
+    std::vector<std::pair<int, ScreenFunctionEntry>> extra_;
+    std::vector<ScreenFunctionEntry> entries_;
+};
 
 class ScreenTest : public ::testing::Test {
   protected:

@@ -116,6 +116,13 @@ SCREENLIB_CXX_API Backend* backend();
 // An empty function restores the default (stderr).
 SCREENLIB_CXX_API void set_diagnostic_sink(std::function<void(const std::string&)> sink);
 
+// The library's own named objects as a ScreenFunctionTable (class sections
+// "$0", "$9", "$10", "$5", "$6", "$1", "$4", "$2", "$8"): its field-function sets
+// string_field_funcs, menu_field_funcs and masked_field_funcs, the window class
+// sedwin_Class, the borders bd_prompt and bd_1, the mouse handlers
+// sedmou_GreedyClick and mouse_default.
+SCREENLIB_CXX_API const ScreenFunctionEntry* library_function_table();
+
 // Opens a screen file as screenfile_open does, except that a name the table
 // lacks does not fail: the library's stand-in for its role takes its place (a
 // key handler that consumes nothing, the library's string field set,
