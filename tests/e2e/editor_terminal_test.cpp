@@ -102,7 +102,7 @@ TEST(EditorInATerminal, PagesDownAndShowsATypedGroupName) {
 
     Terminal terminal("toolbank_e2e_" + std::to_string(getpid()));
     ASSERT_TRUE(terminal.start("TERM=xterm " + quoted(DEVGROUP_PROGRAM) + " --root " +
-                               quoted(root) + " --language 1"));
+                               quoted(root) + " --lang 1"));
     ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
 
     terminal.keys("NPage");

@@ -1,6 +1,7 @@
 // The editor as an operator sees it: pages of twenty rows, paging with its
 // messages and tones, typing and where it is refused, and the colours of
 // changed and two-word names.
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -13,12 +14,17 @@ constexpr int kSecondTone = 880;
 
 class Editing : public EditorScenario {
   protected:
-    // Opens with the second tone switched on at a known value.
-    void open_with_tones(const std::string& keys) {
+    // Opens with the second tone on at a known value and with field colours
+    // that differ from each other and from the screen's own.
+    void open_editor(const std::string& keys) {
         open(keys, 1);
         HostSettings* settings = session_.context().settings;
         settings->second_tone_on = 1;
         store_u16(settings->second_tone, kSecondTone);
+        const uint8_t screen[4] = {0x0B, 0x0F, 0x17, 0x70};  // fields: byte 17
+        std::memcpy(settings->screen_colors, screen, sizeof screen);
+        const uint8_t fields[7] = {0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27};
+        std::memcpy(settings->field_colors, fields, sizeof fields);
     }
     std::string prompt() const { return cells(kPromptRow, 1, 78); }
     static std::string empty_prompt() { return std::string(78, '-'); }
@@ -40,7 +46,7 @@ TEST_F(Editing, ShownRecordsFillTheRowsWithoutGapsUpToOneHundred) {
             shown.push_back("Instrument " + std::to_string(i));
     }
     put_devices(records);
-    open("<PgDn><PgDn><PgDn><PgDn>", 1);
+    open_editor("<PgDn><PgDn><PgDn><PgDn>");
     run_editor();
     EXPECT_EQ(page_number(), "5");
     for (int r = 0; r < 20; ++r) {
@@ -50,7 +56,7 @@ TEST_F(Editing, ShownRecordsFillTheRowsWithoutGapsUpToOneHundred) {
 
 TEST_F(Editing, FirstPageShowsRowsZeroToNineteenAndThePageNumber) {
     put_numbered(25);
-    open("", 1);
+    open_editor("");
     run_editor();
     EXPECT_EQ(page_number(), "1");
     EXPECT_EQ(group_cell(0), padded("G0", 8));
@@ -59,7 +65,7 @@ TEST_F(Editing, FirstPageShowsRowsZeroToNineteenAndThePageNumber) {
 
 TEST_F(Editing, PageDownFromPageTwoShowsRowsFortyToFiftyNineAndClearsThePrompt) {
     put_numbered(100);
-    open_with_tones("<PgUp><PgDn><PgDn>");
+    open_editor("<PgUp><PgDn><PgDn>");
     run_editor();
     EXPECT_EQ(page_number(), "3");
     EXPECT_EQ(instrument_cell(0), padded("Instrument 40", 30));
@@ -71,7 +77,7 @@ TEST_F(Editing, PageDownCommitsTheFieldBeingEdited) {
     put_numbered(100);
     // Types into row 20's group on page 2, pages on and comes back: the field
     // is refilled from the table, so the name shows only if it was committed.
-    open("<PgDn>xy<PgDn><PgUp>", 1);
+    open_editor("<PgDn>xy<PgDn><PgUp>");
     run_editor();
     EXPECT_EQ(page_number(), "2");
     EXPECT_EQ(group_cell(0), padded("xyG20", 8));
@@ -79,7 +85,7 @@ TEST_F(Editing, PageDownCommitsTheFieldBeingEdited) {
 
 TEST_F(Editing, PageUpOnTheFirstPageShowsMessageFourWithTheSecondTone) {
     put_numbered(5);
-    open_with_tones("<PgUp>");
+    open_editor("<PgUp>");
     run_editor();
     EXPECT_EQ(page_number(), "1");
     const std::string message = session_.message(4);
@@ -90,7 +96,7 @@ TEST_F(Editing, PageUpOnTheFirstPageShowsMessageFourWithTheSecondTone) {
 
 TEST_F(Editing, PageDownOnTheLastPageShowsMessageFive) {
     put_numbered(5);
-    open_with_tones("<PgDn><PgDn><PgDn><PgDn><PgDn>");
+    open_editor("<PgDn><PgDn><PgDn><PgDn><PgDn>");
     run_editor();
     EXPECT_EQ(page_number(), "5");
     const std::string message = session_.message(5);
@@ -101,33 +107,33 @@ TEST_F(Editing, PageDownOnTheLastPageShowsMessageFive) {
 
 TEST_F(Editing, TypingIntoARowWithoutAnInstrumentChangesNothing) {
     put_numbered(2);
-    open("<Down><Down>x<Down>", 1);  // row 2 has no instrument
+    open_editor("<Down><Down>x<Down>");  // row 2 has no instrument
     run_editor();
     EXPECT_EQ(group_cell(2), std::string(8, ' '));
-    EXPECT_EQ(group_attribute(2), group_attribute(5)) << "marked as changed";
+    EXPECT_EQ(group_attribute(2), 0x0B) << "marked as changed";
 }
 
 TEST_F(Editing, EscapeIsSwallowedAndHomeAndEndReachTheGroupFields) {
     put_numbered(20);
-    open("<Esc><End>e<Home>h<Down>", 1);
+    open_editor("<Esc><End>e<Home>h<Down>");
     run_editor();
     EXPECT_EQ(group_cell(19), padded("eG19", 8));
     EXPECT_EQ(group_cell(0), padded("hG0", 8));
 }
 
 TEST_F(Editing, BackspaceInAnEmptyGroupMarksTheRowModified) {
-    put_devices({device(0, "Oven", ""), device(1, "Scale", "")});
-    open("<Backspace><Down>", 1);
+    put_devices({device(0, "Oven", ""), device(1, "Scale", ""), device(2, "Lamp", "")});
+    open_editor("<Backspace><Down>");
     run_editor();
     EXPECT_EQ(group_cell(0), std::string(8, ' '));
     EXPECT_EQ(group_attribute(0), field_color(23));
-    EXPECT_NE(group_attribute(1), field_color(23));
+    EXPECT_EQ(group_attribute(2), 0x0B) << "an untouched field in the screen's colour";
 }
 
 TEST_F(Editing, ATwoWordNameIsDrawnInTheInvalidChangedColours) {
     put_devices({device(0, "Oven", ""), device(1, "Scale", ""), device(2, "Lamp", "")});
     // Row 0 gets two words, row 1 one word; a page step redraws both.
-    open("a b<Down>one<Down><PgDn><PgUp>", 1);
+    open_editor("a b<Down>one<Down><PgDn><PgUp>");
     run_editor();
     EXPECT_EQ(group_cell(0), padded("a b", 8));
     EXPECT_EQ(group_attribute(0), field_color(25));
@@ -137,7 +143,7 @@ TEST_F(Editing, ATwoWordNameIsDrawnInTheInvalidChangedColours) {
 
 TEST_F(Editing, ANameTypedWithLeadingBlanksIsStoredLeftJustified) {
     put_devices({device(0, "Oven", ""), device(1, "Scale", "")});
-    open("  abcde<Down><PgDn><PgUp>", 1);
+    open_editor("  abcde<Down><PgDn><PgUp>");
     run_editor();
     EXPECT_EQ(group_cell(0), "abcde   ");
     EXPECT_EQ(group_attribute(0), field_color(23));
@@ -152,7 +158,7 @@ int unterminated_message(int, char* buffer, int size) {
 
 TEST_F(Editing, AnUnterminatedHostMessageIsCutToTheLine) {
     put_numbered(1);
-    open("<PgUp>", 1);
+    open_editor("<PgUp>");
     session_.context().message_text = unterminated_message;
     run_editor();
     EXPECT_EQ(prompt(), std::string(40, 'M') + std::string(38, '-'));
@@ -175,7 +181,7 @@ TEST_F(Editing, AWiderGroupFieldInTheScreenFileIsCutToEightCharacters) {
     }
     std::ofstream(l01, std::ios::trunc) << widened;
     put_devices({device(0, "Oven", ""), device(1, "Scale", "")});
-    open("abcdefghij<Down><PgDn><PgUp>", 1);
+    open_editor("abcdefghij<Down><PgDn><PgUp>");
     run_editor();
     EXPECT_EQ(group_cell(0), "abcdefgh");
     EXPECT_EQ(cells(kFirstDataRow, kGroupColumn + 8, 2), "  ");

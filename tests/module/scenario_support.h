@@ -57,6 +57,10 @@ class EditorScenario : public ::testing::Test {
         options.module_path = TOOLBANK_LIBRARY;
         std::string error;
         ASSERT_TRUE(session_.open(options, &error)) << error;
+        if (!pending_devices_.empty()) {
+            ASSERT_TRUE(hostlibs::put_devices(pending_devices_, &error)) << error;
+            pending_devices_.clear();
+        }
     }
 
     // One call of the module's entry point, as the host makes it.
@@ -70,9 +74,9 @@ class EditorScenario : public ::testing::Test {
         return *dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend());
     }
 
+    // Records for the devices file, written once the host is open.
     void put_devices(const std::vector<DeviceRecord>& records) {
-        std::string error;
-        ASSERT_TRUE(hostlibs::put_devices(records, &error)) << error;
+        pending_devices_.insert(pending_devices_.end(), records.begin(), records.end());
     }
 
     // Records 0..count-1 with instruments "Instrument <i>" and groups "G<i>".
@@ -121,4 +125,5 @@ class EditorScenario : public ::testing::Test {
     TempFolder root_;
     std::string root_path_;
     hostapp::HostSession session_;
+    std::vector<DeviceRecord> pending_devices_;
 };
