@@ -3,6 +3,7 @@
 #include <ncurses.h>
 #include <unistd.h>
 
+#include <array>
 #include <csignal>
 #include <cstdlib>
 #include <map>
@@ -25,8 +26,10 @@ constexpr short kCursesColor[8] = {COLOR_BLACK, COLOR_BLUE,    COLOR_GREEN,  COL
                                    COLOR_RED,   COLOR_MAGENTA, COLOR_YELLOW, COLOR_WHITE};
 
 volatile std::sig_atomic_t g_terminal_open = 0;
+constexpr std::array<int, 4> kRestoringSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
-// Restores the terminal on SIGINT and SIGTERM, then lets the signal do what it would.
+// Restores the terminal on the signals that end a program, then lets the
+// signal do what it would.
 extern "C" void restore_on_signal(int signal_number) {
     if (g_terminal_open) {
         endwin();
@@ -53,15 +56,15 @@ class TerminalBackend final : public Backend {
             endwin();
             g_terminal_open = 0;
         }
-        std::signal(SIGINT, previous_int_);
-        std::signal(SIGTERM, previous_term_);
+        for (std::size_t i = 0; i < kRestoringSignals.size(); ++i) {
+            std::signal(kRestoringSignals[i], previous_handlers_[i]);
+        }
     }
     TerminalBackend(const TerminalBackend&) = delete;
     TerminalBackend& operator=(const TerminalBackend&) = delete;
 
-    void set_previous_handlers(void (*on_int)(int), void (*on_term)(int)) {
-        previous_int_ = on_int;
-        previous_term_ = on_term;
+    void set_previous_handlers(const std::array<void (*)(int), 4>& handlers) {
+        previous_handlers_ = handlers;
     }
 
     int rows() const override { return shadow_.rows(); }
@@ -167,8 +170,7 @@ class TerminalBackend final : public Backend {
     HeadlessBackend shadow_;  // what the terminal shows, cell by cell
     std::map<int, short> pairs_;
     bool mouse_ = false;
-    void (*previous_int_)(int) = SIG_DFL;
-    void (*previous_term_)(int) = SIG_DFL;
+    std::array<void (*)(int), 4> previous_handlers_{SIG_DFL, SIG_DFL, SIG_DFL, SIG_DFL};
 };
 
 }  // namespace
@@ -249,8 +251,12 @@ std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
         std::atexit(restore_at_exit);
         exit_hook = true;
     }
-    auto on_int = std::signal(SIGINT, restore_on_signal);
-    auto on_term = std::signal(SIGTERM, restore_on_signal);
+    std::array<void (*)(int), 4> previous{};
+    for (std::size_t i = 0; i < kRestoringSignals.size(); ++i) {
+        previous[i] = std::signal(kRestoringSignals[i], restore_on_signal);
+        if (previous[i] == SIG_ERR)
+            previous[i] = SIG_DFL;
+    }
     cbreak();  // Ctrl-C stays a signal, so it always restores the terminal
     noecho();
     nonl();
@@ -259,8 +265,7 @@ std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
     if (has_colors())
         start_color();
     auto backend = std::make_unique<TerminalBackend>();
-    backend->set_previous_handlers(on_int == SIG_ERR ? SIG_DFL : on_int,
-                                   on_term == SIG_ERR ? SIG_DFL : on_term);
+    backend->set_previous_handlers(previous);
     return backend;
 }
 
