@@ -278,7 +278,9 @@ int HostSession::run() {
     for (int runs = 0; runs < kMaxModuleRuns; ++runs) {
         std::vector<RunListEntry> list = hostlibs::run_list();
         if (list.empty()) {
-            if (hostlibs::quit_requested()) {
+            // A headless run whose key script has run out ends here
+            // rather than in the shell menu.
+            if (hostlibs::quit_requested() || state_->script_ran_out()) {
                 return 0;
             }
             hostlibs::host_push(hostlibs::shell_menu_entry());
@@ -295,10 +297,6 @@ int HostSession::run() {
         // A module that returns without touching the list is done.
         if (hostlibs::run_list_edits() == edits) {
             hostlibs::host_pop();
-        }
-        // A headless run ends with its key script.
-        if (state_->script_ran_out()) {
-            return 0;
         }
     }
     return 0;

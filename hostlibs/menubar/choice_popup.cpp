@@ -2,6 +2,7 @@
 // and the host's own menus.
 #include <algorithm>
 #include <cctype>
+#include <vector>
 
 #include "hostlibs/menubar.h"
 #include "screen_library.h"
@@ -53,14 +54,23 @@ int choice_keys(Screen* screen, int key) {
         key == KEY_SHIFT_TAB) {
         return 0;  // the screen library leaves or moves
     }
+    // A letter of one entry chooses it; a letter that several entries share
+    // moves the cursor to the next of them.
     const int letter = std::toupper(key_char(key));
+    std::vector<int> matches;
     for (int n = 0; letter != 0 && n < entry_count(); ++n) {
         const size_t index = static_cast<size_t>(n);
         if (selectable(n) && index < g_running->letters.size() &&
             g_running->letters[index] == letter) {
-            choose(screen, n + 1);
-            break;
+            matches.push_back(n);
         }
+    }
+    if (matches.size() == 1) {
+        choose(screen, matches.front() + 1);
+    } else if (!matches.empty()) {
+        const int current = screen_field_no(screen);
+        const auto next = std::upper_bound(matches.begin(), matches.end(), current);
+        screen_goto_field(screen, next != matches.end() ? *next : matches.front());
     }
     return 1;  // nothing else edits an entry
 }

@@ -16,7 +16,7 @@ struct HelpTopic {
     std::vector<std::string> lines;
 };
 
-struct HelpFile {
+struct HOSTLIB_API HelpFile {
     std::vector<HelpTopic> topics;
     // The topic of a context number, or null.
     const HelpTopic* find(int context) const;

@@ -1,0 +1,142 @@
+// The devgroup executable as its operators run it: export and import of the
+// devices file, the listing subcommands and a headless run.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "host_test_support.h"
+
+namespace {
+
+struct Outcome {
+    int exit_code = -1;
+    std::string out;
+    std::string err;
+};
+
+class Devgroup : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(root_.made()) << root_.error(); }
+
+    Outcome run(const std::string& arguments) {
+        const std::string err_file = root_.file("stderr.txt");
+        const std::string command = std::string(DEVGROUP_EXE) + " --root " + root_.path() + " " +
+                                    arguments + " 2>" + err_file;
+        Outcome outcome;
+        FILE* pipe = popen(command.c_str(), "r");
+        if (pipe == nullptr) {
+            return outcome;
+        }
+        char buffer[4096];
+        size_t got = 0;
+        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            outcome.out.append(buffer, got);
+        }
+        const int status = pclose(pipe);
+        outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        outcome.err = hosttest::read_file(err_file);
+        return outcome;
+    }
+
+    hosttest::TempRoot root_{false};
+};
+
+constexpr const char* kGood =
+    "key,instrument,status,group\r\n"
+    "K0000001,Pressure gauge PG-101,1,PRESS\r\n"
+    "K0000002,\"Gauge, spare \"\"B\"\"\",3,\r\n"
+    "K0000003,Flow meter FT-201,65535,FLOW\r\n";
+
+TEST_F(Devgroup, ExportAfterImportGivesTheSameRowsBack) {
+    hosttest::write_file(root_.file("good.csv"), kGood);
+    const Outcome imported = run("import devices " + root_.file("good.csv"));
+    ASSERT_EQ(imported.exit_code, 0) << imported.err;
+    const Outcome exported = run("export devices");
+    ASSERT_EQ(exported.exit_code, 0) << exported.err;
+    EXPECT_EQ(exported.out, kGood);
+
+    // Importing again replaces by key and inserts new keys.
+    hosttest::write_file(root_.file("more.csv"),
+                         "key,instrument,status,group\n"
+                         "K0000000,First,1,A\n"
+                         "K0000002,Gauge B,1,SPARE\n");
+    ASSERT_EQ(run("import devices " + root_.file("more.csv")).exit_code, 0);
+    EXPECT_EQ(run("export devices").out,
+              "key,instrument,status,group\r\n"
+              "K0000000,First,1,A\r\n"
+              "K0000001,Pressure gauge PG-101,1,PRESS\r\n"
+              "K0000002,Gauge B,1,SPARE\r\n"
+              "K0000003,Flow meter FT-201,65535,FLOW\r\n");
+}
+
+TEST_F(Devgroup, ABadRowChangesNothingAndNamesItsLine) {
+    hosttest::write_file(root_.file("good.csv"), kGood);
+    ASSERT_EQ(run("import devices " + root_.file("good.csv")).exit_code, 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {"K0000009,Fine,1,OK\nK0000010,Too long a name for thirty chars!,1,G\n",
+         "line 3: the instrument is longer than 30 characters"},
+        {"K0000009,Fine,1,OK\nK0000009,Again,1,G\n", "line 3: the key K0000009 appears twice"},
+        {"K0000009,Fine,x1,OK\n", "line 2: the status 'x1' is not a number from 0 to 65535"},
+        {"K0000009,Fine,65536,OK\n", "line 2: the status '65536' is not a number"},
+        {"K0000009,Fine,-1,OK\n", "line 2: the status '-1' is not a number"},
+        {"K0000009,Fine,1\n", "line 2: expected 4 fields, found 3"},
+        {"K0000009,Fine,1,GROUPNAME\n", "line 2: the group is longer than 8 characters"},
+        {"K00000091,Fine,1,G\n", "line 2: the key is longer than 8 characters"},
+        {",Fine,1,G\n", "line 2: the key is empty"},
+        {"K0000009,\"Fine,1,G\n", "line 2: unterminated quote"},
+    };
+    for (const auto& [rows, reason] : cases) {
+        hosttest::write_file(root_.file("bad.csv"), "key,instrument,status,group\n" + rows);
+        const Outcome outcome = run("import devices " + root_.file("bad.csv"));
+        EXPECT_NE(outcome.exit_code, 0) << rows;
+        EXPECT_NE(outcome.err.find(reason), std::string::npos) << rows << " gave: " << outcome.err;
+        EXPECT_NE(outcome.err.find("nothing was changed"), std::string::npos);
+        EXPECT_EQ(run("export devices").out, kGood) << rows;
+    }
+    hosttest::write_file(root_.file("bad.csv"), "key,name,status,group\n");
+    EXPECT_NE(
+        run("import devices " + root_.file("bad.csv")).err.find("line 1: expected the header"),
+        std::string::npos);
+    EXPECT_NE(run("import devices " + root_.file("missing.csv")).exit_code, 0);
+}
+
+TEST_F(Devgroup, UsageErrorsAreRefused) {
+    EXPECT_EQ(run("--lang 0").exit_code, 2);
+    EXPECT_EQ(run("--now -5").exit_code, 2);
+    EXPECT_EQ(run("--frob 1").exit_code, 2);
+    EXPECT_EQ(run("--root").exit_code, 2);
+    const Outcome unknown = run("export sites");
+    EXPECT_EQ(unknown.exit_code, 1);
+    EXPECT_NE(unknown.err.find("unknown command"), std::string::npos);
+}
+
+TEST(DevgroupDemo, NewRootGetsTheDemoDataAndListings) {
+    char pattern[] = "/tmp/devgroup-demo-XXXXXX";
+    const std::string root = std::string(mkdtemp(pattern)) + "/root";
+    const std::string prefix = std::string(DEVGROUP_EXE) + " --root " + root + " ";
+    auto output = [](const std::string& command) {
+        std::string out;
+        FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+        char buffer[4096];
+        size_t got = 0;
+        while (pipe != nullptr && (got = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            out.append(buffer, got);
+        }
+        if (pipe != nullptr) {
+            pclose(pipe);
+        }
+        return out;
+    };
+    const std::string devices = output(prefix + "export devices");
+    EXPECT_EQ(std::count(devices.begin(), devices.end(), '\n'), 67) << "header and 66 records";
+    const std::string sites = output(prefix + "sites");
+    EXPECT_NE(sites.find("class 3  Screen viewer"), std::string::npos) << sites;
+    EXPECT_NE(sites.find("flags 0x20000"), std::string::npos);
+    EXPECT_NE(sites.find("class 5  FAX template"), std::string::npos);
+    EXPECT_EQ(output(prefix + "jobs"), "");
+    EXPECT_EQ(output(prefix + "log"), "");
+    std::filesystem::remove_all(std::filesystem::path(root).parent_path());
+}
+
+}  // namespace

@@ -1,0 +1,191 @@
+// The menu bar under the headless backend: menu files, the bar on the top
+// row, F10 and Alt-letter pull-downs and direct keys turned into commands.
+#include <gtest/gtest.h>
+
+#include "host_test_support.h"
+#include "hostlibs/menubar.h"
+#include "key_codes.h"
+#include "screenlib/screenlib.h"
+
+namespace {
+
+constexpr const char* kMenu =
+    "# test menu\n"
+    "menu ~File\n"
+    "item ~Save changes <F2> 2\n"
+    "separator\n"
+    "item ~Print 8\n"
+    "item Print to ~screen 19\n"
+    "menu ~Edit\n"
+    "item ~Pick a group <F4> 11\n"
+    "item ~First page 16\n"
+    "menu ~Help\n"
+    "item ~Help <F1> 4\n"
+    "key <C-x> 7\n";
+
+std::vector<int> g_received;
+
+void receive(int command) {
+    g_received.push_back(command);
+}
+
+class MenuBar : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_received.clear();
+        hostlibs::reset_menubar();
+        headless_ = &screenlib::use_headless();
+        dir_ = root_.path();
+        hosttest::write_file(dir_ + "/MENU", kMenu);
+    }
+    void TearDown() override {
+        menubar_close();
+        screenlib::shutdown();
+    }
+
+    // Host-form path of a file in the temporary folder.
+    std::string host_path(const std::string& name) const {
+        std::string path = dir_ + "/" + name;
+        for (char& c : path) {
+            c = c == '/' ? '\\' : c;
+        }
+        return path;
+    }
+
+    void script(const std::string& keys) {
+        std::string error;
+        ASSERT_TRUE(headless_->set_script(keys, &error)) << error;
+    }
+
+    hosttest::TempRoot root_{false};
+    std::string dir_;
+    screenlib::HeadlessBackend* headless_ = nullptr;
+};
+
+TEST_F(MenuBar, OpensAndDrawsTheBarOnTheTopRow) {
+    ASSERT_EQ(menubar_open(host_path("MENU").c_str(), &receive) & 0xFF, 1);
+    EXPECT_EQ(headless_->row_text(0).substr(0, 20), "  File  Edit  Help  ");
+    EXPECT_EQ(headless_->attribute(0, 2), 0x74) << "the Alt letter stands out";
+    EXPECT_EQ(headless_->attribute(0, 3), 0x70);
+    EXPECT_TRUE(hostlibs::menubar_installed());
+}
+
+TEST_F(MenuBar, DirectKeysDeliverTheirCommands) {
+    ASSERT_NE(menubar_open(host_path("MENU").c_str(), &receive) & 0xFF, 0);
+    EXPECT_EQ(menubar_key(KEY_F2), 1);
+    EXPECT_EQ(menubar_key(KEY_F1), 1);
+    EXPECT_EQ(menubar_key(screenlib::parse_key("C-x")), 1);
+    EXPECT_EQ(menubar_key(KEY_F4), 1);
+    EXPECT_EQ(menubar_key('a'), 0);
+    EXPECT_EQ(menubar_key(KEY_PAGE_DOWN), 0);
+    EXPECT_EQ(g_received, (std::vector<int>{2, 4, 7, 11}));
+    EXPECT_EQ(hostlibs::menubar_commands(), g_received);
+}
+
+TEST_F(MenuBar, F10OpensTheFirstPullDownAndEnterChooses) {
+    ASSERT_NE(menubar_open(host_path("MENU").c_str(), &receive) & 0xFF, 0);
+    // Down skips the separator: Save, Print.
+    script("<Down><Enter>");
+    EXPECT_EQ(menubar_key(KEY_F10), 1);
+    EXPECT_EQ(g_received, std::vector<int>{8});
+    // After the pull-down closes the bar and the screen below are back.
+    EXPECT_EQ(headless_->row_text(0).substr(0, 20), "  File  Edit  Help  ");
+    EXPECT_EQ(headless_->row_text(2), std::string(80, ' '));
+}
+
+TEST_F(MenuBar, AltLetterOpensItsPullDownAndLettersChoose) {
+    ASSERT_NE(menubar_open(host_path("MENU").c_str(), &receive) & 0xFF, 0);
+    script("f");
+    EXPECT_EQ(menubar_key(screenlib::parse_key("A-e")), 1);
+    // "p" is Print's alone; "s" is shared by Save and Print to screen, so it
+    // moves the cursor on to the next of them.
+    script("p");
+    EXPECT_EQ(menubar_key(screenlib::parse_key("A-f")), 1);
+    script("s<Enter>");
+    EXPECT_EQ(menubar_key(screenlib::parse_key("A-f")), 1);
+    script("ss<Enter>");
+    EXPECT_EQ(menubar_key(screenlib::parse_key("A-f")), 1);
+    EXPECT_EQ(g_received, (std::vector<int>{16, 8, 19, 2}));
+    EXPECT_EQ(menubar_key(screenlib::parse_key("A-z")), 0) << "no such menu";
+}
+
+TEST_F(MenuBar, LeftAndRightWalkThePullDownsAndEscapeDeliversNothing) {
+    ASSERT_NE(menubar_open(host_path("MENU").c_str(), &receive) & 0xFF, 0);
+    // File -> Left wraps to Help -> Right back to File -> Right to Edit.
+    script("<Left><Right><Right><Enter>");
+    EXPECT_EQ(menubar_key(KEY_F10), 1);
+    script("<Esc>");
+    EXPECT_EQ(menubar_key(KEY_F10), 1);
+    script("");  // the script runs out: the pull-down closes as if left
+    EXPECT_EQ(menubar_key(KEY_F10), 1);
+    EXPECT_EQ(g_received, std::vector<int>{11});
+}
+
+TEST_F(MenuBar, MissingOrBrokenFilesFailToOpen) {
+    EXPECT_EQ(menubar_open(host_path("NOMENU").c_str(), &receive) & 0xFF, 0);
+    EXPECT_NE(hostlibs::menubar_error().find("NOMENU"), std::string::npos);
+    hosttest::write_file(dir_ + "/BROKEN", "menu ~File\nitem ~Save <F99> 2\n");
+    EXPECT_EQ(menubar_open(host_path("BROKEN").c_str(), &receive) & 0xFF, 0);
+    EXPECT_NE(hostlibs::menubar_error().find("line 2"), std::string::npos)
+        << hostlibs::menubar_error();
+    EXPECT_EQ(menubar_open(nullptr, &receive) & 0xFF, 0);
+    EXPECT_EQ(menubar_key(KEY_F2), 0) << "no menu installed";
+}
+
+struct BadMenu {
+    const char* text;
+    const char* reason;
+};
+
+TEST(MenuFile, RefusesBadFilesNamingTheLine) {
+    const BadMenu cases[] = {
+        {"item ~Save 2\n", "line 1: an entry before the first menu"},
+        {"menu ~File\nitem ~Save\n", "line 2: expected a command number at the end"},
+        {"menu ~File\nitem ~Save 2x\n", "line 2: expected a command number at the end"},
+        {"menu ~File\nitem ~Save <Nope> 2\n", "line 2: unknown key <Nope>"},
+        {"menu ~File\nitem A <F2> 2\nitem B <F2> 3\n", "line 3: key given twice"},
+        {"menu ~File\nitem A 1\nmenu ~Fold\nitem B 2\n", "line 3: the menu needs a letter"},
+        {"menu ~File\nitem ~A~B 1\n", "line 2: more than one '~' mark"},
+        {"menu File\n", "menu 'File' has no entries"},
+        {"frobnicate\n", "line 1: unknown directive 'frobnicate'"},
+        {"# nothing\n", "no menus and no keys"},
+    };
+    for (const BadMenu& bad : cases) {
+        hostlibs::MenuFile menu;
+        std::string error;
+        EXPECT_FALSE(hostlibs::parse_menu(bad.text, &menu, &error)) << bad.text;
+        EXPECT_EQ(error.rfind(bad.reason, 0), 0u) << bad.text << " gave: " << error;
+    }
+    hostlibs::MenuFile menu;
+    std::string error;
+    EXPECT_FALSE(
+        hostlibs::parse_menu("menu ~File\nitem " + std::string(41, 'x') + " 1\n", &menu, &error));
+    std::string wide;
+    for (char c = 'A'; c <= 'L'; ++c) {
+        wide += std::string("menu ~") + c + "-very-long-title\nitem x 1\n";
+    }
+    EXPECT_FALSE(hostlibs::parse_menu(wide, &menu, &error));
+    EXPECT_EQ(error, "the menu titles do not fit on the bar");
+}
+
+TEST(MenuFile, ReadsEntriesKeysAndLetters) {
+    hostlibs::MenuFile menu;
+    std::string error;
+    ASSERT_TRUE(hostlibs::parse_menu(kMenu, &menu, &error)) << error;
+    ASSERT_EQ(menu.menus.size(), 3u);
+    const hostlibs::MenuPullDown& file = menu.menus[0];
+    EXPECT_EQ(file.title, "File");
+    EXPECT_EQ(file.letter, 'F');
+    EXPECT_EQ(file.column, 2);
+    ASSERT_EQ(file.items.size(), 4u);
+    EXPECT_EQ(file.items[0].text, "Save changes");
+    EXPECT_EQ(file.items[0].key, KEY_F2);
+    EXPECT_EQ(file.items[0].command, 2);
+    EXPECT_TRUE(file.items[1].separator);
+    EXPECT_EQ(file.items[3].letter, 'S');
+    EXPECT_EQ(menu.menus[1].column, 8);
+    ASSERT_EQ(menu.keys.size(), 1u);
+    EXPECT_EQ(menu.keys[0].command, 7);
+}
+
+}  // namespace

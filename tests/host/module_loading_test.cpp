@@ -1,0 +1,133 @@
+// The host's loading path with a tiny module of the tests' own: HostContext
+// as the module reads it by byte position, and the run list run afterwards.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "host_test_support.h"
+#include "hostlibs/host_setup.h"
+#include "hostlibs/shell.h"
+
+namespace {
+
+using hosttest::TempRoot;
+
+std::vector<std::string> names(const std::vector<RunListEntry>& entries) {
+    std::vector<std::string> result;
+    for (const RunListEntry& entry : entries) {
+        result.push_back(hostlibs::describe_entry(entry));
+    }
+    return result;
+}
+
+class ModuleLoading : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(root_.made()) << root_.error();
+        out_ = root_.file("tiny.out");
+        setenv("TINY_MODULE_OUT", out_.c_str(), 1);
+    }
+    void TearDown() override { unsetenv("TINY_MODULE_OUT"); }
+
+    hostapp::HostOptions options(const std::string& user = "") const {
+        hostapp::HostOptions result;
+        result.root = root_.path();
+        result.user = user;
+        result.now = 1700000000;
+        result.module_path = TINY_MODULE_PATH;
+        result.keys = "";
+        return result;
+    }
+
+    TempRoot root_;
+    std::string out_;
+};
+
+TEST_F(ModuleLoading, ModuleSeesHostContextAndItsQueuedModuleRuns) {
+    hostapp::HostSession session;
+    std::string error;
+    ASSERT_TRUE(session.open(options(), &error)) << error;
+    EXPECT_EQ(session.run(), 0);
+
+    // The module ran, queued the error-log viewer, which ran, and the module
+    // (still below it on the list) ran once more; then the list was empty.
+    EXPECT_EQ(names(session.modules_run()),
+              (std::vector<std::string>{"USER\\DEVGROUP\\TOOLBANK", "USER\\ERRORLOG\\ERRORLOG",
+                                        "USER\\DEVGROUP\\TOOLBANK"}));
+    EXPECT_TRUE(hostlibs::run_list().empty());
+    EXPECT_EQ(hostlibs::host_leave_count(), 2);
+    EXPECT_EQ(session.context().return_flag, 0);
+
+    const std::string seen = hosttest::read_file(out_);
+    const std::string popup_dir = [&] {
+        std::string dir = root_.path() + "/USER/POPUPS/";
+        for (char& c : dir) {
+            c = c == '/' ? '\\' : c;
+        }
+        return dir;
+    }();
+    EXPECT_EQ(seen.substr(0, seen.find('\n')),
+              "call=1 identity=USER/DEVGROUP/TOOLBANK user=ADAM rights=82000000 code=AD01 "
+              "lang=1 interval=300 title=Instrument Registry  fallback=1 field21=4F popup28=3F "
+              "tone1=1,880 popup_dir=" +
+                  popup_dir + " message4=This is the first page.");
+    EXPECT_NE(seen.find("call=2 "), std::string::npos);
+}
+
+TEST_F(ModuleLoading, UserAndLanguageChooseSessionAndMessages) {
+    hostapp::HostSession session;
+    std::string error;
+    ASSERT_TRUE(session.open(options("BERTA"), &error)) << error;
+    EXPECT_EQ(session.language(), 2);
+    ASSERT_EQ(session.call_module(session.module_entry()), 0);
+    const std::string seen = hosttest::read_file(out_);
+    EXPECT_NE(seen.find("user=BERT rights=02000000 code=BE02 lang=2"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("message4=Dies ist die erste Seite."), std::string::npos) << seen;
+    // call_module runs the module once and leaves the run list to the caller.
+    EXPECT_EQ(names(hostlibs::run_list()), (std::vector<std::string>{"USER\\ERRORLOG\\ERRORLOG"}));
+}
+
+TEST_F(ModuleLoading, MissingLibraryOrEntryPointIsAFailureNotACrash) {
+    hostapp::HostSession session;
+    std::string error;
+    hostapp::HostOptions missing = options();
+    missing.module_path = root_.file("no-such-module.so");
+    ASSERT_TRUE(session.open(missing, &error)) << error;
+    EXPECT_EQ(session.run(), 1);
+    EXPECT_NE(session.last_error().find("no-such-module.so"), std::string::npos);
+    session.close();
+
+    // A shared library without Appstart (the host libraries themselves).
+    hostapp::HostOptions no_entry = options();
+    no_entry.module_path = HOSTLIBS_PATH;
+    ASSERT_TRUE(session.open(no_entry, &error)) << error;
+    EXPECT_EQ(session.call_module(session.module_entry()), -1);
+    EXPECT_NE(session.last_error().find("Appstart"), std::string::npos);
+}
+
+TEST_F(ModuleLoading, UnknownModuleIsToldAndPopped) {
+    hostapp::HostSession session;
+    std::string error;
+    ASSERT_TRUE(session.open(options(), &error)) << error;
+    hostlibs::host_push(hostapp::make_entry("USER", "NOWHERE", "NOBODY"));
+    EXPECT_EQ(session.call_module(hostapp::make_entry("USER", "NOWHERE", "NOBODY")), -2);
+    EXPECT_NE(session.last_error().find("USER\\NOWHERE\\NOBODY"), std::string::npos);
+}
+
+TEST_F(ModuleLoading, OpenRefusesWhatItCannotServe) {
+    hostapp::HostSession session;
+    std::string error;
+    EXPECT_FALSE(session.open(options("NOBODY"), &error));
+    EXPECT_NE(error.find("NOBODY"), std::string::npos);
+    hostapp::HostOptions no_root = options();
+    no_root.root = root_.file("missing");
+    EXPECT_FALSE(session.open(no_root, &error));
+    hostapp::HostOptions bad_keys = options();
+    bad_keys.keys = "<NoSuchKey>";
+    EXPECT_FALSE(session.open(bad_keys, &error));
+    EXPECT_FALSE(session.is_open());
+    // Nothing stayed open: a good open still works.
+    EXPECT_TRUE(session.open(options(), &error)) << error;
+}
+
+}  // namespace
