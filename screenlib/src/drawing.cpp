@@ -149,8 +149,15 @@ void draw_prompt(Screen* screen) {
 
 bool field_visible(const Screen* screen, int n) {
     const Field& field = screen->fields[static_cast<std::size_t>(n)];
-    return field.row >= 0 && field.row < screen->inner_rows && field.column >= 0 &&
-           field.column + field.display_width() <= screen->inner_columns;
+    const bool in_window = field.row >= 0 && field.row < screen->inner_rows && field.column >= 0 &&
+                           field.column + field.display_width() <= screen->inner_columns;
+    const Backend* backend = state().backend.get();
+    if (!in_window || !backend)
+        return in_window;
+    // A window may reach past the screen's edge; a field there cannot be seen or typed into.
+    const int row = screen->inner_row() + field.row;
+    const int column = screen->inner_column() + field.column;
+    return row < backend->rows() && column + field.display_width() <= backend->columns();
 }
 
 uint8_t field_attribute(const Screen* screen, int n) {

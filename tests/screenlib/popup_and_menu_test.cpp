@@ -207,3 +207,41 @@ TEST_F(PopupTest, MenuTextConversionsAndBadDirectives) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PopupTest, WindowsPastTheScreenEdgeAreClippedAndRestored) {
+    Menu* menu = menu_open();
+    ASSERT_GE(menu_printf(menu, "@p[0,0]A window that does not fit@p[1,0]@f[##########]", nullptr,
+                          nullptr),
+              0);
+    Screen* window = menu_screen(menu);
+    ASSERT_NE(window, nullptr);
+    screen_set_border(window, bd_1);
+    screen_set_position(window, 23, 70);
+    screen_paint(window);
+    EXPECT_EQ(row(23), std::string(70, ' ') + "+---------");
+    EXPECT_EQ(row(24), std::string(70, ' ') + "|A window");
+    EXPECT_EQ(screen_goto_field(window, 0), 1);  // the field lies off the screen
+    keys("abc<Enter><Esc>");
+    EXPECT_EQ(screen_run(window), 0);
+    screen_close(window);
+    EXPECT_EQ(screen_->text(), std::string(24, '\n'));
+}
+
+TEST_F(PopupTest, ClosingAScreenFromItsOwnKeyHandlerEndsTheRun) {
+    Screen* popup = screenfile_load(file_, "popup", 1);
+    ASSERT_NE(popup, nullptr);
+    screen_set_special(popup, [](Screen* screen, int key) {
+        if (key == KEY_F8)
+            screen_close(screen);
+        return key == KEY_F8 ? 1 : 0;
+    });
+    screen_paint(popup);
+    keys("<F8><Enter>");
+    EXPECT_EQ(screen_run(popup), 0);
+    EXPECT_EQ(screen_->text(), std::string(24, '\n'));
+    EXPECT_EQ(screen_field_count(popup), 0);  // the handle is dead, and harmless
+}
+
+}  // namespace
