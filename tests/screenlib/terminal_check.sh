@@ -38,6 +38,11 @@ wait_for "+<A-p>---"
 tmux -L "$session" send-keys -t "$session" Tab "pw" BTab
 wait_for "| Password: **    "
 wait_for "+<S-Tab>---"
+# Each key's name shows on the prompt line of the sample's bd_prompt border.
+for pair in PPage:PgUp NPage:PgDn F10:F10 IC:Ins Up:Up Down:Down C-x:C-x; do
+    tmux -L "$session" send-keys -t "$session" "${pair%%:*}"
+    wait_for "+<${pair##*:}>---"
+done
 tmux -L "$session" send-keys -t "$session" Escape
 wait_for "EXIT=0"
 grep -q "screen_run gave 0" "$log" || { echo "FAILED: Escape did not end the run with 0"; cat "$log"; exit 1; }
