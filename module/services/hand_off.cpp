@@ -1,6 +1,6 @@
 #include "hand_off.h"
 
-#include <cstring>
+#include <cstdio>
 
 #include "host_libraries.h"
 
@@ -8,8 +8,7 @@ namespace {
 
 // Copies a name of at most 8 characters with its terminator into a 9-byte slot.
 void copy_name(char (&slot)[9], const char* name) {
-    std::strncpy(slot, name, sizeof slot - 1);
-    slot[sizeof slot - 1] = '\0';
+    std::snprintf(slot, sizeof slot, "%.8s", name);
 }
 
 void queue_only(const char* first_dir, const char* second_dir, const char* module_name) {
