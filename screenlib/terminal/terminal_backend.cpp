@@ -48,7 +48,7 @@ extern "C" void restore_at_exit() {
 
 class TerminalBackend final : public Backend {
   public:
-    TerminalBackend() : shadow_(LINES, COLS) {
+    explicit TerminalBackend(SCREEN* terminal) : terminal_(terminal), shadow_(LINES, COLS) {
         mouse_ = mousemask(BUTTON1_CLICKED | BUTTON1_PRESSED, nullptr) != 0;
     }
     ~TerminalBackend() override {
@@ -56,6 +56,7 @@ class TerminalBackend final : public Backend {
             endwin();
             g_terminal_open = 0;
         }
+        delscreen(terminal_);
         for (std::size_t i = 0; i < kRestoringSignals.size(); ++i) {
             std::signal(kRestoringSignals[i], previous_handlers_[i]);
         }
@@ -167,6 +168,7 @@ class TerminalBackend final : public Backend {
         return result;
     }
 
+    SCREEN* terminal_;
     HeadlessBackend shadow_;  // what the terminal shows, cell by cell
     std::map<int, short> pairs_;
     bool mouse_ = false;
@@ -240,7 +242,8 @@ std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
             *error = "TERM is not set";
         return nullptr;
     }
-    if (!newterm(nullptr, stdout, stdin)) {
+    SCREEN* terminal = newterm(nullptr, stdout, stdin);
+    if (!terminal) {
         if (error)
             *error = std::string("the terminal type '") + term + "' is not known";
         return nullptr;
@@ -264,7 +267,7 @@ std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
     set_escdelay(30);
     if (has_colors())
         start_color();
-    auto backend = std::make_unique<TerminalBackend>();
+    auto backend = std::make_unique<TerminalBackend>(terminal);
     backend->set_previous_handlers(previous);
     return backend;
 }

@@ -29,6 +29,12 @@ start() {
 }
 
 start
+# Attribute bytes become colours: window text 1F (bright white on blue), fields 70
+# (black on light grey), the current field 1E (yellow on blue).
+colours=$(tmux -L "$session" capture-pane -t "$session" -p -e)
+for expected in $'\e[1m\e[36m\e[44m|\e[37m Name:' $'\e[33mJane' $'\e[30m\e[47m        '; do
+    grep -qF -- "$expected" <<<"$colours" || { echo "FAILED: no colours ${expected@Q}"; exit 1; }
+done
 tmux -L "$session" send-keys -t "$session" "Bob" Home Right DC End "!"
 wait_for "| Name:     BbJane!"
 tmux -L "$session" send-keys -t "$session" F2
