@@ -1,0 +1,78 @@
+// The module's files under the data root: both screen files open with the
+// module's own table and lay out the editor's fields; the menu file delivers
+// every command the editor knows; the help file answers its contexts.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "hostlibs/help.h"
+#include "hostlibs/menubar.h"
+#include "screen_library.h"
+#include "screen_tables.h"
+#include "screenlib/screenlib.h"
+
+namespace {
+
+const std::string kModuleDir = std::string(TOOLBANK_ASSETS) + "/USER/DEVGROUP/";
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class ScreenFiles : public ::testing::TestWithParam<const char*> {
+  protected:
+    void SetUp() override { screenlib::use_headless(); }
+    void TearDown() override { screenlib::shutdown(); }
+};
+
+TEST_P(ScreenFiles, HoldTheEditorScreenWithPageGroupAndInstrumentFields) {
+    std::string diagnostics;
+    screenlib::set_diagnostic_sink([&](const std::string& line) { diagnostics += line + "\n"; });
+    ScreenFile* file = screenfile_open((kModuleDir + GetParam()).c_str(), main_functions);
+    ASSERT_NE(file, nullptr) << diagnostics;
+    Screen* screen = screenfile_load(file, "screen", 0);
+    ASSERT_NE(screen, nullptr) << diagnostics;
+    EXPECT_EQ(screen_field_count(screen), 41);
+    EXPECT_GE(field_length(screen, 0), 1);
+    for (int field = 1; field <= 40; ++field) {
+        EXPECT_EQ(field_length(screen, field), field % 2 == 1 ? 8 : 30) << "field " << field;
+    }
+    screen_close(screen);
+    screenfile_close(file);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLanguages, ScreenFiles,
+                         ::testing::Values("TOOLBANK.L01", "TOOLBANK.L02"));
+
+TEST(MenuFile, DeliversEveryEditorCommand) {
+    hostlibs::MenuFile menu;
+    std::string error;
+    ASSERT_TRUE(hostlibs::parse_menu(read_file(kModuleDir + "TOOLBANK"), &menu, &error)) << error;
+    std::set<int> commands;
+    for (const auto& pull_down : menu.menus) {
+        for (const auto& item : pull_down.items) {
+            if (!item.separator)
+                commands.insert(item.command);
+        }
+    }
+    for (const auto& key : menu.keys)
+        commands.insert(key.command);
+    EXPECT_EQ(commands, (std::set<int>{2, 3, 4, 5, 6, 7, 8, 11, 16, 17, 18, 19, 24}));
+}
+
+TEST(HelpFile, AnswersTheEditorsContexts) {
+    hostlibs::HelpFile help;
+    std::string error;
+    ASSERT_TRUE(hostlibs::parse_help(read_file(kModuleDir + "HELP"), &help, &error)) << error;
+    for (int context : {1100, 1101, 1102, 1201}) {
+        EXPECT_NE(help.find(context), nullptr) << "context " << context;
+    }
+}
+
+}  // namespace
