@@ -14,7 +14,8 @@ constexpr int kToneDuration = 10;
 
 void show_message(int number, Screen* screen, int mode) {
     char text[kMessageSize] = {};
-    if (number != 0 && host_context != nullptr && host_context->message_text != nullptr) {
+    // Numbers below 1 name no message: the line is cleared.
+    if (number > 0 && host_context != nullptr && host_context->message_text != nullptr) {
         host_context->message_text(number - 1, text, kMessageSize);
         // The host may fill the whole buffer; the line never reads past it.
         text[kMessageSize - 1] = '\0';
