@@ -245,3 +245,53 @@ TEST_F(PopupTest, ClosingAScreenFromItsOwnKeyHandlerEndsTheRun) {
 }
 
 }  // namespace
+
+namespace {
+
+struct SignOnForm {
+    char name[31];
+    char password[9];
+    bool accepted;
+} g_form;
+
+int accept_on_f10(Screen* screen, int key) {
+    if (key != KEY_F10)
+        return 0;
+    screen_leave_field(screen, screen_field_no(screen));
+    g_form.accepted = true;
+    screen_exit(screen);
+    return 1;
+}
+
+TEST_F(PopupTest, AMenuFormRunsAgainAfterARefusedEntry) {
+    std::memset(&g_form, 0, sizeof g_form);
+    std::memset(g_form.name, ' ', 30);
+    std::memset(g_form.password, ' ', 8);
+    Menu* menu = menu_open();
+    menu_printf(menu, "@p[0,1]Name:");
+    menu_printf(menu, "@p[0,12]@f[##############################]", g_form.name,
+                &string_field_funcs);
+    menu_printf(menu, "@p[1,1]Password:");
+    menu_printf(menu, "@p[1,12]@f[########]", g_form.password, &masked_field_funcs);
+    Screen* screen = menu_screen(menu);
+    ASSERT_NE(screen, nullptr);
+    screen_set_border(screen, bd_prompt);
+    screen_set_special(screen, accept_on_f10);
+    keys("BERTA<Tab>wrong<F10>geheim<F10>");
+    std::vector<std::string> passwords;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        g_form.accepted = false;
+        screen_run(screen);
+        if (!g_form.accepted)
+            break;
+        passwords.emplace_back(g_form.password, 8);
+        std::memset(g_form.password, ' ', 8);
+        field_set_text(screen, g_form.password, 1);
+        screen_goto_field(screen, 1);
+    }
+    EXPECT_EQ(std::string(g_form.name, 30), "BERTA" + std::string(25, ' '));
+    EXPECT_EQ(passwords, (std::vector<std::string>{"wrong   ", "geheim  "}));
+    screen_close(screen);
+}
+
+}  // namespace
