@@ -1,3 +1,4 @@
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -28,8 +29,7 @@ enum FieldColorByte : int {
 };
 
 uint8_t field_color(FieldColorByte byte) {
-    constexpr int first = 21;
-    return host_context->settings->field_colors[byte - first];
+    return host_context->settings->field_colors[byte - offsetof(HostSettings, field_colors)];
 }
 
 // True when the group name holds a word after its first one.
