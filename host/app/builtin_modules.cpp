@@ -148,10 +148,10 @@ int run_sign_on(HostSession::State& state) {
     const std::string keys = state.text(TEXT_SIGN_ON_KEYS, "F10: sign on   Esc: leave");
     menu_printf(menu, "@p[0,1]%s",
                 hostlibs::menu_literal(state.text(TEXT_SIGN_ON, "Sign on")).c_str());
-    menu_printf(menu, "@p[2,1]%-10s@f[%s]", hostlibs::menu_literal(name_label).c_str(),
-                std::string(30, '#').c_str(), form.name, &string_field_funcs);
-    menu_printf(menu, "@p[3,1]%-10s@f[%s]", hostlibs::menu_literal(password_label).c_str(),
-                std::string(8, '#').c_str(), form.password, &masked_field_funcs);
+    menu_printf(menu, "@p[2,1]%s", hostlibs::menu_literal(name_label).c_str());
+    hostlibs::menu_add_field(menu, 2, 12, 30, form.name, &string_field_funcs);
+    menu_printf(menu, "@p[3,1]%s", hostlibs::menu_literal(password_label).c_str());
+    hostlibs::menu_add_field(menu, 3, 12, 8, form.password, &masked_field_funcs);
     menu_printf(menu, "@p[5,1]%s", hostlibs::menu_literal(keys).c_str());
     menu_flush(menu);
     Screen* screen = menu_screen(menu);
@@ -159,7 +159,7 @@ int run_sign_on(HostSession::State& state) {
         return 0;
     }
     const HostSettings& settings = state.settings;
-    screen_set_border(screen, bd_1);
+    screen_set_border(screen, bd_prompt);
     screen_set_position(screen, 8, 16);
     screen_set_popup(screen, 1);
     screen_set_colors(screen, settings.popup_colors[2], settings.popup_colors[0],
@@ -187,8 +187,12 @@ int run_sign_on(HostSession::State& state) {
             shellbar_set_tech();
             break;
         }
+        // Another try: the name stays, the password is typed again.
         screen_set_prompt(screen,
                           state.text(TEXT_NO_USER, "No user with this name and password.").c_str());
+        std::memset(form.password, ' ', sizeof form.password - 1);
+        field_set_text(screen, form.password, 1);
+        screen_goto_field(screen, 1);
     }
     g_form = nullptr;
     state.keep_final_screen();

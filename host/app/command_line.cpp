@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 
 #include "host_app.h"
@@ -112,6 +113,13 @@ int host_main(int argc, char** argv) {
         line.options.root = default_root();
     }
     if (!root_exists(line.options.root)) {
+        std::error_code ignored;
+        if (!std::filesystem::is_empty(line.options.root, ignored) &&
+            std::filesystem::exists(line.options.root, ignored)) {
+            std::cerr << "devgroup: " << line.options.root
+                      << " is not a data root (no host.conf) and not empty; not touching it\n";
+            return 1;
+        }
         if (!create_root(line.options.root, true, &error)) {
             std::cerr << "devgroup: cannot make a data root: " << error << "\n";
             return 1;

@@ -29,7 +29,7 @@ bool parse_heading(std::string_view line, HelpTopic* topic, std::set<int>* seen,
         auto [ptr, ec] = std::from_chars(number.data(), number.data() + number.size(), context);
         if (ec != std::errc() || ptr != number.data() + number.size() || context < 0 ||
             context > kMaxContext) {
-            *error = "'" + std::string(number) + "' is not a context number (0 to 65535)";
+            error->assign(1, '\'').append(number).append("' is not a context number (0 to 65535)");
             return false;
         }
         if (!seen->insert(context).second) {

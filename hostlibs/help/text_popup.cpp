@@ -79,11 +79,9 @@ void show_text_popup(const std::string& title, const std::vector<std::string>& l
     if (menu == nullptr) {
         return;
     }
-    const std::string pattern(width, '#');
     menu_printf(menu, "@p[0,0]%s", menu_literal(title.substr(0, width)).c_str());
     for (int row = 0; row < run.rows; ++row) {
-        menu_printf(menu, "@p[%d,0]@f[%s]", row + 2, pattern.c_str(), static_cast<char*>(nullptr),
-                    &string_field_funcs);
+        menu_add_field(menu, row + 2, 0, static_cast<int>(width), nullptr, &string_field_funcs);
     }
     menu_flush(menu);
     Screen* screen = menu_screen(menu);

@@ -77,6 +77,14 @@ int choice_keys(Screen* screen, int key) {
 
 }  // namespace
 
+int menu_add_field(Menu* menu, int row, int column, int width, char* variable,
+                   const FieldFunctions* functions) {
+    // The template is part of the format itself: "@f[###]" is not expanded.
+    const std::string format = "@p[" + std::to_string(row) + "," + std::to_string(column) + "]@f[" +
+                               std::string(static_cast<size_t>(std::max(width, 1)), '#') + "]";
+    return menu_printf(menu, format.c_str(), variable, functions);
+}
+
 std::string menu_literal(const std::string& text) {
     std::string escaped;
     for (char c : text) {
@@ -98,14 +106,12 @@ int run_choice_popup(const ChoicePopup& popup) {
         width = std::max(width, popup.entries[static_cast<size_t>(n)].size());
     }
     width = std::min<size_t>(width + 2, 76);
-    const std::string pattern(width, '#');
     Menu* menu = menu_open();
     if (menu == nullptr) {
         return CHOICE_NONE;
     }
     for (int n = 0; n < count; ++n) {
-        menu_printf(menu, "@p[%d,0]@f[%s]", n, pattern.c_str(), static_cast<char*>(nullptr),
-                    &menu_field_funcs);
+        menu_add_field(menu, n, 0, static_cast<int>(width), nullptr, &menu_field_funcs);
     }
     menu_flush(menu);
     Screen* screen = menu_screen(menu);

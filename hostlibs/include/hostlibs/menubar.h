@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host_libraries.h"
+#include "screen_library.h"
 
 namespace hostlibs {
 
@@ -56,6 +57,11 @@ enum : int { CHOICE_NONE = -1, CHOICE_LEFT = -2, CHOICE_RIGHT = -3 };
 
 // The index of the chosen entry, or a CHOICE_ value.
 HOSTLIB_API int run_choice_popup(const ChoicePopup& popup);
+
+// Adds a field of `width` record positions at (row, column) to a menu
+// being built; menu_printf's result.
+HOSTLIB_API int menu_add_field(Menu* menu, int row, int column, int width, char* variable,
+                               const FieldFunctions* functions);
 
 // Escapes a text for menu_printf's "%s" so that it shows as it stands.
 HOSTLIB_API std::string menu_literal(const std::string& text);

@@ -1,0 +1,82 @@
+// The host's own sign-on module and error-log viewer under key scripts.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "host_test_support.h"
+#include "hostlibs/shell.h"
+#include "hostlibs/status.h"
+
+namespace {
+
+class BuiltinModules : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(root_.made()) << root_.error(); }
+
+    bool open(const std::string& keys) {
+        hostapp::HostOptions options;
+        options.root = root_.path();
+        options.now = 1700000000;
+        options.keys = keys;
+        std::string error;
+        const bool opened = session_.open(options, &error);
+        EXPECT_TRUE(opened) << error;
+        return opened;
+    }
+
+    hosttest::TempRoot root_;
+    hostapp::HostSession session_;
+};
+
+TEST_F(BuiltinModules, SignOnChecksThePasswordFileAndSignsTheUserOn) {
+    // A wrong password first (the popup stays, the password is cleared),
+    // then BERTA's own.
+    ASSERT_TRUE(open("BERTA<Tab>wrong<F10>geheim<F10>"));
+    ASSERT_EQ(session_.call_module(hostapp::make_entry("USER", "SIGNON", "SIGNON")), 0);
+    const UserSession& user = *session_.context().user;
+    EXPECT_EQ(std::string(user.name, 4), "BERT");
+    EXPECT_EQ(std::string(user.user_code, 4), "BE02");
+    EXPECT_EQ(std::string(user.password, 8), "geheim  ");
+    EXPECT_EQ(user.rights, 0x2000000u);
+    EXPECT_EQ(user.language, 2);
+    EXPECT_EQ(user.password_time, 1700000000u);
+    EXPECT_EQ(session_.language(), 2);
+    EXPECT_EQ(std::string(host_user_id(), 8), "BERTA   ");
+    EXPECT_EQ(host_user_no(), 2u);
+    EXPECT_EQ(hostlibs::technician_sign_ons(), 1);
+}
+
+TEST_F(BuiltinModules, SignOnLeftWithEscapeChangesNobody) {
+    ASSERT_TRUE(open("CARL<Tab>nope<F10><Esc>"));
+    ASSERT_EQ(session_.call_module(hostapp::make_entry("USER", "SIGNON", "SIGNON")), 0);
+    EXPECT_EQ(std::string(session_.context().user->name, 4), "ADAM");
+    EXPECT_EQ(hostlibs::technician_sign_ons(), 0);
+    EXPECT_NE(session_.final_screen().find("No user with this name and password."),
+              std::string::npos)
+        << session_.final_screen();
+}
+
+TEST_F(BuiltinModules, ErrorLogViewerListsNewestFirst) {
+    ASSERT_TRUE(open(""));
+    for (const char* text : {"first failure", "second failure"}) {
+        ErrorRecord record{};
+        record.kind = 5;
+        std::memcpy(record.source, "TOOLBANK", 8);
+        record.code = 0x80007530;
+        std::memset(record.text, ' ', sizeof record.text);
+        std::memcpy(record.text, text, std::strlen(text));
+        ErrorLogRequest request{};
+        request.record = &record;
+        request.record_length = sizeof record;
+        host_error_log(&request);
+    }
+    ASSERT_EQ(session_.call_module(hostapp::make_entry("USER", "ERRORLOG", "ERRORLOG")), 0);
+    const std::string screen = session_.final_screen();
+    const size_t second = screen.find("second failure");
+    const size_t first = screen.find("first failure");
+    ASSERT_NE(second, std::string::npos) << screen;
+    ASSERT_NE(first, std::string::npos) << screen;
+    EXPECT_LT(second, first);
+}
+
+}  // namespace
