@@ -116,7 +116,8 @@ void put_text(Menu* menu, char ch) {
     std::string& line = menu->lines[static_cast<std::size_t>(menu->row)];
     if (line.size() <= static_cast<std::size_t>(menu->column))
         line.resize(static_cast<std::size_t>(menu->column) + 1, ' ');
-    line[static_cast<std::size_t>(menu->column)] = ch;
+    line[static_cast<std::size_t>(menu->column)] =
+        static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F ? ' ' : ch;
     ++menu->column;
 }
 
@@ -150,7 +151,14 @@ int menu_format(Menu* menu, const char* format, va_list arguments) {
     bool ok = true;
     for (std::size_t i = 0; format[i] && ok;) {
         if (format[i] == '%') {
-            ok = format_conversion(format, i, args, expanded);
+            std::string converted;
+            ok = format_conversion(format, i, args, converted);
+            // Converted text never poses as a field directive.
+            std::erase(converted, kFieldMark);
+            expanded += converted;
+        } else if (std::strncmp(format + i, "@@", 2) == 0) {
+            expanded += "@@";  // a literal '@', so "@@f[" is no field
+            i += 2;
         } else if (std::strncmp(format + i, "@f[", 3) == 0) {
             const char* close = std::strchr(format + i + 3, ']');
             if (!close) {
@@ -192,8 +200,12 @@ int menu_format(Menu* menu, const char* format, va_list arguments) {
             put_text(menu, '@');
             ++placed;
             i += 2;
-        } else if (expanded[i] == kFieldMark && i + 1 < expanded.size()) {
-            const FieldArguments& field = fields[static_cast<std::size_t>(expanded[i + 1])];
+        } else if (expanded[i] == kFieldMark) {
+            const auto index =
+                i + 1 < expanded.size() ? static_cast<std::size_t>(expanded[i + 1]) : fields.size();
+            if (index >= fields.size())
+                return -1;
+            const FieldArguments& field = fields[index];
             menu->fields.push_back(Menu::PendingField{menu->row, menu->column, field.pattern,
                                                       field.variable, field.functions});
             for (char ch : field.pattern)

@@ -195,11 +195,14 @@ TEST_F(PopupTest, MenuTextConversionsAndBadDirectives) {
     EXPECT_EQ(menu_printf(menu, "@f[###", nullptr, &kListFuncs), -1);
     EXPECT_EQ(menu_printf(menu, "%q"), -1);
     EXPECT_EQ(menu_printf(nullptr, "text"), -1);
+    // "@@" is a literal '@', also before "f[", and converted text stays text.
+    EXPECT_EQ(menu_printf(menu, "@p[1,0]a@@f[#]%s", "\x01\x05@@"), 8);
     Screen* window = menu_screen(menu);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(menu_screen(menu), nullptr);  // the window owns the menu now
     screen_paint(window);
     EXPECT_EQ(row(0), "  Total 007%");
+    EXPECT_EQ(row(1), "a@f[#] @");
     EXPECT_EQ(screen_field_count(window), 0);
     keys("a<Enter><Esc>");
     EXPECT_EQ(screen_run(window), 0);
