@@ -29,9 +29,15 @@ constexpr int kPageField = 0;
 // host's names are at most 8 characters, even when a terminator is missing).
 #define MODULE_DIR_FORMAT "%s%.8s\\%.8s\\%.8s"
 
+// The host's root directory; a host without one gives paths that open nothing.
+const char* root_dir() {
+    const char* root = host_root_dir();
+    return root != nullptr ? root : "";
+}
+
 bool build_screen_file_path(int language) {
     const ModuleIdentity& identity = *host_context->identity;
-    return format_path(path_buffer, sizeof path_buffer, MODULE_DIR_FORMAT ".L%.2d", host_root_dir(),
+    return format_path(path_buffer, sizeof path_buffer, MODULE_DIR_FORMAT ".L%.2d", root_dir(),
                        identity.first_dir, identity.second_dir, identity.module_name, language);
 }
 
@@ -55,14 +61,15 @@ ScreenFile* open_screen_file() {
 bool install_menu() {
     const ModuleIdentity& identity = *host_context->identity;
     char menu_path[kPathSize];
-    if (!format_path(menu_path, sizeof menu_path, MODULE_DIR_FORMAT, host_root_dir(),
-                     identity.first_dir, identity.second_dir, identity.module_name)) {
+    if (!format_path(menu_path, sizeof menu_path, MODULE_DIR_FORMAT, root_dir(), identity.first_dir,
+                     identity.second_dir, identity.module_name)) {
         return false;
     }
     return (menubar_open(menu_path, command_dispatcher) & 0xFF) != 0;
 }
 
 void set_up_editor(Screen* screen) {
+    // Bytes 17 to 20 of the settings: fields, border, window text, current field.
     const uint8_t* colors = host_context->settings->screen_colors;
     screen_set_colors(screen, colors[2], colors[0], colors[3]);
     screen_set_border_color(screen, colors[1]);
