@@ -14,12 +14,8 @@ class BuiltinModules : public ::testing::Test {
     void SetUp() override { ASSERT_TRUE(root_.made()) << root_.error(); }
 
     bool open(const std::string& keys) {
-        hostapp::HostOptions options;
-        options.root = root_.path();
-        options.now = 1700000000;
-        options.keys = keys;
         std::string error;
-        const bool opened = session_.open(options, &error);
+        const bool opened = session_.open(hosttest::headless_options(root_.path(), keys), &error);
         EXPECT_TRUE(opened) << error;
         return opened;
     }

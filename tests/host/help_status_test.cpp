@@ -19,13 +19,6 @@ constexpr const char* kHelp =
     "  Indented line kept.\n"
     "\n";
 
-std::string host_form(std::string path) {
-    for (char& c : path) {
-        c = c == '/' ? '\\' : c;
-    }
-    return path;
-}
-
 class Help : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -38,7 +31,7 @@ class Help : public ::testing::Test {
 };
 
 TEST_F(Help, ShowsTheTopicOfAContext) {
-    EXPECT_EQ(guidebook_go(host_form(root_.file("HELP")).c_str(), 1102), 0);
+    EXPECT_EQ(guidebook_go(hosttest::host_form(root_.file("HELP")).c_str(), 1102), 0);
     const hostlibs::HelpShown shown = hostlibs::help_shown();
     EXPECT_TRUE(shown.found);
     EXPECT_EQ(shown.context, 1102);
@@ -49,12 +42,12 @@ TEST_F(Help, ShowsTheTopicOfAContext) {
 }
 
 TEST_F(Help, MissingTopicOrFileShowsNoHelp) {
-    EXPECT_NE(guidebook_go(host_form(root_.file("HELP")).c_str(), 1201), 0);
+    EXPECT_NE(guidebook_go(hosttest::host_form(root_.file("HELP")).c_str(), 1201), 0);
     hostlibs::HelpShown shown = hostlibs::help_shown();
     EXPECT_FALSE(shown.found);
     ASSERT_FALSE(shown.lines.empty());
     EXPECT_EQ(shown.lines[0], "No help for this place (context 1201).");
-    EXPECT_NE(guidebook_go(host_form(root_.file("NOHELP")).c_str(), 1100), 0);
+    EXPECT_NE(guidebook_go(hosttest::host_form(root_.file("NOHELP")).c_str(), 1100), 0);
     shown = hostlibs::help_shown();
     EXPECT_FALSE(shown.found);
     EXPECT_NE(shown.lines[1].find("cannot be read"), std::string::npos);

@@ -39,6 +39,25 @@ class TempRoot {
     std::string error_;
 };
 
+// The host form of a native path: every '/' becomes '\\'.
+inline std::string host_form(std::string path) {
+    for (char& c : path) {
+        c = c == '/' ? '\\' : c;
+    }
+    return path;
+}
+
+// A headless session's options on a root, under a key script.
+inline hostapp::HostOptions headless_options(const std::string& root, const std::string& keys,
+                                             const std::string& module_path = "") {
+    hostapp::HostOptions options;
+    options.root = root;
+    options.now = 1700000000;
+    options.keys = keys;
+    options.module_path = module_path;
+    return options;
+}
+
 inline std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;

@@ -45,11 +45,7 @@ class MenuBar : public ::testing::Test {
 
     // Host-form path of a file in the temporary folder.
     std::string host_path(const std::string& name) const {
-        std::string path = dir_ + "/" + name;
-        for (char& c : path) {
-            c = c == '/' ? '\\' : c;
-        }
-        return path;
+        return hosttest::host_form(dir_ + "/" + name);
     }
 
     void script(const std::string& keys) {

@@ -30,12 +30,9 @@ class ModuleLoading : public ::testing::Test {
     void TearDown() override { unsetenv("TINY_MODULE_OUT"); }
 
     hostapp::HostOptions options(const std::string& user = "") const {
-        hostapp::HostOptions result;
-        result.root = root_.path();
+        hostapp::HostOptions result =
+            hosttest::headless_options(root_.path(), "", TINY_MODULE_PATH);
         result.user = user;
-        result.now = 1700000000;
-        result.module_path = TINY_MODULE_PATH;
-        result.keys = "";
         return result;
     }
 
@@ -59,13 +56,7 @@ TEST_F(ModuleLoading, ModuleSeesHostContextAndItsQueuedModuleRuns) {
     EXPECT_EQ(session.context().return_flag, 0);
 
     const std::string seen = hosttest::read_file(out_);
-    const std::string popup_dir = [&] {
-        std::string dir = root_.path() + "/USER/POPUPS/";
-        for (char& c : dir) {
-            c = c == '/' ? '\\' : c;
-        }
-        return dir;
-    }();
+    const std::string popup_dir = hosttest::host_form(root_.path() + "/USER/POPUPS/");
     EXPECT_EQ(seen.substr(0, seen.find('\n')),
               "call=1 identity=USER/DEVGROUP/TOOLBANK user=ADAM rights=82000000 code=AD01 "
               "lang=1 interval=300 title=Instrument Registry  fallback=1 field21=4F popup28=3F "

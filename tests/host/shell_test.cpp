@@ -118,13 +118,11 @@ TEST(HostRun, ShellMenuComesUpWhenTheListEmptiesAndQuitEndsIt) {
     hosttest::TempRoot root;
     ASSERT_TRUE(root.made()) << root.error();
     hostapp::HostSession session;
-    hostapp::HostOptions options;
-    options.root = root.path();
-    options.module_path = TINY_MODULE_PATH;
     // The tiny module queues the error-log viewer (Escape leaves it), the
     // module runs again and leaves the list alone; the shell menu comes up
     // and its last entry, Quit, is chosen with End and Enter.
-    options.keys = "<Esc><End><Enter>";
+    const hostapp::HostOptions options =
+        hosttest::headless_options(root.path(), "<Esc><End><Enter>", TINY_MODULE_PATH);
     std::string error;
     ASSERT_TRUE(session.open(options, &error)) << error;
     EXPECT_TRUE(hostlibs::set_hot_key(0, entry("USER", "ERRORLOG", "ERRORLOG")))
@@ -144,12 +142,10 @@ TEST(HostRun, ShellMenuChoosesTheNextModule) {
     hosttest::TempRoot root;
     ASSERT_TRUE(root.made()) << root.error();
     hostapp::HostSession session;
-    hostapp::HostOptions options;
-    options.root = root.path();
-    options.module_path = TINY_MODULE_PATH;
     // Shell menu: "e" picks the error log, which Escape leaves; then the
     // shell menu again, where Escape at the bottom of the list quits.
-    options.keys = "e<Esc><Esc>";
+    const hostapp::HostOptions options =
+        hosttest::headless_options(root.path(), "e<Esc><Esc>", TINY_MODULE_PATH);
     std::string error;
     ASSERT_TRUE(session.open(options, &error)) << error;
     hostlibs::host_push(hostlibs::shell_menu_entry());

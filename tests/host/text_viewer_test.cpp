@@ -66,16 +66,12 @@ TEST(TextViewer, PagesThroughAReportFile) {
         report += "\x82";
     }
     hosttest::write_file(root.file("DATA/TEMP/R1.LST"), report);
-    std::string host_path = root.file("DATA/TEMP/R1.LST");
-    for (char& c : host_path) {
-        c = c == '/' ? '\\' : c;
-    }
+    const std::string host_path = hosttest::host_form(root.file("DATA/TEMP/R1.LST"));
 
     hostapp::HostSession session;
-    hostapp::HostOptions options;
-    options.root = root.path();
     // Down a screenful within page 1, then on to page 2 and one line down.
-    options.keys = "<PgDn><PgDn><Down>";
+    const hostapp::HostOptions options =
+        hosttest::headless_options(root.path(), "<PgDn><PgDn><Down>");
     std::string error;
     ASSERT_TRUE(session.open(options, &error)) << error;
     const RunListEntry viewer = hostapp::make_entry("USER", "GENUSER", "TEXTDISP",
@@ -91,9 +87,7 @@ TEST(TextViewer, MissingReportIsToldNotFatal) {
     hosttest::TempRoot root;
     ASSERT_TRUE(root.made()) << root.error();
     hostapp::HostSession session;
-    hostapp::HostOptions options;
-    options.root = root.path();
-    options.keys = "";
+    const hostapp::HostOptions options = hosttest::headless_options(root.path(), "");
     std::string error;
     ASSERT_TRUE(session.open(options, &error)) << error;
     EXPECT_EQ(session.call_module(hostapp::make_entry("USER", "GENUSER", "TEXTDISP",
