@@ -299,10 +299,8 @@ void screen_set_prompt(Screen* screen, const char* text) {
         if (!is_live(screen))
             return;
         screen->prompt = text ? std::string(text, strnlen(text, 256)) : std::string();
-        for (char& ch : screen->prompt) {
-            if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F)
-                ch = ' ';
-        }
+        for (char& ch : screen->prompt)
+            ch = shown_character(ch);
         if (screen->shown)
             draw_prompt(screen);
     });

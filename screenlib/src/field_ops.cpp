@@ -14,16 +14,11 @@ bool Field::masked() const {
             (functions->key == masked_field_key || functions->fill == masked_field_fill));
 }
 
-static char printable_or_blank(char ch) {
-    const auto code = static_cast<unsigned char>(ch);
-    return (code >= 0x20 && code != 0x7F) ? ch : ' ';
-}
-
 void set_record(Field& field, std::string_view text) {
     const int length = field.record_length();
     for (int i = 0; i < length; ++i) {
         const auto index = static_cast<std::size_t>(i);
-        field.record[index] = index < text.size() ? printable_or_blank(text[index]) : ' ';
+        field.record[index] = index < text.size() ? shown_character(text[index]) : ' ';
     }
     field.record[static_cast<std::size_t>(length)] = '\0';
     store_variable(field);
@@ -35,7 +30,7 @@ void load_variable(Field& field) {
     const std::size_t length = static_cast<std::size_t>(field.record_length());
     const std::size_t used = strnlen(field.variable, length);
     for (std::size_t i = 0; i < length; ++i) {
-        field.record[i] = i < used ? printable_or_blank(field.variable[i]) : ' ';
+        field.record[i] = i < used ? shown_character(field.variable[i]) : ' ';
     }
 }
 

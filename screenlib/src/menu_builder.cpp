@@ -116,8 +116,7 @@ void put_text(Menu* menu, char ch) {
     std::string& line = menu->lines[static_cast<std::size_t>(menu->row)];
     if (line.size() <= static_cast<std::size_t>(menu->column))
         line.resize(static_cast<std::size_t>(menu->column) + 1, ' ');
-    line[static_cast<std::size_t>(menu->column)] =
-        static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F ? ' ' : ch;
+    line[static_cast<std::size_t>(menu->column)] = shown_character(ch);
     ++menu->column;
 }
 

@@ -314,14 +314,14 @@ class Reader {
             for (std::size_t i = 1; i + 1 < line.size(); ++i) {
                 if (line[i] == '\\' && i + 2 < line.size()) {
                     close_field(cells.size());
-                    cells += line[++i];
+                    cells += shown_character(line[++i]);
                 } else if (line[i] == '_') {
                     if (!field_start)
                         field_start = cells.size();
                     cells += ' ';
                 } else {
                     close_field(cells.size());
-                    cells += line[i];
+                    cells += shown_character(line[i]);
                 }
             }
             close_field(cells.size());
@@ -443,7 +443,7 @@ std::unique_ptr<Screen> build_screen(const ScreenDefinition& definition, int mod
         const std::string_view text(source.text);
         for (std::size_t i = 0; i < text.size() && i < static_cast<std::size_t>(source.width);
              ++i) {
-            field.record[i] = text[i];
+            field.record[i] = shown_character(text[i]);
         }
         screen->fields.push_back(std::move(field));
     }

@@ -16,6 +16,12 @@ namespace screenlib::detail {
 
 enum class FieldKind { String, Masked, Choice };
 
+// A character as a cell shows it: control characters become blanks.
+inline char shown_character(char ch) {
+    const auto code = static_cast<unsigned char>(ch);
+    return code < 0x20 || code == 0x7F ? ' ' : ch;
+}
+
 // One field of a screen. The record text holds record_length characters and a
 // terminator; a template maps each display cell to a record position or to a
 // literal character shown as it stands.
