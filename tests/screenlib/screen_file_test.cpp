@@ -172,3 +172,58 @@ TEST_F(ScreenFileTest, StandInsReplaceUnknownNames) {
 }
 
 }  // namespace
+
+namespace {
+
+// Cut and scrambled copies of a good file either fail with a diagnostic or
+// give screens that paint and run; none may crash or write out of bounds.
+TEST_F(ScreenFileTest, MangledFilesNeverCrash) {
+    const std::string good = kGoodFile;
+    unsigned seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::string text = good;
+        const int changes = 1 + static_cast<int>(next() % 4);
+        for (int c = 0; c < changes; ++c) {
+            const std::size_t at = next() % text.size();
+            switch (next() % 4) {
+                case 0:
+                    text.resize(at);
+                    break;
+                case 1:
+                    text[at] = static_cast<char>(next() & 0xFF);
+                    break;
+                case 2:
+                    text.insert(at, std::string(1 + next() % 90, "_|\"\\ 9#"[next() % 7]));
+                    break;
+                default:
+                    text.erase(at, 1 + next() % 20);
+                    break;
+            }
+            if (text.empty())
+                text = "x";
+        }
+        diagnostics_.clear();
+        ScreenFile* file = screenfile_open(write_file("MANGLED.L01", text).c_str(), table());
+        if (!file) {
+            EXPECT_EQ(diagnostics_.size(), 1u) << text;
+            continue;
+        }
+        for (const char* name : {"main", "other"}) {
+            Screen* screen = screenfile_load(file, name, 0);
+            if (!screen)
+                continue;
+            screen_paint(screen);
+            keys("ab<Tab><BS><Del><Left>x<S-Tab><Enter><Esc>");
+            screen_run(screen);
+            screen_close(screen);
+        }
+        screenfile_close(file);
+        EXPECT_EQ(screen_->text(), std::string(24, '\n')) << text;
+    }
+}
+
+}  // namespace
