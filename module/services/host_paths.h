@@ -8,6 +8,6 @@ constexpr size_t kPathSize = 100;
 
 // Formats a path into `out`. False when the whole path does not fit: a cut
 // path could name another file, so callers treat this as a missing file.
-// `out` then holds the cut text, terminated, for reporting.
+// `out` then holds the cut text ending in "...", for reporting.
 bool format_path(char* out, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));

@@ -108,6 +108,7 @@ TEST_F(LongRoot, PathThatDoesNotFitIsAMissingFileNotACutOne) {
     const auto log = hostlibs::read_error_log();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].code, 0x80007530u);
+    EXPECT_EQ(log[0].text, (host_root() + "USER\\DEVGROUP\\TOOLBANK.L01").substr(0, 96) + "...");
     expect_only_error_log_viewer();
 }
 
