@@ -86,3 +86,31 @@ TEST(KeyScript, ShutdownResetsTheLibrary) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every script either parses or is refused with a message; none crashes.
+TEST(KeyScript, ArbitraryTextParsesOrIsRefused) {
+    unsigned seed = 7;
+    const std::string alphabet = "<>-AaCcSFf019:,TabEnterlt\x01\x7F\xFF ";
+    for (int round = 0; round < 2000; ++round) {
+        std::string script;
+        const int length = static_cast<int>(seed % 12);
+        for (int i = 0; i < length; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            script += alphabet[(seed >> 16) % alphabet.size()];
+        }
+        seed = seed * 1103515245u + 12345u;
+        std::vector<int> keys;
+        std::string error;
+        if (screenlib::parse_key_script(script, &keys, &error)) {
+            EXPECT_TRUE(error.empty());
+            for (int key : keys)
+                EXPECT_GE(key, 0) << script;
+        } else {
+            EXPECT_FALSE(error.empty()) << script;
+        }
+    }
+}
+
+}  // namespace
