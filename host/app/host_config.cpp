@@ -8,6 +8,7 @@
 
 #include "byte_fields.h"
 #include "host_app.h"
+#include "screenlib/screenlib.h"
 
 namespace hostapp {
 namespace {
@@ -92,9 +93,19 @@ bool parse_user(const std::string& value, HostUser* user, std::string* reason) {
 bool parse_hot_key(const std::string& value, HotKey* hot_key, std::string* reason) {
     std::vector<std::string> parts = words(value);
     long long number = 0;
-    if (parts.size() != 4 || !parse_number(parts[0], 0, 19, &number)) {
-        *reason = "expected: hotkey = N(0..19) FIRST SECOND MODULE";
+    if ((parts.size() != 4 && parts.size() != 5) || !parse_number(parts[0], 0, 19, &number)) {
+        *reason = "expected: hotkey = N(0..19) FIRST SECOND MODULE [<KEY>]";
         return false;
+    }
+    if (parts.size() == 5) {
+        const std::string& key = parts[4];
+        hot_key->key = key.size() > 2 && key.front() == '<' && key.back() == '>'
+                           ? screenlib::parse_key(key.substr(1, key.size() - 2))
+                           : -1;
+        if (hot_key->key <= 0) {
+            *reason = "unknown key " + key;
+            return false;
+        }
     }
     for (size_t i = 1; i < 4; ++i) {
         if (parts[i].size() > 8) {

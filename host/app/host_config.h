@@ -23,6 +23,7 @@ struct HostUser {
 struct HotKey {
     int number = 0;  // 0..19
     RunListEntry entry{};
+    int key = 0;  // the key that gives command 80 + number in every menu; 0 for none
 };
 
 struct HostConfig {

@@ -20,6 +20,7 @@ constexpr int kModuleFailed = -1;
 constexpr int kUnknownModule = -2;
 // A run list that never empties (a module pushing itself forever) still ends.
 constexpr int kMaxModuleRuns = 10000;
+constexpr int kFirstHotKeyCommand = 80;
 
 HostSession::State* g_current = nullptr;
 
@@ -143,9 +144,14 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
     hostlibs::reset_menubar();
     hostlibs::reset_help();
     hostlibs::reset_status();
+    std::vector<hostlibs::MenuKey> host_keys;
     for (const HotKey& hot_key : state->config.hot_keys) {
         hostlibs::set_hot_key(hot_key.number, hot_key.entry);
+        if (hot_key.key != 0) {
+            host_keys.push_back({hot_key.key, kFirstHotKeyCommand + hot_key.number});
+        }
     }
+    hostlibs::set_host_keys(host_keys);
     if (options.use_terminal && !options.keys) {
         if (!screenlib::use_terminal(error)) {
             hostlibs::close_host();

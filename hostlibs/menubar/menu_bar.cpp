@@ -22,6 +22,7 @@ struct MenuBarState {
     std::string error;
     int open_menu = -1;  // the pull-down shown, for drawing its title
     std::string closing_screen;
+    std::vector<MenuKey> host_keys;
 };
 
 MenuBarState& bar() {
@@ -59,10 +60,13 @@ int command_of_key(int key, int* command) {
             }
         }
     }
-    for (const MenuKey& direct : menu.keys) {
-        if (direct.key == key) {
-            *command = direct.command;
-            return 1;
+    const std::vector<MenuKey>* key_lists[] = {&menu.keys, &bar().host_keys};
+    for (const std::vector<MenuKey>* keys : key_lists) {
+        for (const MenuKey& direct : *keys) {
+            if (direct.key == key) {
+                *command = direct.command;
+                return 1;
+            }
         }
     }
     return 0;
@@ -146,6 +150,10 @@ void reset_menubar() {
 
 std::string menubar_error() {
     return bar().error;
+}
+
+void set_host_keys(const std::vector<MenuKey>& keys) {
+    bar().host_keys = keys;
 }
 
 std::string menubar_closing_screen() {

@@ -153,6 +153,7 @@ TEST(HostConfig, RefusesBadLinesNamingThem) {
          "host.conf line 2: the report"},
         {"user = A A 1 1 0\nmodule_identity = USER DEVGROUP\n", "host.conf line 2: expected three"},
         {"user = A A 1 1 0\nhotkey = 20 USER X X\n", "host.conf line 2: expected: hotkey"},
+        {"user = A A 1 1 0\nhotkey = 1 USER X X <Nope>\n", "host.conf line 2: unknown key <Nope>"},
         {"user = A A 1 1 0\ntones = 1 99999 1 1\n", "host.conf line 2: expected: tones"},
         {"user = A A 1 1 0\ndefault_user = B\n", "host.conf: default_user B is not a user"},
         {"# no users\n", "host.conf names no user"},

@@ -2,6 +2,8 @@
 // row, F10 and Alt-letter pull-downs and direct keys turned into commands.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "host_test_support.h"
 #include "hostlibs/menubar.h"
 #include "key_codes.h"
@@ -76,6 +78,16 @@ TEST_F(MenuBar, DirectKeysDeliverTheirCommands) {
     EXPECT_EQ(menubar_key(KEY_PAGE_DOWN), 0);
     EXPECT_EQ(g_received, (std::vector<int>{2, 4, 7, 11}));
     EXPECT_EQ(hostlibs::menubar_commands(), g_received);
+}
+
+TEST_F(MenuBar, HostHotKeysWorkInEveryMenuAfterTheModulesOwnKeys) {
+    hostlibs::set_host_keys({{screenlib::parse_key("C-e"), 80}, {KEY_F2, 99}});
+    ASSERT_NE(menubar_open(host_path("MENU").c_str(), &receive) & 0xFF, 0);
+    EXPECT_EQ(menubar_key(screenlib::parse_key("C-e")), 1);
+    EXPECT_EQ(menubar_key(KEY_F2), 1);
+    EXPECT_EQ(g_received, (std::vector<int>{80, 2}));
+    menubar_close();
+    EXPECT_EQ(menubar_key(screenlib::parse_key("C-e")), 0) << "only while a menu is installed";
 }
 
 TEST_F(MenuBar, F10OpensTheFirstPullDownAndEnterChooses) {
@@ -162,6 +174,23 @@ TEST(MenuFile, RefusesBadFilesNamingTheLine) {
     }
     EXPECT_FALSE(hostlibs::parse_menu(wide, &menu, &error));
     EXPECT_EQ(error, "the menu titles do not fit on the bar");
+}
+
+TEST(MenuFile, TheEditorsMenuDeliversEveryCommandItHandles) {
+    hostlibs::MenuFile menu;
+    std::string error;
+    ASSERT_TRUE(hostlibs::parse_menu(
+        hosttest::read_file(hostapp::assets_dir() + "/root/USER/DEVGROUP/TOOLBANK"), &menu, &error))
+        << error;
+    std::set<int> commands;
+    for (const hostlibs::MenuPullDown& pull : menu.menus) {
+        for (const hostlibs::MenuItem& item : pull.items) {
+            commands.insert(item.command);
+        }
+    }
+    for (int command : {2, 3, 4, 5, 6, 7, 8, 11, 16, 17, 18, 19, 24}) {
+        EXPECT_EQ(commands.count(command), 1u) << command;
+    }
 }
 
 TEST(MenuFile, ReadsEntriesKeysAndLetters) {
