@@ -84,9 +84,22 @@ Field* field_at(Screen* screen, int n) {
 
 namespace screenlib {
 
-HeadlessBackend& use_headless(int rows, int columns) {
+namespace {
+// A new backend starts blank: no window is on it any more (each is drawn
+// again by its next paint).
+void forget_windows() {
     auto& s = detail::state();
     s.shown.clear();
+    for (auto& [raw, screen] : s.screens) {
+        screen->shown = false;
+        screen->beneath.clear();
+    }
+}
+}  // namespace
+
+HeadlessBackend& use_headless(int rows, int columns) {
+    auto& s = detail::state();
+    forget_windows();
     s.backend.reset();  // the terminal (if any) is restored before the new backend
     auto backend = std::make_unique<HeadlessBackend>(rows, columns);
     HeadlessBackend& result = *backend;
@@ -96,7 +109,7 @@ HeadlessBackend& use_headless(int rows, int columns) {
 
 bool use_terminal(std::string* error) {
     auto& s = detail::state();
-    s.shown.clear();
+    forget_windows();
     s.backend.reset();
     auto backend = detail::open_terminal_backend(error);
     if (!backend)

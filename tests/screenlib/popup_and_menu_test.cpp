@@ -298,3 +298,18 @@ TEST_F(PopupTest, AMenuFormRunsAgainAfterARefusedEntry) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PopupTest, ANewBackendStartsBlankAndScreensPaintOnIt) {
+    Screen* popup = screenfile_load(file_, "popup", 1);
+    screen_paint(popup);
+    screenlib::HeadlessBackend& fresh = screenlib::use_headless(25, 80);
+    EXPECT_EQ(fresh.text(), std::string(24, '\n'));
+    screen_paint(popup);
+    EXPECT_NE(fresh.text().find("Save the changes?"), std::string::npos);
+    screen_close(popup);
+    EXPECT_EQ(fresh.text(), std::string(24, '\n'));
+}
+
+}  // namespace
