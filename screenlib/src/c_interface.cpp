@@ -1,5 +1,6 @@
 // The C interface of screen_library.h. Every entry checks its handles and
 // keeps exceptions inside the library.
+#include <algorithm>
 #include <cstring>
 
 #include "drawing.h"
@@ -182,11 +183,7 @@ void screen_set_popup(Screen* screen, int popup) {
 }
 
 void screen_set_height(Screen* screen, int rows) {
-    reshape_screen(screen, [&](Screen& s) {
-        s.inner_rows = std::clamp(rows, 0, 25);
-        s.picture.resize(
-            static_cast<std::size_t>(std::max(s.inner_rows, static_cast<int>(s.picture.size()))));
-    });
+    reshape_screen(screen, [&](Screen& s) { s.inner_rows = std::clamp(rows, 0, 25); });
 }
 
 void screen_set_width(Screen* screen, int columns) {
