@@ -13,9 +13,11 @@ LibraryState& state() {
 }
 
 void diagnose(const std::string& message) {
-    auto& sink = state().diagnostic_sink;
-    if (sink) {
-        sink(message);
+    auto& s = state();
+    if (s.diagnostic_sink) {
+        s.diagnostic_sink(message);
+    } else if (s.terminal_in_use) {
+        s.held_diagnostics.push_back(message);  // stderr would write over the screen
     } else {
         std::fprintf(stderr, "%s\n", message.c_str());
     }
@@ -95,12 +97,22 @@ void forget_windows() {
         screen->beneath.clear();
     }
 }
+
+// Drops the backend, restoring the terminal, then prints what was held back.
+void release_backend() {
+    auto& s = detail::state();
+    s.backend.reset();
+    s.terminal_in_use = false;
+    for (const auto& message : s.held_diagnostics)
+        std::fprintf(stderr, "%s\n", message.c_str());
+    s.held_diagnostics.clear();
+}
 }  // namespace
 
 HeadlessBackend& use_headless(int rows, int columns) {
     auto& s = detail::state();
     forget_windows();
-    s.backend.reset();  // the terminal (if any) is restored before the new backend
+    release_backend();
     auto backend = std::make_unique<HeadlessBackend>(rows, columns);
     HeadlessBackend& result = *backend;
     s.backend = std::move(backend);
@@ -110,11 +122,12 @@ HeadlessBackend& use_headless(int rows, int columns) {
 bool use_terminal(std::string* error) {
     auto& s = detail::state();
     forget_windows();
-    s.backend.reset();
+    release_backend();
     auto backend = detail::open_terminal_backend(error);
     if (!backend)
         return false;
     s.backend = std::move(backend);
+    s.terminal_in_use = true;
     return true;
 }
 
@@ -124,7 +137,7 @@ void shutdown() {
     s.screens.clear();
     s.files.clear();
     s.menus.clear();
-    s.backend.reset();
+    release_backend();
     s.diagnostic_sink = nullptr;
 }
 

@@ -113,7 +113,8 @@ SCREENLIB_CXX_API void shutdown();
 SCREENLIB_CXX_API Backend* backend();
 
 // Where screen-file errors go, one message a call, as "FILE:LINE: message 'NAME'".
-// An empty function restores the default (stderr).
+// An empty function restores the default: stderr, where messages that come
+// while the terminal backend is in use are held until it is released.
 SCREENLIB_CXX_API void set_diagnostic_sink(std::function<void(const std::string&)> sink);
 
 // The library's own named objects as a ScreenFunctionTable (class sections
