@@ -42,8 +42,9 @@ class SCREENLIB_CXX_API Backend {
     // Places the cursor; visible false hides it.
     virtual void set_cursor(int row, int column, bool visible) = 0;
     virtual void flush() = 0;
-    // The next key code (16 bits: scan code high, character low). -1 when no
-    // key will ever come (the key script ran out, or input closed).
+    // The next key code (16 bits: scan code high, character low), or a mouse
+    // click (mouse_click_key). -1 when no key will ever come (the key script
+    // ran out, or input closed).
     virtual int read_key() = 0;
     virtual void tone(int value, int duration) = 0;
     virtual bool mouse_present() const { return false; }
