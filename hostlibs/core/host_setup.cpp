@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 
 #include "core/host_state.h"
 #include "host_libraries.h"
@@ -60,7 +61,7 @@ bool make_dirs(const std::string& path, std::string* error) {
 
 HostState::HostState(const HostConfiguration& config)
     : configuration(config),
-      root_native(with_slash(config.root)),
+      root_native(with_slash(std::filesystem::absolute(config.root).lexically_normal().string())),
       data_native(root_native + "DATA/"),
       root_host(host_form(root_native)),
       data_host(host_form(data_native)),

@@ -56,6 +56,27 @@ TEST_F(HostCoreTest, OpeningFailsWithAReasonWhenTheDataFolderIsAFile) {
     EXPECT_FALSE(hostlibs::host_is_open());
 }
 
+TEST_F(HostCoreTest, ARelativeRootIsMadeAbsolute) {
+    hostlibs::HostConfiguration config = configuration();
+    const std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(root_);
+    config.root = "./inner/../relative";
+    const bool opened = open(config);
+    std::filesystem::current_path(here);
+    ASSERT_TRUE(opened) << error_;
+    EXPECT_EQ(std::string(host_root_dir()), host_form(root_) + "\\relative\\");
+    EXPECT_TRUE(std::filesystem::is_directory(root_ + "/relative/DATA/TEMP"));
+}
+
+TEST_F(HostCoreTest, ACorruptDataFileIsRefusedWithItsName) {
+    hostlibs::close_host();
+    std::ofstream(root_ + "/DATA/settings.db", std::ios::binary | std::ios::trunc)
+        << std::string(4096, '\x5A');
+    EXPECT_FALSE(open(configuration()));
+    EXPECT_NE(error_.find("settings.db"), std::string::npos) << error_;
+    EXPECT_FALSE(hostlibs::host_is_open());
+}
+
 TEST_F(HostCoreTest, ErrorLogKeepsTheRecordBytesAndTheUser) {
     ErrorRecord record;
     std::memset(&record, 0, sizeof record);

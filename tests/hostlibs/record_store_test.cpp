@@ -1,3 +1,4 @@
+#include <sqlite3.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -316,6 +317,36 @@ TEST_F(RecordStoreTest, SettingsAndPasswordBuffersAreSwappedAndRestored) {
     EXPECT_EQ(load_u32(found.rights), 0x82000000u);
     EXPECT_EQ(found.language, 2);
     EXPECT_EQ(std::string(found.user_code, 4), "ADM1");
+}
+
+TEST_F(RecordStoreTest, StoredRecordsOfTheWrongSizeNeverOverrunTheBuffer) {
+    // Rows written by some other tool: one too long, one too short.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((root_ + "/DATA/devices.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "INSERT INTO records(key, data) VALUES"
+                           " (CAST('LONG    ' AS BLOB), zeroblob(64)),"
+                           " (CAST('SHORT   ' AS BLOB), CAST('SHORT   Cut' AS BLOB))",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    struct Guarded {
+        DeviceRecord record;
+        uint8_t after[16];
+    } guarded;
+    std::memset(&guarded, 0xEE, sizeof guarded);
+    ASSERT_EQ(rs_bind(&guarded.record), RS_OK);
+    std::memcpy(key_, "LONG    ", 8);
+    EXPECT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_BUFFER_TOO_SHORT);
+    EXPECT_EQ(guarded.record.key[0], '\xEE') << "nothing delivered";
+    std::memcpy(key_, "SHORT   ", 8);
+    ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
+    EXPECT_EQ(std::string(guarded.record.instrument, 3), "Cut");
+    EXPECT_EQ(guarded.record.instrument[3], '\0') << "missing bytes read as zero";
+    EXPECT_EQ(guarded.record.status, 0);
+    for (uint8_t byte : guarded.after) {
+        ASSERT_EQ(byte, 0xEE);
+    }
 }
 
 TEST_F(RecordStoreTest, FileOfAnotherLayoutIsRefused) {
