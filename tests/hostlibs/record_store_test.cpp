@@ -120,6 +120,21 @@ TEST_F(RecordStoreTest, ClassicSequenceWalksPositionsAndUpdates) {
     EXPECT_EQ(get_text(stored("K0000003").group, 8), "G3");
 }
 
+TEST_F(RecordStoreTest, ProcessesUpdatingOneRecordAtOnceKeepEachOthersChanges) {
+    add_devices(1);
+    // Four processes at once, each writing one letter of the group.
+    std::string command;
+    for (int i = 0; i < 4; ++i) {
+        command += std::string(RECORD_PEER_PATH) + " " + root_ + " set K0000001 " +
+                   std::to_string(offsetof(DeviceRecord, group) + i) + " " +
+                   static_cast<char>('W' + i) + " & pids=\"$pids $!\"; ";
+    }
+    command += "fail=0; for pid in $pids; do wait $pid || fail=1; done; exit $fail";
+    const int rc = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << command;
+    EXPECT_EQ(std::string(stored("K0000001").group, 4), "WXYZ");
+}
+
 TEST_F(RecordStoreTest, UpdateRefusedWhenAnotherProcessChangedTheSameBytes) {
     add_devices(2);
     std::memcpy(key_, "K0000001", 8);
