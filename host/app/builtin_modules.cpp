@@ -19,6 +19,18 @@ namespace hostapp {
 namespace {
 
 constexpr size_t kMaxReportBytes = 16 << 20;
+constexpr size_t kScreenColumns = 80;
+constexpr size_t kContinuationIndent = 4;
+
+// A long line in pieces of at most `width` characters, the later ones indented.
+std::vector<std::string> wrap(const std::string& text, size_t width) {
+    std::vector<std::string> lines{text.substr(0, width)};
+    const std::string indent(kContinuationIndent, ' ');
+    for (size_t at = width; at < text.size(); at += width - kContinuationIndent) {
+        lines.push_back(indent + text.substr(at, width - kContinuationIndent));
+    }
+    return lines;
+}
 
 bool read_report(const std::string& host_path, std::string* bytes) {
     FILE* file = native_fopen(host_path.c_str(), "rb");
@@ -129,7 +141,9 @@ int run_error_log_viewer(HostSession::State& state) {
     std::vector<hostlibs::ErrorLogEntry> entries = hostlibs::read_error_log();
     text.pages.emplace_back();
     for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
-        text.pages.back().push_back(entry->describe());
+        for (std::string& line : wrap(entry->describe(), kScreenColumns)) {
+            text.pages.back().push_back(std::move(line));
+        }
     }
     run_pager(text, &state.final_screen);
     return 0;

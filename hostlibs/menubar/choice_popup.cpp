@@ -18,7 +18,7 @@ constexpr int kMaxEntries = 22;
 const ChoicePopup* g_running = nullptr;
 
 int entry_count() {
-    return static_cast<int>(g_running->entries.size());
+    return std::min<int>(static_cast<int>(g_running->entries.size()), kMaxEntries);
 }
 
 bool selectable(int n) {

@@ -213,8 +213,15 @@ int menubar_key(int key) {
 void menubar_close(void) {
     using namespace hostlibs;
     MenuBarState& state = bar();
-    if (auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend())) {
+    screenlib::Backend* backend = screenlib::backend();
+    if (auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(backend)) {
         state.closing_screen = headless->text();
+    }
+    if (state.installed && backend != nullptr) {
+        // The bar goes with the menu: the next module draws its own.
+        const std::vector<screenlib::Cell> blank(static_cast<size_t>(backend->columns()));
+        backend->put(MENU_BAR_ROW, 0, blank.data(), static_cast<int>(blank.size()));
+        backend->flush();
     }
     state.installed = false;
     state.callback = nullptr;

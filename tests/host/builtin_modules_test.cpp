@@ -54,7 +54,8 @@ TEST_F(BuiltinModules, SignOnLeftWithEscapeChangesNobody) {
 
 TEST_F(BuiltinModules, ErrorLogViewerListsNewestFirst) {
     ASSERT_TRUE(open(""));
-    for (const char* text : {"first failure", "second failure"}) {
+    const std::string long_text = "long " + std::string(100, 'x') + " end";
+    for (const char* text : {long_text.c_str(), "first failure", "second failure"}) {
         ErrorRecord record{};
         record.kind = 5;
         std::memcpy(record.source, "TOOLBANK", 8);
@@ -73,6 +74,12 @@ TEST_F(BuiltinModules, ErrorLogViewerListsNewestFirst) {
     ASSERT_NE(second, std::string::npos) << screen;
     ASSERT_NE(first, std::string::npos) << screen;
     EXPECT_LT(second, first);
+    // A record longer than the screen goes on, indented, on the next lines.
+    const size_t long_start = screen.find("long xxx");
+    ASSERT_NE(long_start, std::string::npos) << screen;
+    const size_t line_end = screen.find('\n', long_start);
+    EXPECT_EQ(screen.substr(line_end + 1, 5), "    x") << screen;
+    EXPECT_NE(screen.find("x end", line_end), std::string::npos) << screen;
 }
 
 }  // namespace
