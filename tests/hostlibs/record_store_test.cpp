@@ -275,7 +275,7 @@ TEST_F(RecordStoreTest, UpdateWaitsForAnotherWriterThenReportsTheLock) {
     ASSERT_EQ(rs_bind(&record_), RS_OK);
     std::memcpy(key_, "K0000001", 8);
     ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
-    std::string command = std::string(RECORD_PEER_PATH) + " " + root_ + " hold 1500";
+    std::string command = std::string(RECORD_PEER_PATH) + " " + root_ + " hold 3000";
     FILE* peer = popen(command.c_str(), "r");
     ASSERT_NE(peer, nullptr);
     char line[16] = {};
