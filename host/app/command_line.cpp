@@ -18,10 +18,29 @@ constexpr const char* kUsage =
     "                [--module PATH]\n"
     "       devgroup [--root DIR] export devices | import devices FILE | log | jobs | sites\n";
 
-// A fatal signal still gives the terminal back.
+// A signal that ends the program still gives the terminal back.
 void restore_terminal_and_exit(int signal_number) {
     screenlib::shutdown();
     _exit(128 + signal_number);
+}
+
+// A crash gives the terminal back, then dies of its signal as it would have.
+void restore_terminal_and_crash(int signal_number) {
+    screenlib::shutdown();
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+void install_signal_handlers() {
+    for (int signal_number : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
+        std::signal(signal_number, &restore_terminal_and_exit);
+    }
+#if !defined(__SANITIZE_ADDRESS__)
+    // Under the sanitizers their own handlers report the crash instead.
+    for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
+        std::signal(signal_number, &restore_terminal_and_crash);
+    }
+#endif
 }
 
 bool parse_number(const std::string& text, long long low, long long high, long long* value) {
@@ -131,9 +150,7 @@ int host_main(int argc, char** argv) {
         return run_subcommand(line.options.root, line.words);
     }
     line.options.use_terminal = !line.options.keys.has_value();
-    for (int signal_number : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
-        std::signal(signal_number, &restore_terminal_and_exit);
-    }
+    install_signal_handlers();
     try {
         return run_host(line.options);
     } catch (const std::exception& failure) {

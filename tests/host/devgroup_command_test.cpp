@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "host_test_support.h"
 
@@ -99,6 +100,30 @@ TEST_F(Devgroup, ABadRowChangesNothingAndNamesItsLine) {
         run("import devices " + root_.file("bad.csv")).err.find("line 1: expected the header"),
         std::string::npos);
     EXPECT_NE(run("import devices " + root_.file("missing.csv")).exit_code, 0);
+}
+
+TEST_F(Devgroup, HeadlessRunPrintsTheScreenTheLastModuleLeft) {
+    // The tiny module queues the error-log viewer, which the script leaves
+    // on its screen; --lang 2 shows it in German.
+    const Outcome outcome =
+        run(std::string("--module ") + TINY_MODULE_PATH + " --lang 2 --now 1700000000 --keys ''");
+    ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+    EXPECT_EQ(outcome.out.rfind("Fehlerprotokoll\nDas Fehlerprotokoll ist leer.\n", 0), 0u)
+        << outcome.out;
+    const Outcome missing = run("--module " + root_.file("none.so") + " --keys ''");
+    EXPECT_EQ(missing.exit_code, 1);
+    EXPECT_NE(missing.err.find("cannot start the module"), std::string::npos) << missing.err;
+}
+
+TEST_F(Devgroup, AFolderThatIsNotADataRootIsLeftAlone) {
+    const std::string folder = root_.file("not-a-root");
+    std::filesystem::create_directories(folder);
+    hosttest::write_file(folder + "/precious.txt", "keep");
+    const std::string command =
+        std::string(DEVGROUP_EXE) + " --root " + folder + " sites 2>/dev/null";
+    EXPECT_NE(std::system(command.c_str()), 0);
+    EXPECT_FALSE(std::filesystem::exists(folder + "/host.conf"));
+    EXPECT_EQ(hosttest::read_file(folder + "/precious.txt"), "keep");
 }
 
 TEST_F(Devgroup, UsageErrorsAreRefused) {
