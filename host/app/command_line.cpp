@@ -24,19 +24,21 @@ void restore_terminal_and_exit(int signal_number) {
     _exit(128 + signal_number);
 }
 
+#if !defined(__SANITIZE_ADDRESS__)
 // A crash gives the terminal back, then dies of its signal as it would have.
+// (Under the sanitizers their own handlers report the crash instead.)
 void restore_terminal_and_crash(int signal_number) {
     screenlib::shutdown();
     std::signal(signal_number, SIG_DFL);
     std::raise(signal_number);
 }
+#endif
 
 void install_signal_handlers() {
     for (int signal_number : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
         std::signal(signal_number, &restore_terminal_and_exit);
     }
 #if !defined(__SANITIZE_ADDRESS__)
-    // Under the sanitizers their own handlers report the crash instead.
     for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
         std::signal(signal_number, &restore_terminal_and_crash);
     }
