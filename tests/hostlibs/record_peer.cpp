@@ -19,12 +19,19 @@
 
 namespace {
 
-int set_field(const std::string& root, const char* key, int offset, const char* text) {
+bool open_root(const std::string& root) {
     hostlibs::HostConfiguration config;
     config.root = root;
     std::string error;
     if (!hostlibs::open_host(config, &error)) {
         std::fprintf(stderr, "peer: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+int set_field(const std::string& root, const char* key, int offset, const char* text) {
+    if (!open_root(root)) {
         return 100;
     }
     DeviceRecord record;
@@ -47,11 +54,7 @@ int set_field(const std::string& root, const char* key, int offset, const char* 
 
 // Inserts or replaces (put) or deletes (del) one devices record; 0 on success.
 int change_record(const std::string& root, bool put, const char* key, const char* instrument) {
-    hostlibs::HostConfiguration config;
-    config.root = root;
-    std::string error;
-    if (!hostlibs::open_host(config, &error)) {
-        std::fprintf(stderr, "peer: %s\n", error.c_str());
+    if (!open_root(root)) {
         return 100;
     }
     DeviceRecord record;
@@ -60,6 +63,7 @@ int change_record(const std::string& root, bool put, const char* key, const char
     std::memcpy(record.instrument, instrument,
                 std::min(std::strlen(instrument), sizeof record.instrument));
     record.status = 1;
+    std::string error;
     const bool ok =
         put ? hostlibs::put_devices({record}, &error) : hostlibs::delete_device(key, &error);
     hostlibs::close_host();
