@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "host_test_support.h"
 #include "hostlibs/host_setup.h"
@@ -76,6 +77,33 @@ TEST_F(ModuleLoading, UserAndLanguageChooseSessionAndMessages) {
     EXPECT_NE(seen.find("message4=Dies ist die erste Seite."), std::string::npos) << seen;
     // call_module runs the module once and leaves the run list to the caller.
     EXPECT_EQ(names(hostlibs::run_list()), (std::vector<std::string>{"USER\\ERRORLOG\\ERRORLOG"}));
+}
+
+// The module's password prompt rewrites UserSession, then calls
+// language_changed: the host follows with its user and its messages.
+TEST_F(ModuleLoading, LanguageChangedFollowsTheUserTheModuleSignedOn) {
+    hostapp::HostSession session;
+    std::string error;
+    ASSERT_TRUE(session.open(options(), &error)) << error;
+    HostContext& context = session.context();
+    std::memcpy(context.user->user_code, "DO04", 4);
+    context.language_changed(2);
+    EXPECT_EQ(session.language(), 2);
+    EXPECT_EQ(session.message(4), "Dies ist die erste Seite.");
+    EXPECT_EQ(std::string(host_user_id(), 8), "DORA    ");
+    EXPECT_EQ(host_user_no(), 4u);
+    char text[41];
+    EXPECT_EQ(context.message_text(11, text, sizeof text), 0);
+    EXPECT_STREQ(text, "Name und Passwort eingeben, dann F10.");
+    // A short buffer gets a cut, terminated text; a bad index the empty text.
+    char small[5];
+    context.message_text(3, small, sizeof small);
+    EXPECT_STREQ(small, "Dies");
+    EXPECT_NE(context.message_text(-1, text, sizeof text), 0);
+    EXPECT_STREQ(text, "");
+    EXPECT_NE(context.message_text(0, nullptr, 10), 0);
+    context.language_changed(0);
+    EXPECT_EQ(session.language(), 2) << "a language out of range changes nothing";
 }
 
 TEST_F(ModuleLoading, MissingLibraryOrEntryPointIsAFailureNotACrash) {
