@@ -58,11 +58,16 @@ bool parse_number(const std::string& text, long long low, long long high, long l
 struct CommandLine {
     HostOptions options;
     std::vector<std::string> words;
+    bool help = false;
 };
 
 bool parse_command_line(int argc, char** argv, CommandLine* line, std::string* error) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            line->help = true;
+            continue;
+        }
         if (argument.rfind("--", 0) != 0) {
             line->words.push_back(argument);
             continue;
@@ -129,6 +134,10 @@ int host_main(int argc, char** argv) {
     if (!parse_command_line(argc, argv, &line, &error)) {
         std::cerr << "devgroup: " << error << "\n" << kUsage;
         return 2;
+    }
+    if (line.help) {
+        std::cout << kUsage;
+        return 0;
     }
     if (line.options.root.empty()) {
         line.options.root = default_root();
