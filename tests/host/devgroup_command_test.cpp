@@ -5,8 +5,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "host_libraries.h"
 #include "host_test_support.h"
+#include "hostlibs/host_setup.h"
 
 namespace {
 
@@ -134,6 +137,54 @@ TEST_F(Devgroup, UsageErrorsAreRefused) {
     const Outcome unknown = run("export sites");
     EXPECT_EQ(unknown.exit_code, 1);
     EXPECT_NE(unknown.err.find("unknown command"), std::string::npos);
+}
+
+TEST_F(Devgroup, ListsQueuedJobsAndLoggedErrors) {
+    {
+        std::string error;
+        ASSERT_TRUE(hostlibs::open_host({root_.path(), "ADAM", 1, 1700000000}, &error)) << error;
+        hostlibs::SiteInfo site;
+        site.site_class = 3;
+        site.name = "Main office printer";
+        site.device_type = 1;
+        uint32_t site_id = 0;
+        ASSERT_TRUE(hostlibs::add_site(site, &site_id, &error)) << error;
+        hosttest::write_file(root_.file("DATA/TEMP/R1.LST"), "report\x81\x82");
+        ReportFileJob data{};
+        std::strcpy(data.path, hosttest::host_form(root_.file("DATA/TEMP/R1.LST")).c_str());
+        std::strcpy(data.title, "Toolbank");
+        JobHeader header{};
+        std::memset(header.note, ' ', sizeof header.note);
+        header.user_no = 1;
+        std::memcpy(header.user_id, "ADAM    ", 8);
+        std::memcpy(header.job_name, "Toolbank", 8);
+        JobHandle job = 0;
+        ASSERT_EQ(job_open(&job), 0);
+        ASSERT_EQ(job_begin(job, site_id, &header, "ADAM", 0), 0);
+        ASSERT_EQ(job_add(job, JOB_TYPE_REPORT_FILE, &data), 0);
+        ASSERT_EQ(job_end(job), 0);
+        job_close(job);
+        ErrorRecord record{};
+        record.kind = 5;
+        std::memcpy(record.source, "TOOLBANK", 8);
+        record.code = 0x80007531;
+        std::memset(record.text, ' ', sizeof record.text);
+        std::memcpy(record.text, "no screen", 9);
+        ErrorLogRequest request{};
+        request.record = &record;
+        request.record_length = sizeof record;
+        host_error_log(&request);
+        hostlibs::close_host();
+    }
+    const Outcome jobs = run("jobs");
+    ASSERT_EQ(jobs.exit_code, 0) << jobs.err;
+    EXPECT_NE(jobs.out.find("Main office printer"), std::string::npos) << jobs.out;
+    EXPECT_NE(jobs.out.find("Toolbank"), std::string::npos) << jobs.out;
+    EXPECT_NE(jobs.out.find("SPOOL"), std::string::npos) << jobs.out;
+    const Outcome log = run("log");
+    ASSERT_EQ(log.exit_code, 0) << log.err;
+    EXPECT_NE(log.out.find("TOOLBANK"), std::string::npos) << log.out;
+    EXPECT_NE(log.out.find("no screen"), std::string::npos) << log.out;
 }
 
 TEST(DevgroupDemo, NewRootGetsTheDemoDataAndListings) {
