@@ -57,7 +57,7 @@ void language_changed_callback(int32_t language) {
     g_current->set_language(language);
 }
 
-std::string describe_entry_title(const HostSession::State& state) {
+std::string editor_title(const HostSession::State& state) {
     return state.text(TEXT_EDITOR, "Device group editor");
 }
 
@@ -298,7 +298,7 @@ int HostSession::run() {
             if (runs == 0) {
                 return 1;
             }
-            tell_operator(*state_, describe_entry_title(*state_), {state_->last_error});
+            tell_operator(*state_, editor_title(*state_), {state_->last_error});
         }
         // A module that returns without touching the list is done.
         if (hostlibs::run_list_edits() == edits) {
