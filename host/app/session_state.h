@@ -45,7 +45,8 @@ struct HostSession::State {
     }
 };
 
-// The host's own modules; each returns 0.
+// The host's own modules (viewer_modules.cpp, sign_on_module.cpp,
+// shell_menu_module.cpp); each returns 0.
 int run_text_viewer(HostSession::State& state, const RunListEntry& entry);
 int run_error_log_viewer(HostSession::State& state);
 int run_sign_on(HostSession::State& state);

@@ -1,61 +1,17 @@
-// The host's own modules: the text viewer of reports, the error-log viewer,
-// sign-on and the shell menu.
+// The host's sign-on module (SIGNON): a name and password popup checked
+// against the password file.
 #include <strings.h>
 
 #include <cstring>
 
 #include "byte_fields.h"
-#include "hostlibs/help.h"
 #include "hostlibs/host_setup.h"
 #include "hostlibs/menubar.h"
-#include "hostlibs/shell.h"
-#include "native_files.h"
-#include "pager.h"
-#include "report_view.h"
 #include "screen_library.h"
 #include "session_state.h"
 
 namespace hostapp {
 namespace {
-
-constexpr size_t kMaxReportBytes = 16 << 20;
-constexpr size_t kScreenColumns = 80;
-constexpr size_t kContinuationIndent = 4;
-
-// A long line in pieces of at most `width` characters, the later ones indented.
-std::vector<std::string> wrap(const std::string& text, size_t width) {
-    std::vector<std::string> lines{text.substr(0, width)};
-    const std::string indent(kContinuationIndent, ' ');
-    for (size_t at = width; at < text.size(); at += width - kContinuationIndent) {
-        lines.push_back(indent + text.substr(at, width - kContinuationIndent));
-    }
-    return lines;
-}
-
-bool read_report(const std::string& host_path, std::string* bytes) {
-    FILE* file = native_fopen(host_path.c_str(), "rb");
-    if (file == nullptr) {
-        return false;
-    }
-    char buffer[4096];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 &&
-           bytes->size() < kMaxReportBytes) {
-        bytes->append(buffer, got);
-    }
-    std::fclose(file);
-    return true;
-}
-
-hostlibs::ChoicePopup popup_in_colors(const HostSession::State& state) {
-    hostlibs::ChoicePopup popup;
-    const HostSettings& settings = state.settings;
-    popup.regular = settings.popup_colors[2];
-    popup.second = settings.popup_colors[2];
-    popup.third = settings.popup_colors[3];
-    popup.border = settings.popup_colors[1];
-    return popup;
-}
 
 // Sign-on fields, bound as the popup's variables.
 struct SignOnForm {
@@ -105,49 +61,6 @@ bool find_password(const std::string& name, const std::string& password, Passwor
 }
 
 }  // namespace
-
-void tell_operator(HostSession::State&, const std::string& title,
-                   const std::vector<std::string>& lines) {
-    hostlibs::show_text_popup(title, lines);
-}
-
-int run_text_viewer(HostSession::State& state, const RunListEntry& entry) {
-    ViewerArguments arguments;
-    std::string error;
-    std::string bytes;
-    PagerText text;
-    text.keys_hint = state.text(TEXT_PAGER_KEYS, "PgUp/PgDn: page   Esc: leave");
-    if (!parse_viewer_arguments(entry.parameters, &arguments, &error)) {
-        tell_operator(state, state.text(TEXT_REPORT, "Report"),
-                      {"The viewer cannot read its arguments:", error});
-        return 0;
-    }
-    if (!read_report(arguments.path, &bytes)) {
-        tell_operator(state, state.text(TEXT_REPORT, "Report"),
-                      {"The report file cannot be read:", arguments.path});
-        return 0;
-    }
-    text.title = arguments.title.empty() ? arguments.path : arguments.title;
-    text.pages = render_report(bytes);
-    run_pager(text, &state.final_screen);
-    return 0;
-}
-
-int run_error_log_viewer(HostSession::State& state) {
-    PagerText text;
-    text.title = state.text(TEXT_ERROR_LOG, "Error log");
-    text.keys_hint = state.text(TEXT_PAGER_KEYS, "PgUp/PgDn: page   Esc: leave");
-    text.empty_text = state.text(TEXT_LOG_EMPTY, "The error log is empty.");
-    std::vector<hostlibs::ErrorLogEntry> entries = hostlibs::read_error_log();
-    text.pages.emplace_back();
-    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
-        for (std::string& line : wrap(entry->describe(), kScreenColumns)) {
-            text.pages.back().push_back(std::move(line));
-        }
-    }
-    run_pager(text, &state.final_screen);
-    return 0;
-}
 
 int run_sign_on(HostSession::State& state) {
     SignOnForm form{};
@@ -211,40 +124,6 @@ int run_sign_on(HostSession::State& state) {
     g_form = nullptr;
     state.keep_final_screen();
     screen_close(screen);
-    return 0;
-}
-
-int run_shell_menu(HostSession::State& state) {
-    struct Choice {
-        int text;
-        const char* fallback;
-        RunListEntry entry;
-    };
-    const ModuleIdentity& id = state.identity;
-    const Choice choices[] = {
-        {TEXT_EDITOR, "Device group editor",
-         make_entry(id.first_dir, id.second_dir, id.module_name)},
-        {TEXT_ERROR_LOG, "Error log", make_entry("USER", "ERRORLOG", "ERRORLOG")},
-        {TEXT_SIGN_ON, "Sign on", make_entry("USER", "SIGNON", "SIGNON")},
-        {TEXT_QUIT, "Quit", {}},
-    };
-    hostlibs::ChoicePopup popup = popup_in_colors(state);
-    popup.row = 6;
-    popup.column = 28;
-    for (const Choice& choice : choices) {
-        popup.entries.push_back(state.text(choice.text, choice.fallback));
-        popup.letters.push_back(std::toupper(static_cast<unsigned char>(popup.entries.back()[0])));
-    }
-    const int chosen = hostlibs::run_choice_popup(popup);
-    if (chosen < 0 && hostlibs::run_list().size() > 1) {
-        filelist_pop();  // back to the module that called the shell menu
-        return 0;
-    }
-    // Leaving the shell menu at the bottom of the list quits, as "Quit" does.
-    filelist_clear();
-    if (chosen >= 0 && chosen < 3) {
-        filelist_push(&choices[chosen].entry);
-    }
     return 0;
 }
 

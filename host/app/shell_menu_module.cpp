@@ -1,0 +1,57 @@
+// The shell menu (SHELL): the known modules and Quit.
+#include <cctype>
+
+#include "hostlibs/menubar.h"
+#include "hostlibs/shell.h"
+#include "session_state.h"
+
+namespace hostapp {
+namespace {
+
+hostlibs::ChoicePopup popup_in_colors(const HostSession::State& state) {
+    hostlibs::ChoicePopup popup;
+    const HostSettings& settings = state.settings;
+    popup.regular = settings.popup_colors[2];
+    popup.second = settings.popup_colors[2];
+    popup.third = settings.popup_colors[3];
+    popup.border = settings.popup_colors[1];
+    return popup;
+}
+
+}  // namespace
+
+int run_shell_menu(HostSession::State& state) {
+    struct Choice {
+        int text;
+        const char* fallback;
+        RunListEntry entry;
+    };
+    const ModuleIdentity& id = state.identity;
+    const Choice choices[] = {
+        {TEXT_EDITOR, "Device group editor",
+         make_entry(id.first_dir, id.second_dir, id.module_name)},
+        {TEXT_ERROR_LOG, "Error log", make_entry("USER", "ERRORLOG", "ERRORLOG")},
+        {TEXT_SIGN_ON, "Sign on", make_entry("USER", "SIGNON", "SIGNON")},
+        {TEXT_QUIT, "Quit", {}},
+    };
+    hostlibs::ChoicePopup popup = popup_in_colors(state);
+    popup.row = 6;
+    popup.column = 28;
+    for (const Choice& choice : choices) {
+        popup.entries.push_back(state.text(choice.text, choice.fallback));
+        popup.letters.push_back(std::toupper(static_cast<unsigned char>(popup.entries.back()[0])));
+    }
+    const int chosen = hostlibs::run_choice_popup(popup);
+    if (chosen < 0 && hostlibs::run_list().size() > 1) {
+        filelist_pop();  // back to the module that called the shell menu
+        return 0;
+    }
+    // Leaving the shell menu at the bottom of the list quits, as "Quit" does.
+    filelist_clear();
+    if (chosen >= 0 && chosen < 3) {
+        filelist_push(&choices[chosen].entry);
+    }
+    return 0;
+}
+
+}  // namespace hostapp

@@ -1,0 +1,89 @@
+// The host's viewers: the text viewer of reports (TEXTDISP) and the
+// error-log viewer (ERRORLOG), both on the pager.
+#include <cstdio>
+
+#include "hostlibs/help.h"
+#include "hostlibs/host_setup.h"
+#include "native_files.h"
+#include "pager.h"
+#include "report_view.h"
+#include "session_state.h"
+
+namespace hostapp {
+namespace {
+
+constexpr size_t kMaxReportBytes = 16 << 20;
+constexpr size_t kScreenColumns = 80;
+constexpr size_t kContinuationIndent = 4;
+
+// A long line in pieces of at most `width` characters, the later ones indented.
+std::vector<std::string> wrap(const std::string& text, size_t width) {
+    std::vector<std::string> lines{text.substr(0, width)};
+    const std::string indent(kContinuationIndent, ' ');
+    for (size_t at = width; at < text.size(); at += width - kContinuationIndent) {
+        lines.push_back(indent + text.substr(at, width - kContinuationIndent));
+    }
+    return lines;
+}
+
+bool read_report(const std::string& host_path, std::string* bytes) {
+    FILE* file = native_fopen(host_path.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 &&
+           bytes->size() < kMaxReportBytes) {
+        bytes->append(buffer, got);
+    }
+    std::fclose(file);
+    return true;
+}
+
+}  // namespace
+
+void tell_operator(HostSession::State&, const std::string& title,
+                   const std::vector<std::string>& lines) {
+    hostlibs::show_text_popup(title, lines);
+}
+
+int run_text_viewer(HostSession::State& state, const RunListEntry& entry) {
+    ViewerArguments arguments;
+    std::string error;
+    std::string bytes;
+    PagerText text;
+    text.keys_hint = state.text(TEXT_PAGER_KEYS, "PgUp/PgDn: page   Esc: leave");
+    if (!parse_viewer_arguments(entry.parameters, &arguments, &error)) {
+        tell_operator(state, state.text(TEXT_REPORT, "Report"),
+                      {"The viewer cannot read its arguments:", error});
+        return 0;
+    }
+    if (!read_report(arguments.path, &bytes)) {
+        tell_operator(state, state.text(TEXT_REPORT, "Report"),
+                      {"The report file cannot be read:", arguments.path});
+        return 0;
+    }
+    text.title = arguments.title.empty() ? arguments.path : arguments.title;
+    text.pages = render_report(bytes);
+    run_pager(text, &state.final_screen);
+    return 0;
+}
+
+int run_error_log_viewer(HostSession::State& state) {
+    PagerText text;
+    text.title = state.text(TEXT_ERROR_LOG, "Error log");
+    text.keys_hint = state.text(TEXT_PAGER_KEYS, "PgUp/PgDn: page   Esc: leave");
+    text.empty_text = state.text(TEXT_LOG_EMPTY, "The error log is empty.");
+    std::vector<hostlibs::ErrorLogEntry> entries = hostlibs::read_error_log();
+    text.pages.emplace_back();
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+        for (std::string& line : wrap(entry->describe(), kScreenColumns)) {
+            text.pages.back().push_back(std::move(line));
+        }
+    }
+    run_pager(text, &state.final_screen);
+    return 0;
+}
+
+}  // namespace hostapp
