@@ -98,6 +98,7 @@ TEST_F(RecordStoreTest, ClassicSequenceWalksPositionsAndUpdates) {
     ASSERT_EQ(rs_call(RS_GET_DIRECT, key_, 0), RS_OK);
     EXPECT_EQ(key_of(record_), "K0000002");
     EXPECT_EQ(get_text(record_.instrument, 30), "Instrument 2");
+    std::memset(key_, 'Z', sizeof key_);  // moves start from the current record, not the key buffer
     ASSERT_EQ(rs_call(RS_GET_NEXT, key_, 0), RS_OK);
     EXPECT_EQ(key_of(record_), "K0000003");
     ASSERT_EQ(rs_call(RS_GET_PREVIOUS, key_, 0), RS_OK);
