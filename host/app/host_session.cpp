@@ -90,9 +90,9 @@ void HostSession::State::sign_on(const HostUser& signed_on, int language) {
     set_language(language);
 }
 
-void HostSession::State::keep_final_screen() {
+void HostSession::State::keep_screen_left() {
     if (auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend())) {
-        final_screen = headless->text();
+        screen_left = headless->text();
     }
 }
 
@@ -233,49 +233,64 @@ const std::vector<RunListEntry>& HostSession::modules_run() const {
     return state_->history;
 }
 
+int HostSession::State::call_module_library() {
+    if (module_handle == nullptr) {
+        module_handle = dlopen(module_path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (module_handle == nullptr) {
+            const char* reason = dlerror();
+            last_error = reason != nullptr ? reason : module_path;
+            return kModuleFailed;
+        }
+        appstart = reinterpret_cast<AppstartFn>(dlsym(module_handle, "Appstart"));
+    }
+    if (appstart == nullptr) {
+        last_error = module_path + " has no entry point Appstart";
+        return kModuleFailed;
+    }
+    context.current_screen = nullptr;
+    context.screen_word = 0;
+    hostlibs::menubar_forget_closing_screen();
+    const int result = appstart(&context);
+    // The module's window is still up when it closes its menu.
+    screen_left = hostlibs::menubar_closing_screen();
+    return result;
+}
+
+int HostSession::State::call_builtin_module(const RunListEntry& entry) {
+    if (is_builtin(entry, "GENUSER", "TEXTDISP")) {
+        return run_text_viewer(*this, entry);
+    }
+    if (is_builtin(entry, "ERRORLOG", "ERRORLOG")) {
+        return run_error_log_viewer(*this);
+    }
+    if (is_builtin(entry, "SIGNON", "SIGNON")) {
+        return run_sign_on(*this);
+    }
+    if (hostlibs::same_module(entry, hostlibs::shell_menu_entry())) {
+        return run_shell_menu(*this);
+    }
+    last_error = "unknown module " + hostlibs::describe_entry(entry);
+    tell_operator(*this, text(TEXT_UNKNOWN_MODULE, "Unknown module"),
+                  {hostlibs::describe_entry(entry)});
+    return kUnknownModule;
+}
+
 int HostSession::call_module(const RunListEntry& given) {
     State& state = *state_;
     const RunListEntry entry = hostlibs::terminated(given);
     state.history.push_back(entry);
-    if (hostlibs::same_module(entry, module_entry())) {
-        if (state.module_handle == nullptr) {
-            state.module_handle = dlopen(state.module_path.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (state.module_handle == nullptr) {
-                const char* reason = dlerror();
-                state.last_error = reason != nullptr ? reason : state.module_path;
-                return kModuleFailed;
-            }
-            state.appstart = reinterpret_cast<AppstartFn>(dlsym(state.module_handle, "Appstart"));
-        }
-        if (state.appstart == nullptr) {
-            state.last_error = state.module_path + " has no entry point Appstart";
-            return kModuleFailed;
-        }
-        state.context.current_screen = nullptr;
-        state.context.screen_word = 0;
-        hostlibs::menubar_forget_closing_screen();
-        const int result = state.appstart(&state.context);
-        if (!hostlibs::menubar_closing_screen().empty()) {
-            state.final_screen = hostlibs::menubar_closing_screen();
-        }
-        return result;
+    state.screen_left.clear();
+    const bool script_was_out = state.script_ran_out();
+    const int result = hostlibs::same_module(entry, module_entry())
+                           ? state.call_module_library()
+                           : state.call_builtin_module(entry);
+    // The final screen is the one left by the module during which the key
+    // script ran out; modules that run later without keys do not replace it.
+    if (!state.screen_left.empty() && !state.end_screen_kept) {
+        state.final_screen = state.screen_left;
+        state.end_screen_kept = script_was_out;
     }
-    if (is_builtin(entry, "GENUSER", "TEXTDISP")) {
-        return run_text_viewer(state, entry);
-    }
-    if (is_builtin(entry, "ERRORLOG", "ERRORLOG")) {
-        return run_error_log_viewer(state);
-    }
-    if (is_builtin(entry, "SIGNON", "SIGNON")) {
-        return run_sign_on(state);
-    }
-    if (hostlibs::same_module(entry, hostlibs::shell_menu_entry())) {
-        return run_shell_menu(state);
-    }
-    state.last_error = "unknown module " + hostlibs::describe_entry(entry);
-    tell_operator(state, state.text(TEXT_UNKNOWN_MODULE, "Unknown module"),
-                  {hostlibs::describe_entry(entry)});
-    return kUnknownModule;
+    return result;
 }
 
 int HostSession::run() {

@@ -31,11 +31,17 @@ struct HostSession::State {
     AppstartFn appstart = nullptr;
     std::string last_error;
     std::vector<RunListEntry> history;
-    // The screen as the last module left it, before its windows closed
-    // (headless only); what --keys prints.
+    // Headless only: the screen a module left just before its windows
+    // closed, and the one --keys prints (see call_module).
+    std::string screen_left;
     std::string final_screen;
-    void keep_final_screen();
+    bool end_screen_kept = false;
+    void keep_screen_left();
     bool script_ran_out() const;
+
+    // The module library's entry point; the host's own modules.
+    int call_module_library();
+    int call_builtin_module(const RunListEntry& entry);
 
     // Signs a user of host.conf on: UserSession, host user and language.
     void sign_on(const HostUser& signed_on, int language);

@@ -122,7 +122,7 @@ int run_sign_on(HostSession::State& state) {
         screen_goto_field(screen, 1);
     }
     g_form = nullptr;
-    state.keep_final_screen();
+    state.keep_screen_left();
     screen_close(screen);
     return 0;
 }

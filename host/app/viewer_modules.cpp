@@ -66,7 +66,7 @@ int run_text_viewer(HostSession::State& state, const RunListEntry& entry) {
     }
     text.title = arguments.title.empty() ? arguments.path : arguments.title;
     text.pages = render_report(bytes);
-    run_pager(text, &state.final_screen);
+    run_pager(text, &state.screen_left);
     return 0;
 }
 
@@ -82,7 +82,7 @@ int run_error_log_viewer(HostSession::State& state) {
             text.pages.back().push_back(std::move(line));
         }
     }
-    run_pager(text, &state.final_screen);
+    run_pager(text, &state.screen_left);
     return 0;
 }
 

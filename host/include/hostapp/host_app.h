@@ -96,8 +96,9 @@ class HostSession {
     const std::string& last_error() const;
     // Every entry call_module was given since open, in order.
     const std::vector<RunListEntry>& modules_run() const;
-    // Headless runs: the screen as the last module left it, just before its
-    // windows closed (rows joined by '\n', trailing blanks trimmed).
+    // Headless runs: the screen as a module left it, just before its windows
+    // closed: the module during which the key script ran out, else the last
+    // one (rows joined by '\n', trailing blanks trimmed).
     const std::string& final_screen() const;
 
     struct State;
