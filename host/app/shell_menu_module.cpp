@@ -37,6 +37,7 @@ int run_shell_menu(HostSession::State& state) {
     hostlibs::ChoicePopup popup = popup_in_colors(state);
     popup.row = 6;
     popup.column = 28;
+    popup.last_screen = &state.screen_left;
     for (const Choice& choice : choices) {
         popup.entries.push_back(state.text(choice.text, choice.fallback));
         popup.letters.push_back(std::toupper(static_cast<unsigned char>(popup.entries.back()[0])));

@@ -6,6 +6,7 @@
 
 #include "hostlibs/menubar.h"
 #include "screen_library.h"
+#include "screenlib/screenlib.h"
 
 namespace hostlibs {
 namespace {
@@ -142,6 +143,10 @@ int run_choice_popup(const ChoicePopup& popup) {
     screen_goto_field(screen, start);
     const int result = screen_run(screen);
     g_running = nullptr;
+    auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend());
+    if (popup.last_screen != nullptr && headless != nullptr) {
+        *popup.last_screen = headless->text();
+    }
     screen_close(screen);
     if (result == kResultLeft) {
         return CHOICE_LEFT;

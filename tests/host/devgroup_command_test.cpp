@@ -113,6 +113,12 @@ TEST_F(Devgroup, HeadlessRunPrintsTheScreenTheLastModuleLeft) {
     ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
     EXPECT_EQ(outcome.out.rfind("Fehlerprotokoll\nDas Fehlerprotokoll ist leer.\n", 0), 0u)
         << outcome.out;
+    // Escape leaves the viewer; with keys left the shell menu comes up when
+    // the list empties, and the script ends in it.
+    const Outcome shell = run(std::string("--module ") + TINY_MODULE_PATH + " --keys '<Esc>x'");
+    ASSERT_EQ(shell.exit_code, 0) << shell.err;
+    EXPECT_NE(shell.out.find("| Device group editor |"), std::string::npos) << shell.out;
+    EXPECT_NE(shell.out.find("| Quit                |"), std::string::npos) << shell.out;
     const Outcome missing = run("--module " + root_.file("none.so") + " --keys ''");
     EXPECT_EQ(missing.exit_code, 1);
     EXPECT_NE(missing.err.find("cannot start the module"), std::string::npos) << missing.err;

@@ -51,6 +51,8 @@ struct ChoicePopup {
     uint8_t second = 0x70;             // entries
     uint8_t third = 0x1F;              // the entry under the cursor
     uint8_t border = 0x70;
+    // When set (headless only): the screen as it stood when the popup ended.
+    std::string* last_screen = nullptr;
 };
 
 enum : int { CHOICE_NONE = -1, CHOICE_LEFT = -2, CHOICE_RIGHT = -3 };
