@@ -171,9 +171,12 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
     state->identity = state->config.identity;
     state->popup_dir = std::string(host_root_dir()) + "USER\\POPUPS\\";
     state->sign_on(*user, options.language != 0 ? options.language : user->language);
-    state->module_path = !options.module_path.empty()         ? options.module_path
-                         : !state->config.module_path.empty() ? state->config.module_path
-                                                              : default_module_path();
+    // A relative "module" of host.conf is taken from the root.
+    const std::string& configured = state->config.module_path;
+    state->module_path = !options.module_path.empty() ? options.module_path
+                         : configured.empty()         ? default_module_path()
+                         : configured.front() == '/'  ? configured
+                                                      : state->root + "/" + configured;
     HostContext& context = state->context;
     context.settings = &state->settings;
     context.popup_dir = state->popup_dir.c_str();

@@ -124,6 +124,20 @@ TEST_F(ModuleLoading, MissingLibraryOrEntryPointIsAFailureNotACrash) {
     EXPECT_NE(session.last_error().find("Appstart"), std::string::npos);
 }
 
+TEST_F(ModuleLoading, HostConfNamesTheModuleRelativeToTheRoot) {
+    std::filesystem::create_directories(root_.file("lib"));
+    std::filesystem::copy_file(TINY_MODULE_PATH, root_.file("lib/tiny.so"));
+    hosttest::write_file(root_.file("host.conf"),
+                         hosttest::read_file(root_.file("host.conf")) + "module = lib/tiny.so\n");
+    hostapp::HostOptions configured = options();
+    configured.module_path.clear();
+    hostapp::HostSession session;
+    std::string error;
+    ASSERT_TRUE(session.open(configured, &error)) << error;
+    EXPECT_EQ(session.call_module(session.module_entry()), 0) << session.last_error();
+    EXPECT_NE(hosttest::read_file(out_).find("call=1 "), std::string::npos);
+}
+
 TEST_F(ModuleLoading, UnknownModuleIsToldAndPopped) {
     hostapp::HostSession session;
     std::string error;
