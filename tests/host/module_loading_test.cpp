@@ -139,12 +139,18 @@ TEST_F(ModuleLoading, HostConfNamesTheModuleRelativeToTheRoot) {
 }
 
 TEST_F(ModuleLoading, UnknownModuleIsToldAndPopped) {
+    setenv("TINY_MODULE_PUSH", "USER NOWHERE NOBODY", 1);
     hostapp::HostSession session;
     std::string error;
     ASSERT_TRUE(session.open(options(), &error)) << error;
-    hostlibs::host_push(hostapp::make_entry("USER", "NOWHERE", "NOBODY"));
-    EXPECT_EQ(session.call_module(hostapp::make_entry("USER", "NOWHERE", "NOBODY")), -2);
+    EXPECT_EQ(session.run(), 0);
+    unsetenv("TINY_MODULE_PUSH");
+    EXPECT_EQ(names(session.modules_run()),
+              (std::vector<std::string>{"USER\\DEVGROUP\\TOOLBANK", "USER\\NOWHERE\\NOBODY",
+                                        "USER\\DEVGROUP\\TOOLBANK"}));
     EXPECT_NE(session.last_error().find("USER\\NOWHERE\\NOBODY"), std::string::npos);
+    EXPECT_TRUE(hostlibs::run_list().empty());
+    EXPECT_EQ(session.call_module(hostapp::make_entry("USER", "NOWHERE", "NOBODY")), -2);
 }
 
 TEST_F(ModuleLoading, OpenRefusesWhatItCannotServe) {

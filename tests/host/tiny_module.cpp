@@ -1,6 +1,7 @@
 // A tiny module for the host's loading path: it reads HostContext by the
 // byte positions of host_records.h, writes what it saw to the file named by
-// $TINY_MODULE_OUT, and on its first call queues the error-log viewer.
+// $TINY_MODULE_OUT, and on its first call queues the error-log viewer (or
+// the module that $TINY_MODULE_PUSH names as "FIRST SECOND NAME").
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -51,6 +52,9 @@ extern "C" __attribute__((visibility("default"))) int32_t Appstart(HostContext* 
         std::strcpy(entry.first_dir, "USER");
         std::strcpy(entry.second_dir, "ERRORLOG");
         std::strcpy(entry.module_name, "ERRORLOG");
+        if (const char* push = std::getenv("TINY_MODULE_PUSH")) {
+            std::sscanf(push, "%8s %8s %8s", entry.first_dir, entry.second_dir, entry.module_name);
+        }
         filelist_push(&entry);
     }
     host_leave();
