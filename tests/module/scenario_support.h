@@ -23,6 +23,9 @@ struct EditorPicture {
 // Set by the test before each run; the spy on screen_close reads it.
 extern HostContext* watched_context;
 extern EditorPicture editor_picture;
+// Closing calls of the module's run, in order (screen_close, screenfile_close,
+// menubar_close, host_leave).
+extern std::vector<std::string> teardown_calls;
 
 // Screen cells of the editor window (at row 1, framed): the data rows start
 // below the title and the heading.
@@ -67,7 +70,10 @@ class EditorScenario : public ::testing::Test {
     int run_editor() {
         watched_context = &session_.context();
         editor_picture = {};
-        return session_.call_module(session_.module_entry());
+        teardown_calls.clear();
+        const int result = session_.call_module(session_.module_entry());
+        teardown = teardown_calls;
+        return result;
     }
 
     screenlib::HeadlessBackend& headless() {
@@ -126,4 +132,6 @@ class EditorScenario : public ::testing::Test {
     std::string root_path_;
     hostapp::HostSession session_;
     std::vector<DeviceRecord> pending_devices_;
+    // The closing calls of the last run_editor, as they stood when it returned.
+    std::vector<std::string> teardown;
 };

@@ -39,6 +39,8 @@ TEST_F(StartUp, OpensInTheUsersLanguageAndLeavesOnce) {
     EXPECT_EQ(hostlibs::host_leave_count(), 1);
     EXPECT_EQ(session_.context().return_flag, 0);
     EXPECT_TRUE(hostlibs::read_error_log().empty());
+    EXPECT_EQ(teardown, (std::vector<std::string>{"menubar_close", "screen_close",
+                                                  "screenfile_close", "host_leave"}));
 }
 
 TEST_F(StartUp, FallsBackToTheFallbackLanguageWithoutAnErrorRecord) {
@@ -62,6 +64,7 @@ TEST_F(StartUp, NoScreenFileReportsTheFallbackPathAndQueuesTheErrorLogViewer) {
     EXPECT_EQ(log[0].source, "TOOLBANK");
     EXPECT_EQ(log[0].text, host_root() + "USER\\DEVGROUP\\TOOLBANK.L01");
     expect_only_error_log_viewer();
+    EXPECT_EQ(teardown, std::vector<std::string>{"host_leave"});
 }
 
 TEST_F(StartUp, MissingScreenReportsTheFilesPath) {
@@ -75,6 +78,7 @@ TEST_F(StartUp, MissingScreenReportsTheFilesPath) {
     EXPECT_EQ(log[0].code, 0x80007531u);
     EXPECT_EQ(log[0].text, host_root() + "USER\\DEVGROUP\\TOOLBANK.L01");
     expect_only_error_log_viewer();
+    EXPECT_EQ(teardown, (std::vector<std::string>{"screenfile_close", "host_leave"}));
 }
 
 TEST_F(StartUp, FailedMenuWritesNoErrorRecordButQueuesTheViewer) {
@@ -83,6 +87,8 @@ TEST_F(StartUp, FailedMenuWritesNoErrorRecordButQueuesTheViewer) {
     EXPECT_EQ(run_expecting_failure(), 0);
     EXPECT_TRUE(hostlibs::read_error_log().empty());
     expect_only_error_log_viewer();
+    EXPECT_EQ(teardown,
+              (std::vector<std::string>{"screen_close", "screenfile_close", "host_leave"}));
 }
 
 // A path one character too long for its buffer must not be cut to a shorter
