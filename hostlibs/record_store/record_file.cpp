@@ -12,6 +12,11 @@ namespace hostlibs::detail {
 
 namespace {
 
+// How long a walk may read from one snapshot before it seeks afresh. An open
+// query holds a read snapshot, so this bounds how stale a get-next can be;
+// a bulk walk still reads thousands of records per seek.
+constexpr std::chrono::milliseconds kWalkSnapshotLimit{5};
+
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS records("
     " pos INTEGER PRIMARY KEY AUTOINCREMENT, key BLOB NOT NULL UNIQUE, data BLOB NOT NULL);"
@@ -74,8 +79,6 @@ bool RecordFile::open(const std::string& native_path, const RecordLayout& layout
     const Prepared statements[] = {
         {&first_, "SELECT pos, data FROM records ORDER BY key LIMIT 1"},
         {&last_, "SELECT pos, data FROM records ORDER BY key DESC LIMIT 1"},
-        {&next_, "SELECT pos, data FROM records WHERE key > ?1 ORDER BY key LIMIT 1"},
-        {&previous_, "SELECT pos, data FROM records WHERE key < ?1 ORDER BY key DESC LIMIT 1"},
         {&equal_, "SELECT pos, data FROM records WHERE key = ?1"},
         {&direct_, "SELECT pos, data FROM records WHERE pos = ?1"},
         {&write_, "UPDATE records SET key = ?2, data = ?3 WHERE pos = ?1"},
@@ -84,6 +87,8 @@ bool RecordFile::open(const std::string& native_path, const RecordLayout& layout
          " ON CONFLICT(key) DO UPDATE SET data = excluded.data"},
         {&erase_, "DELETE FROM records WHERE key = ?1"},
         {&all_, "SELECT pos, data FROM records ORDER BY key"},
+        {&walk_next_, "SELECT pos, data FROM records WHERE key > ?1 ORDER BY key"},
+        {&walk_previous_, "SELECT pos, data FROM records WHERE key < ?1 ORDER BY key DESC"},
     };
     for (const Prepared& p : statements) {
         if (!p.statement->prepare(db_, p.sql, error)) {
@@ -95,8 +100,9 @@ bool RecordFile::open(const std::string& native_path, const RecordLayout& layout
 }
 
 void RecordFile::close() {
-    for (Statement* s : {&first_, &last_, &next_, &previous_, &equal_, &direct_, &write_, &upsert_,
-                         &erase_, &all_}) {
+    end_walk();
+    for (Statement* s : {&first_, &last_, &equal_, &direct_, &write_, &upsert_, &erase_, &all_,
+                         &walk_next_, &walk_previous_}) {
         s->finalize();
     }
     db_.close();
@@ -116,6 +122,11 @@ int RecordFile::call(int operation, void* key, int key_number) {
         return RS_BUFFER_TOO_SHORT;
     }
     uint8_t* key_bytes = static_cast<uint8_t*>(key);
+    const bool continues_walk = (operation == RS_GET_NEXT && walk_ == &walk_next_) ||
+                                (operation == RS_GET_PREVIOUS && walk_ == &walk_previous_);
+    if (!continues_walk) {
+        end_walk();
+    }
     switch (operation) {
         case RS_UPDATE:
             return update();
@@ -147,6 +158,10 @@ int RecordFile::deliver(Statement& select, uint8_t* key, int not_found_status) {
     if (rc != SQLITE_ROW) {
         return status_of_sqlite(rc, RS_FILE_LOCKED);
     }
+    return take_row(select, key);
+}
+
+int RecordFile::take_row(const Statement& select, uint8_t* key) {
     const int size = select.column_bytes(1);
     if (size > layout_.record_size) {
         return RS_BUFFER_TOO_SHORT;  // never write past the caller's buffer
@@ -174,18 +189,48 @@ int RecordFile::get_move(Move move, uint8_t* key) {
         case Move::kLast:
             return deliver(last_, key, RS_END_OF_FILE);
         case Move::kNext:
-        case Move::kPrevious: {
+        case Move::kPrevious:
             if (!has_current_) {
                 return RS_INVALID_POSITIONING;
             }
-            // Moves by key from the current record, so a record that another
-            // process deleted or inserted meanwhile is stepped over correctly.
-            Statement& select = move == Move::kNext ? next_ : previous_;
-            select.bind_blob(1, current_key_.data(), layout_.key_size);
-            return deliver(select, key, RS_END_OF_FILE);
-        }
+            return walk(move, key);
     }
     return RS_INVALID_OPERATION;
+}
+
+// Moves by key from the current record, so a record that another process
+// deleted or inserted meanwhile is stepped over correctly. Successive moves
+// in one direction keep stepping the same query instead of seeking each time,
+// for at most kWalkSnapshotLimit; then the walk seeks again from the current key.
+int RecordFile::walk(Move move, uint8_t* key) {
+    Statement& select = move == Move::kNext ? walk_next_ : walk_previous_;
+    const auto now = std::chrono::steady_clock::now();
+    if (walk_ != nullptr && now - walk_started_ > kWalkSnapshotLimit) {
+        end_walk();
+    }
+    if (walk_ == nullptr) {
+        // Copied: the current key changes under the running query.
+        sqlite3_bind_blob(select.get(), 1, current_key_.data(), layout_.key_size, SQLITE_TRANSIENT);
+        walk_ = &select;
+        walk_started_ = now;
+    }
+    const int rc = select.step();
+    if (rc != SQLITE_ROW) {
+        end_walk();
+        return rc == SQLITE_DONE ? RS_END_OF_FILE : status_of_sqlite(rc, RS_FILE_LOCKED);
+    }
+    const int status = take_row(select, key);
+    if (status != RS_OK) {
+        end_walk();
+    }
+    return status;
+}
+
+void RecordFile::end_walk() {
+    if (walk_ != nullptr) {
+        walk_->reset();
+        walk_ = nullptr;
+    }
 }
 
 int RecordFile::get_equal(uint8_t* key) {
@@ -285,6 +330,7 @@ int RecordFile::update() {
 }
 
 bool RecordFile::put_all(const uint8_t* records, size_t count, std::string* error) {
+    end_walk();
     if (!is_open()) {
         *error = "record file not open";
         return false;
@@ -320,6 +366,7 @@ bool RecordFile::put_all(const uint8_t* records, size_t count, std::string* erro
 }
 
 bool RecordFile::for_each(const std::function<bool(const uint8_t*)>& visit, std::string* error) {
+    end_walk();
     if (!is_open()) {
         *error = "record file not open";
         return false;
@@ -346,6 +393,7 @@ bool RecordFile::for_each(const std::function<bool(const uint8_t*)>& visit, std:
 }
 
 bool RecordFile::remove(const uint8_t* key, std::string* error) {
+    end_walk();
     if (!is_open()) {
         *error = "record file not open";
         return false;

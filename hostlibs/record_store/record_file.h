@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -60,15 +61,25 @@ class RecordFile {
     enum class Move { kFirst, kLast, kNext, kPrevious };
 
     int get_move(Move move, uint8_t* key);
+    // Next or previous through a walk: a stepping query kept open while
+    // calls in one direction follow each other closely.
+    int walk(Move move, uint8_t* key);
+    void end_walk();
     int get_equal(uint8_t* key);
     int get_direct(uint8_t* key);
     int get_position(uint8_t* key);
     int update();
     // Steps a prepared select of (pos, data); on a row, delivers it.
     int deliver(Statement& select, uint8_t* key, int not_found_status);
+    // Copies the row a select stands on into the buffer and makes it current.
+    int take_row(const Statement& select, uint8_t* key);
 
     Database db_;
-    Statement first_, last_, next_, previous_, equal_, direct_, write_, upsert_, erase_, all_;
+    Statement first_, last_, equal_, direct_, write_, upsert_, erase_, all_;
+    Statement walk_next_, walk_previous_;
+    // The open walk, if any, and when its read snapshot began.
+    Statement* walk_ = nullptr;
+    std::chrono::steady_clock::time_point walk_started_{};
     RecordLayout layout_{};
     uint8_t* buffer_ = nullptr;
     // The current record: its position, key and the bytes this handle last read of it.
