@@ -193,11 +193,13 @@ void HostSession::close() {
     if (!state_) {
         return;
     }
+    // Nothing may still point into the module's code when it is unloaded:
+    // the menu's callback and any screen it left open go first.
     menubar_close();
+    screenlib::shutdown();
     if (state_->module_handle != nullptr) {
         dlclose(state_->module_handle);
     }
-    screenlib::shutdown();
     hostlibs::close_host();
     g_current = nullptr;
     state_.reset();

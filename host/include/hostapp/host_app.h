@@ -54,9 +54,9 @@ bool root_exists(const std::string& root);
 RunListEntry make_entry(const std::string& first_dir, const std::string& second_dir,
                         const std::string& module_name, const std::string& parameters = {});
 
-// One host session on a data root. Closing (or destroying) it closes the
-// module library, the host libraries and the screen backend, in that order
-// reversed from opening.
+// One host session on a data root. Closing (or destroying) it removes the
+// menu, restores the terminal, unloads the module library and closes the
+// host libraries.
 class HostSession {
   public:
     HostSession();
