@@ -78,8 +78,14 @@ bool export_devices(std::string* csv, std::string* error) {
 }
 
 bool parse_devices(const std::string& csv, std::vector<DeviceRecord>* records, std::string* error) {
+    // Spreadsheets may start their CSV with a UTF-8 byte order mark.
+    const std::string_view bom = "\xEF\xBB\xBF";
+    std::string_view text = csv;
+    if (text.substr(0, bom.size()) == bom) {
+        text.remove_prefix(bom.size());
+    }
     std::vector<CsvRow> rows;
-    if (!parse_csv(csv, &rows, error)) {
+    if (!parse_csv(text, &rows, error)) {
         return false;
     }
     if (rows.empty() || rows.front().fields != kHeader) {

@@ -60,9 +60,10 @@ TEST_F(Devgroup, ExportAfterImportGivesTheSameRowsBack) {
     ASSERT_EQ(exported.exit_code, 0) << exported.err;
     EXPECT_EQ(exported.out, kGood);
 
-    // Importing again replaces by key and inserts new keys.
+    // Importing again replaces by key and inserts new keys; a byte order
+    // mark and LF line ends are fine.
     hosttest::write_file(root_.file("more.csv"),
-                         "key,instrument,status,group\n"
+                         "\xEF\xBB\xBFkey,instrument,status,group\n"
                          "K0000000,First,1,A\n"
                          "K0000002,Gauge B,1,SPARE\n");
     ASSERT_EQ(run("import devices " + root_.file("more.csv")).exit_code, 0);
