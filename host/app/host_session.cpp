@@ -80,6 +80,15 @@ void HostSession::State::set_language(int language) {
     messages.load(root, language, config.fallback_language);
 }
 
+hostlibs::ChoicePopup HostSession::State::popup_style() const {
+    hostlibs::ChoicePopup popup;
+    popup.regular = settings.popup_colors[2];
+    popup.second = settings.popup_colors[2];
+    popup.third = settings.popup_colors[3];
+    popup.border = settings.popup_colors[1];
+    return popup;
+}
+
 void HostSession::State::sign_on(const HostUser& signed_on, int language) {
     user = signed_on;
     fill_padded(session.name, sizeof session.name, signed_on.name);
@@ -177,6 +186,7 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
                          : configured.empty()         ? default_module_path()
                          : configured.front() == '/'  ? configured
                                                       : state->root + "/" + configured;
+    hostlibs::set_pull_down_style(state->popup_style());
     HostContext& context = state->context;
     context.settings = &state->settings;
     context.popup_dir = state->popup_dir.c_str();

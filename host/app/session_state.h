@@ -7,6 +7,7 @@
 
 #include "host_app.h"
 #include "host_config.h"
+#include "hostlibs/menubar.h"
 #include "message_catalogue.h"
 
 namespace hostapp {
@@ -46,6 +47,8 @@ struct HostSession::State {
     // Signs a user of host.conf on: UserSession, host user and language.
     void sign_on(const HostUser& signed_on, int language);
     void set_language(int language);
+    // A choice popup in the host's popup colours.
+    hostlibs::ChoicePopup popup_style() const;
     std::string text(int number, const std::string& otherwise) const {
         return messages.text_or(number, otherwise);
     }

@@ -6,19 +6,6 @@
 #include "session_state.h"
 
 namespace hostapp {
-namespace {
-
-hostlibs::ChoicePopup popup_in_colors(const HostSession::State& state) {
-    hostlibs::ChoicePopup popup;
-    const HostSettings& settings = state.settings;
-    popup.regular = settings.popup_colors[2];
-    popup.second = settings.popup_colors[2];
-    popup.third = settings.popup_colors[3];
-    popup.border = settings.popup_colors[1];
-    return popup;
-}
-
-}  // namespace
 
 int run_shell_menu(HostSession::State& state) {
     struct Choice {
@@ -34,7 +21,7 @@ int run_shell_menu(HostSession::State& state) {
         {TEXT_SIGN_ON, "Sign on", make_entry("USER", "SIGNON", "SIGNON")},
         {TEXT_QUIT, "Quit", {}},
     };
-    hostlibs::ChoicePopup popup = popup_in_colors(state);
+    hostlibs::ChoicePopup popup = state.popup_style();
     popup.row = 6;
     popup.column = 28;
     popup.last_screen = &state.screen_left;

@@ -23,6 +23,7 @@ struct MenuBarState {
     int open_menu = -1;  // the pull-down shown, for drawing its title
     std::string closing_screen;
     std::vector<MenuKey> host_keys;
+    ChoicePopup style;
 };
 
 MenuBarState& bar() {
@@ -80,6 +81,10 @@ void run_pull_downs(int m) {
     for (;;) {
         const MenuPullDown& pull = state.menu.menus[static_cast<size_t>(m)];
         ChoicePopup popup;
+        popup.regular = state.style.regular;
+        popup.second = state.style.second;
+        popup.third = state.style.third;
+        popup.border = state.style.border;
         popup.row = MENU_BAR_ROW + 1;
         popup.column = pull.column - 1;
         popup.sideways = true;
@@ -150,6 +155,10 @@ void reset_menubar() {
 
 std::string menubar_error() {
     return bar().error;
+}
+
+void set_pull_down_style(const ChoicePopup& style) {
+    bar().style = style;
 }
 
 void set_host_keys(const std::vector<MenuKey>& keys) {

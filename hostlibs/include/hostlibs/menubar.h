@@ -71,6 +71,10 @@ HOSTLIB_API std::string menu_literal(const std::string& text);
 // Parses the text of a menu file; false with "line N: reason" in *error.
 HOSTLIB_API bool parse_menu(const std::string& text, MenuFile* menu, std::string* error);
 
+// The colours (and nothing else) of `style` are used for the pull-downs
+// from now on; kept until reset_menubar.
+HOSTLIB_API void set_pull_down_style(const ChoicePopup& style);
+
 // The host's own keys (its hot keys, commands 80 to 99), delivered in every
 // module's menu after the module's own keys. Kept until reset_menubar.
 HOSTLIB_API void set_host_keys(const std::vector<MenuKey>& keys);
