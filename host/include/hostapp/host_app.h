@@ -71,6 +71,7 @@ class HostSession {
     void close();
     bool is_open() const;
 
+    // Everything below needs an open session.
     HostContext& context();
     // The run-list entry of the module's own identity.
     RunListEntry module_entry() const;
