@@ -28,13 +28,13 @@ extern EditorPicture editor_picture;
 extern std::vector<std::string> teardown_calls;
 
 // Screen cells of the editor window (at row 1, framed): the data rows start
-// below the title and the heading.
+// below the heading line, which also holds the title and the page number.
 constexpr int kTitleRow = 2;
-constexpr int kFirstDataRow = 4;
+constexpr int kFirstDataRow = 3;
 constexpr int kGroupColumn = 3;
 constexpr int kInstrumentColumn = 14;
 constexpr int kPageColumn = 76;
-constexpr int kPromptRow = 24;
+constexpr int kPromptRow = 23;
 
 class EditorScenario : public ::testing::Test {
   protected:

@@ -58,7 +58,7 @@ class ScreenHelpers : public ::testing::Test {
         host_context = nullptr;
     }
     // The prompt line: the window's bottom frame row, dashes where there is no text.
-    std::string prompt() const { return headless_->row_text(24).substr(1, 78); }
+    std::string prompt() const { return headless_->row_text(23).substr(1, 78); }
     static std::string line_with(const std::string& text) {
         return text + std::string(78 - text.size(), '-');
     }
