@@ -132,11 +132,13 @@ TEST_F(Editing, BackspaceInAnEmptyGroupMarksTheRowModified) {
 
 TEST_F(Editing, ATwoWordNameIsDrawnInTheInvalidChangedColours) {
     put_devices({device(0, "Oven", ""), device(1, "Scale", ""), device(2, "Lamp", "")});
-    // Row 0 gets two words, row 1 one word; a page step redraws both.
-    open_editor("a b<Down>one<Down><PgDn><PgUp>");
+    // Row 0 gets two words; row 1 too, then its first word is deleted, which
+    // clears the mark again. A page step redraws both.
+    open_editor("a b<Down>x y<Down><Up><Delete><Delete><Down><PgDn><PgUp>");
     run_editor();
     EXPECT_EQ(group_cell(0), padded("a b", 8));
     EXPECT_EQ(group_attribute(0), field_color(25));
+    EXPECT_EQ(group_cell(1), padded("y", 8));
     EXPECT_EQ(group_attribute(1), field_color(23));
     EXPECT_EQ(attribute(kFirstDataRow, kInstrumentColumn), field_color(27));
 }
