@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "host_app.h"
+#include "host_config.h"
 #include "screenlib/screenlib.h"
 #include "subcommands.h"
 
@@ -43,16 +44,6 @@ void install_signal_handlers() {
         std::signal(signal_number, &restore_terminal_and_crash);
     }
 #endif
-}
-
-bool parse_number(const std::string& text, long long low, long long high, long long* value) {
-    try {
-        size_t used = 0;
-        *value = std::stoll(text, &used, 0);
-        return used == text.size() && *value >= low && *value <= high;
-    } catch (...) {
-        return false;
-    }
 }
 
 struct CommandLine {

@@ -23,19 +23,6 @@ std::vector<std::string> words(const std::string& text) {
     return result;
 }
 
-bool parse_number(const std::string& text, long long low, long long high, long long* value) {
-    if (text.empty()) {
-        return false;
-    }
-    try {
-        size_t used = 0;
-        *value = std::stoll(text, &used, 0);
-        return used == text.size() && *value >= low && *value <= high;
-    } catch (...) {
-        return false;
-    }
-}
-
 template <size_t N>
 bool parse_bytes(const std::string& value, std::array<uint8_t, N>* bytes, std::string* reason) {
     std::vector<std::string> parts = words(value);
@@ -224,6 +211,19 @@ std::string trimmed(const std::string& text) {
 }
 
 }  // namespace
+
+bool parse_number(const std::string& text, long long low, long long high, long long* value) {
+    if (text.empty()) {
+        return false;
+    }
+    try {
+        size_t used = 0;
+        *value = std::stoll(text, &used, 0);
+        return used == text.size() && *value >= low && *value <= high;
+    } catch (...) {
+        return false;
+    }
+}
 
 const HostUser* HostConfig::find_user(const std::string& name) const {
     for (const HostUser& user : users) {

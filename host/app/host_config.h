@@ -46,6 +46,10 @@ struct HostConfig {
     const HostUser* find_user(const std::string& name) const;
 };
 
+// A whole text read as a number (decimal, 0x hexadecimal or 0 octal) from
+// low to high; false otherwise.
+bool parse_number(const std::string& text, long long low, long long high, long long* value);
+
 // Parses the text of host.conf; false with "line N: reason" in *error.
 bool parse_host_config(const std::string& text, HostConfig* config, std::string* error);
 bool load_host_config(const std::string& root, HostConfig* config, std::string* error);
