@@ -12,12 +12,6 @@ namespace {
 
 const std::vector<std::string> kHeader = {"key", "instrument", "status", "group"};
 
-std::string trimmed_text(const char* field, size_t size) {
-    std::string text(field, strnlen(field, size));
-    text.erase(text.find_last_not_of(' ') + 1);
-    return text;
-}
-
 // Blank-pads a text into a fixed-width field; false when it does not fit.
 bool fill_field(const std::string& text, char* field, size_t size) {
     if (text.size() > size) {
@@ -63,6 +57,12 @@ bool parse_record(const CsvRow& row, DeviceRecord* record, std::string* reason) 
 }
 
 }  // namespace
+
+std::string trimmed_text(const char* field, size_t size) {
+    std::string text(field, strnlen(field, size));
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text;
+}
 
 bool export_devices(std::string* csv, std::string* error) {
     csv->assign(csv_line(kHeader));

@@ -2,12 +2,16 @@
 // the export and import subcommands and the demo data set use it.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "host_records.h"
 
 namespace hostapp {
+
+// A fixed-width record text up to its first zero byte, trailing blanks dropped.
+std::string trimmed_text(const char* field, size_t size);
 
 // Every record in key order, texts with trailing blanks trimmed.
 bool export_devices(std::string* csv, std::string* error);

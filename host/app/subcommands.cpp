@@ -1,7 +1,6 @@
 #include "subcommands.h"
 
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -77,19 +76,14 @@ int log_command() {
     return 0;
 }
 
-std::string trimmed(const char* text, size_t size) {
-    std::string value(text, strnlen(text, size));
-    value.erase(value.find_last_not_of(' ') + 1);
-    return value;
-}
-
 int jobs_command() {
     for (const hostlibs::JobInfo& job : hostlibs::list_jobs()) {
         char line[512];
-        std::snprintf(
-            line, sizeof line, "%4u  site %-4u %-30s user %-4s no %-4u type %d  %s  %s", job.id,
-            job.site_id, job.site_name.c_str(), job.user.c_str(), job.header.user_no, job.type,
-            trimmed(job.header.job_name, sizeof job.header.job_name).c_str(), job.title.c_str());
+        std::snprintf(line, sizeof line, "%4u  site %-4u %-30s user %-4s no %-4u type %d  %s  %s",
+                      job.id, job.site_id, job.site_name.c_str(), job.user.c_str(),
+                      job.header.user_no, job.type,
+                      trimmed_text(job.header.job_name, sizeof job.header.job_name).c_str(),
+                      job.title.c_str());
         std::cout << line << "\n    " << job.spool_file << "\n";
     }
     return 0;
