@@ -37,8 +37,10 @@ bool read_report(const std::string& host_path, std::string* bytes) {
            bytes->size() < kMaxReportBytes) {
         bytes->append(buffer, got);
     }
+    // A path that opens but cannot be read (a folder) is no empty report.
+    const bool read = std::ferror(file) == 0;
     std::fclose(file);
-    return true;
+    return read;
 }
 
 }  // namespace
