@@ -170,7 +170,8 @@ int JobQueue::end(uint32_t handle, uint32_t now) {
         return JOB_BAD_HANDLE;
     }
     Draft& draft = it->second;
-    if (!draft.begun || draft.ended) {
+    // A job whose job_add failed or never came has nothing to queue.
+    if (!draft.begun || draft.ended || draft.job.spool_file.empty()) {
         return JOB_BAD_STATE;
     }
     Statement insert;

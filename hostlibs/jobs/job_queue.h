@@ -17,7 +17,7 @@ class SiteTable;
 // Results of the job operations besides 0.
 enum : int {
     JOB_BAD_HANDLE = 1,    // not a handle of job_open
-    JOB_BAD_STATE = 2,     // begin twice, add or end before begin, ...
+    JOB_BAD_STATE = 2,     // begin twice, add before begin, end without a job_add, ...
     JOB_NO_SITE = 3,       // the site id names no site
     JOB_BAD_DATA = 4,      // null or unterminated data, unsupported job type
     JOB_FILE_FAILED = 5,   // the report file could not be taken over

@@ -232,6 +232,14 @@ TEST_F(JobsTest, BadJobsAreRefusedAndAnUnendedJobIsDropped) {
     EXPECT_TRUE(hostlibs::list_jobs().empty());
     EXPECT_FALSE(std::filesystem::exists(root_ + "/DATA/SPOOL/R2.LST"));
     EXPECT_NE(job_close(job), 0);
+
+    // Ending a job whose data was refused queues nothing.
+    ASSERT_EQ(job_open(&job), 0);
+    ASSERT_EQ(job_begin(job, site, &h, "OPER", 0), 0);
+    EXPECT_NE(job_add(job, JOB_TYPE_REPORT_FILE, &missing), 0);
+    EXPECT_NE(job_end(job), 0);
+    ASSERT_EQ(job_close(job), 0);
+    EXPECT_TRUE(hostlibs::list_jobs().empty());
 }
 
 }  // namespace
