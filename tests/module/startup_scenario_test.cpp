@@ -53,6 +53,17 @@ TEST_F(StartUp, FallsBackToTheFallbackLanguageWithoutAnErrorRecord) {
     EXPECT_EQ(hostlibs::host_leave_count(), 1);
 }
 
+TEST_F(StartUp, LanguageSevenOpensTheL07File) {
+    std::filesystem::rename(module_dir() / "TOOLBANK.L01", module_dir() / "TOOLBANK.L07");
+    std::filesystem::remove(module_dir() / "TOOLBANK.L02");
+    put_numbered(1);
+    open("", 1);
+    session_.context().user->language = 7;
+    EXPECT_EQ(run_editor(), 0);
+    EXPECT_EQ(instrument_cell(0), padded("Instrument 0", 30));
+    EXPECT_TRUE(hostlibs::read_error_log().empty());
+}
+
 TEST_F(StartUp, NoScreenFileReportsTheFallbackPathAndQueuesTheErrorLogViewer) {
     std::filesystem::remove(module_dir() / "TOOLBANK.L01");
     std::filesystem::remove(module_dir() / "TOOLBANK.L02");
