@@ -1,7 +1,6 @@
 // One host session: the host libraries on a root, HostContext from host.conf,
 // the module library and the run list.
 #include <dlfcn.h>
-#include <strings.h>
 
 #include <cstring>
 
@@ -62,8 +61,7 @@ std::string editor_title(const HostSession::State& state) {
 }
 
 bool is_builtin(const RunListEntry& entry, const char* second, const char* name) {
-    return strcasecmp(entry.first_dir, "USER") == 0 && strcasecmp(entry.second_dir, second) == 0 &&
-           strcasecmp(entry.module_name, name) == 0;
+    return hostlibs::same_module(entry, make_entry("USER", second, name));
 }
 
 void fill_padded(char* field, size_t size, const std::string& text) {
