@@ -46,6 +46,8 @@ void string_field_entry(Screen* screen) {
 }
 
 uint8_t field_std_exit(Screen* screen) {
+    if (!is_live(screen))
+        return 1;
     if (Field* field = field_at(screen, screen->current))
         store_variable(*field);
     return 1;
@@ -70,6 +72,8 @@ void menu_field_entry(Screen* screen) {
 }
 
 int menu_field_key(Screen* screen, int key) {
+    if (!is_live(screen))
+        return 0;
     Field* field = field_at(screen, screen->current);
     if (!field)
         return 0;

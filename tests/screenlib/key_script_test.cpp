@@ -80,6 +80,10 @@ TEST(KeyScript, ShutdownResetsTheLibrary) {
     // Handles of the old library state are dead: calls on them do nothing.
     EXPECT_EQ(screen_field_count(screen), 0);
     EXPECT_EQ(screen_run(screen), 0);
+    EXPECT_EQ(field_std_exit(screen), 1);
+    EXPECT_EQ(menu_field_key(screen, KEY_ENTER), 0);
+    EXPECT_EQ(field_std_exit(nullptr), 1);
+    EXPECT_EQ(menu_field_key(nullptr, KEY_ENTER), 0);
     screen_close(screen);
     sound_tone(1, 1);
     EXPECT_EQ(mouse_present(), 0);
