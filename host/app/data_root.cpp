@@ -265,6 +265,10 @@ bool create_root(const std::string& root, bool demo_data, std::string* error) {
     }
     const bool loaded = !demo_data || had_config || load_demo_data(assets / "demo", error);
     hostlibs::close_host();
+    if (!loaded) {
+        // Without host.conf the half-filled root is not taken for a made one.
+        fs::remove(target / "host.conf", code);
+    }
     return loaded;
 }
 

@@ -2,6 +2,8 @@
 // the message catalogues.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <set>
 
 #include "byte_fields.h"
@@ -111,6 +113,22 @@ TEST(DataRoot, DemoDataSetHasWhatTheEditorNeeds) {
     EXPECT_TRUE(rights.count(0x82000000) && rights.count(0) && rights.count(0x2000000) &&
                 rights.count(0x80000000));
     EXPECT_EQ(languages, (std::set<int>{1, 2}));
+}
+
+TEST(DataRoot, DemoDataThatFailsToLoadLeavesNoConfiguration) {
+    TempRoot assets(false);
+    namespace fs = std::filesystem;
+    const fs::path copy = fs::path(assets.path()) / "assets";
+    fs::copy(hostapp::assets_dir(), copy, fs::copy_options::recursive);
+    {
+        std::ofstream devices(copy / "demo" / "devices.csv", std::ios::app);
+        devices << "K0000001,Twice,1,\n";
+    }
+    setenv("DEVGROUP_ASSETS", copy.c_str(), 1);
+    TempRoot root;
+    unsetenv("DEVGROUP_ASSETS");
+    EXPECT_FALSE(root.made());
+    EXPECT_FALSE(fs::exists(root.file("host.conf"))) << "a half-filled root must not pass as made";
 }
 
 TEST(DataRoot, RefusesWhileASessionIsOpen) {
