@@ -110,7 +110,9 @@ class TerminalBackend final : public Backend {
                 continue;
             }
             if (key == 27) {
-                // Escape alone, or the prefix of an Alt-letter.
+                // Escape alone, the prefix of an Alt-letter or of a sequence
+                // the terminal description does not know, or Escape with the
+                // next key typed right behind it (that key is read next).
                 timeout(30);
                 const int next = getch();
                 timeout(-1);
@@ -119,9 +121,12 @@ class TerminalBackend final : public Backend {
                 const int alt = translate_curses_key(next, true);
                 if (alt >= 0)
                     return alt;
-                if (next == '[' || next == 'O')
+                if (next == '[') {
                     drain_escape_sequence();
-                continue;
+                    continue;
+                }
+                ungetch(next);
+                return pc::Escape;
             }
             const int code = translate_curses_key(key, false);
             if (code >= 0)
