@@ -192,13 +192,16 @@ TEST_F(EditLoopTest, ExitFunctionCanKeepTheCursorAndLeaveFieldRunsIt) {
         if (key == KEY_F9) {
             g_calls.push_back("leave gave " +
                               std::to_string(screen_leave_field(s, screen_field_no(s))));
+            // A goto is refused too: the field's exit function keeps the cursor.
+            g_calls.push_back("goto gave " + std::to_string(screen_goto_field(s, 0)));
             screen_exit(s);
             return 1;
         }
         return 0;
     });
     screen_run(screen);
-    EXPECT_EQ(g_calls, (std::vector<std::string>{"leave gave 0"}));
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"leave gave 0", "goto gave 1"}));
+    EXPECT_EQ(screen_field_no(screen), 2);
 }
 
 TEST_F(EditLoopTest, UpdateCallsEveryFillFunctionAndOthersLoadTheirVariables) {
@@ -319,13 +322,13 @@ TEST_F(EditLoopTest, ResultSetAfterExitStillCounts) {
     screen_set_special(screen, [](Screen* s, int key) {
         if (key == KEY_ENTER) {
             screen_exit(s);
-            screen_set_result(s, 0);
+            screen_set_result(s, 7);
             return 1;
         }
         return 0;
     });
-    keys("<Tab><Tab><Tab><Enter>");
-    EXPECT_EQ(screen_run(screen), 0);
+    keys("<Tab><Tab><Tab><Enter>");  // Enter on the "Yes" choice, taken by the handler
+    EXPECT_EQ(screen_run(screen), 7);
 }
 
 TEST_F(EditLoopTest, MouseClickMovesTheCursorToAField) {
