@@ -14,12 +14,6 @@ constexpr int kMaxMenuRows = 25;
 constexpr int kMaxMenuColumns = 80;
 constexpr char kFieldMark = '\x01';  // stands for a field directive in the expanded text
 
-struct FieldArguments {
-    std::string pattern;
-    char* variable;
-    const FieldFunctions* functions;
-};
-
 // Formats one printf conversion starting at format[i] ('%'); advances i past it.
 bool format_conversion(const char* format, std::size_t& i, va_list& arguments, std::string& out) {
     std::string spec = "%";
@@ -146,7 +140,7 @@ int menu_format(Menu* menu, const char* format, va_list arguments) {
     va_copy(args, arguments);
     // First pass: expand conversions, take each field directive's two arguments in order.
     std::string expanded;
-    std::vector<FieldArguments> fields;
+    std::vector<Menu::PendingField> fields;  // placed in the second pass
     bool ok = true;
     for (std::size_t i = 0; format[i] && ok;) {
         if (format[i] == '%') {
@@ -164,7 +158,7 @@ int menu_format(Menu* menu, const char* format, va_list arguments) {
                 ok = false;
                 break;
             }
-            FieldArguments field;
+            Menu::PendingField field;
             field.pattern.assign(format + i + 3, close);
             field.variable = va_arg(args, char*);
             field.functions = va_arg(args, const FieldFunctions*);
@@ -204,11 +198,12 @@ int menu_format(Menu* menu, const char* format, va_list arguments) {
                 i + 1 < expanded.size() ? static_cast<std::size_t>(expanded[i + 1]) : fields.size();
             if (index >= fields.size())
                 return -1;
-            const FieldArguments& field = fields[index];
-            menu->fields.push_back(Menu::PendingField{menu->row, menu->column, field.pattern,
-                                                      field.variable, field.functions});
+            Menu::PendingField& field = fields[index];
+            field.row = menu->row;
+            field.column = menu->column;
             for (char ch : field.pattern)
                 put_text(menu, ch == '#' ? ' ' : ch);
+            menu->fields.push_back(std::move(field));
             i += 2;
         } else {
             put_text(menu, expanded[i++]);
