@@ -12,10 +12,10 @@ namespace hostlibs::detail {
 
 namespace {
 
-// How long a walk may read from one snapshot before it seeks afresh. An open
-// query holds a read snapshot, so this bounds how stale a get-next can be;
-// a bulk walk still reads thousands of records per seek.
-constexpr std::chrono::milliseconds kWalkSnapshotLimit{5};
+// How long records read ahead may be served before the walk seeks afresh:
+// this bounds how stale a get-next can be, while a bulk walk still reads
+// a batch of records per seek.
+constexpr std::chrono::milliseconds kReadAheadLimit{5};
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS records("
@@ -87,8 +87,9 @@ bool RecordFile::open(const std::string& native_path, const RecordLayout& layout
          " ON CONFLICT(key) DO UPDATE SET data = excluded.data"},
         {&erase_, "DELETE FROM records WHERE key = ?1"},
         {&all_, "SELECT pos, data FROM records ORDER BY key"},
-        {&walk_next_, "SELECT pos, data FROM records WHERE key > ?1 ORDER BY key"},
-        {&walk_previous_, "SELECT pos, data FROM records WHERE key < ?1 ORDER BY key DESC"},
+        {&walk_next_, "SELECT pos, data FROM records WHERE key > ?1 ORDER BY key LIMIT ?2"},
+        {&walk_previous_,
+         "SELECT pos, data FROM records WHERE key < ?1 ORDER BY key DESC LIMIT ?2"},
     };
     for (const Prepared& p : statements) {
         if (!p.statement->prepare(db_, p.sql, error)) {
@@ -122,8 +123,8 @@ int RecordFile::call(int operation, void* key, int key_number) {
         return RS_BUFFER_TOO_SHORT;
     }
     uint8_t* key_bytes = static_cast<uint8_t*>(key);
-    const bool continues_walk = (operation == RS_GET_NEXT && walk_ == &walk_next_) ||
-                                (operation == RS_GET_PREVIOUS && walk_ == &walk_previous_);
+    const bool continues_walk = (operation == RS_GET_NEXT && ahead_move_ == Move::kNext) ||
+                                (operation == RS_GET_PREVIOUS && ahead_move_ == Move::kPrevious);
     if (!continues_walk) {
         end_walk();
     }
@@ -166,7 +167,10 @@ int RecordFile::take_row(const Statement& select, uint8_t* key) {
     if (size > layout_.record_size) {
         return RS_BUFFER_TOO_SHORT;  // never write past the caller's buffer
     }
-    const void* data = select.column_blob(1);
+    return take_record(select.column_int64(0), select.column_blob(1), size, key);
+}
+
+int RecordFile::take_record(int64_t position, const void* data, int size, uint8_t* key) {
     // A shorter stored record reads with its missing bytes zero.
     std::memset(last_read_.data(), 0, static_cast<size_t>(layout_.record_size));
     if (size > 0) {
@@ -174,7 +178,7 @@ int RecordFile::take_row(const Statement& select, uint8_t* key) {
     }
     std::memcpy(buffer_, last_read_.data(), static_cast<size_t>(layout_.record_size));
     std::memcpy(current_key_.data(), last_read_.data(), static_cast<size_t>(layout_.key_size));
-    current_position_ = select.column_int64(0);
+    current_position_ = position;
     has_current_ = true;
     if (key != nullptr) {
         std::memcpy(key, current_key_.data(), static_cast<size_t>(layout_.key_size));
@@ -199,38 +203,58 @@ int RecordFile::get_move(Move move, uint8_t* key) {
 }
 
 // Moves by key from the current record, so a record that another process
-// deleted or inserted meanwhile is stepped over correctly. Successive moves
-// in one direction keep stepping the same query instead of seeking each time,
-// for at most kWalkSnapshotLimit; then the walk seeks again from the current key.
+// deleted or inserted meanwhile is stepped over correctly. One seek reads a
+// batch of the following records and ends its query at once (no snapshot stays
+// open); successive moves in the same direction are served from the batch for
+// at most kReadAheadLimit, then the walk seeks again from the current key.
 int RecordFile::walk(Move move, uint8_t* key) {
-    Statement& select = move == Move::kNext ? walk_next_ : walk_previous_;
     const auto now = std::chrono::steady_clock::now();
-    if (walk_ != nullptr && now - walk_started_ > kWalkSnapshotLimit) {
-        end_walk();
+    if (ahead_move_ != move || ahead_next_ >= ahead_count_ ||
+        now - ahead_read_at_ > kReadAheadLimit) {
+        const int status = read_ahead(move);
+        if (status != RS_OK) {
+            return status;
+        }
+        ahead_read_at_ = now;
     }
-    if (walk_ == nullptr) {
-        // Copied: the current key changes under the running query.
-        sqlite3_bind_blob(select.get(), 1, current_key_.data(), layout_.key_size, SQLITE_TRANSIENT);
-        walk_ = &select;
-        walk_started_ = now;
+    const AheadRecord& next = ahead_[static_cast<size_t>(ahead_next_++)];
+    return take_record(next.position, next.data.data(), layout_.record_size, key);
+}
+
+int RecordFile::read_ahead(Move move) {
+    end_walk();
+    Statement& select = move == Move::kNext ? walk_next_ : walk_previous_;
+    ResetOnExit reset(select);
+    select.bind_blob(1, current_key_.data(), layout_.key_size);
+    select.bind_int64(2, kReadAheadCount);
+    int rc = SQLITE_ROW;
+    while (ahead_count_ < kReadAheadCount && (rc = select.step()) == SQLITE_ROW) {
+        const int size = select.column_bytes(1);
+        if (size > layout_.record_size) {
+            rc = SQLITE_TOOBIG;  // never write past the caller's buffer
+            break;
+        }
+        AheadRecord& record = ahead_[static_cast<size_t>(ahead_count_++)];
+        record.position = select.column_int64(0);
+        record.data.fill(0);  // a shorter stored record reads with its missing bytes zero
+        if (size > 0) {
+            std::memcpy(record.data.data(), select.column_blob(1), static_cast<size_t>(size));
+        }
     }
-    const int rc = select.step();
-    if (rc != SQLITE_ROW) {
-        end_walk();
-        return rc == SQLITE_DONE ? RS_END_OF_FILE : status_of_sqlite(rc, RS_FILE_LOCKED);
+    if (ahead_count_ > 0) {
+        ahead_move_ = move;  // an error after the first records shows on the next seek
+        return RS_OK;
     }
-    const int status = take_row(select, key);
-    if (status != RS_OK) {
-        end_walk();
+    if (rc == SQLITE_DONE) {
+        return RS_END_OF_FILE;
     }
-    return status;
+    return rc == SQLITE_TOOBIG ? RS_BUFFER_TOO_SHORT : status_of_sqlite(rc, RS_FILE_LOCKED);
 }
 
 void RecordFile::end_walk() {
-    if (walk_ != nullptr) {
-        walk_->reset();
-        walk_ = nullptr;
-    }
+    ahead_move_ = Move::kFirst;
+    ahead_count_ = 0;
+    ahead_next_ = 0;
 }
 
 int RecordFile::get_equal(uint8_t* key) {

@@ -61,9 +61,10 @@ class RecordFile {
     enum class Move { kFirst, kLast, kNext, kPrevious };
 
     int get_move(Move move, uint8_t* key);
-    // Next or previous through a walk: a stepping query kept open while
-    // calls in one direction follow each other closely.
+    // Next or previous, served from records read ahead while calls in one
+    // direction follow each other closely.
     int walk(Move move, uint8_t* key);
+    int read_ahead(Move move);
     void end_walk();
     int get_equal(uint8_t* key);
     int get_direct(uint8_t* key);
@@ -73,13 +74,22 @@ class RecordFile {
     int deliver(Statement& select, uint8_t* key, int not_found_status);
     // Copies the row a select stands on into the buffer and makes it current.
     int take_row(const Statement& select, uint8_t* key);
+    int take_record(int64_t position, const void* data, int size, uint8_t* key);
 
     Database db_;
     Statement first_, last_, equal_, direct_, write_, upsert_, erase_, all_;
     Statement walk_next_, walk_previous_;
-    // The open walk, if any, and when its read snapshot began.
-    Statement* walk_ = nullptr;
-    std::chrono::steady_clock::time_point walk_started_{};
+    // Records read ahead by the last walk seek (kFirst: none), served in order.
+    static constexpr int kReadAheadCount = 256;
+    struct AheadRecord {
+        int64_t position;
+        std::array<uint8_t, kMaxRecordSize> data;
+    };
+    std::array<AheadRecord, kReadAheadCount> ahead_{};
+    Move ahead_move_ = Move::kFirst;
+    int ahead_count_ = 0;
+    int ahead_next_ = 0;
+    std::chrono::steady_clock::time_point ahead_read_at_{};
     RecordLayout layout_{};
     uint8_t* buffer_ = nullptr;
     // The current record: its position, key and the bytes this handle last read of it.
