@@ -121,11 +121,8 @@ void screenfile_close(ScreenFile* file) {
 }
 
 void screen_paint(Screen* screen) {
+    screen_update(screen);
     guarded([&] {
-        if (!is_live(screen))
-            return;
-        for (int n = 0; n < static_cast<int>(screen->fields.size()); ++n)
-            refresh_field(screen, n);
         if (!is_live(screen))
             return;
         draw_window(screen);
