@@ -404,6 +404,10 @@ std::unique_ptr<ScreenFile> read_screen_file(const std::string& path,
         diagnose(path + ":" + std::to_string(error.line) + ": " + error.message);
         return nullptr;
     }
+    if (input.bad()) {  // a read that failed (a folder, say) is not the end of the file
+        diagnose(path + ":0: cannot read the screen file");
+        return nullptr;
+    }
     auto file = std::make_unique<ScreenFile>();
     file->path = path;
     file->screens = reader.take();
