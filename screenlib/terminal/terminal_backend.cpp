@@ -110,23 +110,24 @@ class TerminalBackend final : public Backend {
                 continue;
             }
             if (key == 27) {
-                // Escape alone, the prefix of an Alt-letter or of a sequence
-                // the terminal description does not know, or Escape with the
-                // next key typed right behind it (that key is read next).
+                // Escape alone, or twice (both count), or the prefix of an
+                // Alt-letter, or of a key without a PC code: that one is
+                // dropped, with the rest of a sequence the terminal does not know.
                 timeout(30);
                 const int next = getch();
                 timeout(-1);
                 if (next == ERR)
                     return pc::Escape;
+                if (next == 27) {
+                    ungetch(next);
+                    return pc::Escape;
+                }
                 const int alt = translate_curses_key(next, true);
                 if (alt >= 0)
                     return alt;
-                if (next == '[') {
+                if (next == '[')
                     drain_escape_sequence();
-                    continue;
-                }
-                ungetch(next);
-                return pc::Escape;
+                continue;
             }
             const int code = translate_curses_key(key, false);
             if (code >= 0)

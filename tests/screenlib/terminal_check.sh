@@ -49,8 +49,8 @@ for pair in PPage:PgUp NPage:PgDn F10:F10 IC:Ins Up:Up Down:Down C-x:C-x; do
     tmux -L "$session" send-keys -t "$session" "${pair%%:*}"
     wait_for "+<${pair##*:}>---"
 done
-# Escape ends the run, also when the next key follows at once.
-tmux -L "$session" send-keys -t "$session" Escape Down
+# Escape ends the run, also when a second Escape follows at once.
+tmux -L "$session" send-keys -t "$session" Escape Escape
 wait_for "EXIT=0"
 grep -q "screen_run gave 0" "$log" || { echo "FAILED: Escape did not end the run with 0"; cat "$log"; exit 1; }
 
