@@ -1,4 +1,5 @@
 // The help library: shows the topic of a context number from a help file.
+#include "core/c_boundary.h"
 #include "hostlibs/help.h"
 #include "text_file.h"
 
@@ -24,7 +25,7 @@ void reset_help() {
 
 // 0 when the topic was shown; 1 when the file or the topic is missing (the
 // operator then sees a "no help" text).
-int guidebook_go(const char* help_path, int context) {
+static int show_help(const char* help_path, int context) {
     using namespace hostlibs;
     std::string text;
     HelpFile help;
@@ -47,4 +48,9 @@ int guidebook_go(const char* help_path, int context) {
     }
     show_text_popup(state.title, state.lines);
     return state.found ? 0 : 1;
+}
+
+// The C interface: nothing thrown inside gets out.
+int guidebook_go(const char* help_path, int context) {
+    return hostlibs::detail::guarded(1, [&] { return show_help(help_path, context); });
 }

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "../help/text_file.h"
+#include "core/c_boundary.h"
 #include "hostlibs/menubar.h"
 #include "key_codes.h"
 #include "screenlib/screenlib.h"
@@ -175,7 +176,7 @@ void menubar_forget_closing_screen() {
 
 }  // namespace hostlibs
 
-int menubar_open(const char* menu_path, MenuCommandFn callback) {
+static int open_menu_bar(const char* menu_path, MenuCommandFn callback) {
     using namespace hostlibs;
     MenuBarState& state = bar();
     std::string text;
@@ -197,7 +198,7 @@ int menubar_open(const char* menu_path, MenuCommandFn callback) {
     return 1;
 }
 
-int menubar_key(int key) {
+static int menu_bar_key(int key) {
     using namespace hostlibs;
     MenuBarState& state = bar();
     if (!state.installed || state.open_menu >= 0) {
@@ -219,7 +220,7 @@ int menubar_key(int key) {
     return 1;
 }
 
-void menubar_close(void) {
+static void close_menu_bar(void) {
     using namespace hostlibs;
     MenuBarState& state = bar();
     screenlib::Backend* backend = screenlib::backend();
@@ -235,4 +236,17 @@ void menubar_close(void) {
     state.installed = false;
     state.callback = nullptr;
     state.menu = MenuFile{};
+}
+
+// The C interface: nothing thrown inside gets out.
+int menubar_open(const char* menu_path, MenuCommandFn callback) {
+    return hostlibs::detail::guarded(0, [&] { return open_menu_bar(menu_path, callback); });
+}
+
+int menubar_key(int key) {
+    return hostlibs::detail::guarded(0, [&] { return menu_bar_key(key); });
+}
+
+void menubar_close(void) {
+    hostlibs::detail::guarded([&] { close_menu_bar(); });
 }

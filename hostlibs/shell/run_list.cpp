@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/c_boundary.h"
 #include "hostlibs/shell.h"
 
 namespace hostlibs {
@@ -134,7 +135,7 @@ std::string describe_entry(const RunListEntry& entry) {
 using hostlibs::shell;
 
 // The shell keeps its own copy: the caller's entry is valid only during the call.
-int filelist_push(const RunListEntry* entry) {
+static int push_entry(const RunListEntry* entry) {
     if (entry == nullptr || !hostlibs::push(*entry)) {
         return 1;
     }
@@ -156,7 +157,7 @@ int filelist_clear(void) {
     return 1;
 }
 
-int dohotkey(int n) {
+static int run_hot_key(int n) {
     if (n < 0 || n >= hostlibs::SHELL_HOT_KEYS) {
         return 0;
     }
@@ -168,7 +169,7 @@ int dohotkey(int n) {
     return 1;
 }
 
-int shellbar_doit(void) {
+static int open_shell_menu(void) {
     if (!hostlibs::push(hostlibs::shell_menu_entry())) {
         return 0;
     }
@@ -178,4 +179,17 @@ int shellbar_doit(void) {
 
 void shellbar_set_tech(void) {
     ++shell().sign_ons;
+}
+
+// The C interface: nothing thrown inside gets out.
+int filelist_push(const RunListEntry* entry) {
+    return hostlibs::detail::guarded(1, [&] { return push_entry(entry); });
+}
+
+int dohotkey(int n) {
+    return hostlibs::detail::guarded(0, [&] { return run_hot_key(n); });
+}
+
+int shellbar_doit(void) {
+    return hostlibs::detail::guarded(0, [&] { return open_shell_menu(); });
 }

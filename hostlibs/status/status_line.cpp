@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/c_boundary.h"
 #include "hostlibs/status.h"
 #include "screenlib/screenlib.h"
 
@@ -43,7 +44,7 @@ void redraw_status() {
 
 }  // namespace hostlibs
 
-int status_show(const StatusItem* item, int duration) {
+static int show_status(const StatusItem* item, int duration) {
     if (item == nullptr || (item->text == nullptr && item->length != 0)) {
         return 1;
     }
@@ -60,4 +61,9 @@ int status_show(const StatusItem* item, int duration) {
     ++state.times;
     hostlibs::redraw_status();
     return 0;
+}
+
+// The C interface: nothing thrown inside gets out.
+int status_show(const StatusItem* item, int duration) {
+    return hostlibs::detail::guarded(1, [&] { return show_status(item, duration); });
 }
