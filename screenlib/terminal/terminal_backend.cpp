@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <map>
@@ -96,7 +97,10 @@ class TerminalBackend final : public Backend {
 
     int read_key() override {
         for (;;) {
+            errno = 0;
             const int key = getch();
+            if (key == ERR && errno == EINTR)
+                continue;  // a signal interrupted the wait; input is still open
             if (key == ERR)
                 return -1;
             if (key == KEY_RESIZE)
