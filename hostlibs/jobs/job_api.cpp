@@ -1,4 +1,5 @@
 // The job queue's C interface and set-up access.
+#include "core/c_boundary.h"
 #include "core/host_state.h"
 #include "host_libraries.h"
 
@@ -12,11 +13,7 @@ int with_queue(Action action) {
     if (host == nullptr) {
         return detail::JOB_STORE_FAILED;
     }
-    try {
-        return action(host->jobs);
-    } catch (...) {
-        return detail::JOB_STORE_FAILED;
-    }
+    return detail::guarded(int{detail::JOB_STORE_FAILED}, [&] { return action(host->jobs); });
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The site directory's C interface and set-up access.
 #include <cstring>
 
+#include "core/c_boundary.h"
 #include "core/host_state.h"
 #include "host_libraries.h"
 
@@ -23,11 +24,7 @@ int with_directory(Action action) {
     if (sites == nullptr) {
         return detail::SITE_FAILED;
     }
-    try {
-        return action(*sites);
-    } catch (...) {
-        return detail::SITE_FAILED;
-    }
+    return detail::guarded(int{detail::SITE_FAILED}, [&] { return action(*sites); });
 }
 
 // Text of at most `width` characters, ending at a zero byte, trailing blanks dropped.
