@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "screen_library.h"
+#include "platform/screen_library.h"
 #include "screenlib/screenlib.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "byte_fields.h"
+#include "platform/byte_fields.h"
 #include "host_app.h"
 #include "screenlib/screenlib.h"
 

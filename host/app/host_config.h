@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host_records.h"
+#include "platform/host_records.h"
 
 namespace hostapp {
 

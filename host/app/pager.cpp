@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "key_codes.h"
+#include "platform/key_codes.h"
 #include "screenlib/screenlib.h"
 
 namespace hostapp {

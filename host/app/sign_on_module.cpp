@@ -4,10 +4,10 @@
 
 #include <cstring>
 
-#include "byte_fields.h"
+#include "platform/byte_fields.h"
 #include "hostlibs/host_setup.h"
 #include "hostlibs/menubar.h"
-#include "screen_library.h"
+#include "platform/screen_library.h"
 #include "session_state.h"
 
 namespace hostapp {

@@ -4,7 +4,7 @@
 
 #include "hostlibs/help.h"
 #include "hostlibs/host_setup.h"
-#include "native_files.h"
+#include "platform/native_files.h"
 #include "pager.h"
 #include "report_view.h"
 #include "session_state.h"

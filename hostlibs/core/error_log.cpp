@@ -4,9 +4,9 @@
 #include <cstring>
 #include <ctime>
 
-#include "byte_fields.h"
+#include "platform/byte_fields.h"
 #include "core/host_state.h"
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 
 namespace hostlibs {
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "core/host_state.h"
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 
 namespace hostlibs {
 

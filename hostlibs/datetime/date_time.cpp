@@ -10,7 +10,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "native_files.h"
+#include "platform/native_files.h"
 
 namespace hostlibs {
 

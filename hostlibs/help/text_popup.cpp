@@ -3,7 +3,7 @@
 
 #include "hostlibs/help.h"
 #include "hostlibs/menubar.h"
-#include "screen_library.h"
+#include "platform/screen_library.h"
 
 namespace hostlibs {
 namespace {

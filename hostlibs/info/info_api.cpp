@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "core/host_state.h"
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 
 extern "C" int info_file_name(char* buffer) {
     hostlibs::detail::HostState* host = hostlibs::detail::host_state();

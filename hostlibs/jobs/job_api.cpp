@@ -1,7 +1,7 @@
 // The job queue's C interface and set-up access.
 #include "core/c_boundary.h"
 #include "core/host_state.h"
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 
 namespace hostlibs {
 

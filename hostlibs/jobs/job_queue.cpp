@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "host_libraries.h"
-#include "native_files.h"
+#include "platform/host_libraries.h"
+#include "platform/native_files.h"
 #include "sites/site_directory.h"
 
 namespace hostlibs::detail {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "hostlibs/menubar.h"
-#include "screen_library.h"
+#include "platform/screen_library.h"
 #include "screenlib/screenlib.h"
 
 namespace hostlibs {

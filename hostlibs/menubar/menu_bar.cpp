@@ -5,7 +5,7 @@
 #include "../help/text_file.h"
 #include "core/c_boundary.h"
 #include "hostlibs/menubar.h"
-#include "key_codes.h"
+#include "platform/key_codes.h"
 #include "screenlib/screenlib.h"
 
 namespace hostlibs {

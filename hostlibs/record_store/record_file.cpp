@@ -5,8 +5,8 @@
 #include <set>
 #include <string_view>
 
-#include "byte_fields.h"
-#include "host_libraries.h"
+#include "platform/byte_fields.h"
+#include "platform/host_libraries.h"
 
 namespace hostlibs::detail {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "core/host_state.h"
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 
 namespace hostlibs {
 

@@ -3,7 +3,7 @@
 
 #include "core/c_boundary.h"
 #include "core/host_state.h"
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 
 namespace hostlibs {
 

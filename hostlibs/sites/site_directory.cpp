@@ -1,6 +1,6 @@
 #include "sites/site_directory.h"
 
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 
 namespace hostlibs::detail {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 
 DeviceGroupRow device_table[kTableRows];
 int current_page = 1;

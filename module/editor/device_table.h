@@ -4,7 +4,7 @@
 
 #include <stdint.h>
 
-#include "host_records.h"
+#include "platform/host_records.h"
 
 constexpr int kTableRows = 100;
 constexpr int kPageRows = 20;

@@ -6,7 +6,7 @@
 #include "editor.h"
 #include "error_report.h"
 #include "module_state.h"
-#include "screen_library.h"
+#include "platform/screen_library.h"
 #include "text_fields.h"
 
 namespace {

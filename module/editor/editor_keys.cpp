@@ -1,8 +1,8 @@
 #include "device_table.h"
 #include "editor.h"
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 #include "screen_helpers.h"
-#include "screen_library.h"
+#include "platform/screen_library.h"
 #include "text_fields.h"
 
 namespace {

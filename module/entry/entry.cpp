@@ -3,16 +3,16 @@
 
 #include <stdint.h>
 
-#include "byte_fields.h"
+#include "platform/byte_fields.h"
 #include "command_dispatcher.h"
 #include "device_table.h"
 #include "editor.h"
 #include "error_report.h"
 #include "hand_off.h"
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 #include "host_paths.h"
 #include "module_state.h"
-#include "screen_library.h"
+#include "platform/screen_library.h"
 #include "screen_tables.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <stdint.h>
 
-#include "host_records.h"
+#include "platform/host_records.h"
 
 // Runs the editor once; returns 0 when the editor has been closed.
 extern "C" int32_t Appstart(HostContext* context);

@@ -2,7 +2,7 @@
 // part of the module until the entry point returns.
 #pragma once
 
-#include "host_records.h"
+#include "platform/host_records.h"
 
 struct Screen;
 

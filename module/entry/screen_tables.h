@@ -2,7 +2,7 @@
 // as the editor's screen file names them.
 #pragma once
 
-#include "screen_library.h"
+#include "platform/screen_library.h"
 
 extern const FieldFunctions my_string_funcs;
 extern const ScreenFunctionEntry main_functions[];

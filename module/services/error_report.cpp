@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 #include "text_fields.h"
 
 ErrorRecord error_record{};

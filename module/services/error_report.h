@@ -4,7 +4,7 @@
 
 #include <stdint.h>
 
-#include "host_records.h"
+#include "platform/host_records.h"
 
 enum ErrorCode : uint32_t {
     ERROR_SCREEN_FILE_MISSING = 0x80007530,  // no screen file in either language

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 
 namespace {
 

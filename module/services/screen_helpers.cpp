@@ -1,8 +1,8 @@
 #include "screen_helpers.h"
 
-#include "byte_fields.h"
+#include "platform/byte_fields.h"
 #include "module_state.h"
-#include "screen_library.h"
+#include "platform/screen_library.h"
 
 namespace {
 

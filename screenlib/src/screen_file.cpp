@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "library_state.h"
-#include "native_files.h"
+#include "platform/native_files.h"
 
 namespace screenlib::detail {
 

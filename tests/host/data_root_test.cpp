@@ -6,7 +6,7 @@
 #include <fstream>
 #include <set>
 
-#include "byte_fields.h"
+#include "platform/byte_fields.h"
 #include "csv.h"
 #include "host_config.h"
 #include "host_test_support.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 #include "host_test_support.h"
 #include "hostlibs/host_setup.h"
 

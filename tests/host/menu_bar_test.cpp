@@ -6,7 +6,7 @@
 
 #include "host_test_support.h"
 #include "hostlibs/menubar.h"
-#include "key_codes.h"
+#include "platform/key_codes.h"
 #include "screenlib/screenlib.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <set>
 #include <sstream>
 
-#include "byte_fields.h"
-#include "host_libraries.h"
+#include "platform/byte_fields.h"
+#include "platform/host_libraries.h"
 #include "temp_root.h"
 
 namespace {

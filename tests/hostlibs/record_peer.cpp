@@ -14,7 +14,7 @@
 #include <cstring>
 #include <string>
 
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 #include "hostlibs/host_setup.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "byte_fields.h"
-#include "host_libraries.h"
+#include "platform/byte_fields.h"
+#include "platform/host_libraries.h"
 #include "temp_root.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 #include "temp_root.h"
 
 namespace {

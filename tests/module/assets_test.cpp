@@ -10,7 +10,7 @@
 
 #include "hostlibs/help.h"
 #include "hostlibs/menubar.h"
-#include "screen_library.h"
+#include "platform/screen_library.h"
 #include "screen_tables.h"
 #include "screenlib/screenlib.h"
 

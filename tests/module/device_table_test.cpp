@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 #include "module_test_support.h"
 
 namespace {

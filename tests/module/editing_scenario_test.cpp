@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "byte_fields.h"
+#include "platform/byte_fields.h"
 #include "scenario_support.h"
 
 namespace {

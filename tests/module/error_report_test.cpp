@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "byte_fields.h"
+#include "platform/byte_fields.h"
 #include "hostlibs/host_setup.h"
 #include "module_test_support.h"
 

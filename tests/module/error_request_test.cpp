@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
-#include "byte_fields.h"
+#include "platform/byte_fields.h"
 #include "error_report.h"
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "host_records.h"
+#include "platform/host_records.h"
 #include "hostlibs/host_setup.h"
 
 // A fresh folder under the system's temporary folder, removed with the object.

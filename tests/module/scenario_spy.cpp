@@ -4,9 +4,9 @@
 // log, screen_close copies the headless screen, then the library's own runs.
 #include <dlfcn.h>
 
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 #include "scenario_support.h"
-#include "screen_library.h"
+#include "platform/screen_library.h"
 
 HostContext* watched_context = nullptr;
 EditorPicture editor_picture;

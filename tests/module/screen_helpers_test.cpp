@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "byte_fields.h"
+#include "platform/byte_fields.h"
 #include "module_state.h"
-#include "screen_library.h"
+#include "platform/screen_library.h"
 #include "screen_tables.h"
 #include "screenlib/screenlib.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 
 namespace hostlibs {
 

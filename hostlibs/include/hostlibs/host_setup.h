@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "host_records.h"
+#include "platform/host_records.h"
 
 #if defined(HOSTLIB_BUILDING)
 #define HOSTSETUP_API __attribute__((visibility("default")))

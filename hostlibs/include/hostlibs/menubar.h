@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "host_libraries.h"
-#include "screen_library.h"
+#include "platform/host_libraries.h"
+#include "platform/screen_library.h"
 
 namespace hostlibs {
 

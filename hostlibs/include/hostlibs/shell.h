@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 
 namespace hostlibs {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host_libraries.h"
+#include "platform/host_libraries.h"
 
 namespace hostlibs {
 

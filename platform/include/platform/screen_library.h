@@ -5,7 +5,7 @@
 
 #include <stdint.h>
 
-#include "key_codes.h"
+#include "platform/key_codes.h"
 
 #if defined(_WIN32)
 #define SCREENLIB_API __declspec(dllimport)

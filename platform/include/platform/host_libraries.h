@@ -4,7 +4,7 @@
 
 #include <stdint.h>
 
-#include "host_records.h"
+#include "platform/host_records.h"
 
 #if defined(_WIN32)
 #define HOSTLIB_API __declspec(dllimport)

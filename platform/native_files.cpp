@@ -1,4 +1,4 @@
-#include "native_files.h"
+#include "platform/native_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

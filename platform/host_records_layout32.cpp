@@ -1,6 +1,6 @@
 // Compiled only for a 32-bit target (syntax check): the records that hold
 // pointers must put their fields where the host's 32-bit layout has them.
-#include "host_records.h"
+#include "platform/host_records.h"
 
 static_assert(sizeof(void*) == 4, "compile this file for a 32-bit target");
 
