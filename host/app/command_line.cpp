@@ -69,7 +69,11 @@ bool parse_command_line(int argc, char** argv, CommandLine* line, std::string* e
         }
         const std::string value = argv[++i];
         long long number = 0;
-        if (argument == "--root") {
+        if (argument == "--key") {
+            // An option of the history subcommand, handed on with it.
+            line->words.push_back(argument);
+            line->words.push_back(value);
+        } else if (argument == "--root") {
             line->options.root = value;
         } else if (argument == "--user") {
             line->options.user = value;

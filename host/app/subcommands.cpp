@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "device_csv.h"
@@ -89,6 +90,30 @@ int jobs_command() {
     return 0;
 }
 
+// "history [FILE] [--key K]": the change journal, newest first.
+int history_command(const std::vector<std::string>& words) {
+    std::string file = "devices";
+    std::optional<std::string> key;
+    for (size_t i = 1; i < words.size(); ++i) {
+        if (words[i] == "--key" && i + 1 < words.size()) {
+            key = words[++i];
+        } else if (i == 1) {
+            file = words[i];
+        } else {
+            return fail("history: unexpected " + words[i] + "; try: history [devices] [--key K]");
+        }
+    }
+    std::vector<hostlibs::JournalEntry> entries;
+    std::string error;
+    if (!hostlibs::read_journal(file, key, &entries, &error)) {
+        return fail("history: " + error);
+    }
+    for (const hostlibs::JournalEntry& entry : entries) {
+        std::cout << entry.describe() << "\n";
+    }
+    return 0;
+}
+
 int sites_command() {
     for (const hostlibs::SiteInfo& site : hostlibs::list_sites()) {
         char line[512];
@@ -115,10 +140,12 @@ int run_subcommand(const std::string& root, const std::vector<std::string>& word
     const bool known =
         (command == "export" && devices && words.size() == 2) ||
         (command == "import" && devices && words.size() == 3) ||
-        ((command == "log" || command == "jobs" || command == "sites") && words.size() == 1);
+        ((command == "log" || command == "jobs" || command == "sites") && words.size() == 1) ||
+        (command == "history" && words.size() <= 4);
     if (!known) {
         return fail(
-            "unknown command; try: export devices | import devices FILE | log | jobs | sites");
+            "unknown command; try: export devices | import devices FILE | log | jobs | sites | "
+            "history [devices] [--key K]");
     }
     OpenHost host(root);
     if (!host.open()) {
@@ -129,6 +156,9 @@ int run_subcommand(const std::string& root, const std::vector<std::string>& word
     }
     if (command == "import") {
         return import_command(words[2]);
+    }
+    if (command == "history") {
+        return history_command(words);
     }
     if (command == "log") {
         return log_command();
