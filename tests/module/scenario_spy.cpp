@@ -5,28 +5,30 @@
 #include <dlfcn.h>
 
 #include "platform/host_libraries.h"
-#include "scenario_support.h"
 #include "platform/screen_library.h"
+#include "scenario_support.h"
 
 HostContext* watched_context = nullptr;
 EditorPicture editor_picture;
+std::vector<EditorPicture> popup_pictures;
 std::vector<std::string> teardown_calls;
 
 namespace {
 
-void take_picture() {
+EditorPicture screen_picture() {
+    EditorPicture picture;
     auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend());
     if (headless == nullptr)
-        return;
-    editor_picture = {};
-    editor_picture.taken = true;
+        return picture;
+    picture.taken = true;
     for (int r = 0; r < headless->rows(); ++r) {
-        editor_picture.rows.push_back(headless->row_text(r));
+        picture.rows.push_back(headless->row_text(r));
         std::vector<uint8_t> attributes;
         for (int c = 0; c < headless->columns(); ++c)
             attributes.push_back(headless->attribute(r, c));
-        editor_picture.attributes.push_back(std::move(attributes));
+        picture.attributes.push_back(std::move(attributes));
     }
+    return picture;
 }
 
 // The library's own definition of `name`.
@@ -42,7 +44,9 @@ Function library_function(const char* name) {
 SPY_API void screen_close(Screen* screen) {
     static const auto library_close = library_function<void (*)(Screen*)>("screen_close");
     if (watched_context != nullptr && screen == watched_context->current_screen) {
-        take_picture();
+        editor_picture = screen_picture();
+    } else if (watched_context != nullptr) {
+        popup_pictures.push_back(screen_picture());
     }
     teardown_calls.push_back("screen_close");
     library_close(screen);
