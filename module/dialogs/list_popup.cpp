@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "module_state.h"
 #include "platform/screen_library.h"
 
 namespace {
@@ -256,6 +257,15 @@ bool is_printable(int key) {
 }
 
 }  // namespace
+
+void set_list_colours(ListPopupLayout* layout) {
+    // popup_colors are bytes 28 to 31 of the host's settings.
+    const uint8_t* colours = host_context->settings->popup_colors;
+    layout->colour1 = colours[0];
+    layout->colour2 = colours[0];
+    layout->colour3 = colours[3];
+    layout->border_colour = colours[1];
+}
 
 void list_scroll_down(Screen* window) {
     for (int f = list.rows - 2; f >= 0; --f) {

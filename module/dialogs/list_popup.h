@@ -35,6 +35,10 @@ struct ListPopupLayout {
     const int32_t* widths;  // column_count widths, from the left
 };
 
+// Sets the layout's colours from the host's popup colours, as every list of
+// the module shows them.
+void set_list_colours(ListPopupLayout* layout);
+
 // Results of list_popup.
 enum ListResult : int {
     LIST_CHOSEN = 0,
