@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <iostream>
 
-#include "host_app.h"
 #include "host_config.h"
+#include "hostapp/host_app.h"
 #include "screenlib/screenlib.h"
 #include "subcommands.h"
 

@@ -13,3 +13,7 @@ constexpr size_t kLongPathSize = 260;
 // `out` then holds the cut text ending in "...", for reporting.
 bool format_path(char* out, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+
+// The host's root directory, ending in a backslash; "" when the host gives none,
+// so that paths built on it open nothing.
+const char* root_directory();

@@ -12,14 +12,12 @@
 #include "hostapp/host_app.h"
 #include "hostlibs/host_setup.h"
 #include "module_test_support.h"
+#include "platform/color_roles.h"
+#include "screen_picture.h"
 #include "screenlib/screenlib.h"
 
 // The editor's screen as it stood when the module closed it.
-struct EditorPicture {
-    bool taken = false;
-    std::vector<std::string> rows;
-    std::vector<std::vector<uint8_t>> attributes;
-};
+using EditorPicture = ScreenPicture;
 
 // Set by the test before each run; the spy on screen_close reads it.
 extern HostContext* watched_context;
@@ -27,6 +25,9 @@ extern EditorPicture editor_picture;
 // Every other window the module closed while watched (its popups), in order,
 // as it stood just before it closed.
 extern std::vector<EditorPicture> popup_pictures;
+// The screen as it stood at each screen_close of the run, in order: what
+// every popup showed just before it went.
+extern std::vector<ScreenPicture> closed_pictures;
 // Closing calls of the module's run, in order (screen_close, screenfile_close,
 // menubar_close, host_leave).
 extern std::vector<std::string> teardown_calls;
@@ -75,6 +76,7 @@ class EditorScenario : public ::testing::Test {
         watched_context = &session_.context();
         editor_picture = {};
         popup_pictures.clear();
+        closed_pictures.clear();
         teardown_calls.clear();
         const int result = session_.call_module(session_.module_entry());
         teardown = teardown_calls;
@@ -152,7 +154,9 @@ class EditorScenario : public ::testing::Test {
     uint8_t group_attribute(int data_row) const {
         return attribute(kFirstDataRow + data_row, kGroupColumn);
     }
-    uint8_t field_color(int byte) { return session_.context().settings->field_colors[byte - 21]; }
+    uint8_t field_color(FieldColorByte byte) {
+        return ::field_color(*session_.context().settings, byte);
+    }
 
     TempFolder root_;
     std::string root_path_;
