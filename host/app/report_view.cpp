@@ -2,16 +2,9 @@
 
 #include <charconv>
 
+#include "platform/report_format.h"
+
 namespace hostapp {
-namespace {
-
-constexpr unsigned char kLineEnd = 0x81;
-constexpr unsigned char kPageEnd = 0x82;
-constexpr unsigned char kSetting = 0x84;
-constexpr unsigned char kSettingWithParameters = 0x85;
-constexpr size_t kSettingParameters = 2;
-
-}  // namespace
 
 bool parse_viewer_arguments(std::string_view text, ViewerArguments* arguments, std::string* error) {
     ViewerArguments parsed;
@@ -59,11 +52,11 @@ std::vector<ReportPage> render_report(std::string_view bytes) {
     bool line_open = false;
     for (size_t i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
-        if (byte == kLineEnd) {
+        if (byte == REPORT_LINE_END) {
             page.push_back(std::move(line));
             line.clear();
             line_open = false;
-        } else if (byte == kPageEnd) {
+        } else if (byte == REPORT_PAGE_END) {
             if (line_open) {
                 page.push_back(std::move(line));
                 line.clear();
@@ -71,10 +64,10 @@ std::vector<ReportPage> render_report(std::string_view bytes) {
             }
             pages.push_back(std::move(page));
             page.clear();
-        } else if (byte == kSetting) {
+        } else if (byte == REPORT_TOP_OF_PAGE) {
             continue;
-        } else if (byte == kSettingWithParameters) {
-            i += kSettingParameters;
+        } else if (byte == REPORT_SETTING) {
+            i += kReportSettingParameters;
         } else {
             line_open = true;
             line.push_back(byte == 0 ? ' ' : (byte < 0x20 || byte >= 0x7F) ? '?' : bytes[i]);
