@@ -5,6 +5,11 @@
 #include "platform/report_format.h"
 
 namespace hostapp {
+namespace {
+
+constexpr size_t kMaxReportBytes = 16 << 20;
+
+}  // namespace
 
 bool parse_viewer_arguments(std::string_view text, ViewerArguments* arguments, std::string* error) {
     ViewerArguments parsed;
@@ -80,6 +85,16 @@ std::vector<ReportPage> render_report(std::string_view bytes) {
         pages.push_back(std::move(page));
     }
     return pages;
+}
+
+bool read_report_file(FILE* file, std::string* bytes) {
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 &&
+           bytes->size() < kMaxReportBytes) {
+        bytes->append(buffer, got);
+    }
+    return std::ferror(file) == 0;
 }
 
 }  // namespace hostapp
