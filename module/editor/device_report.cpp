@@ -74,16 +74,20 @@ void write_pages() {
 
 }  // namespace
 
+void write_device_report() {
+    write_pages();
+    report_newline();
+    write_line(kClosingLine);
+    report_newpage();
+}
+
 int print_report(uint32_t site_id) {
     if (report_open() == nullptr) {
         show_message(kMessageFailed, editor_screen, MESSAGE_SECOND_TONE);
         return SUBMIT_NOTHING;
     }
     show_message(kMessageWorking, editor_screen, MESSAGE_SILENT);
-    write_pages();
-    report_newline();
-    write_line(kClosingLine);
-    report_newpage();
+    write_device_report();
     // A report that did not reach the disk whole is no report: nothing is
     // submitted and the partial file goes.
     if (report_close() != 0) {
