@@ -85,6 +85,7 @@ bool RecordFile::open(const std::string& native_path, const RecordLayout& layout
         {&equal_, "SELECT pos, data FROM records WHERE key = ?1"},
         {&direct_, "SELECT pos, data FROM records WHERE pos = ?1"},
         {&write_, "UPDATE records SET key = ?2, data = ?3 WHERE pos = ?1"},
+        {&write_data_, "UPDATE records SET data = ?3 WHERE pos = ?1"},
         {&upsert_,
          "INSERT INTO records(key, data) VALUES(?1, ?2)"
          " ON CONFLICT(key) DO UPDATE SET data = excluded.data"},
@@ -106,8 +107,8 @@ bool RecordFile::open(const std::string& native_path, const RecordLayout& layout
 void RecordFile::close() {
     end_walk();
     journal_.close();
-    for (Statement* s : {&first_, &last_, &equal_, &direct_, &write_, &upsert_, &erase_, &all_,
-                         &walk_next_, &walk_previous_}) {
+    for (Statement* s : {&first_, &last_, &equal_, &direct_, &write_, &write_data_, &upsert_,
+                         &erase_, &all_, &walk_next_, &walk_previous_}) {
         s->finalize();
     }
     db_.close();
@@ -334,12 +335,18 @@ int RecordFile::update() {
         }
         merged[i] = buffer_[i];
     }
-    write_.bind_int64(1, current_position_);
-    write_.bind_blob(2, merged.data(), layout_.key_size);
-    write_.bind_blob(3, merged.data(), layout_.record_size);
+    // The key's index is written only when the key itself changes.
+    const bool key_changed =
+        std::memcmp(merged.data(), before.data(), static_cast<size_t>(layout_.key_size)) != 0;
+    Statement& write = key_changed ? write_ : write_data_;
+    write.bind_int64(1, current_position_);
+    if (key_changed) {
+        write.bind_blob(2, merged.data(), layout_.key_size);
+    }
+    write.bind_blob(3, merged.data(), layout_.record_size);
     {
-        ResetOnExit reset(write_);
-        rc = write_.step();
+        ResetOnExit reset(write);
+        rc = write.step();
     }
     if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
         return RS_DUPLICATE_KEY;

@@ -89,7 +89,7 @@ class RecordFile {
 
     Database db_;
     ChangeJournal journal_;
-    Statement first_, last_, equal_, direct_, write_, upsert_, erase_, all_;
+    Statement first_, last_, equal_, direct_, write_, write_data_, upsert_, erase_, all_;
     Statement walk_next_, walk_previous_;
     // Records read ahead by the last walk seek (kFirst: none), served in order.
     static constexpr int kReadAheadCount = 256;
