@@ -53,6 +53,9 @@ class SCREENLIB_CXX_API Backend {
     virtual bool mouse_present() const { return false; }
     // True once no key will come any more (a key script that ran out).
     virtual bool input_ended() const { return false; }
+    // True when a key was asked for after input ended, so that the running
+    // screens were ended by the end of input rather than by a key.
+    virtual bool input_ran_out() const { return false; }
 
     // One row with its trailing blanks kept (exactly columns() characters);
     // empty for a row out of range.
@@ -76,6 +79,7 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
     int read_key() override;
     void tone(int value, int duration) override;
     bool input_ended() const override { return script_exhausted(); }
+    bool input_ran_out() const override { return script_ran_out(); }
 
     // Replaces the key script (the notation of docs/key-scripts.md). On an
     // unknown or malformed name the script is left empty, false is given and
@@ -83,7 +87,11 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
     bool set_script(std::string_view keys, std::string* error);
     // Appends key codes to the script.
     void push_keys(const std::vector<int>& keys);
+    // Every key of the script has been read.
     bool script_exhausted() const { return next_key_ >= script_.size(); }
+    // A key was asked for after the last one: the running screens were ended
+    // by the script's end rather than by a key. Cleared by new keys.
+    bool script_ran_out() const { return ran_out_; }
 
     // 0 for a cell out of range.
     uint8_t attribute(int row, int column) const;
@@ -101,6 +109,7 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
     std::vector<Cell> cells_;
     std::vector<int> script_;
     std::size_t next_key_ = 0;
+    bool ran_out_ = false;
     std::vector<int> tones_;
     int cursor_row_ = 0;
     int cursor_column_ = 0;
