@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/byte_fields.h"
 #include "host_app.h"
+#include "platform/byte_fields.h"
 #include "screenlib/screenlib.h"
 
 namespace hostapp {

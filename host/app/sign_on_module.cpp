@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "platform/byte_fields.h"
 #include "hostlibs/host_setup.h"
 #include "hostlibs/menubar.h"
+#include "platform/byte_fields.h"
 #include "platform/screen_library.h"
 #include "session_state.h"
 

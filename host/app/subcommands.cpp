@@ -1,6 +1,10 @@
 #include "subcommands.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -53,19 +57,51 @@ int export_command() {
     return 0;
 }
 
-int import_command(const std::string& path) {
+// The whole of a file, or of standard input for "-"; false with the
+// system's reason in *error.
+bool read_input(const std::string& path, std::string* text, std::string* error) {
+    std::ostringstream bytes;
+    if (path == "-") {
+        bytes << std::cin.rdbuf();
+        if (std::cin.bad()) {
+            *error = "cannot read standard input";
+            return false;
+        }
+        *text = bytes.str();
+        return true;
+    }
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        *error = "cannot read " + path + ": " + std::strerror(EISDIR);
+        return false;
+    }
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        return fail("import devices: cannot read " + path);
+        *error = "cannot read " + path + ": " + std::strerror(errno != 0 ? errno : ENOENT);
+        return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
+    bytes << in.rdbuf();
+    if (in.bad()) {  // a folder opens but cannot be read
+        *error = "cannot read " + path + ": " + std::strerror(errno != 0 ? errno : EIO);
+        return false;
+    }
+    *text = bytes.str();
+    return true;
+}
+
+int import_command(const std::string& path) {
+    std::string text;
     std::string error;
-    int count = 0;
-    if (!import_devices(text.str(), &count, &error)) {
-        return fail("import devices: " + path + ": " + error + "; nothing was changed");
+    if (!read_input(path, &text, &error)) {
+        return fail("import devices: " + error);
     }
-    std::cerr << "devgroup: imported " << count << " devices\n";
+    int count = 0;
+    const std::string source = path == "-" ? "standard input" : path;
+    if (!import_devices(text, &count, &error)) {
+        return fail("import devices: " + source + ": " + error + "; nothing was changed");
+    }
+    std::cerr << "devgroup: imported " << count << (count == 1 ? " device\n" : " devices\n");
     return 0;
 }
 
@@ -109,31 +145,51 @@ int sites_command() {
 
 }  // namespace
 
-int run_subcommand(const std::string& root, const std::vector<std::string>& words) {
-    const std::string& command = words.front();
-    const bool devices = words.size() >= 2 && words[1] == "devices";
-    const bool known =
-        (command == "export" && devices && words.size() == 2) ||
-        (command == "import" && devices && words.size() == 3) ||
-        ((command == "log" || command == "jobs" || command == "sites") && words.size() == 1);
-    if (!known) {
-        return fail(
-            "unknown command; try: export devices | import devices FILE | log | jobs | sites");
+const std::vector<Subcommand>& subcommands() {
+    static const std::vector<Subcommand> table = {
+        {"export devices", nullptr, true,
+         "the devices file as CSV on stdout (header key,instrument,status,group)"},
+        {"import devices", "FILE", false,
+         "CSV into the devices file, all or nothing; FILE - reads standard input"},
+        {"log", nullptr, true, "the error log, oldest first"},
+        {"jobs", nullptr, true, "the job queue"},
+        {"sites", nullptr, true, "the site directory"},
+    };
+    return table;
+}
+
+const Subcommand* find_subcommand(const std::vector<std::string>& words) {
+    for (const Subcommand& command : subcommands()) {
+        std::istringstream names(command.words);
+        std::vector<std::string> expected;
+        for (std::string name; names >> name;) {
+            expected.push_back(name);
+        }
+        const size_t count = expected.size() + (command.operand != nullptr ? 1 : 0);
+        if (words.size() == count && std::equal(expected.begin(), expected.end(), words.begin())) {
+            return &command;
+        }
     }
+    return nullptr;
+}
+
+int run_subcommand(const std::string& root, const Subcommand& command,
+                   const std::vector<std::string>& words) {
     OpenHost host(root);
     if (!host.open()) {
         return fail(host.error());
     }
-    if (command == "export") {
+    const std::string name = command.words;
+    if (name == "export devices") {
         return export_command();
     }
-    if (command == "import") {
-        return import_command(words[2]);
+    if (name == "import devices") {
+        return import_command(words.back());
     }
-    if (command == "log") {
+    if (name == "log") {
         return log_command();
     }
-    return command == "jobs" ? jobs_command() : sites_command();
+    return name == "jobs" ? jobs_command() : sites_command();
 }
 
 }  // namespace hostapp
