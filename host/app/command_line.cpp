@@ -6,9 +6,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
-#include "host_app.h"
 #include "host_config.h"
+#include "hostapp/host_app.h"
 #include "screenlib/screenlib.h"
 #include "subcommands.h"
 
@@ -31,13 +32,14 @@ constexpr OptionHelp kOptions[] = {
     {"--now", "N", "fixes the host clock at N"},
     {"--keys", "SCRIPT", "runs headless under a key script and prints the final screen"},
     {"--module", "PATH", "the module library (default: host.conf's module)"},
+    {"--pdf", "OUT", "with report: writes the report as a PDF document to OUT"},
     {"--help", nullptr, "shows this help and exits"},
     {"--version", nullptr, "shows the version and exits"},
 };
 
 std::string usage_line() {
     return "usage: devgroup [OPTIONS]            run the editor\n"
-           "       devgroup [OPTIONS] COMMAND    run a command on the data root\n";
+           "       devgroup [OPTIONS] COMMAND    run a command (on the data root)\n";
 }
 
 std::string help_text() {
@@ -114,6 +116,7 @@ void install_signal_handlers() {
 struct CommandLine {
     HostOptions options;
     std::vector<std::string> words;
+    std::optional<std::string> pdf_out;
     bool help = false;
     bool version = false;
 };
@@ -148,6 +151,8 @@ bool set_option(const std::string& name, const std::string& value, CommandLine* 
         line->options.now = static_cast<uint32_t>(number);
     } else if (name == "--keys") {
         line->options.keys = value;
+    } else if (name == "--pdf") {
+        line->pdf_out = value;
     } else {
         line->options.module_path = value;
     }
@@ -246,6 +251,12 @@ int host_main(int argc, char** argv) {
         if (command == nullptr) {
             return usage_error(misused_command(line.words));
         }
+    }
+    if (line.pdf_out && (command == nullptr || std::string(command->words) != "report")) {
+        return usage_error("--pdf goes with report");
+    }
+    if (command != nullptr && !command->needs_root) {
+        return run_report_command(line.words.back(), line.pdf_out);
     }
     if (line.options.root.empty()) {
         line.options.root = default_root();

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "host_app.h"
 #include "host_config.h"
+#include "hostapp/host_app.h"
 #include "hostlibs/menubar.h"
 #include "message_catalogue.h"
 

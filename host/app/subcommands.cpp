@@ -12,6 +12,8 @@
 #include "device_csv.h"
 #include "host_config.h"
 #include "hostlibs/host_setup.h"
+#include "report_pdf.h"
+#include "report_view.h"
 
 namespace hostapp {
 namespace {
@@ -112,6 +114,33 @@ int log_command() {
     return 0;
 }
 
+// A report file whole; false with the system's reason in *error (when given).
+bool read_native_report(const std::string& path, std::string* bytes, std::string* error = nullptr) {
+    errno = 0;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        if (error != nullptr) {
+            *error = "cannot read " + path + ": " + std::strerror(errno != 0 ? errno : ENOENT);
+        }
+        return false;
+    }
+    const bool read = read_report_file(file, bytes);
+    if (!read && error != nullptr) {
+        *error = "cannot read " + path + ": " + std::strerror(errno != 0 ? errno : EIO);
+    }
+    std::fclose(file);
+    return read;
+}
+
+// "pages N" of a spooled report, or a note that it cannot be read.
+std::string page_count_text(const std::string& spool_file) {
+    std::string bytes;
+    if (!read_native_report(spool_file, &bytes)) {
+        return "file missing";
+    }
+    return "pages " + std::to_string(render_report(bytes).size());
+}
+
 int jobs_command() {
     for (const hostlibs::JobInfo& job : hostlibs::list_jobs()) {
         char line[512];
@@ -120,7 +149,8 @@ int jobs_command() {
                       job.header.user_no, job.type,
                       trimmed_text(job.header.job_name, sizeof job.header.job_name).c_str(),
                       job.title.c_str());
-        std::cout << line << "\n    " << job.spool_file << "\n";
+        std::cout << line << "\n    " << job.spool_file << "  " << page_count_text(job.spool_file)
+                  << "\n";
     }
     return 0;
 }
@@ -145,15 +175,44 @@ int sites_command() {
 
 }  // namespace
 
+int run_report_command(const std::string& file, const std::optional<std::string>& pdf_out) {
+    std::string bytes;
+    std::string error;
+    if (!read_native_report(file, &bytes, &error)) {
+        return fail("report: " + error);
+    }
+    const std::vector<ReportPage> pages = render_report(bytes);
+    if (!pdf_out) {
+        // Pages as text, a form feed between them.
+        for (size_t page = 0; page < pages.size(); ++page) {
+            if (page > 0) {
+                std::cout << "\f";
+            }
+            for (const std::string& line : pages[page]) {
+                std::cout << line << "\n";
+            }
+        }
+        return 0;
+    }
+    if (!write_report_pdf(pages, *pdf_out, &error)) {
+        return fail("report: " + error);
+    }
+    std::cerr << "devgroup: wrote " << std::max<size_t>(pages.size(), 1) << " pages to " << *pdf_out
+              << "\n";
+    return 0;
+}
+
 const std::vector<Subcommand>& subcommands() {
     static const std::vector<Subcommand> table = {
-        {"export devices", nullptr, true,
+        {"export devices", nullptr, true, true,
          "the devices file as CSV on stdout (header key,instrument,status,group)"},
-        {"import devices", "FILE", false,
+        {"import devices", "FILE", false, true,
          "CSV into the devices file, all or nothing; FILE - reads standard input"},
-        {"log", nullptr, true, "the error log, oldest first"},
-        {"jobs", nullptr, true, "the job queue"},
-        {"sites", nullptr, true, "the site directory"},
+        {"log", nullptr, true, true, "the error log, oldest first"},
+        {"jobs", nullptr, true, true, "the job queue"},
+        {"sites", nullptr, true, true, "the site directory"},
+        {"report", "FILE", true, false,
+         "a report file's pages as text; with --pdf OUT as a PDF document (needs no root)"},
     };
     return table;
 }

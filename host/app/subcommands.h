@@ -2,6 +2,7 @@
 // of the devices file, the error log, the job queue and the site directory.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@ struct Subcommand {
     const char* words;    // the command as typed, e.g. "import devices"
     const char* operand;  // the name of its one operand, or null for none
     bool read_only;       // never makes or changes a data root
+    bool needs_root;      // runs on the data root (report reads a file alone)
     const char* help;
 };
 
@@ -24,5 +26,9 @@ const Subcommand* find_subcommand(const std::vector<std::string>& words);
 // stdout, failures to stderr.
 int run_subcommand(const std::string& root, const Subcommand& command,
                    const std::vector<std::string>& words);
+
+// `report FILE [--pdf OUT]`: the report file's pages as text on stdout, or
+// as a PDF document written to `pdf_out`; the exit code. Needs no root.
+int run_report_command(const std::string& file, const std::optional<std::string>& pdf_out);
 
 }  // namespace hostapp

@@ -6,6 +6,7 @@
 #include "hostlibs/host_setup.h"
 #include "pager.h"
 #include "platform/native_files.h"
+#include "platform/screen_size.h"
 #include "report_view.h"
 #include "session_state.h"
 
@@ -13,7 +14,7 @@ namespace hostapp {
 namespace {
 
 constexpr size_t kMaxReportBytes = 16 << 20;
-constexpr size_t kScreenColumns = 80;
+constexpr size_t kScreenColumns = SCREEN_COLUMNS;
 constexpr size_t kContinuationIndent = 4;
 
 // A long line in pieces of at most `width` characters, the later ones indented.
@@ -31,14 +32,8 @@ bool read_report(const std::string& host_path, std::string* bytes) {
     if (file == nullptr) {
         return false;
     }
-    char buffer[4096];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 &&
-           bytes->size() < kMaxReportBytes) {
-        bytes->append(buffer, got);
-    }
     // A path that opens but cannot be read (a folder) is no empty report.
-    const bool read = std::ferror(file) == 0;
+    const bool read = read_report_file(file, bytes);
     std::fclose(file);
     return read;
 }

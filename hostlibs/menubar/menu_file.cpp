@@ -4,14 +4,14 @@
 #include <charconv>
 #include <set>
 
-#include "../help/text_file.h"
+#include "help/text_file.h"
 #include "hostlibs/menubar.h"
 #include "screenlib/screenlib.h"
 
 namespace hostlibs {
 namespace {
 
-constexpr int kBarWidth = 80;
+constexpr int kBarWidth = SCREEN_COLUMNS;
 constexpr int kBarFirstColumn = 1;
 
 // Takes the '~' mark out of a text and gives the marked letter, upper case
