@@ -185,12 +185,10 @@ int getpass(uint32_t mask) {
     password[sizeof password - 1] = '\0';
     required_mask = mask;
     set_popup_colors(screen);
-    // The entry fields take the full screen's regular and third colours.
-    const WindowColors screen_colors = screen_window_colors(*host_context->settings);
-    const uint8_t regular = screen_colors.regular;
-    const uint8_t selected = screen_colors.third;
-    field_set_colors(screen, kNameField, regular, selected);
-    field_set_colors(screen, kPasswordField, regular, selected);
+    // The entry fields take the full screens' regular and third colours (bytes 19 and 20).
+    const WindowColors entry = screen_window_colors(*host_context->settings);
+    field_set_colors(screen, kNameField, entry.regular, entry.third);
+    field_set_colors(screen, kPasswordField, entry.regular, entry.third);
     screen_set_popup(screen, 1);
     screen_paint(screen);
     show_message(MSG_SIGN_ON_HINT, screen, MESSAGE_SILENT);
