@@ -4,8 +4,9 @@
 
 #include "hostlibs/help.h"
 #include "hostlibs/host_setup.h"
-#include "platform/native_files.h"
 #include "pager.h"
+#include "platform/native_files.h"
+#include "platform/screen_size.h"
 #include "report_view.h"
 #include "session_state.h"
 
@@ -13,7 +14,7 @@ namespace hostapp {
 namespace {
 
 constexpr size_t kMaxReportBytes = 16 << 20;
-constexpr size_t kScreenColumns = 80;
+constexpr size_t kScreenColumns = SCREEN_COLUMNS;
 constexpr size_t kContinuationIndent = 4;
 
 // A long line in pieces of at most `width` characters, the later ones indented.

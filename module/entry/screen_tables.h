@@ -6,3 +6,9 @@
 
 extern const FieldFunctions my_string_funcs;
 extern const ScreenFunctionEntry main_functions[];
+
+// A screen-library object as a ScreenFunctionTable entry holds it.
+template <typename Function>
+AnyFunction table_function(Function function) {
+    return reinterpret_cast<AnyFunction>(function);
+}

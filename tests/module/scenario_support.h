@@ -12,6 +12,7 @@
 #include "hostlibs/host_setup.h"
 #include "module_test_support.h"
 #include "screen_picture.h"
+#include "platform/color_roles.h"
 #include "screenlib/screenlib.h"
 
 // The editor's screen as it stood when the module closed it.
@@ -127,7 +128,9 @@ class EditorScenario : public ::testing::Test {
     uint8_t group_attribute(int data_row) const {
         return attribute(kFirstDataRow + data_row, kGroupColumn);
     }
-    uint8_t field_color(int byte) { return session_.context().settings->field_colors[byte - 21]; }
+    uint8_t field_color(FieldColorByte byte) {
+        return ::field_color(*session_.context().settings, byte);
+    }
 
     TempFolder root_;
     std::string root_path_;

@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "platform/key_codes.h"
+#include "platform/screen_size.h"
 
 #if defined(_WIN32)
 #define SCREENLIB_API __declspec(dllimport)
@@ -47,6 +48,9 @@ struct FieldFunctions {
     void* reserved;  // always null
     unsigned int id;
 };
+
+// The identifier of a field-function set of string fields.
+constexpr unsigned int STRING_FIELD_SET_ID = 0xFFF1;
 
 // Any function, as a ScreenFunctionTable entry holds it.
 typedef void (*AnyFunction)(void);
