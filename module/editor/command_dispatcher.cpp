@@ -1,7 +1,18 @@
 #include "command_dispatcher.h"
 
-// The menu bar is installed with this callback from the first run on; the
-// commands themselves are not taken up yet, so every number is ignored.
+#include "module_state.h"
+#include "pick_group.h"
+
+// The menu bar is installed with this callback from the first run on.
 void command_dispatcher(int command) {
-    (void)command;
+    if (host_context == nullptr || editor_screen == nullptr) {
+        return;
+    }
+    switch (command) {
+        case COMMAND_PICK_GROUP:
+            pick_group();
+            break;
+        default:
+            break;
+    }
 }

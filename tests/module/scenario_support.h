@@ -5,14 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "hostapp/host_app.h"
 #include "hostlibs/host_setup.h"
 #include "module_test_support.h"
-#include "screen_picture.h"
 #include "platform/color_roles.h"
+#include "screen_picture.h"
 #include "screenlib/screenlib.h"
 
 // The editor's screen as it stood when the module closed it.
@@ -24,6 +25,9 @@ extern EditorPicture editor_picture;
 // The screen as it stood at each screen_close of the run, in order: what
 // every popup showed just before it went.
 extern std::vector<ScreenPicture> closed_pictures;
+// When set, runs at each screen_close before the screen goes: a test's way
+// to change the data at the moment a popup ends.
+extern std::function<void()> before_screen_close;
 // Closing calls of the module's run, in order (screen_close, screenfile_close,
 // menubar_close, host_leave).
 extern std::vector<std::string> teardown_calls;
@@ -41,6 +45,7 @@ class EditorScenario : public ::testing::Test {
   protected:
     void SetUp() override { make_root(root_.path()); }
     void TearDown() override {
+        before_screen_close = nullptr;
         session_.close();
         watched_context = nullptr;
     }
