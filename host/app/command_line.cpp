@@ -5,9 +5,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
-#include "host_app.h"
 #include "host_config.h"
+#include "hostapp/host_app.h"
 #include "screenlib/screenlib.h"
 #include "subcommands.h"
 
@@ -17,7 +18,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: devgroup [--root DIR] [--user NAME] [--lang N] [--now N] [--keys SCRIPT]\n"
     "                [--module PATH]\n"
-    "       devgroup [--root DIR] export devices | import devices FILE | log | jobs | sites\n";
+    "       devgroup [--root DIR] export devices | import devices FILE | log | jobs | sites\n"
+    "       devgroup report FILE [--pdf OUT]\n";
 
 // A signal that ends the program still gives the terminal back.
 void restore_terminal_and_exit(int signal_number) {
@@ -49,6 +51,7 @@ void install_signal_handlers() {
 struct CommandLine {
     HostOptions options;
     std::vector<std::string> words;
+    std::optional<std::string> pdf_out;
     bool help = false;
 };
 
@@ -89,6 +92,8 @@ bool parse_command_line(int argc, char** argv, CommandLine* line, std::string* e
             line->options.keys = value;
         } else if (argument == "--module") {
             line->options.module_path = value;
+        } else if (argument == "--pdf") {
+            line->pdf_out = value;
         } else {
             *error = "unknown option " + argument;
             return false;
@@ -129,6 +134,16 @@ int host_main(int argc, char** argv) {
     if (line.help) {
         std::cout << kUsage;
         return 0;
+    }
+    const bool report = !line.words.empty() && line.words.front() == "report";
+    if ((report && line.words.size() != 2) || (!report && line.pdf_out)) {
+        std::cerr << "devgroup: " << (report ? "report takes one FILE" : "--pdf goes with report")
+                  << "\n"
+                  << kUsage;
+        return 2;
+    }
+    if (report) {
+        return run_report_command(line.words[1], line.pdf_out);
     }
     if (line.options.root.empty()) {
         line.options.root = default_root();

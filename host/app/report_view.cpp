@@ -2,14 +2,12 @@
 
 #include <charconv>
 
+#include "platform/report_format.h"
+
 namespace hostapp {
 namespace {
 
-constexpr unsigned char kLineEnd = 0x81;
-constexpr unsigned char kPageEnd = 0x82;
-constexpr unsigned char kSetting = 0x84;
-constexpr unsigned char kSettingWithParameters = 0x85;
-constexpr size_t kSettingParameters = 2;
+constexpr size_t kMaxReportBytes = 16 << 20;
 
 }  // namespace
 
@@ -59,11 +57,11 @@ std::vector<ReportPage> render_report(std::string_view bytes) {
     bool line_open = false;
     for (size_t i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
-        if (byte == kLineEnd) {
+        if (byte == REPORT_LINE_END) {
             page.push_back(std::move(line));
             line.clear();
             line_open = false;
-        } else if (byte == kPageEnd) {
+        } else if (byte == REPORT_PAGE_END) {
             if (line_open) {
                 page.push_back(std::move(line));
                 line.clear();
@@ -71,10 +69,10 @@ std::vector<ReportPage> render_report(std::string_view bytes) {
             }
             pages.push_back(std::move(page));
             page.clear();
-        } else if (byte == kSetting) {
+        } else if (byte == REPORT_TOP_OF_PAGE) {
             continue;
-        } else if (byte == kSettingWithParameters) {
-            i += kSettingParameters;
+        } else if (byte == REPORT_SETTING) {
+            i += kReportSettingParameters;
         } else {
             line_open = true;
             line.push_back(byte == 0 ? ' ' : (byte < 0x20 || byte >= 0x7F) ? '?' : bytes[i]);
@@ -87,6 +85,16 @@ std::vector<ReportPage> render_report(std::string_view bytes) {
         pages.push_back(std::move(page));
     }
     return pages;
+}
+
+bool read_report_file(FILE* file, std::string* bytes) {
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 &&
+           bytes->size() < kMaxReportBytes) {
+        bytes->append(buffer, got);
+    }
+    return std::ferror(file) == 0;
 }
 
 }  // namespace hostapp

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,5 +28,9 @@ using ReportPage = std::vector<std::string>;
 // are settings and not shown; zero bytes show as blanks, other control
 // bytes as '?'. A page that the file ends without 0x82 still counts.
 std::vector<ReportPage> render_report(std::string_view bytes);
+
+// Reads an open report file whole (up to 16 MiB). False when it cannot be
+// read, e.g. a folder that opened.
+bool read_report_file(FILE* file, std::string* bytes);
 
 }  // namespace hostapp

@@ -1,5 +1,6 @@
 #include "subcommands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -8,6 +9,8 @@
 #include "device_csv.h"
 #include "host_config.h"
 #include "hostlibs/host_setup.h"
+#include "report_pdf.h"
+#include "report_view.h"
 
 namespace hostapp {
 namespace {
@@ -76,6 +79,25 @@ int log_command() {
     return 0;
 }
 
+bool read_native_report(const std::string& path, std::string* bytes) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool read = read_report_file(file, bytes);
+    std::fclose(file);
+    return read;
+}
+
+// "pages N" of a spooled report, or a note that it cannot be read.
+std::string page_count_text(const std::string& spool_file) {
+    std::string bytes;
+    if (!read_native_report(spool_file, &bytes)) {
+        return "file missing";
+    }
+    return "pages " + std::to_string(render_report(bytes).size());
+}
+
 int jobs_command() {
     for (const hostlibs::JobInfo& job : hostlibs::list_jobs()) {
         char line[512];
@@ -84,7 +106,8 @@ int jobs_command() {
                       job.header.user_no, job.type,
                       trimmed_text(job.header.job_name, sizeof job.header.job_name).c_str(),
                       job.title.c_str());
-        std::cout << line << "\n    " << job.spool_file << "\n";
+        std::cout << line << "\n    " << job.spool_file << "  " << page_count_text(job.spool_file)
+                  << "\n";
     }
     return 0;
 }
@@ -108,6 +131,33 @@ int sites_command() {
 }
 
 }  // namespace
+
+int run_report_command(const std::string& file, const std::optional<std::string>& pdf_out) {
+    std::string bytes;
+    if (!read_native_report(file, &bytes)) {
+        return fail("report: cannot read " + file);
+    }
+    const std::vector<ReportPage> pages = render_report(bytes);
+    if (!pdf_out) {
+        // Pages as text, a form feed between them.
+        for (size_t page = 0; page < pages.size(); ++page) {
+            if (page > 0) {
+                std::cout << "\f";
+            }
+            for (const std::string& line : pages[page]) {
+                std::cout << line << "\n";
+            }
+        }
+        return 0;
+    }
+    std::string error;
+    if (!write_report_pdf(pages, *pdf_out, &error)) {
+        return fail("report: " + error);
+    }
+    std::cerr << "devgroup: wrote " << std::max<size_t>(pages.size(), 1) << " pages to " << *pdf_out
+              << "\n";
+    return 0;
+}
 
 int run_subcommand(const std::string& root, const std::vector<std::string>& words) {
     const std::string& command = words.front();

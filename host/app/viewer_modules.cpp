@@ -32,14 +32,8 @@ bool read_report(const std::string& host_path, std::string* bytes) {
     if (file == nullptr) {
         return false;
     }
-    char buffer[4096];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 &&
-           bytes->size() < kMaxReportBytes) {
-        bytes->append(buffer, got);
-    }
     // A path that opens but cannot be read (a folder) is no empty report.
-    const bool read = std::ferror(file) == 0;
+    const bool read = read_report_file(file, bytes);
     std::fclose(file);
     return read;
 }

@@ -12,6 +12,7 @@
 #include "hand_off.h"
 #include "host_paths.h"
 #include "module_state.h"
+#include "platform/byte_fields.h"
 #include "platform/color_roles.h"
 #include "platform/host_libraries.h"
 #include "platform/screen_library.h"

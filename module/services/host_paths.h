@@ -5,6 +5,8 @@
 
 // Longest buffer the module builds its file paths in: 99 characters and a terminator.
 constexpr size_t kPathSize = 100;
+// Buffer of the paths of the host's shared files: the help file and the popup screen files.
+constexpr size_t kLongPathSize = 260;
 
 // Formats a path into `out`. False when the whole path does not fit: a cut
 // path could name another file, so callers treat this as a missing file.

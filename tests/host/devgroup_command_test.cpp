@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/host_libraries.h"
 #include "host_test_support.h"
 #include "hostlibs/host_setup.h"
+#include "platform/host_libraries.h"
 
 namespace {
 
@@ -156,7 +156,7 @@ TEST_F(Devgroup, ListsQueuedJobsAndLoggedErrors) {
         site.device_type = 1;
         uint32_t site_id = 0;
         ASSERT_TRUE(hostlibs::add_site(site, &site_id, &error)) << error;
-        hosttest::write_file(root_.file("DATA/TEMP/R1.LST"), "report\x81\x82");
+        hosttest::write_file(root_.file("DATA/TEMP/R1.LST"), "page one\x81\x82two\x81\x82");
         ReportFileJob data{};
         std::strcpy(data.path, hosttest::host_form(root_.file("DATA/TEMP/R1.LST")).c_str());
         std::strcpy(data.title, "Toolbank");
@@ -187,11 +187,47 @@ TEST_F(Devgroup, ListsQueuedJobsAndLoggedErrors) {
     ASSERT_EQ(jobs.exit_code, 0) << jobs.err;
     EXPECT_NE(jobs.out.find("Main office printer"), std::string::npos) << jobs.out;
     EXPECT_NE(jobs.out.find("Toolbank"), std::string::npos) << jobs.out;
-    EXPECT_NE(jobs.out.find("SPOOL"), std::string::npos) << jobs.out;
+    EXPECT_NE(jobs.out.find("SPOOL/R1.LST  pages 2\n"), std::string::npos) << jobs.out;
     const Outcome log = run("log");
     ASSERT_EQ(log.exit_code, 0) << log.err;
     EXPECT_NE(log.out.find("TOOLBANK"), std::string::npos) << log.out;
     EXPECT_NE(log.out.find("no screen"), std::string::npos) << log.out;
+}
+
+// Occurrences of `needle` in `text`.
+size_t count_of(const std::string& text, const std::string& needle) {
+    size_t count = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+        ++count;
+    return count;
+}
+
+TEST_F(Devgroup, ReportFileAsTextAndAsPdfOfOnePagePerReportPage) {
+    std::string report;
+    for (int page = 1; page <= 3; ++page) {
+        report += std::string("\x85\x04\x00\x84\x81", 5) + "Header line   as written\x81";
+        report += "Page " + std::to_string(page) + "\x81\x82";
+    }
+    hosttest::write_file(root_.file("R1.LST"), report);
+    const Outcome text = run("report " + root_.file("R1.LST"));
+    ASSERT_EQ(text.exit_code, 0) << text.err;
+    EXPECT_EQ(text.out,
+              "\nHeader line   as written\nPage 1\n\f\nHeader line   as written\nPage 2\n"
+              "\f\nHeader line   as written\nPage 3\n");
+
+    const Outcome pdf = run("report " + root_.file("R1.LST") + " --pdf " + root_.file("R1.pdf"));
+    ASSERT_EQ(pdf.exit_code, 0) << pdf.err;
+    const std::string document = hosttest::read_file(root_.file("R1.pdf"));
+    EXPECT_EQ(document.substr(0, 5), "%PDF-");
+    EXPECT_EQ(count_of(document, "/Type /Page\n") + count_of(document, "/Type /Page %"), 3u);
+    EXPECT_NE(document.find("/Count 3"), std::string::npos);
+    EXPECT_NE(document.find("Mono"), std::string::npos) << "a fixed-width font";
+
+    EXPECT_EQ(
+        run("report " + root_.file("missing.LST") + " --pdf " + root_.file("x.pdf")).exit_code, 1);
+    EXPECT_EQ(run("report " + root_.file("R1.LST") + " --pdf /no/such/folder/x.pdf").exit_code, 1);
+    EXPECT_EQ(run("report").exit_code, 2);
+    EXPECT_EQ(run("jobs --pdf " + root_.file("x.pdf")).exit_code, 2);
 }
 
 TEST(DevgroupDemo, NewRootGetsTheDemoDataAndListings) {

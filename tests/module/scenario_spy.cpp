@@ -10,6 +10,7 @@
 
 HostContext* watched_context = nullptr;
 EditorPicture editor_picture;
+std::vector<EditorPicture> popup_pictures;
 std::vector<ScreenPicture> closed_pictures;
 std::function<void()> before_screen_close;
 std::vector<std::string> teardown_calls;
@@ -32,6 +33,8 @@ SPY_API void screen_close(Screen* screen) {
         closed_pictures.push_back(picture_of_screen());
         if (screen == watched_context->current_screen) {
             editor_picture = closed_pictures.back();
+        } else {
+            popup_pictures.push_back(closed_pictures.back());
         }
     }
     teardown_calls.push_back("screen_close");

@@ -1,0 +1,105 @@
+#include "device_report.h"
+
+#include <cstdio>
+
+#include "device_table.h"
+#include "job_submission.h"
+#include "module_state.h"
+#include "platform/native_files.h"
+#include "report_writer.h"
+#include "screen_helpers.h"
+#include "text_fields.h"
+
+namespace {
+
+constexpr int kMessageWorking = 1;
+constexpr int kMessageDone = 2;
+constexpr int kMessageFailed = 6;
+
+constexpr char kHeading[] = "Device Group";
+constexpr char kJobTitle[] = "Toolbank";
+constexpr char kRule[] = " ----------------------------------------------------------------------";
+constexpr char kColumnTitles[] =
+    " Group       Instrument                                                ";
+constexpr char kClosingLine[] = "End of report";
+static_assert(sizeof kRule - 1 == 71 && sizeof kColumnTitles - 1 == 71);
+
+// Body lines are written while the page's line count is below this.
+constexpr int kPageLineLimit = 58;
+constexpr int kBodyLineSize = 100;
+
+void write_line(const char* text) {
+    report_text(text);
+    report_newline();
+}
+
+// Page header, an empty line and the framed column titles; the page's line count.
+int write_page_top(int page) {
+    const int lines = report_page_header(kHeading, page);
+    report_newline();
+    write_line(kRule);
+    write_line(kColumnTitles);
+    write_line(kRule);
+    return lines + 4;
+}
+
+void write_body_line(const DeviceGroupRow& row) {
+    char line[kBodyLineSize];
+    std::snprintf(line, sizeof line, " %.*s    %.*s  ", kGroupWidth, row.saved_group,
+                  kInstrumentWidth, row.instrument);
+    write_line(line);
+}
+
+bool row_has_instrument(int row) {
+    return blank_length(device_table[row].instrument, kInstrumentWidth) != 0;
+}
+
+// Writes every page; row 0 is printed even without an instrument.
+void write_pages() {
+    int row = 0;
+    int page = 1;
+    for (;;) {
+        int lines = write_page_top(page++);
+        while (lines < kPageLineLimit) {
+            write_body_line(device_table[row]);
+            ++lines;
+            ++row;
+            if (row == kTableRows || !row_has_instrument(row)) {
+                return;
+            }
+        }
+        report_newpage();
+    }
+}
+
+}  // namespace
+
+void write_device_report() {
+    write_pages();
+    report_newline();
+    write_line(kClosingLine);
+    report_newpage();
+}
+
+int print_report(uint32_t site_id) {
+    if (report_open() == nullptr) {
+        show_message(kMessageFailed, editor_screen, MESSAGE_SECOND_TONE);
+        return SUBMIT_NOTHING;
+    }
+    show_message(kMessageWorking, editor_screen, MESSAGE_SILENT);
+    write_device_report();
+    // A report that did not reach the disk whole is no report: nothing is
+    // submitted and the partial file goes.
+    if (report_close() != 0) {
+        native_remove(report_file_path());
+        show_message(kMessageFailed, editor_screen, MESSAGE_SECOND_TONE);
+        return SUBMIT_NOTHING;
+    }
+    const int result = submit_report(site_id, report_file_path(), kJobTitle);
+    if (result != SUBMIT_NOTHING) {
+        show_message(kMessageDone, editor_screen, MESSAGE_FIRST_TONE);
+    } else {
+        show_message(kMessageFailed, editor_screen, MESSAGE_SECOND_TONE);
+    }
+    return result;
+}
