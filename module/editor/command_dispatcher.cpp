@@ -7,6 +7,7 @@
 #include "hand_off.h"
 #include "host_paths.h"
 #include "module_state.h"
+#include "pick_group.h"
 #include "platform/host_libraries.h"
 #include "platform/screen_library.h"
 #include "save_changes.h"
@@ -111,6 +112,9 @@ void command_dispatcher(int command) {
             if (on_editor) {
                 quit();
             }
+            break;
+        case COMMAND_PICK_GROUP:
+            pick_group();
             break;
         case COMMAND_FIRST_PAGE:
             if (on_editor) {

@@ -9,6 +9,7 @@ enum EditorCommand : int {
     COMMAND_SIGN_ON = 5,
     COMMAND_SIGN_ON_MODULE = 6,
     COMMAND_QUIT = 7,
+    COMMAND_PICK_GROUP = 11,
     COMMAND_FIRST_PAGE = 16,
     COMMAND_LAST_PAGE = 17,
     COMMAND_BACK = 18,

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/host_records.h"
 #include "hostlibs/host_setup.h"
+#include "platform/host_records.h"
 
 // A fresh folder under the system's temporary folder, removed with the object.
 class TempFolder {
