@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/byte_fields.h"
 #include "host_app.h"
+#include "platform/byte_fields.h"
 #include "screenlib/screenlib.h"
 
 namespace hostapp {
@@ -105,98 +105,132 @@ bool parse_hot_key(const std::string& value, HotKey* hot_key, std::string* reaso
     return true;
 }
 
+// One key of host.conf: its name and how its value goes into the configuration.
+struct ConfigKey {
+    const char* name;
+    bool (*apply)(const std::string& value, HostConfig* config, std::string* reason);
+};
+
+bool apply_identity(const std::string& value, HostConfig* config, std::string* reason) {
+    std::vector<std::string> parts = words(value);
+    ModuleIdentity& id = config->identity;
+    if (parts.size() != 3 || !copy_name(parts[0], id.first_dir, sizeof id.first_dir) ||
+        !copy_name(parts[1], id.second_dir, sizeof id.second_dir) ||
+        !copy_name(parts[2], id.module_name, sizeof id.module_name)) {
+        *reason = "expected three names of at most 8 characters";
+        return false;
+    }
+    return true;
+}
+
+bool apply_fallback_language(const std::string& value, HostConfig* config, std::string* reason) {
+    long long number = 0;
+    if (!parse_number(value, 1, 99, &number)) {
+        *reason = "a language is a number from 1 to 99";
+        return false;
+    }
+    config->fallback_language = static_cast<int>(number);
+    return true;
+}
+
+bool apply_password_interval(const std::string& value, HostConfig* config, std::string* reason) {
+    long long number = 0;
+    if (!parse_number(value, 0, UINT32_MAX, &number)) {
+        *reason = "expected a number of clock units";
+        return false;
+    }
+    config->password_interval = static_cast<uint32_t>(number);
+    return true;
+}
+
+bool apply_report_title(const std::string& value, HostConfig* config, std::string* reason) {
+    if (value.size() > 20) {
+        *reason = "the report title has at most 20 characters";
+        return false;
+    }
+    config->report_title = value;
+    return true;
+}
+
+bool apply_tones(const std::string& value, HostConfig* config, std::string* reason) {
+    std::vector<std::string> parts = words(value);
+    long long values[4] = {};
+    bool good = parts.size() == 4;
+    for (size_t i = 0; good && i < 4; ++i) {
+        good = i % 2 == 0 ? parse_number(parts[i], 0, 1, &values[i])
+                          : parse_number(parts[i], INT16_MIN, INT16_MAX, &values[i]);
+    }
+    if (!good) {
+        *reason = "expected: tones = ON VALUE ON VALUE (on 0 or 1, values 16-bit)";
+        return false;
+    }
+    config->first_tone_on = values[0] != 0;
+    config->first_tone = static_cast<int16_t>(values[1]);
+    config->second_tone_on = values[2] != 0;
+    config->second_tone = static_cast<int16_t>(values[3]);
+    return true;
+}
+
+bool apply_user(const std::string& value, HostConfig* config, std::string* reason) {
+    HostUser user;
+    if (!parse_user(value, &user, reason)) {
+        return false;
+    }
+    if (config->find_user(user.name) != nullptr) {
+        *reason = "user " + user.name + " given twice";
+        return false;
+    }
+    config->users.push_back(user);
+    return true;
+}
+
+bool apply_hot_key(const std::string& value, HostConfig* config, std::string* reason) {
+    HotKey hot_key;
+    if (!parse_hot_key(value, &hot_key, reason)) {
+        return false;
+    }
+    config->hot_keys.push_back(hot_key);
+    return true;
+}
+
+constexpr ConfigKey kConfigKeys[] = {
+    {"module_identity", apply_identity},
+    {"module",
+     [](const std::string& value, HostConfig* config, std::string*) {
+         config->module_path = value;
+         return true;
+     }},
+    {"default_user",
+     [](const std::string& value, HostConfig* config, std::string*) {
+         config->default_user = value;
+         return true;
+     }},
+    {"fallback_language", apply_fallback_language},
+    {"password_interval", apply_password_interval},
+    {"report_title", apply_report_title},
+    {"tones", apply_tones},
+    {"screen_colors",
+     [](const std::string& value, HostConfig* config, std::string* reason) {
+         return parse_bytes(value, &config->screen_colors, reason);
+     }},
+    {"field_colors",
+     [](const std::string& value, HostConfig* config, std::string* reason) {
+         return parse_bytes(value, &config->field_colors, reason);
+     }},
+    {"popup_colors",
+     [](const std::string& value, HostConfig* config, std::string* reason) {
+         return parse_bytes(value, &config->popup_colors, reason);
+     }},
+    {"user", apply_user},
+    {"hotkey", apply_hot_key},
+};
+
 bool apply(const std::string& key, const std::string& value, HostConfig* config,
            std::string* reason) {
-    long long number = 0;
-    if (key == "module_identity") {
-        std::vector<std::string> parts = words(value);
-        ModuleIdentity& id = config->identity;
-        if (parts.size() != 3 || !copy_name(parts[0], id.first_dir, sizeof id.first_dir) ||
-            !copy_name(parts[1], id.second_dir, sizeof id.second_dir) ||
-            !copy_name(parts[2], id.module_name, sizeof id.module_name)) {
-            *reason = "expected three names of at most 8 characters";
-            return false;
+    for (const ConfigKey& entry : kConfigKeys) {
+        if (key == entry.name) {
+            return entry.apply(value, config, reason);
         }
-        return true;
-    }
-    if (key == "module") {
-        config->module_path = value;
-        return true;
-    }
-    if (key == "default_user") {
-        config->default_user = value;
-        return true;
-    }
-    if (key == "fallback_language") {
-        if (!parse_number(value, 1, 99, &number)) {
-            *reason = "a language is a number from 1 to 99";
-            return false;
-        }
-        config->fallback_language = static_cast<int>(number);
-        return true;
-    }
-    if (key == "password_interval") {
-        if (!parse_number(value, 0, UINT32_MAX, &number)) {
-            *reason = "expected a number of clock units";
-            return false;
-        }
-        config->password_interval = static_cast<uint32_t>(number);
-        return true;
-    }
-    if (key == "report_title") {
-        if (value.size() > 20) {
-            *reason = "the report title has at most 20 characters";
-            return false;
-        }
-        config->report_title = value;
-        return true;
-    }
-    if (key == "tones") {
-        std::vector<std::string> parts = words(value);
-        long long values[4] = {};
-        bool good = parts.size() == 4;
-        for (size_t i = 0; good && i < 4; ++i) {
-            good = i % 2 == 0 ? parse_number(parts[i], 0, 1, &values[i])
-                              : parse_number(parts[i], INT16_MIN, INT16_MAX, &values[i]);
-        }
-        if (!good) {
-            *reason = "expected: tones = ON VALUE ON VALUE (on 0 or 1, values 16-bit)";
-            return false;
-        }
-        config->first_tone_on = values[0] != 0;
-        config->first_tone = static_cast<int16_t>(values[1]);
-        config->second_tone_on = values[2] != 0;
-        config->second_tone = static_cast<int16_t>(values[3]);
-        return true;
-    }
-    if (key == "screen_colors") {
-        return parse_bytes(value, &config->screen_colors, reason);
-    }
-    if (key == "field_colors") {
-        return parse_bytes(value, &config->field_colors, reason);
-    }
-    if (key == "popup_colors") {
-        return parse_bytes(value, &config->popup_colors, reason);
-    }
-    if (key == "user") {
-        HostUser user;
-        if (!parse_user(value, &user, reason)) {
-            return false;
-        }
-        if (config->find_user(user.name) != nullptr) {
-            *reason = "user " + user.name + " given twice";
-            return false;
-        }
-        config->users.push_back(user);
-        return true;
-    }
-    if (key == "hotkey") {
-        HotKey hot_key;
-        if (!parse_hot_key(value, &hot_key, reason)) {
-            return false;
-        }
-        config->hot_keys.push_back(hot_key);
-        return true;
     }
     *reason = "unknown key '" + key + "'";
     return false;

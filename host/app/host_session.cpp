@@ -9,6 +9,7 @@
 #include "hostlibs/menubar.h"
 #include "hostlibs/shell.h"
 #include "hostlibs/status.h"
+#include "platform/color_roles.h"
 #include "screenlib/screenlib.h"
 #include "session_state.h"
 
@@ -79,11 +80,12 @@ void HostSession::State::set_language(int language) {
 }
 
 hostlibs::ChoicePopup HostSession::State::popup_style() const {
+    const WindowColors colors = popup_window_colors(settings);
     hostlibs::ChoicePopup popup;
-    popup.regular = settings.popup_colors[2];
-    popup.second = settings.popup_colors[2];
-    popup.third = settings.popup_colors[3];
-    popup.border = settings.popup_colors[1];
+    popup.regular = colors.regular;
+    popup.second = colors.second;
+    popup.third = colors.third;
+    popup.border = colors.border;
     return popup;
 }
 

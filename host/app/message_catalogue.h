@@ -5,6 +5,8 @@
 #include <map>
 #include <string>
 
+#include "platform/message_numbers.h"
+
 namespace hostapp {
 
 class MessageCatalogue {
@@ -24,24 +26,6 @@ class MessageCatalogue {
     int language_ = 0;
     std::map<int, std::string> messages_;
     std::map<int, std::string> fallback_;
-};
-
-// Host texts of the program's own modules (numbers of the catalogue).
-enum HostText : int {
-    TEXT_SHELL_MENU = 100,
-    TEXT_EDITOR = 101,
-    TEXT_ERROR_LOG = 102,
-    TEXT_SIGN_ON = 103,
-    TEXT_QUIT = 104,
-    TEXT_UNKNOWN_MODULE = 106,
-    TEXT_REPORT = 107,
-    TEXT_PAGER_KEYS = 108,
-    TEXT_NAME = 109,
-    TEXT_PASSWORD = 110,
-    TEXT_SIGN_ON_KEYS = 111,
-    TEXT_SIGNED_ON = 112,
-    TEXT_LOG_EMPTY = 113,
-    TEXT_NO_USER = 10,
 };
 
 }  // namespace hostapp

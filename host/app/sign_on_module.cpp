@@ -4,9 +4,10 @@
 
 #include <cstring>
 
-#include "platform/byte_fields.h"
 #include "hostlibs/host_setup.h"
 #include "hostlibs/menubar.h"
+#include "platform/byte_fields.h"
+#include "platform/color_roles.h"
 #include "platform/screen_library.h"
 #include "session_state.h"
 
@@ -85,13 +86,12 @@ int run_sign_on(HostSession::State& state) {
     if (screen == nullptr) {
         return 0;
     }
-    const HostSettings& settings = state.settings;
+    const WindowColors colors = popup_window_colors(state.settings);
     screen_set_border(screen, bd_prompt);
     screen_set_position(screen, 8, 16);
     screen_set_popup(screen, 1);
-    screen_set_colors(screen, settings.popup_colors[2], settings.popup_colors[0],
-                      settings.popup_colors[3]);
-    screen_set_border_color(screen, settings.popup_colors[1]);
+    screen_set_colors(screen, colors.regular, colors.second, colors.third);
+    screen_set_border_color(screen, colors.border);
     screen_set_special(screen, &sign_on_keys);
     g_form = &form;
     for (;;) {
@@ -116,7 +116,7 @@ int run_sign_on(HostSession::State& state) {
         }
         // Another try: the name stays, the password is typed again.
         screen_set_prompt(screen,
-                          state.text(TEXT_NO_USER, "No user with this name and password.").c_str());
+                          state.text(MSG_NO_USER, "No user with this name and password.").c_str());
         std::memset(form.password, ' ', sizeof form.password - 1);
         field_set_text(screen, form.password, 1);
         screen_goto_field(screen, 1);

@@ -6,13 +6,14 @@
 #include "hostlibs/host_setup.h"
 #include "pager.h"
 #include "platform/native_files.h"
+#include "platform/screen_size.h"
 #include "report_view.h"
 #include "session_state.h"
 
 namespace hostapp {
 namespace {
 
-constexpr size_t kScreenColumns = 80;
+constexpr size_t kScreenColumns = SCREEN_COLUMNS;
 constexpr size_t kContinuationIndent = 4;
 
 // A long line in pieces of at most `width` characters, the later ones indented.

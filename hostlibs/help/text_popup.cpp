@@ -91,7 +91,8 @@ void show_text_popup(const std::string& title, const std::vector<std::string>& l
     const int outer_rows = run.rows + 4;
     const int outer_columns = static_cast<int>(width) + 2;
     screen_set_border(screen, bd_1);
-    screen_set_position(screen, std::max(1, (25 - outer_rows) / 2), (80 - outer_columns) / 2);
+    screen_set_position(screen, std::max(1, (SCREEN_ROWS - outer_rows) / 2),
+                        (SCREEN_COLUMNS - outer_columns) / 2);
     screen_set_popup(screen, 1);
     screen_set_colors(screen, kRegular, kRegular, kRegular);
     screen_set_border_color(screen, kBorder);

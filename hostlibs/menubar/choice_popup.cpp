@@ -119,7 +119,8 @@ int run_choice_popup(const ChoicePopup& popup) {
     if (screen == nullptr) {
         return CHOICE_NONE;
     }
-    const int column = std::clamp(popup.column, 0, std::max(0, 80 - static_cast<int>(width) - 2));
+    const int column =
+        std::clamp(popup.column, 0, std::max(0, SCREEN_COLUMNS - static_cast<int>(width) - 2));
     screen_set_border(screen, bd_1);
     screen_set_position(screen, popup.row, column);
     screen_set_popup(screen, 1);

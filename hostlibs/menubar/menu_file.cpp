@@ -11,7 +11,7 @@
 namespace hostlibs {
 namespace {
 
-constexpr int kBarWidth = 80;
+constexpr int kBarWidth = SCREEN_COLUMNS;
 constexpr int kBarFirstColumn = 1;
 
 // Takes the '~' mark out of a text and gives the marked letter, upper case

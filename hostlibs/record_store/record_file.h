@@ -25,13 +25,6 @@ struct RecordLayout {
 
 inline constexpr int kMaxRecordSize = 120;
 
-// Statuses besides those of host_libraries.h.
-enum : int {
-    RS_INVALID_OPERATION = 1,
-    RS_IO_ERROR = 2,
-    RS_INVALID_KEY_NUMBER = 6,
-};
-
 class RecordFile {
   public:
     RecordFile() = default;

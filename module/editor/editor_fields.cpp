@@ -1,4 +1,3 @@
-#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -6,6 +5,7 @@
 #include "editor.h"
 #include "error_report.h"
 #include "module_state.h"
+#include "platform/color_roles.h"
 #include "platform/screen_library.h"
 #include "text_fields.h"
 
@@ -17,19 +17,8 @@ constexpr int kEntryModeMouse = 2;
 constexpr int kEntryModeKeyboard = 5;
 constexpr int kTextBufferSize = 100;
 
-// field_colors of HostSettings, counted from its position in the record.
-enum FieldColorByte : int {
-    INVALID_REGULAR = 21,
-    INVALID_SELECTED = 22,
-    MODIFIED_REGULAR = 23,
-    MODIFIED_SELECTED = 24,
-    BOTH_REGULAR = 25,
-    BOTH_SELECTED = 26,
-    INSTRUMENT = 27,
-};
-
 uint8_t field_color(FieldColorByte byte) {
-    return host_context->settings->field_colors[byte - offsetof(HostSettings, field_colors)];
+    return ::field_color(*host_context->settings, byte);
 }
 
 // True when the group name holds a word after its first one.
@@ -68,19 +57,21 @@ void set_field_colors(Screen* screen, int field) {
     const bool invalid = (row->invalid_bits & bit) != 0;
     const bool modified = (row->modified_bits & bit) != 0;
     if (invalid && modified) {
-        field_set_colors(screen, field, field_color(BOTH_REGULAR), field_color(BOTH_SELECTED));
+        field_set_colors(screen, field, field_color(FIELD_COLOR_BOTH_REGULAR),
+                         field_color(FIELD_COLOR_BOTH_SELECTED));
     } else if (invalid) {
-        field_set_colors(screen, field, field_color(INVALID_REGULAR),
-                         field_color(INVALID_SELECTED));
+        field_set_colors(screen, field, field_color(FIELD_COLOR_INVALID_REGULAR),
+                         field_color(FIELD_COLOR_INVALID_SELECTED));
     } else if (modified) {
-        field_set_colors(screen, field, field_color(MODIFIED_REGULAR),
-                         field_color(MODIFIED_SELECTED));
+        field_set_colors(screen, field, field_color(FIELD_COLOR_MODIFIED_REGULAR),
+                         field_color(FIELD_COLOR_MODIFIED_SELECTED));
     } else {
         field_reset_colors(screen, field);
     }
     for (int instrument = 2; instrument <= kLastField; instrument += 2) {
         field_mark(screen, instrument);
-        field_set_colors(screen, instrument, field_color(INSTRUMENT), field_color(INSTRUMENT));
+        field_set_colors(screen, instrument, field_color(FIELD_COLOR_INSTRUMENT),
+                         field_color(FIELD_COLOR_INSTRUMENT));
     }
 }
 

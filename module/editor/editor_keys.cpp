@@ -1,15 +1,12 @@
 #include "device_table.h"
 #include "editor.h"
 #include "platform/host_libraries.h"
-#include "screen_helpers.h"
+#include "platform/message_numbers.h"
 #include "platform/screen_library.h"
+#include "screen_helpers.h"
 #include "text_fields.h"
 
 namespace {
-
-// Prompt-line messages of refused page steps.
-constexpr int kMessageFirstPage = 4;
-constexpr int kMessageLastPage = 5;
 
 // Commits the field being edited, then shows the page `step` pages away.
 void change_page(Screen* screen, int field, int step) {
@@ -77,14 +74,14 @@ int editor_key_handler(Screen* screen, int key) {
             return 1;
         case KEY_PAGE_UP:
             if (current_page <= 1) {
-                show_message(kMessageFirstPage, screen, MESSAGE_SECOND_TONE);
+                show_message(MSG_FIRST_PAGE, screen, MESSAGE_SECOND_TONE);
             } else {
                 change_page(screen, field, -1);
             }
             return 1;
         case KEY_PAGE_DOWN:
             if (current_page >= kPageCount) {
-                show_message(kMessageLastPage, screen, MESSAGE_SECOND_TONE);
+                show_message(MSG_LAST_PAGE, screen, MESSAGE_SECOND_TONE);
             } else {
                 change_page(screen, field, +1);
             }

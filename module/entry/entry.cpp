@@ -3,15 +3,16 @@
 
 #include <stdint.h>
 
-#include "platform/byte_fields.h"
 #include "command_dispatcher.h"
 #include "device_table.h"
 #include "editor.h"
 #include "error_report.h"
 #include "hand_off.h"
-#include "platform/host_libraries.h"
 #include "host_paths.h"
 #include "module_state.h"
+#include "platform/byte_fields.h"
+#include "platform/color_roles.h"
+#include "platform/host_libraries.h"
 #include "platform/screen_library.h"
 #include "screen_tables.h"
 
@@ -69,10 +70,9 @@ bool install_menu() {
 }
 
 void set_up_editor(Screen* screen) {
-    // Bytes 17 to 20 of the settings: fields, border, window text, current field.
-    const uint8_t* colors = host_context->settings->screen_colors;
-    screen_set_colors(screen, colors[2], colors[0], colors[3]);
-    screen_set_border_color(screen, colors[1]);
+    const WindowColors colors = screen_window_colors(*host_context->settings);
+    screen_set_colors(screen, colors.regular, colors.second, colors.third);
+    screen_set_border_color(screen, colors.border);
     screen_set_mouse(screen, mouse_default);
     screen_set_special(screen, editor_key_handler);
     screen_set_option(screen, kEditorOption);

@@ -8,28 +8,15 @@
 #include "field_ops.h"
 #include "library_state.h"
 #include "menu_builder.h"
+#include "platform/c_boundary.h"
+#include "platform/screen_size.h"
 #include "screen_file.h"
 
 using namespace screenlib::detail;
 
 namespace {
 
-template <typename Result, typename Body>
-Result guarded(Result failure, Body body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        return failure;
-    }
-}
-
-template <typename Body>
-void guarded(Body body) noexcept {
-    try {
-        body();
-    } catch (...) {
-    }
-}
+using platform::guarded;
 
 // Applies a change to a live screen and redraws it when it is on the screen.
 template <typename Change>
@@ -180,17 +167,19 @@ void screen_set_popup(Screen* screen, int popup) {
 }
 
 void screen_set_height(Screen* screen, int rows) {
-    reshape_screen(screen, [&](Screen& s) { s.inner_rows = std::clamp(rows, 0, 25); });
+    reshape_screen(screen,
+                   [&](Screen& s) { s.inner_rows = std::clamp(rows, 0, int{SCREEN_ROWS}); });
 }
 
 void screen_set_width(Screen* screen, int columns) {
-    reshape_screen(screen, [&](Screen& s) { s.inner_columns = std::clamp(columns, 0, 80); });
+    reshape_screen(
+        screen, [&](Screen& s) { s.inner_columns = std::clamp(columns, 0, int{SCREEN_COLUMNS}); });
 }
 
 void screen_set_position(Screen* screen, int row, int column) {
     reshape_screen(screen, [&](Screen& s) {
-        s.row = std::clamp(row, 0, 24);
-        s.column = std::clamp(column, 0, 79);
+        s.row = std::clamp(row, 0, SCREEN_ROWS - 1);
+        s.column = std::clamp(column, 0, SCREEN_COLUMNS - 1);
     });
 }
 

@@ -5,13 +5,14 @@
 #include <string>
 
 #include "library_state.h"
+#include "platform/screen_size.h"
 
 namespace screenlib::detail {
 
 namespace {
 
-constexpr int kMaxMenuRows = 25;
-constexpr int kMaxMenuColumns = 80;
+constexpr int kMaxMenuRows = SCREEN_ROWS;
+constexpr int kMaxMenuColumns = SCREEN_COLUMNS;
 constexpr char kFieldMark = '\x01';  // stands for a field directive in the expanded text
 
 // Formats one printf conversion starting at format[i] ('%'); advances i past it.

@@ -8,14 +8,15 @@
 
 #include "library_state.h"
 #include "platform/native_files.h"
+#include "platform/screen_size.h"
 
 namespace screenlib::detail {
 
 namespace {
 
 constexpr std::size_t kMaxLineLength = 1024;
-constexpr int kScreenRows = 25;
-constexpr int kScreenColumns = 80;
+constexpr int kScreenRows = SCREEN_ROWS;
+constexpr int kScreenColumns = SCREEN_COLUMNS;
 
 enum FunctionClass {
     kFieldSets = 0,

@@ -10,17 +10,13 @@
 #include <map>
 #include <vector>
 
+#include "platform/pc_keys.h"
+
 namespace screenlib::detail {
 
 namespace {
 
-// PC key codes (key_codes.h cannot be included beside ncurses.h: the names clash).
-namespace pc {
-constexpr int Escape = 0x011B, Backspace = 0x0E08, Tab = 0x0F09, ShiftTab = 0x0F00, Enter = 0x1C0D,
-              F1 = 0x3B00, Home = 0x4700, Up = 0x4800, PageUp = 0x4900, Left = 0x4B00,
-              Right = 0x4D00, End = 0x4F00, Down = 0x5000, PageDown = 0x5100, Insert = 0x5200,
-              Delete = 0x5300;
-}
+namespace pc = pc_key;
 
 // PC colour numbers (blue is 1, red 4) to curses colour numbers.
 constexpr short kCursesColor[8] = {COLOR_BLACK, COLOR_BLUE,    COLOR_GREEN,  COLOR_CYAN,

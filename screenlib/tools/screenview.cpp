@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
         if (!screenlib::use_terminal(&error))
             return fail(error);
     } else {
-        headless = &screenlib::use_headless(25, 80);
+        headless = &screenlib::use_headless(SCREEN_ROWS, SCREEN_COLUMNS);
         if (argc == 4 && !headless->set_script(argv[3], &error))
             return fail(error);
     }

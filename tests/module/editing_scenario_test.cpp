@@ -126,7 +126,7 @@ TEST_F(Editing, BackspaceInAnEmptyGroupMarksTheRowModified) {
     open_editor("<Backspace><Down>");
     run_editor();
     EXPECT_EQ(group_cell(0), std::string(8, ' '));
-    EXPECT_EQ(group_attribute(0), field_color(23));
+    EXPECT_EQ(group_attribute(0), field_color(FIELD_COLOR_MODIFIED_REGULAR));
     EXPECT_EQ(group_attribute(2), 0x0B) << "an untouched field in the screen's colour";
 }
 
@@ -137,10 +137,10 @@ TEST_F(Editing, ATwoWordNameIsDrawnInTheInvalidChangedColours) {
     open_editor("a b<Down>x y<Down><Up><Delete><Delete><Down><PgDn><PgUp>");
     run_editor();
     EXPECT_EQ(group_cell(0), padded("a b", 8));
-    EXPECT_EQ(group_attribute(0), field_color(25));
+    EXPECT_EQ(group_attribute(0), field_color(FIELD_COLOR_BOTH_REGULAR));
     EXPECT_EQ(group_cell(1), padded("y", 8));
-    EXPECT_EQ(group_attribute(1), field_color(23));
-    EXPECT_EQ(attribute(kFirstDataRow, kInstrumentColumn), field_color(27));
+    EXPECT_EQ(group_attribute(1), field_color(FIELD_COLOR_MODIFIED_REGULAR));
+    EXPECT_EQ(attribute(kFirstDataRow, kInstrumentColumn), field_color(FIELD_COLOR_INSTRUMENT));
 }
 
 TEST_F(Editing, ANameTypedWithLeadingBlanksIsStoredLeftJustified) {
@@ -148,7 +148,7 @@ TEST_F(Editing, ANameTypedWithLeadingBlanksIsStoredLeftJustified) {
     open_editor("  abcde<Down><PgDn><PgUp>");
     run_editor();
     EXPECT_EQ(group_cell(0), "abcde   ");
-    EXPECT_EQ(group_attribute(0), field_color(23));
+    EXPECT_EQ(group_attribute(0), field_color(FIELD_COLOR_MODIFIED_REGULAR));
 }
 
 // A host message that fills the whole buffer without a terminator.

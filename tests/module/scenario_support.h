@@ -11,6 +11,7 @@
 #include "hostapp/host_app.h"
 #include "hostlibs/host_setup.h"
 #include "module_test_support.h"
+#include "platform/color_roles.h"
 #include "screenlib/screenlib.h"
 
 // The editor's screen as it stood when the module closed it.
@@ -126,7 +127,9 @@ class EditorScenario : public ::testing::Test {
     uint8_t group_attribute(int data_row) const {
         return attribute(kFirstDataRow + data_row, kGroupColumn);
     }
-    uint8_t field_color(int byte) { return session_.context().settings->field_colors[byte - 21]; }
+    uint8_t field_color(FieldColorByte byte) {
+        return ::field_color(*session_.context().settings, byte);
+    }
 
     TempFolder root_;
     std::string root_path_;

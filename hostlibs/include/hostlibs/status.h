@@ -6,10 +6,11 @@
 #include <string>
 
 #include "platform/host_libraries.h"
+#include "platform/screen_size.h"
 
 namespace hostlibs {
 
-enum : int { STATUS_ROW = 24, STATUS_MAX_TEXT = 80 };
+enum : int { STATUS_ROW = SCREEN_ROWS - 1, STATUS_MAX_TEXT = SCREEN_COLUMNS };
 
 struct StatusShown {
     std::string text;    // the item's text, as many characters as it gives

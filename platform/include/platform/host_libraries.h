@@ -46,9 +46,12 @@ enum RecordOperation : int {
 // Record statuses (classic numbering); 0 is success.
 enum RecordStatus : int {
     RS_OK = 0,
+    RS_INVALID_OPERATION = 1,
+    RS_IO_ERROR = 2,
     RS_NOT_OPEN = 3,
     RS_KEY_NOT_FOUND = 4,
     RS_DUPLICATE_KEY = 5,
+    RS_INVALID_KEY_NUMBER = 6,
     RS_INVALID_POSITIONING = 8,
     RS_END_OF_FILE = 9,
     RS_BUFFER_TOO_SHORT = 22,
@@ -131,8 +134,7 @@ HOSTLIB_API int site_set_short_name(SiteDirectory handle, const char* text, int 
 HOSTLIB_API int site_set_name(SiteDirectory handle, const char* text, int width);
 HOSTLIB_API int site_set_line(SiteDirectory handle, int line, const char* text);
 HOSTLIB_API int site_set_connect(SiteDirectory handle, const char* driver, const char* parameters);
-HOSTLIB_API int site_set_transfer(SiteDirectory handle, const char* driver,
-                                  const char* parameters);
+HOSTLIB_API int site_set_transfer(SiteDirectory handle, const char* driver, const char* parameters);
 HOSTLIB_API int site_set_mode(SiteDirectory handle, int mode);
 HOSTLIB_API int site_set_state(SiteDirectory handle, int state);
 HOSTLIB_API int site_add(SiteDirectory handle);

@@ -1,32 +1,34 @@
-// Key codes: 16 bits, the PC scan code in the high byte and the character in
-// the low byte.
+// Key codes under the names the module and the host use; the codes
+// themselves are those of pc_keys.h.
 #pragma once
 
+#include "platform/pc_keys.h"
+
 enum KeyCode : int {
-    KEY_ESCAPE = 0x011B,
-    KEY_BACKSPACE = 0x0E08,
-    KEY_TAB = 0x0F09,
-    KEY_SHIFT_TAB = 0x0F00,
-    KEY_ENTER = 0x1C0D,
-    KEY_F1 = 0x3B00,
-    KEY_F2 = 0x3C00,
-    KEY_F3 = 0x3D00,
-    KEY_F4 = 0x3E00,
-    KEY_F5 = 0x3F00,
-    KEY_F6 = 0x4000,
-    KEY_F7 = 0x4100,
-    KEY_F8 = 0x4200,
-    KEY_F9 = 0x4300,
-    KEY_F10 = 0x4400,
-    KEY_ACCEPT = 0x4606,  // Ctrl-Break position; accepts a popup like Enter
-    KEY_HOME = 0x4700,
-    KEY_UP = 0x4800,
-    KEY_PAGE_UP = 0x4900,
-    KEY_LEFT = 0x4B00,
-    KEY_RIGHT = 0x4D00,
-    KEY_END = 0x4F00,
-    KEY_DOWN = 0x5000,
-    KEY_PAGE_DOWN = 0x5100,
-    KEY_INSERT = 0x5200,
-    KEY_DELETE = 0x5300,
+    KEY_ESCAPE = pc_key::Escape,
+    KEY_BACKSPACE = pc_key::Backspace,
+    KEY_TAB = pc_key::Tab,
+    KEY_SHIFT_TAB = pc_key::ShiftTab,
+    KEY_ENTER = pc_key::Enter,
+    KEY_F1 = pc_key::F1,
+    KEY_F2 = pc_key::F2,
+    KEY_F3 = pc_key::F3,
+    KEY_F4 = pc_key::F4,
+    KEY_F5 = pc_key::F5,
+    KEY_F6 = pc_key::F6,
+    KEY_F7 = pc_key::F7,
+    KEY_F8 = pc_key::F8,
+    KEY_F9 = pc_key::F9,
+    KEY_F10 = pc_key::F10,
+    KEY_ACCEPT = pc_key::Accept,
+    KEY_HOME = pc_key::Home,
+    KEY_UP = pc_key::Up,
+    KEY_PAGE_UP = pc_key::PageUp,
+    KEY_LEFT = pc_key::Left,
+    KEY_RIGHT = pc_key::Right,
+    KEY_END = pc_key::End,
+    KEY_DOWN = pc_key::Down,
+    KEY_PAGE_DOWN = pc_key::PageDown,
+    KEY_INSERT = pc_key::Insert,
+    KEY_DELETE = pc_key::Delete,
 };

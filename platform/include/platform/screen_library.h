@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "platform/key_codes.h"
+#include "platform/screen_size.h"
 
 #if defined(_WIN32)
 #define SCREENLIB_API __declspec(dllimport)

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/screen_size.h"
+
 #if defined(SCREENLIB_BUILDING)
 #define SCREENLIB_CXX_API __attribute__((visibility("default")))
 #else
@@ -103,7 +105,8 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
 
 // Installs a fresh headless backend (replacing any backend) and returns it;
 // it lives until shutdown() or the next use_*.
-SCREENLIB_CXX_API HeadlessBackend& use_headless(int rows = 25, int columns = 80);
+SCREENLIB_CXX_API HeadlessBackend& use_headless(int rows = SCREEN_ROWS,
+                                                int columns = SCREEN_COLUMNS);
 // Installs the ncurses backend on the controlling terminal. false, with the
 // reason in *error, when there is no usable terminal.
 SCREENLIB_CXX_API bool use_terminal(std::string* error);
