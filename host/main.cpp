@@ -1,5 +1,5 @@
 // devgroup: the host program. Everything lives in the hostapp library.
-#include "host_app.h"
+#include "hostapp/host_app.h"
 
 int main(int argc, char** argv) {
     return hostapp::host_main(argc, argv);

@@ -7,8 +7,8 @@
 #include <iostream>
 #include <optional>
 
-#include "host_app.h"
 #include "host_config.h"
+#include "hostapp/host_app.h"
 #include "screenlib/screenlib.h"
 #include "subcommands.h"
 

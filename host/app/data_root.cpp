@@ -10,8 +10,8 @@
 
 #include "csv.h"
 #include "device_csv.h"
-#include "host_app.h"
 #include "host_config.h"
+#include "hostapp/host_app.h"
 #include "hostlibs/host_setup.h"
 
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "host_app.h"
+#include "hostapp/host_app.h"
 #include "platform/byte_fields.h"
 #include "screenlib/screenlib.h"
 

@@ -105,9 +105,14 @@ void HostSession::State::keep_screen_left() {
     }
 }
 
-bool HostSession::State::script_ran_out() const {
+bool HostSession::State::script_used_up() const {
     auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend());
     return headless != nullptr && headless->script_exhausted();
+}
+
+bool HostSession::State::script_ran_out() const {
+    auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend());
+    return headless != nullptr && headless->script_ran_out();
 }
 
 HostSession::HostSession() = default;
@@ -295,15 +300,16 @@ int HostSession::call_module(const RunListEntry& given) {
     const RunListEntry entry = hostlibs::terminated(given);
     state.history.push_back(entry);
     state.screen_left.clear();
-    const bool script_was_out = state.script_ran_out();
     const int result = hostlibs::same_module(entry, module_entry())
                            ? state.call_module_library()
                            : state.call_builtin_module(entry);
     // The final screen is the one left by the module during which the key
-    // script ran out; modules that run later without keys do not replace it.
-    if (!state.screen_left.empty() && !state.end_screen_kept) {
-        state.final_screen = state.screen_left;
-        state.end_screen_kept = script_was_out;
+    // script ran out, which is known only once that module has returned.
+    if (!state.end_screen_kept) {
+        if (!state.screen_left.empty()) {
+            state.final_screen = state.screen_left;
+        }
+        state.end_screen_kept = state.script_ran_out();
     }
     return result;
 }
@@ -316,7 +322,7 @@ int HostSession::run() {
         if (list.empty()) {
             // A headless run whose key script has run out ends here
             // rather than in the shell menu.
-            if (hostlibs::quit_requested() || state_->script_ran_out()) {
+            if (hostlibs::quit_requested() || state_->script_used_up()) {
                 return 0;
             }
             hostlibs::host_push(hostlibs::shell_menu_entry());
@@ -329,6 +335,11 @@ int HostSession::run() {
                 return 1;
             }
             tell_operator(*state_, editor_title(*state_), {state_->last_error});
+        }
+        // The screen on which the script ran out is the run's last: the
+        // modules below it on the list do not run again.
+        if (state_->script_ran_out()) {
+            return 0;
         }
         // A module that returns without touching the list is done.
         if (hostlibs::run_list_edits() == edits) {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "host_app.h"
 #include "host_config.h"
+#include "hostapp/host_app.h"
 #include "hostlibs/menubar.h"
 #include "message_catalogue.h"
 
@@ -38,6 +38,8 @@ struct HostSession::State {
     std::string final_screen;
     bool end_screen_kept = false;
     void keep_screen_left();
+    // Headless: every key has been read; a key was asked for past the end.
+    bool script_used_up() const;
     bool script_ran_out() const;
 
     // The module library's entry point; the host's own modules.

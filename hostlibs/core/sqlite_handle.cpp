@@ -1,4 +1,4 @@
-#include "sqlite_handle.h"
+#include "core/sqlite_handle.h"
 
 namespace hostlibs::detail {
 

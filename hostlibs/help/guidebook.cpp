@@ -1,7 +1,7 @@
 // The help library: shows the topic of a context number from a help file.
 #include "core/c_boundary.h"
+#include "help/text_file.h"
 #include "hostlibs/help.h"
-#include "text_file.h"
 
 namespace hostlibs {
 namespace {

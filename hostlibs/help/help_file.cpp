@@ -3,8 +3,8 @@
 #include <charconv>
 #include <set>
 
+#include "help/text_file.h"
 #include "hostlibs/help.h"
-#include "text_file.h"
 
 namespace hostlibs {
 namespace {

@@ -1,4 +1,4 @@
-#include "text_file.h"
+#include "help/text_file.h"
 
 #include <cstdio>
 #include <memory>

@@ -2,8 +2,8 @@
 // and keys turned into commands for the registered callback.
 #include <cctype>
 
-#include "../help/text_file.h"
 #include "core/c_boundary.h"
+#include "help/text_file.h"
 #include "hostlibs/menubar.h"
 #include "platform/key_codes.h"
 #include "screenlib/screenlib.h"

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <set>
 
-#include "../help/text_file.h"
+#include "help/text_file.h"
 #include "hostlibs/menubar.h"
 #include "screenlib/screenlib.h"
 

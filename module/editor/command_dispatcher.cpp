@@ -1,7 +1,136 @@
 #include "command_dispatcher.h"
 
-// The menu bar is installed with this callback from the first run on; the
-// commands themselves are not taken up yet, so every number is ignored.
+#include "device_table.h"
+#include "editor.h"
+#include "getpass.h"
+#include "guard_popups.h"
+#include "hand_off.h"
+#include "host_paths.h"
+#include "module_state.h"
+#include "platform/host_libraries.h"
+#include "platform/screen_library.h"
+#include "save_changes.h"
+
+namespace {
+
+// Help contexts: the editor's page field, group and instrument fields are
+// 1100 + 0, 1 and 2; another screen has its own topic.
+constexpr int kEditorHelpContext = 1101;
+constexpr int kOtherScreenHelpContext = 1201;
+
+bool editor_is_current() {
+    return editor_screen != nullptr && host_context->current_screen == editor_screen;
+}
+
+// The help file beside the module's own files: "<root><first>\<second>\HELP".
+void show_help() {
+    const ModuleIdentity& identity = *host_context->identity;
+    const char* root = host_root_dir();
+    char path[kLongPathSize];
+    if (!format_path(path, sizeof path, "%s%.8s\\%.8s\\HELP", root != nullptr ? root : "",
+                     identity.first_dir, identity.second_dir)) {
+        return;
+    }
+    if (editor_is_current()) {
+        // The remainder keeps the dividend's sign: field 0 gives 1100.
+        const int field = screen_field_no(editor_screen);
+        guidebook_go(path, kEditorHelpContext + (field - 1) % 2);
+    } else {
+        guidebook_go(path, kOtherScreenHelpContext);
+    }
+}
+
+void save() {
+    if (getpass(RIGHTS_SAVE) != GETPASS_GRANTED) {
+        return;
+    }
+    screen_leave_field(editor_screen, screen_field_no(editor_screen));
+    save_changes();
+}
+
+void show_page(int page) {
+    current_page = page;
+    refresh_page(editor_screen);
+}
+
+void quit() {
+    if (getpass(RIGHTS_QUIT) == GETPASS_GRANTED && confirm_leave() && quit_guard()) {
+        clear_run_list();
+        screen_exit(editor_screen);
+    }
+}
+
+// Leaves the editor when unsaved changes may go and the shell then passes
+// control to another module.
+void leave_through(int (*shell_operation)()) {
+    if (confirm_leave() && shell_operation() != 0) {
+        screen_exit(editor_screen);
+    }
+}
+
+void run_hot_key(int n) {
+    if (confirm_leave() && dohotkey(n) != 0) {
+        screen_exit(editor_screen);
+    }
+}
+
+}  // namespace
+
+bool confirm_leave() {
+    return !table_changed || exit_guard();
+}
+
 void command_dispatcher(int command) {
-    (void)command;
+    if (host_context == nullptr || editor_screen == nullptr) {
+        return;
+    }
+    // Commands that leave or page work only while the editor itself is current.
+    const bool on_editor = editor_is_current();
+    switch (command) {
+        case COMMAND_SAVE:
+            save();
+            break;
+        case COMMAND_SHELL_MENU:
+            if (on_editor) {
+                leave_through(shellbar_doit);
+            }
+            break;
+        case COMMAND_HELP:
+            show_help();
+            break;
+        case COMMAND_SIGN_ON:
+            getpass(RIGHTS_SIGN_ON);
+            break;
+        case COMMAND_SIGN_ON_MODULE:
+            if (on_editor && confirm_leave()) {
+                hand_off_to_sign_on();
+                screen_exit(editor_screen);
+            }
+            break;
+        case COMMAND_QUIT:
+            if (on_editor) {
+                quit();
+            }
+            break;
+        case COMMAND_FIRST_PAGE:
+            if (on_editor) {
+                show_page(1);
+            }
+            break;
+        case COMMAND_LAST_PAGE:
+            if (on_editor) {
+                show_page(kPageCount);
+            }
+            break;
+        case COMMAND_BACK:
+            if (on_editor) {
+                leave_through(filelist_pop);
+            }
+            break;
+        default:
+            if (on_editor && command >= COMMAND_FIRST_HOT_KEY && command <= COMMAND_LAST_HOT_KEY) {
+                run_hot_key(command - COMMAND_FIRST_HOT_KEY);
+            }
+            break;
+    }
 }

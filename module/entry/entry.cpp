@@ -3,6 +3,8 @@
 
 #include <stdint.h>
 
+#include <cstdio>
+
 #include "command_dispatcher.h"
 #include "device_table.h"
 #include "editor.h"
@@ -14,6 +16,7 @@
 #include "platform/color_roles.h"
 #include "platform/host_libraries.h"
 #include "platform/screen_library.h"
+#include "screen_files.h"
 #include "screen_tables.h"
 
 namespace {
@@ -30,40 +33,24 @@ constexpr int kPageField = 0;
 // host's names are at most 8 characters, even when a terminator is missing).
 #define MODULE_DIR_FORMAT "%s%.8s\\%.8s\\%.8s"
 
-// The host's root directory; a host without one gives paths that open nothing.
-const char* root_dir() {
-    const char* root = host_root_dir();
-    return root != nullptr ? root : "";
-}
-
-bool build_screen_file_path(int language) {
-    const ModuleIdentity& identity = *host_context->identity;
-    return format_path(path_buffer, sizeof path_buffer, MODULE_DIR_FORMAT ".L%.2d", root_dir(),
-                       identity.first_dir, identity.second_dir, identity.module_name, language);
-}
-
-// The user's language first, then the host's fallback language. A path that
-// does not fit counts as a missing file.
+// The editor's screen file, without its language extension; a path that
+// does not fit opens nothing.
 ScreenFile* open_screen_file() {
-    const int languages[] = {
-        host_context->user->language,
-        load_i16(host_context->settings->fallback_language),
-    };
-    for (const int language : languages) {
-        if (build_screen_file_path(language)) {
-            if (ScreenFile* file = screenfile_open(path_buffer, main_functions); file != nullptr) {
-                return file;
-            }
-        }
+    const ModuleIdentity& identity = *host_context->identity;
+    char base[kPathSize];
+    if (!format_path(base, sizeof base, MODULE_DIR_FORMAT, root_directory(), identity.first_dir,
+                     identity.second_dir, identity.module_name)) {
+        std::snprintf(path_buffer, sizeof path_buffer, "%s", base);
+        return nullptr;
     }
-    return nullptr;
+    return open_language_file(base, path_buffer, sizeof path_buffer, main_functions);
 }
 
 bool install_menu() {
     const ModuleIdentity& identity = *host_context->identity;
     char menu_path[kPathSize];
-    if (!format_path(menu_path, sizeof menu_path, MODULE_DIR_FORMAT, root_dir(), identity.first_dir,
-                     identity.second_dir, identity.module_name)) {
+    if (!format_path(menu_path, sizeof menu_path, MODULE_DIR_FORMAT, root_directory(),
+                     identity.first_dir, identity.second_dir, identity.module_name)) {
         return false;
     }
     return (menubar_open(menu_path, command_dispatcher) & 0xFF) != 0;

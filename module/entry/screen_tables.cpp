@@ -7,11 +7,6 @@ namespace {
 // Field-function set identifier the screen library checks.
 constexpr unsigned int kStringFuncsId = 0xFFF1;
 
-template <typename Function>
-AnyFunction any(Function function) {
-    return reinterpret_cast<AnyFunction>(function);
-}
-
 }  // namespace
 
 // Both tables hold addresses of screen-library objects; they are complete
@@ -25,8 +20,8 @@ const FieldFunctions my_string_funcs = {
 const ScreenFunctionEntry main_functions[] = {
     {"$0", nullptr, nullptr},  {"my_string_funcs", nullptr, &my_string_funcs},
     {"$9", nullptr, nullptr},  {"NULL", nullptr, nullptr},
-    {"$10", nullptr, nullptr}, {"sedwin_Class", any(sedwin_Class), nullptr},
-    {"$5", nullptr, nullptr},  {"bd_prompt", any(bd_prompt), nullptr},
+    {"$10", nullptr, nullptr}, {"sedwin_Class", table_function(sedwin_Class), nullptr},
+    {"$5", nullptr, nullptr},  {"bd_prompt", table_function(bd_prompt), nullptr},
     {"$6", nullptr, nullptr},  {"$1", nullptr, nullptr},
     {"$4", nullptr, nullptr},  {"$2", nullptr, nullptr},
     {"$8", nullptr, nullptr},  {nullptr, nullptr, nullptr},

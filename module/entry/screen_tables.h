@@ -4,5 +4,11 @@
 
 #include "platform/screen_library.h"
 
+// A function as a ScreenFunctionTable entry holds it.
+template <typename Function>
+AnyFunction table_function(Function function) {
+    return reinterpret_cast<AnyFunction>(function);
+}
+
 extern const FieldFunctions my_string_funcs;
 extern const ScreenFunctionEntry main_functions[];

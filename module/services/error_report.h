@@ -10,6 +10,7 @@ enum ErrorCode : uint32_t {
     ERROR_SCREEN_FILE_MISSING = 0x80007530,  // no screen file in either language
     ERROR_SCREEN_MISSING = 0x80007531,       // the screen is not in its file
     ERROR_INVALID_FIELD = 0x80004E27,        // the group exit ran on another field
+    ERROR_TEMPLATE_SITE = 0x80007532,        // the FAX template site cannot be read
 };
 
 // The record of the last report; rewritten by every report.

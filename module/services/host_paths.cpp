@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/host_libraries.h"
+
 bool format_path(char* out, size_t size, const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
@@ -18,4 +20,9 @@ bool format_path(char* out, size_t size, const char* format, ...) {
         std::memcpy(out + size - sizeof kCutMark, kCutMark, sizeof kCutMark);
     }
     return false;
+}
+
+const char* root_directory() {
+    const char* root = host_root_dir();
+    return root != nullptr ? root : "";
 }

@@ -1,7 +1,7 @@
 #include "screen_helpers.h"
 
-#include "platform/byte_fields.h"
 #include "module_state.h"
+#include "platform/byte_fields.h"
 #include "platform/screen_library.h"
 
 namespace {
@@ -25,6 +25,10 @@ void show_message(int number, Screen* screen, int mode) {
 
 void show_prompt(const char* text, Screen* screen, int mode) {
     screen_set_prompt(screen, text);
+    sound_message_tone(mode);
+}
+
+void sound_message_tone(int mode) {
     const HostSettings* settings = host_context != nullptr ? host_context->settings : nullptr;
     if (settings == nullptr) {
         return;

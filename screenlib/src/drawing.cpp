@@ -8,15 +8,50 @@ namespace screenlib::detail {
 
 namespace {
 
+// Inner rows or columns a window larger than the screen keeps in view at
+// least, moving up or left when its place leaves fewer.
+constexpr int kLeastInnerShown = 3;
+
 bool inside_outer(const Screen* screen, int row, int column) {
-    return row >= screen->row && row < screen->row + screen->outer_rows() &&
-           column >= screen->column && column < screen->column + screen->outer_columns();
+    return row >= screen->top && row < screen->top + screen->shown_rows && column >= screen->left &&
+           column < screen->left + screen->shown_columns;
 }
 
 Cell* saved_cell(Screen* screen, int row, int column) {
-    const std::size_t index = static_cast<std::size_t>(
-        (row - screen->row) * screen->outer_columns() + (column - screen->column));
+    const std::size_t index = static_cast<std::size_t>((row - screen->top) * screen->shown_columns +
+                                                       (column - screen->left));
     return index < screen->beneath.size() ? &screen->beneath[index] : nullptr;
+}
+
+// Places a window's span of `size` cells asked for at `wanted` on a screen
+// of `room`: moved back so that it fits, or cut when it is larger.
+void fit_span(int wanted, int size, int frame, int room, int* start, int* shown) {
+    const int least = size <= room ? size : std::min(size, 2 * frame + kLeastInnerShown);
+    *start = std::max(0, std::min(wanted, room - least));
+    *shown = std::max(0, std::min(size, room - *start));
+}
+
+void place_window(Screen* screen, const Backend& backend) {
+    fit_span(screen->row, screen->outer_rows(), screen->frame(), backend.rows(), &screen->top,
+             &screen->shown_rows);
+    fit_span(screen->column, screen->outer_columns(), screen->frame(), backend.columns(),
+             &screen->left, &screen->shown_columns);
+    screen->scroll = std::clamp(screen->scroll, 0,
+                                std::max(0, screen->inner_rows - std::max(0, screen->view_rows())));
+}
+
+// Scrolls the inside so that the current field is in view; true when it moved.
+bool scroll_to_current(Screen* screen) {
+    if (screen->current < 0 || screen->current >= static_cast<int>(screen->fields.size()) ||
+        !field_reachable(screen, screen->current))
+        return false;
+    const int row = screen->fields[static_cast<std::size_t>(screen->current)].row;
+    const int before = screen->scroll;
+    if (row < screen->scroll)
+        screen->scroll = row;
+    else if (row >= screen->scroll + screen->view_rows())
+        screen->scroll = row - screen->view_rows() + 1;
+    return screen->scroll != before;
 }
 
 // Writes one cell of a window, honouring the windows above it. Unchanged
@@ -48,12 +83,13 @@ void show(Screen* screen) {
     auto& s = state();
     if (screen->shown || !s.backend)
         return;
-    screen->beneath.assign(static_cast<std::size_t>(screen->outer_rows() * screen->outer_columns()),
+    place_window(screen, *s.backend);
+    screen->beneath.assign(static_cast<std::size_t>(screen->shown_rows * screen->shown_columns),
                            Cell{});
-    for (int r = 0; r < screen->outer_rows(); ++r) {
-        for (int c = 0; c < screen->outer_columns(); ++c) {
-            screen->beneath[static_cast<std::size_t>(r * screen->outer_columns() + c)] =
-                s.backend->cell(screen->row + r, screen->column + c);
+    for (int r = 0; r < screen->shown_rows; ++r) {
+        for (int c = 0; c < screen->shown_columns; ++c) {
+            screen->beneath[static_cast<std::size_t>(r * screen->shown_columns + c)] =
+                s.backend->cell(screen->top + r, screen->left + c);
         }
     }
     s.shown.push_back(screen);
@@ -68,12 +104,12 @@ void hide(Screen* screen) {
     if (position != s.shown.end() && s.backend) {
         // The saved background goes where the window was: into the window
         // beneath-saves of higher windows that cover it, otherwise on screen.
-        for (int r = 0; r < screen->outer_rows(); ++r) {
-            for (int c = 0; c < screen->outer_columns(); ++c) {
-                const int row = screen->row + r;
-                const int column = screen->column + c;
+        for (int r = 0; r < screen->shown_rows; ++r) {
+            for (int c = 0; c < screen->shown_columns; ++c) {
+                const int row = screen->top + r;
+                const int column = screen->left + c;
                 Cell cell =
-                    screen->beneath[static_cast<std::size_t>(r * screen->outer_columns() + c)];
+                    screen->beneath[static_cast<std::size_t>(r * screen->shown_columns + c)];
                 bool covered = false;
                 for (auto above = position + 1; above != s.shown.end(); ++above) {
                     if (inside_outer(*above, row, column)) {
@@ -99,15 +135,16 @@ void hide(Screen* screen) {
 }
 
 void draw_body(Screen* screen) {
-    for (int r = 0; r < screen->inner_rows; ++r) {
+    const int last = std::min(screen->inner_rows, screen->scroll + screen->view_rows());
+    for (int r = screen->scroll; r < last; ++r) {
         const std::string empty;
         const std::string& line = r < static_cast<int>(screen->picture.size())
                                       ? screen->picture[static_cast<std::size_t>(r)]
                                       : empty;
-        for (int c = 0; c < screen->inner_columns; ++c) {
+        for (int c = 0; c < std::min(screen->inner_columns, screen->view_columns()); ++c) {
             const char ch =
                 c < static_cast<int>(line.size()) ? line[static_cast<std::size_t>(c)] : ' ';
-            put_cell(screen, screen->inner_row() + r, screen->inner_column() + c,
+            put_cell(screen, screen->screen_row(r), screen->inner_left() + c,
                      Cell{ch, screen->colors.regular});
         }
     }
@@ -116,10 +153,10 @@ void draw_body(Screen* screen) {
 void draw_frame(Screen* screen, FrameStyle style) {
     if (!screen->has_border())
         return;
-    const int top = screen->row;
-    const int left = screen->column;
-    const int bottom = top + screen->outer_rows() - 1;
-    const int right = left + screen->outer_columns() - 1;
+    const int top = screen->top;
+    const int left = screen->left;
+    const int bottom = top + screen->shown_rows - 1;
+    const int right = left + screen->shown_columns - 1;
     const uint8_t attribute = screen->colors.border;
     for (int c = left; c <= right; ++c) {
         const char ch = (c == left || c == right) ? '+' : '-';
@@ -137,27 +174,32 @@ void draw_frame(Screen* screen, FrameStyle style) {
 void draw_prompt(Screen* screen) {
     if (screen->border != bd_prompt)
         return;
-    const int bottom = screen->row + screen->outer_rows() - 1;
-    const int space = screen->outer_columns() - 2;
+    const int bottom = screen->top + screen->shown_rows - 1;
+    const int space = screen->shown_columns - 2;
     for (int c = 0; c < space; ++c) {
         const char ch = c < static_cast<int>(screen->prompt.size())
                             ? screen->prompt[static_cast<std::size_t>(c)]
                             : '-';
-        put_cell(screen, bottom, screen->column + 1 + c, Cell{ch, screen->colors.border});
+        put_cell(screen, bottom, screen->left + 1 + c, Cell{ch, screen->colors.border});
     }
 }
 
-bool field_visible(const Screen* screen, int n) {
+bool field_reachable(const Screen* screen, int n) {
     const Field& field = screen->fields[static_cast<std::size_t>(n)];
     const bool in_window = field.row >= 0 && field.row < screen->inner_rows && field.column >= 0 &&
                            field.column + field.display_width() <= screen->inner_columns;
-    const Backend* backend = state().backend.get();
-    if (!in_window || !backend)
+    if (!in_window || !screen->shown)
         return in_window;
-    // A window may reach past the screen's edge; a field there cannot be seen or typed into.
-    const int row = screen->inner_row() + field.row;
-    const int column = screen->inner_column() + field.column;
-    return row < backend->rows() && column + field.display_width() <= backend->columns();
+    // A window cut at the screen's side has fields that cannot be seen or typed into.
+    return screen->view_rows() > 0 &&
+           field.column + field.display_width() <= screen->view_columns();
+}
+
+bool field_visible(const Screen* screen, int n) {
+    const int row = screen->fields[static_cast<std::size_t>(n)].row;
+    return field_reachable(screen, n) &&
+           (!screen->shown ||
+            (row >= screen->scroll && row < screen->scroll + screen->view_rows()));
 }
 
 uint8_t field_attribute(const Screen* screen, int n) {
@@ -186,7 +228,7 @@ void draw_field(Screen* screen, int n) {
             if (masked && ch != ' ')
                 ch = '*';
         }
-        put_cell(screen, screen->inner_row() + field.row, screen->inner_column() + field.column + i,
+        put_cell(screen, screen->screen_row(field.row), screen->inner_left() + field.column + i,
                  Cell{ch, attribute});
     }
 }
@@ -195,6 +237,10 @@ void place_cursor(Screen* screen) {
     auto& s = state();
     if (!s.backend || s.shown.empty() || s.shown.back() != screen)
         return;
+    if (scroll_to_current(screen)) {
+        draw_window(screen);  // places the cursor again, now in view
+        return;
+    }
     if (screen->current < 0 || screen->current >= static_cast<int>(screen->fields.size()) ||
         !field_visible(screen, screen->current)) {
         s.backend->set_cursor(0, 0, false);
@@ -210,8 +256,8 @@ void place_cursor(Screen* screen) {
             break;
         }
     }
-    s.backend->set_cursor(screen->inner_row() + field.row,
-                          screen->inner_column() + field.column + offset, true);
+    s.backend->set_cursor(screen->screen_row(field.row),
+                          screen->inner_left() + field.column + offset, true);
 }
 
 void draw_window(Screen* screen) {

@@ -8,6 +8,9 @@
 namespace screenlib::detail {
 
 // Saves what lies beneath the window and puts it on top; no-op when shown.
+// A window that reaches past the screen's edge is moved up or left to fit;
+// one larger than the screen is cut at the edge, its inside scrolling to
+// keep the current field in view.
 void show(Screen* screen);
 // Restores what lay beneath the window and takes it off the stack.
 void hide(Screen* screen);
@@ -24,7 +27,10 @@ void place_cursor(Screen* screen);
 
 // The attribute a field is drawn in now.
 uint8_t field_attribute(const Screen* screen, int n);
-// True when the field lies wholly inside the window's visible inside.
+// True when the field lies wholly inside the window and can be brought into
+// view (the inside scrolls by rows only).
+bool field_reachable(const Screen* screen, int n);
+// True when the field is reachable and in view now.
 bool field_visible(const Screen* screen, int n);
 
 }  // namespace screenlib::detail

@@ -126,10 +126,10 @@ void bd_1(Screen* screen) {
 static int field_at_cell(Screen* screen, int row, int column) {
     for (int n = 0; n < static_cast<int>(screen->fields.size()); ++n) {
         const Field& field = screen->fields[static_cast<std::size_t>(n)];
-        const int top = screen->inner_row() + field.row;
-        const int left = screen->inner_column() + field.column;
+        const int top = screen->screen_row(field.row);
+        const int left = screen->inner_left() + field.column;
         if (row == top && column >= left && column < left + field.display_width() &&
-            can_take_cursor(screen, n)) {
+            field_visible(screen, n) && can_take_cursor(screen, n)) {
             return n;
         }
     }

@@ -56,7 +56,7 @@ void refresh_field(Screen* screen, int n) {
 bool can_take_cursor(const Screen* screen, int n) {
     if (n < 0 || n >= static_cast<int>(screen->fields.size()))
         return false;
-    return !screen->fields[static_cast<std::size_t>(n)].display_only && field_visible(screen, n);
+    return !screen->fields[static_cast<std::size_t>(n)].display_only && field_reachable(screen, n);
 }
 
 // The length of the text without trailing blanks.

@@ -115,11 +115,25 @@ struct Screen {
     bool shown = false;
     std::vector<screenlib::Cell> beneath;  // cells under the window, saved when shown
 
+    // Where the window stands while shown (see place_window): its outer
+    // top-left and the outer size that fits on the screen.
+    int top = 0;
+    int left = 0;
+    int shown_rows = 0;
+    int shown_columns = 0;
+    int scroll = 0;  // the first inner row in view when the inside is cut
+
     bool has_border() const { return border != nullptr; }
-    int outer_rows() const { return inner_rows + (has_border() ? 2 : 0); }
-    int outer_columns() const { return inner_columns + (has_border() ? 2 : 0); }
-    int inner_row() const { return row + (has_border() ? 1 : 0); }
-    int inner_column() const { return column + (has_border() ? 1 : 0); }
+    int frame() const { return has_border() ? 1 : 0; }
+    int outer_rows() const { return inner_rows + 2 * frame(); }
+    int outer_columns() const { return inner_columns + 2 * frame(); }
+    // The inside as shown: its screen top-left and how much of it is in view.
+    int inner_top() const { return top + frame(); }
+    int inner_left() const { return left + frame(); }
+    int view_rows() const { return shown_rows - 2 * frame(); }
+    int view_columns() const { return shown_columns - 2 * frame(); }
+    // The screen row of inner row r.
+    int screen_row(int r) const { return inner_top() + r - scroll; }
 };
 
 struct Menu {

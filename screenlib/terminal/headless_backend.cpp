@@ -35,8 +35,10 @@ void HeadlessBackend::set_cursor(int row, int column, bool visible) {
 }
 
 int HeadlessBackend::read_key() {
-    if (next_key_ >= script_.size())
+    if (next_key_ >= script_.size()) {
+        ran_out_ = true;
         return -1;
+    }
     return script_[next_key_++];
 }
 
@@ -48,6 +50,7 @@ bool HeadlessBackend::set_script(std::string_view keys, std::string* error) {
     std::vector<int> parsed;
     script_.clear();
     next_key_ = 0;
+    ran_out_ = false;
     if (!parse_key_script(keys, &parsed, error))
         return false;
     script_ = std::move(parsed);
@@ -60,6 +63,7 @@ void HeadlessBackend::push_keys(const std::vector<int>& keys) {
         next_key_ = 0;
     }
     script_.insert(script_.end(), keys.begin(), keys.end());
+    ran_out_ = ran_out_ && keys.empty();
 }
 
 std::string HeadlessBackend::row_text(int row) const {

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "host_app.h"
+#include "hostapp/host_app.h"
 
 namespace hosttest {
 

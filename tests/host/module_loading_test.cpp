@@ -30,9 +30,9 @@ class ModuleLoading : public ::testing::Test {
     }
     void TearDown() override { unsetenv("TINY_MODULE_OUT"); }
 
-    hostapp::HostOptions options(const std::string& user = "") const {
+    hostapp::HostOptions options(const std::string& user = "", const std::string& keys = "") const {
         hostapp::HostOptions result =
-            hosttest::headless_options(root_.path(), "", TINY_MODULE_PATH);
+            hosttest::headless_options(root_.path(), keys, TINY_MODULE_PATH);
         result.user = user;
         return result;
     }
@@ -44,11 +44,12 @@ class ModuleLoading : public ::testing::Test {
 TEST_F(ModuleLoading, ModuleSeesHostContextAndItsQueuedModuleRuns) {
     hostapp::HostSession session;
     std::string error;
-    ASSERT_TRUE(session.open(options(), &error)) << error;
+    ASSERT_TRUE(session.open(options("", "<Esc>"), &error)) << error;
     EXPECT_EQ(session.run(), 0);
 
-    // The module ran, queued the error-log viewer, which ran, and the module
-    // (still below it on the list) ran once more; then the list was empty.
+    // The module ran, queued the error-log viewer, which ran until Escape,
+    // and the module (still below it on the list) ran once more; then the
+    // list was empty.
     EXPECT_EQ(names(session.modules_run()),
               (std::vector<std::string>{"USER\\DEVGROUP\\TOOLBANK", "USER\\ERRORLOG\\ERRORLOG",
                                         "USER\\DEVGROUP\\TOOLBANK"}));
@@ -142,7 +143,7 @@ TEST_F(ModuleLoading, UnknownModuleIsToldAndPopped) {
     setenv("TINY_MODULE_PUSH", "USER NOWHERE NOBODY", 1);
     hostapp::HostSession session;
     std::string error;
-    ASSERT_TRUE(session.open(options(), &error)) << error;
+    ASSERT_TRUE(session.open(options("", "<Esc>"), &error)) << error;
     EXPECT_EQ(session.run(), 0);
     unsetenv("TINY_MODULE_PUSH");
     EXPECT_EQ(names(session.modules_run()),

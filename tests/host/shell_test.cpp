@@ -159,3 +159,77 @@ TEST(HostRun, ShellMenuChoosesTheNextModule) {
 }
 
 }  // namespace
+
+// A headless run prints the screen on which its key script ran out, and
+// nothing runs after that: the tiny module below, showing its menu bar
+// whenever it runs, stands for the editor under a module it queued.
+class EndScreen : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(root_.made()) << root_.error();
+        setenv("TINY_MODULE_MENU",
+               hosttest::host_form(root_.file("USER/DEVGROUP/TOOLBANK")).c_str(), 1);
+    }
+    void TearDown() override {
+        session_.close();
+        unsetenv("TINY_MODULE_MENU");
+        unsetenv("TINY_MODULE_PUSH");
+    }
+
+    // Runs the host with the tiny module queueing `pushed` under `keys`;
+    // gives the modules run, by name.
+    std::vector<std::string> run(const std::string& pushed, const std::string& keys) {
+        if (!pushed.empty()) {
+            setenv("TINY_MODULE_PUSH", pushed.c_str(), 1);
+        }
+        std::string error;
+        EXPECT_TRUE(
+            session_.open(hosttest::headless_options(root_.path(), keys, TINY_MODULE_PATH), &error))
+            << error;
+        EXPECT_EQ(session_.run(), 0);
+        std::vector<std::string> run;
+        for (const RunListEntry& e : session_.modules_run()) {
+            run.push_back(hostlibs::describe_entry(e));
+        }
+        return run;
+    }
+
+    std::string report_entry() {
+        std::string report = "\x85\x04";
+        report.push_back('\0');
+        report += "\x84\x81Page 1\x81\x82Page 2\x81\x82";
+        hosttest::write_file(root_.file("DATA/TEMP/R1.LST"), report);
+        return "USER GENUSER TEXTDISP 00000003 4 " +
+               hosttest::host_form(root_.file("DATA/TEMP/R1.LST")) + " \"Toolbank\"";
+    }
+
+    static constexpr const char* kModuleBar = "  File  Edit  Help";
+    hosttest::TempRoot root_;
+    hostapp::HostSession session_;
+};
+
+TEST_F(EndScreen, ScriptEndingInAModuleAboveTheEditorPrintsThatModule) {
+    // A hot key's module (the error-log viewer) and the shell menu.
+    EXPECT_EQ(run("", ""),
+              (std::vector<std::string>{"USER\\DEVGROUP\\TOOLBANK", "USER\\ERRORLOG\\ERRORLOG"}));
+    EXPECT_EQ(session_.final_screen().rfind("Error log\n", 0), 0u) << session_.final_screen();
+    session_.close();
+    EXPECT_EQ(run("USER SHELL SHELL", "<Down>"),
+              (std::vector<std::string>{"USER\\DEVGROUP\\TOOLBANK", "USER\\SHELL\\SHELL"}));
+    EXPECT_NE(session_.final_screen().find("| Quit"), std::string::npos) << session_.final_screen();
+    EXPECT_EQ(session_.final_screen().find(kModuleBar), std::string::npos);
+}
+
+TEST_F(EndScreen, TextViewerOrTheModuleAfterIt) {
+    const std::string viewer = report_entry();
+    EXPECT_EQ(run(viewer, "<PgDn>").size(), 2u);
+    EXPECT_EQ(session_.final_screen().rfind("Toolbank   (2/2)\nPage 2", 0), 0u)
+        << session_.final_screen();
+    session_.close();
+    // Escape closes the viewer before the script ends: the module runs again
+    // and its screen is the last.
+    EXPECT_EQ(run(viewer, "<Esc>"),
+              (std::vector<std::string>{"USER\\DEVGROUP\\TOOLBANK", "USER\\GENUSER\\TEXTDISP",
+                                        "USER\\DEVGROUP\\TOOLBANK"}));
+    EXPECT_EQ(session_.final_screen().rfind(kModuleBar, 0), 0u) << session_.final_screen();
+}

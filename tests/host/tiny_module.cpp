@@ -1,7 +1,9 @@
 // A tiny module for the host's loading path: it reads HostContext by the
 // byte positions of host_records.h, writes what it saw to the file named by
 // $TINY_MODULE_OUT, and on its first call queues the error-log viewer (or
-// the module that $TINY_MODULE_PUSH names as "FIRST SECOND NAME").
+// the module that $TINY_MODULE_PUSH names as "FIRST SECOND NAME [PARAMETERS]").
+// With $TINY_MODULE_MENU naming a menu file (host form) it shows that menu
+// bar during every call, so a headless run can tell its screen apart.
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -53,9 +55,15 @@ extern "C" __attribute__((visibility("default"))) int32_t Appstart(HostContext* 
         std::strcpy(entry.second_dir, "ERRORLOG");
         std::strcpy(entry.module_name, "ERRORLOG");
         if (const char* push = std::getenv("TINY_MODULE_PUSH")) {
-            std::sscanf(push, "%8s %8s %8s", entry.first_dir, entry.second_dir, entry.module_name);
+            std::sscanf(push, "%8s %8s %8s %120[^\n]", entry.first_dir, entry.second_dir,
+                        entry.module_name, entry.parameters);
         }
         filelist_push(&entry);
+    }
+    if (const char* menu = std::getenv("TINY_MODULE_MENU")) {
+        if ((menubar_open(menu, [](int) {}) & 0xFF) != 0) {
+            menubar_close();
+        }
     }
     host_leave();
     int32_t zero = 0;

@@ -8,11 +8,14 @@
 #include <sstream>
 #include <string>
 
+#include "getpass.h"
+#include "guard_popups.h"
 #include "hostlibs/help.h"
 #include "hostlibs/menubar.h"
 #include "platform/screen_library.h"
 #include "screen_tables.h"
 #include "screenlib/screenlib.h"
+#include "yesno_popup.h"
 
 namespace {
 
@@ -49,6 +52,48 @@ TEST_P(ScreenFiles, HoldTheEditorScreenWithPageGroupAndInstrumentFields) {
 
 INSTANTIATE_TEST_SUITE_P(BothLanguages, ScreenFiles,
                          ::testing::Values("TOOLBANK.L01", "TOOLBANK.L02"));
+
+// Each shared popup file opens with the table its caller hands over and holds
+// the screen and fields the caller relies on, in both languages.
+struct PopupFile {
+    const char* name;
+    const ScreenFunctionEntry* table;
+    const char* screen;
+    int fields;
+};
+
+class PopupFiles : public ::testing::TestWithParam<std::tuple<PopupFile, const char*>> {
+  protected:
+    void SetUp() override { screenlib::use_headless(); }
+    void TearDown() override { screenlib::shutdown(); }
+};
+
+TEST_P(PopupFiles, OpenWithTheirTableAndHoldTheirScreen) {
+    const auto& [popup, extension] = GetParam();
+    std::string diagnostics;
+    screenlib::set_diagnostic_sink([&](const std::string& line) { diagnostics += line + "\n"; });
+    const std::string path =
+        std::string(TOOLBANK_ASSETS) + "/USER/POPUPS/" + popup.name + extension;
+    ScreenFile* file = screenfile_open(path.c_str(), popup.table);
+    ASSERT_NE(file, nullptr) << diagnostics;
+    Screen* screen = screenfile_load(file, popup.screen, 1);
+    screenfile_close(file);
+    ASSERT_NE(screen, nullptr) << diagnostics;
+    EXPECT_EQ(screen_field_count(screen), popup.fields);
+    if (popup.table == getpass_table) {
+        EXPECT_LE(field_length(screen, 0), 30);
+        EXPECT_LE(field_length(screen, 1), 8);
+    }
+    screen_close(screen);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothLanguages, PopupFiles,
+    ::testing::Combine(::testing::Values(PopupFile{"YESNO", yesno_table, "popup", 6},
+                                         PopupFile{"GETPASS", getpass_table, "getpass_screen", 2},
+                                         PopupFile{"CHKEXIT", named_popup_table, "popup", 2},
+                                         PopupFile{"CHKDOS", named_popup_table, "popup", 2}),
+                       ::testing::Values(".L01", ".L02")));
 
 TEST(MenuFile, DeliversEveryEditorCommand) {
     hostlibs::MenuFile menu;

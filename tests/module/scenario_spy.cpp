@@ -5,29 +5,16 @@
 #include <dlfcn.h>
 
 #include "platform/host_libraries.h"
-#include "scenario_support.h"
 #include "platform/screen_library.h"
+#include "scenario_support.h"
 
 HostContext* watched_context = nullptr;
 EditorPicture editor_picture;
+std::vector<EditorPicture> popup_pictures;
+std::vector<ScreenPicture> closed_pictures;
 std::vector<std::string> teardown_calls;
 
 namespace {
-
-void take_picture() {
-    auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend());
-    if (headless == nullptr)
-        return;
-    editor_picture = {};
-    editor_picture.taken = true;
-    for (int r = 0; r < headless->rows(); ++r) {
-        editor_picture.rows.push_back(headless->row_text(r));
-        std::vector<uint8_t> attributes;
-        for (int c = 0; c < headless->columns(); ++c)
-            attributes.push_back(headless->attribute(r, c));
-        editor_picture.attributes.push_back(std::move(attributes));
-    }
-}
 
 // The library's own definition of `name`.
 template <typename Function>
@@ -41,8 +28,13 @@ Function library_function(const char* name) {
 
 SPY_API void screen_close(Screen* screen) {
     static const auto library_close = library_function<void (*)(Screen*)>("screen_close");
-    if (watched_context != nullptr && screen == watched_context->current_screen) {
-        take_picture();
+    if (watched_context != nullptr) {
+        closed_pictures.push_back(picture_of_screen());
+        if (screen == watched_context->current_screen) {
+            editor_picture = closed_pictures.back();
+        } else {
+            popup_pictures.push_back(closed_pictures.back());
+        }
     }
     teardown_calls.push_back("screen_close");
     library_close(screen);

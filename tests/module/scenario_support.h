@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -12,18 +13,21 @@
 #include "hostlibs/host_setup.h"
 #include "module_test_support.h"
 #include "platform/color_roles.h"
+#include "screen_picture.h"
 #include "screenlib/screenlib.h"
 
 // The editor's screen as it stood when the module closed it.
-struct EditorPicture {
-    bool taken = false;
-    std::vector<std::string> rows;
-    std::vector<std::vector<uint8_t>> attributes;
-};
+using EditorPicture = ScreenPicture;
 
 // Set by the test before each run; the spy on screen_close reads it.
 extern HostContext* watched_context;
 extern EditorPicture editor_picture;
+// Every other window the module closed while watched (its popups), in order,
+// as it stood just before it closed.
+extern std::vector<EditorPicture> popup_pictures;
+// The screen as it stood at each screen_close of the run, in order: what
+// every popup showed just before it went.
+extern std::vector<ScreenPicture> closed_pictures;
 // Closing calls of the module's run, in order (screen_close, screenfile_close,
 // menubar_close, host_leave).
 extern std::vector<std::string> teardown_calls;
@@ -71,6 +75,8 @@ class EditorScenario : public ::testing::Test {
     int run_editor() {
         watched_context = &session_.context();
         editor_picture = {};
+        popup_pictures.clear();
+        closed_pictures.clear();
         teardown_calls.clear();
         const int result = session_.call_module(session_.module_entry());
         teardown = teardown_calls;
@@ -79,6 +85,27 @@ class EditorScenario : public ::testing::Test {
 
     screenlib::HeadlessBackend& headless() {
         return *dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend());
+    }
+
+    // A user of the password file (key: name and password), written at once.
+    void put_user(const std::string& name, const std::string& password, const std::string& code,
+                  uint32_t rights, int8_t language) {
+        PasswordRecord record{};
+        std::memcpy(record.name, padded(name, 30).data(), 30);
+        std::memcpy(record.password, padded(password, 8).data(), 8);
+        std::memcpy(record.user_code, padded(code, 4).data(), 4);
+        for (int i = 0; i < 4; ++i)
+            record.rights[i] = static_cast<uint8_t>(rights >> (8 * i));
+        record.language = language;
+        std::string error;
+        ASSERT_TRUE(hostlibs::put_password(record, &error)) << error;
+    }
+    // The users of host.conf with their passwords: ADAM may save and quit,
+    // BERTA save (German), CARL nothing.
+    void put_users() {
+        put_user("ADAM", "secret", "AD01", 0x82000000, 1);
+        put_user("BERTA", "geheim", "BE02", 0x02000000, 2);
+        put_user("CARL", "guest", "CA03", 0, 1);
     }
 
     // Records for the devices file, written once the host is open.

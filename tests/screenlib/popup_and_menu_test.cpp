@@ -213,7 +213,7 @@ TEST_F(PopupTest, MenuTextConversionsAndBadDirectives) {
 
 namespace {
 
-TEST_F(PopupTest, WindowsPastTheScreenEdgeAreClippedAndRestored) {
+TEST_F(PopupTest, AWindowPastTheScreenEdgeMovesBackOntoIt) {
     Menu* menu = menu_open();
     ASSERT_GE(menu_printf(menu, "@p[0,0]A window that does not fit@p[1,0]@f[##########]", nullptr,
                           nullptr),
@@ -223,13 +223,53 @@ TEST_F(PopupTest, WindowsPastTheScreenEdgeAreClippedAndRestored) {
     screen_set_border(window, bd_1);
     screen_set_position(window, 23, 70);
     screen_paint(window);
-    EXPECT_EQ(row(23), std::string(70, ' ') + "+---------");
-    EXPECT_EQ(row(24), std::string(70, ' ') + "|A window");
-    EXPECT_EQ(screen_goto_field(window, 0), 1);  // the field lies off the screen
-    keys("abc<Enter><Esc>");
+    // Four rows and 28 columns: the window ends on the last row and column.
+    EXPECT_EQ(row(21), std::string(52, ' ') + "+--------------------------+");
+    EXPECT_EQ(row(22), std::string(52, ' ') + "|A window that does not fit|");
+    EXPECT_EQ(row(24), std::string(52, ' ') + "+--------------------------+");
+    EXPECT_EQ(screen_goto_field(window, 0), 0);
+    keys("abc<Esc>");
     EXPECT_EQ(screen_run(window), 0);
+    EXPECT_EQ(row(23), std::string(52, ' ') + "|abc                       |");
     screen_close(window);
     EXPECT_EQ(screen_->text(), std::string(24, '\n'));
+}
+
+// A window taller than the screen keeps its place, is cut at the bottom
+// edge with its border on screen, and scrolls its inside to the cursor.
+TEST_F(PopupTest, AWindowTallerThanTheScreenScrollsToTheCurrentField) {
+    Menu* menu = menu_open();
+    for (int r = 0; r < 25; ++r) {
+        const std::string line = "@p[" + std::to_string(r) + ",0]row " + (r < 10 ? "0" : "") +
+                                 std::to_string(r) + " @f[####]";
+        ASSERT_GE(menu_printf(menu, line.c_str(), nullptr, nullptr), 0);
+    }
+    Screen* window = menu_screen(menu);
+    ASSERT_NE(window, nullptr);
+    screen_set_border(window, bd_1);
+    screen_set_position(window, 3, 10);  // 27 rows from row 3 on a screen of 25
+    draw_host_line(*screen_);
+    keys("<Up>x<Esc>");
+    EXPECT_EQ(screen_run(window), 0);
+    EXPECT_EQ(row(0), " File  Edit  Print") << "the screen above stays";
+    EXPECT_EQ(row(3), std::string(10, ' ') + "+-----------+");
+    EXPECT_EQ(row(24), std::string(10, ' ') + "+-----------+");
+    // Up from the first field wraps to the last, row 24 of the inside: the
+    // inside scrolls so that it is the last row in view, with its text.
+    EXPECT_EQ(screen_field_no(window), 24);
+    EXPECT_EQ(screen_->cursor_row(), 23);
+    EXPECT_EQ(row(23), std::string(10, ' ') + "|row 24 x   |");
+    EXPECT_EQ(row(4), std::string(10, ' ') + "|row 05     |");
+    // Back to the first field: the inside scrolls back.
+    keys("<Down><Esc>");
+    screen_run(window);
+    EXPECT_EQ(screen_->cursor_row(), 4);
+    EXPECT_EQ(row(4), std::string(10, ' ') + "|row 00     |");
+    EXPECT_EQ(row(23), std::string(10, ' ') + "|row 19     |");
+    // Nothing was drawn off the screen: closing leaves the screen as it was.
+    screen_close(window);
+    EXPECT_EQ(row(0), " File  Edit  Print");
+    EXPECT_EQ(screen_->text(), " File  Edit  Print" + std::string(24, '\n'));
 }
 
 TEST_F(PopupTest, ClosingAScreenFromItsOwnKeyHandlerEndsTheRun) {

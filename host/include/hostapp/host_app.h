@@ -88,8 +88,9 @@ class HostSession {
     int call_module(const RunListEntry& entry);
 
     // What the program does: calls the module, then runs the run list until
-    // it ends (a headless run whose key script has run out ends when the
-    // list empties instead of showing the shell menu).
+    // it ends. A headless run ends with the module in which its key script
+    // ran out, or when the list empties after the last key instead of
+    // showing the shell menu.
     // Returns 0, or 1 when the module could not be loaded at all.
     int run();
 

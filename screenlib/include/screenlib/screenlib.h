@@ -72,7 +72,11 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
     bool set_script(std::string_view keys, std::string* error);
     // Appends key codes to the script.
     void push_keys(const std::vector<int>& keys);
+    // Every key of the script has been read.
     bool script_exhausted() const { return next_key_ >= script_.size(); }
+    // A key was asked for after the last one: the running screens were ended
+    // by the script's end rather than by a key. Cleared by new keys.
+    bool script_ran_out() const { return ran_out_; }
 
     // The whole screen, rows joined by '\n'; trailing blanks of each row are
     // trimmed (no final newline).
@@ -96,6 +100,7 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
     std::vector<Cell> cells_;
     std::vector<int> script_;
     std::size_t next_key_ = 0;
+    bool ran_out_ = false;
     std::vector<int> tones_;
     int cursor_row_ = 0;
     int cursor_column_ = 0;

@@ -1,0 +1,216 @@
+#include "getpass.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "module_state.h"
+#include "platform/byte_fields.h"
+#include "platform/host_libraries.h"
+#include "popup_screen.h"
+#include "screen_helpers.h"
+#include "screen_tables.h"
+#include "text_fields.h"
+
+PasswordRecord password_record;
+
+namespace {
+
+constexpr unsigned int kStringFuncsId = 0xFFF1;
+constexpr int kFullScreenMode = 0;
+constexpr int kNameField = 0;
+constexpr int kPasswordField = 1;
+constexpr int kNameWidth = sizeof password_record.name;
+constexpr int kPasswordWidth = sizeof password_record.password;
+constexpr int kKeySize = kNameWidth + kPasswordWidth;
+constexpr int kKeyNumber = 0;
+constexpr int kSessionNameWidth = sizeof(UserSession::name);
+// An entry field is never wider than the screen; the buffers hold any width
+// the screen file gives, and only the record's widths reach the key.
+constexpr int kEntrySize = 81;
+
+enum GetpassMessage : int {
+    MESSAGE_NO_SUCH_USER = 10,
+    MESSAGE_NO_RIGHTS = 11,
+    MESSAGE_ENTER_NAME = 12,
+};
+
+// The field colours of the two entry fields: HostSettings bytes 19 and 20.
+constexpr int kEntryRegularByte = 19;
+constexpr int kEntrySelectedByte = 20;
+
+constexpr uint32_t kStatusFirstWord = 0;
+constexpr uint32_t kStatusKind = 2;
+constexpr uint32_t kStatusCount = 1;
+constexpr int kStatusDuration = 2000;
+// The trace never shows the typed password.
+constexpr const char* kMaskedPassword = "********";
+
+const FieldFunctions reduced_string_funcs = {
+    nullptr, nullptr, field_std_key, string_field_fill, nullptr, kStringFuncsId,
+};
+const FieldFunctions secure_funcs = {
+    nullptr, field_std_exit, masked_field_key, masked_field_fill, nullptr, kStringFuncsId,
+};
+
+// The mask of the running prompt, read by its key handler.
+uint32_t required_mask = 0;
+// The record store's password-file buffer while the prompt's own is bound.
+void* saved_password_buffer = nullptr;
+
+bool covers(uint32_t rights, uint32_t mask) {
+    return (rights & mask) == mask;
+}
+
+uint8_t screen_color(int byte) {
+    return host_context->settings->screen_colors[byte - offsetof(HostSettings, screen_colors)];
+}
+
+// The width of an entry field as far as the key takes it.
+int entry_width(Screen* screen, int field, int record_width) {
+    const int length = field_length(screen, field);
+    return length < 0 ? 0 : (length > record_width ? record_width : length);
+}
+
+void sign_on(const PasswordRecord& record) {
+    UserSession& session = *host_context->user;
+    std::memcpy(session.name, record.name, kSessionNameWidth);
+    std::memcpy(session.password, record.password, sizeof session.password);
+    std::memcpy(session.user_code, record.user_code, sizeof session.user_code);
+    session.rights = load_u32(record.rights);
+    session.language = record.language;
+    session.password_time = host_now();
+    shellbar_set_tech();
+    const StatusItem item = {kStatusFirstWord, kStatusKind, kStatusCount, sizeof session.user_code,
+                             session.user_code};
+    status_show(&item, kStatusDuration);
+    if (host_context->language_changed != nullptr) {
+        host_context->language_changed(record.language);
+    }
+}
+
+// F10: the typed name and password are looked up as one key; a match signs
+// that user on, and grants when the user's rights cover the required mask.
+void check_entry(Screen* screen) {
+    const int name_width = field_length(screen, kNameField);
+    const int password_width = field_length(screen, kPasswordField);
+    char* name = field_text(screen, kNameField);
+    char* password = field_var(screen, kPasswordField);
+    if (name == nullptr || password == nullptr) {
+        return;
+    }
+    left_justify(name, name_width);
+    left_justify(password, password_width);
+    char key[kKeySize];
+    std::memset(key, ' ', sizeof key);
+    std::memcpy(key, name, entry_width(screen, kNameField, kNameWidth));
+    std::memcpy(key + kNameWidth, password, entry_width(screen, kPasswordField, kPasswordWidth));
+    if (rs_password_call(RS_GET_EQUAL, key, kKeyNumber) != RS_OK) {
+        show_message(MESSAGE_NO_SUCH_USER, screen, MESSAGE_SECOND_TONE);
+        host_trace("Getpass: pwd record not found, name=%.4s, pass=%.8s", key, kMaskedPassword);
+        return;
+    }
+    sign_on(password_record);
+    const uint32_t rights = load_u32(password_record.rights);
+    if (covers(rights, required_mask)) {
+        host_trace("Getpass: pwd record found, mask=%.8x, passwd.auth=%.8x", required_mask, rights);
+        screen_set_result(screen, 1);
+        screen_exit(screen);
+    } else {
+        show_message(MESSAGE_NO_RIGHTS, screen, MESSAGE_SECOND_TONE);
+    }
+}
+
+// Within the interval a user whose rights cover the mask needs no popup;
+// every grant restarts the interval.
+bool still_granted(uint32_t mask, uint32_t now) {
+    if (mask == RIGHTS_SIGN_ON) {
+        return false;
+    }
+    const uint32_t interval = host_context->settings->password_interval;
+    if (interval == 0) {
+        return true;
+    }
+    const UserSession& session = *host_context->user;
+    return now - session.password_time <= interval && covers(session.rights, mask);
+}
+
+}  // namespace
+
+const ScreenFunctionEntry getpass_table[] = {
+    {"$0", nullptr, nullptr},
+    {"string_funcs", nullptr, &reduced_string_funcs},
+    {"secure_funcs", nullptr, &secure_funcs},
+    {"$9", nullptr, nullptr},
+    {"$10", nullptr, nullptr},
+    {"sedwin_Class", table_function(sedwin_Class), nullptr},
+    {"$5", nullptr, nullptr},
+    {"bd_prompt", table_function(bd_prompt), nullptr},
+    {"$6", nullptr, nullptr},
+    {"sedmou_GreedyClick", table_function(sedmou_GreedyClick), nullptr},
+    {"$1", nullptr, nullptr},
+    {"$4", nullptr, nullptr},
+    {"$2", nullptr, nullptr},
+    {"getpass_special", table_function(getpass_special), nullptr},
+    {"$8", nullptr, nullptr},
+    {nullptr, nullptr, nullptr},
+};
+
+int getpass_special(Screen* screen, int key) {
+    if (key == KEY_F10) {
+        check_entry(screen);
+        return 1;
+    }
+    if (key == KEY_ENTER && screen_field_no(screen) == screen_field_count(screen) - 1) {
+        screen_repaint(screen);
+        return 1;
+    }
+    return 0;
+}
+
+int getpass(uint32_t mask) {
+    const uint32_t now = host_now();
+    if (still_granted(mask, now)) {
+        host_context->user->password_time = now;
+        return GETPASS_GRANTED;
+    }
+    char base[kPopupPathSize];
+    if (!popup_base_path(base, "GETPASS")) {
+        report_missing_popup(base);
+        return GETPASS_FILE_MISSING;
+    }
+    Screen* screen = nullptr;
+    switch (load_popup_screen(base, getpass_table, "getpass_screen", kFullScreenMode, &screen)) {
+        case PopupLoad::kFileMissing:
+            return GETPASS_FILE_MISSING;
+        case PopupLoad::kScreenMissing:
+            return GETPASS_SCREEN_MISSING;
+        case PopupLoad::kLoaded:
+            break;
+    }
+    char name[kEntrySize];
+    char password[kEntrySize];
+    field_set_var(screen, kNameField, name);
+    field_set_var(screen, kPasswordField, password);
+    std::memset(name, ' ', sizeof name - 1);
+    std::memset(password, ' ', sizeof password - 1);
+    name[sizeof name - 1] = '\0';
+    password[sizeof password - 1] = '\0';
+    required_mask = mask;
+    set_popup_colors(screen);
+    const uint8_t regular = screen_color(kEntryRegularByte);
+    const uint8_t selected = screen_color(kEntrySelectedByte);
+    field_set_colors(screen, kNameField, regular, selected);
+    field_set_colors(screen, kPasswordField, regular, selected);
+    screen_set_popup(screen, 1);
+    screen_paint(screen);
+    show_message(MESSAGE_ENTER_NAME, screen, MESSAGE_SILENT);
+    rs_password_get_buffer(&saved_password_buffer);
+    rs_password_set_buffer(&password_record);
+    const int result = screen_run(screen);
+    rs_password_set_buffer(saved_password_buffer);
+    screen_close(screen);
+    // No typed password stays behind in the module's memory.
+    std::memset(password, ' ', sizeof password - 1);
+    std::memset(password_record.password, ' ', sizeof password_record.password);
+    return result != 0 ? GETPASS_GRANTED : GETPASS_REFUSED;
+}

@@ -1,0 +1,118 @@
+#include "save_changes.h"
+
+#include <strings.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "device_table.h"
+#include "editor.h"
+#include "error_report.h"
+#include "module_state.h"
+#include "platform/host_libraries.h"
+#include "platform/screen_library.h"
+#include "screen_helpers.h"
+#include "text_fields.h"
+#include "yesno_popup.h"
+
+namespace {
+
+enum SaveMessage : int {
+    MESSAGE_CLEAR = 0,
+    MESSAGE_WORKING = 1,
+    MESSAGE_NOTHING_CHANGED = 2,
+    MESSAGE_SAVE_FAILED = 6,
+    MESSAGE_TWO_WORDS = 8,
+};
+
+constexpr int kKeyNumber = 0;
+constexpr int kConfirmStartField = 1;
+// Large enough for any status and the 8-character key.
+constexpr int kFailureTextSize = 64;
+constexpr uint32_t kErrorBase = 200000000;
+constexpr uint32_t kErrorFlag = 0x80000000;
+
+// Both failures carry the last operating-system error with the top bit set.
+uint32_t failure_code() {
+    return (kErrorBase + static_cast<uint32_t>(errno)) | kErrorFlag;
+}
+
+bool has_instrument(const DeviceGroupRow& row) {
+    return blank_length(row.instrument, kInstrumentWidth) != 0;
+}
+
+// A name changed only in letter case is the same group.
+bool group_changed(const DeviceGroupRow& row) {
+    return strncasecmp(row.saved_group, row.group, kGroupWidth) != 0;
+}
+
+// Shows the row with the two-word name and puts the cursor on it.
+void show_invalid_row(Screen* editor, int row) {
+    const RowLocation location = locate_row(row);
+    if (location.page != current_page) {
+        screen_leave_field(editor, screen_field_no(editor));
+        current_page = location.page;
+        refresh_page(editor);
+    }
+    screen_goto_field(editor, location.field);
+    screen_update(editor);
+    show_message(MESSAGE_TWO_WORDS, editor, MESSAGE_SECOND_TONE);
+}
+
+// Writes one row's group into its record, read again by key so that other
+// fields changed since the load survive. False when it failed (reported).
+bool store_row(const DeviceGroupRow& row) {
+    char key[sizeof row.key];
+    std::memcpy(key, row.key, sizeof key);
+    const int status = rs_call(RS_GET_EQUAL, key, kKeyNumber);
+    if (status != RS_OK) {
+        char text[kFailureTextSize];
+        std::snprintf(text, sizeof text, "Btrv Error #%d (%.*s)", status, kGroupWidth, row.key);
+        report_error(module_name(), failure_code(), text);
+        return false;
+    }
+    std::memcpy(device_record.group, row.group, sizeof device_record.group);
+    if (rs_call(RS_UPDATE, &device_record, kKeyNumber) != RS_OK) {
+        report_error(module_name(), failure_code(), "Unable to update devices.dbf");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void save_changes() {
+    Screen* editor = editor_screen;
+    show_message(MESSAGE_WORKING, editor, MESSAGE_SILENT);
+    int result = MESSAGE_CLEAR;
+    bool any_change = false;
+    for (int i = 0; i < kTableRows && has_instrument(device_table[i]); ++i) {
+        if (device_table[i].modified_bits != 0) {
+            any_change = true;
+        }
+        if (device_table[i].invalid_bits != 0) {
+            show_invalid_row(editor, i);
+            return;
+        }
+    }
+    if (!any_change) {
+        show_message(MESSAGE_NOTHING_CHANGED, editor, MESSAGE_FIRST_TONE);
+    } else {
+        if (yesno_popup(" You have made changes to the", " Device group.  Are you sure",
+                        " you want to save the changes?", "", kConfirmStartField) == YESNO_NO) {
+            return;
+        }
+        for (const DeviceGroupRow& row : device_table) {
+            if (row.modified_bits == kGroupColumnBit && group_changed(row) && !store_row(row)) {
+                result = MESSAGE_SAVE_FAILED;
+                break;
+            }
+        }
+    }
+    current_page = 1;
+    load_table();
+    screen_update(editor);
+    screen_repaint(editor);
+    show_message(result, editor, MESSAGE_FIRST_TONE);
+}

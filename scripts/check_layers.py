@@ -1,0 +1,102 @@
+#!/usr/bin/env python3
+"""Checks the layering: includes name their layer, and the CMake target graph
+points one way only.
+
+    scripts/check_layers.py BUILD_DIR
+
+Includes: a layer's public header is included through its layer's folder
+(platform/..., screenlib/..., hostlibs/..., hostapp/...), and no include path
+climbs out of a folder with "..". Targets: the module, the screen library and
+the host libraries each depend on platform, the host program on all of them,
+and no target depends on one of a layer above its own.
+"""
+import pathlib
+import re
+import subprocess
+import sys
+import tempfile
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+PUBLIC_HEADERS = {
+    "platform": ROOT / "platform/include/platform",
+    "screenlib": ROOT / "screenlib/include/screenlib",
+    "hostlibs": ROOT / "hostlibs/include/hostlibs",
+    "hostapp": ROOT / "host/include/hostapp",
+}
+SOURCE_FOLDERS = ["platform", "module", "screenlib", "hostlibs", "host", "tests", "bench"]
+
+# Layers from the bottom up; a target may depend on its own layer or below.
+LAYERS = {
+    "platform": 0, "native_files": 0,
+    "screenlib": 1, "hostlibs_data": 1,
+    "hostlibs_ui": 2, "hostlibs": 2,
+    "toolbank_core": 3, "toolbank": 3,
+    "hostapp": 4, "devgroup": 4,
+}
+REQUIRED_EDGES = [
+    ("toolbank_core", "platform"), ("screenlib", "platform"),
+    ("hostlibs_data", "platform"), ("hostlibs_ui", "platform"),
+    ("hostapp", "hostlibs"), ("hostapp", "screenlib"), ("hostapp", "platform"),
+    ("devgroup", "hostapp"), ("devgroup", "toolbank"),
+]
+# Same layer, yet never: the data side knows no screen.
+FORBIDDEN_EDGES = [("hostlibs_data", "screenlib"), ("screenlib", "hostlibs_data")]
+
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+
+
+def include_problems():
+    public = {}
+    for layer, folder in PUBLIC_HEADERS.items():
+        for header in folder.glob("*.h"):
+            public[header.name] = layer
+    problems = []
+    for top in SOURCE_FOLDERS:
+        for path in sorted((ROOT / top).rglob("*")):
+            if path.suffix not in (".cpp", ".h") or "build" in path.relative_to(ROOT).parts:
+                continue
+            for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
+                match = INCLUDE.match(line)
+                if not match:
+                    continue
+                name = match.group(1)
+                where = f"{path.relative_to(ROOT)}:{number}: \"{name}\""
+                if ".." in pathlib.PurePosixPath(name).parts:
+                    problems.append(f"{where} climbs out of its folder")
+                elif "/" not in name and name in public and not (path.parent / name).exists():
+                    problems.append(f"{where} skips its layer: write \"{public[name]}/{name}\"")
+    return problems
+
+
+def graph_problems(build_dir):
+    with tempfile.TemporaryDirectory() as scratch:
+        dot = pathlib.Path(scratch) / "targets.dot"
+        subprocess.run(["cmake", f"--graphviz={dot}", "."], cwd=build_dir, check=True,
+                       stdout=subprocess.DEVNULL)
+        text = dot.read_text()
+    labels = dict(re.findall(r'"(node\d+)" \[ label = "([^"]+)"', text))
+    edges = {(labels[a], labels[b]) for a, b in re.findall(r'"(node\d+)" -> "(node\d+)"', text)}
+    problems = []
+    for needed in REQUIRED_EDGES:
+        if needed not in edges:
+            problems.append(f"target {needed[0]} does not depend on {needed[1]}")
+    for user, used in sorted(edges):
+        if user in LAYERS and used in LAYERS and LAYERS[used] > LAYERS[user]:
+            problems.append(f"target {user} points back to {used}")
+        if (user, used) in FORBIDDEN_EDGES:
+            problems.append(f"target {user} must not depend on {used}")
+    return problems
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(__doc__.strip().splitlines()[2].strip(), file=sys.stderr)
+        return 2
+    problems = include_problems() + graph_problems(pathlib.Path(sys.argv[1]))
+    for problem in problems:
+        print(f"check_layers: {problem}", file=sys.stderr)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
