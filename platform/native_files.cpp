@@ -28,6 +28,12 @@ bool native_path(const char* host_path, char* out, size_t out_size) {
     return true;
 }
 
+bool native_file_exists(const char* host_path) {
+    char path[kMaxNativePath];
+    struct stat info {};
+    return native_path(host_path, path, sizeof path) && stat(path, &info) == 0;
+}
+
 FILE* native_fopen(const char* host_path, const char* mode) {
     char path[kMaxNativePath];
     return native_path(host_path, path, sizeof path) ? std::fopen(path, mode) : nullptr;

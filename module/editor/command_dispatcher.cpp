@@ -1,15 +1,20 @@
 #include "command_dispatcher.h"
 
+#include "destination.h"
+#include "device_report.h"
 #include "device_table.h"
 #include "editor.h"
 #include "getpass.h"
 #include "guard_popups.h"
 #include "hand_off.h"
 #include "host_paths.h"
+#include "job_submission.h"
 #include "module_state.h"
 #include "platform/host_libraries.h"
+#include "platform/message_numbers.h"
 #include "platform/screen_library.h"
 #include "save_changes.h"
+#include "screen_helpers.h"
 
 namespace {
 
@@ -68,6 +73,24 @@ void leave_through(int (*shell_operation)()) {
     }
 }
 
+// Prints the Device Group report to a site the operator chooses; printing
+// waits until nothing is unsaved, so the stored names are the edited ones.
+void print(int kind) {
+    if (table_changed) {
+        show_message(MSG_SAVE_BEFORE_PRINT, editor_screen, MESSAGE_SECOND_TONE);
+        return;
+    }
+    const uint32_t site = choose_destination(kind);
+    if (site == 0) {
+        show_message(MSG_CLEAR, editor_screen, MESSAGE_SECOND_TONE);
+        return;
+    }
+    // The text viewer runs once the editor has ended.
+    if (print_report(site) == SUBMIT_VIEWER) {
+        screen_exit(editor_screen);
+    }
+}
+
 void run_hot_key(int n) {
     if (confirm_leave() && dohotkey(n) != 0) {
         screen_exit(editor_screen);
@@ -110,6 +133,21 @@ void command_dispatcher(int command) {
         case COMMAND_QUIT:
             if (on_editor) {
                 quit();
+            }
+            break;
+        case COMMAND_PRINT:
+            if (on_editor) {
+                print(DESTINATION_PRINTER);
+            }
+            break;
+        case COMMAND_PRINT_TO_SPOOL:
+            if (on_editor) {
+                print(DESTINATION_SPOOL);
+            }
+            break;
+        case COMMAND_PRINT_TO_FAX:
+            if (on_editor) {
+                print(DESTINATION_FAX);
             }
             break;
         case COMMAND_FIRST_PAGE:

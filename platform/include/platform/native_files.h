@@ -8,6 +8,9 @@
 // Writes the native form of a host path into `out`; false when it does not fit.
 bool native_path(const char* host_path, char* out, size_t out_size);
 
+// True when the file exists (a file-status query).
+bool native_file_exists(const char* host_path);
+
 // fopen on the native path; null when the path does not map or the open fails.
 FILE* native_fopen(const char* host_path, const char* mode);
 
