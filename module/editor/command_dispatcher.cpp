@@ -73,14 +73,26 @@ void leave_through(int (*shell_operation)()) {
     }
 }
 
+// The destination kind of each print command.
+int destination_kind(int print_command) {
+    switch (print_command) {
+        case COMMAND_PRINT_TO_SPOOL:
+            return DESTINATION_SPOOL;
+        case COMMAND_PRINT_TO_FAX:
+            return DESTINATION_FAX;
+        default:
+            return DESTINATION_PRINTER;
+    }
+}
+
 // Prints the Device Group report to a site the operator chooses; printing
 // waits until nothing is unsaved, so the stored names are the edited ones.
-void print(int kind) {
+void print(int print_command) {
     if (table_changed) {
         show_message(MSG_SAVE_BEFORE_PRINT, editor_screen, MESSAGE_SECOND_TONE);
         return;
     }
-    const uint32_t site = choose_destination(kind);
+    const uint32_t site = choose_destination(destination_kind(print_command));
     if (site == 0) {
         show_message(MSG_CLEAR, editor_screen, MESSAGE_SECOND_TONE);
         return;
@@ -136,18 +148,10 @@ void command_dispatcher(int command) {
             }
             break;
         case COMMAND_PRINT:
-            if (on_editor) {
-                print(DESTINATION_PRINTER);
-            }
-            break;
         case COMMAND_PRINT_TO_SPOOL:
-            if (on_editor) {
-                print(DESTINATION_SPOOL);
-            }
-            break;
         case COMMAND_PRINT_TO_FAX:
             if (on_editor) {
-                print(DESTINATION_FAX);
+                print(command);
             }
             break;
         case COMMAND_FIRST_PAGE:
