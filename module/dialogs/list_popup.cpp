@@ -5,6 +5,7 @@
 #include <new>
 
 #include "module_state.h"
+#include "platform/color_roles.h"
 #include "platform/screen_library.h"
 
 namespace {
@@ -259,12 +260,12 @@ bool is_printable(int key) {
 }  // namespace
 
 void set_list_colours(ListPopupLayout* layout) {
-    // popup_colors are bytes 28 to 31 of the host's settings.
-    const uint8_t* colours = host_context->settings->popup_colors;
-    layout->colour1 = colours[0];
-    layout->colour2 = colours[0];
-    layout->colour3 = colours[3];
-    layout->border_colour = colours[1];
+    // The list's first and second colours are both the popups' second colour.
+    const WindowColors colours = popup_window_colors(*host_context->settings);
+    layout->colour1 = colours.second;
+    layout->colour2 = colours.second;
+    layout->colour3 = colours.third;
+    layout->border_colour = colours.border;
 }
 
 void list_scroll_down(Screen* window) {

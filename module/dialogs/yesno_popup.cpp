@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "module_state.h"
+#include "platform/color_roles.h"
 #include "popup_screen.h"
 #include "screen_helpers.h"
 #include "screen_tables.h"
@@ -54,7 +56,8 @@ int yesno_popup(const char* line1, const char* line2, const char* line3, const c
     char shown[kLineCount][kLineSize];
     for (int i = 0; i < kLineCount; ++i) {
         const int field = kFirstLineField + i;
-        field_set_colors(screen, field, popup_color(POPUP_SECOND), popup_color(POPUP_SECOND));
+        const uint8_t second = popup_window_colors(*host_context->settings).second;
+        field_set_colors(screen, field, second, second);
         field_mark(screen, field);
         std::snprintf(shown[i], sizeof shown[i], "%s", lines[i] != nullptr ? lines[i] : "");
         field_set_var(screen, field, shown[i]);

@@ -7,6 +7,7 @@
 #include "error_report.h"
 #include "host_paths.h"
 #include "module_state.h"
+#include "platform/color_roles.h"
 #include "platform/host_libraries.h"
 #include "screen_files.h"
 #include "text_fields.h"
@@ -66,12 +67,11 @@ bool read_template_driver() {
 }
 
 void set_up_popup(Screen* screen) {
-    // popup_colors are bytes 28 to 31 of the host's settings.
-    const uint8_t* colours = host_context->settings->popup_colors;
-    screen_set_colors(screen, colours[2], colours[0], colours[3]);
+    const WindowColors colours = popup_window_colors(*host_context->settings);
+    screen_set_colors(screen, colours.regular, colours.second, colours.third);
     screen_set_special(screen, lookup_special);
     screen_set_mouse(screen, sedmou_GreedyClick);
-    screen_set_border_color(screen, colours[1]);
+    screen_set_border_color(screen, colours.border);
     screen_set_popup(screen, 1);
     screen_goto_field(screen, kNumberField);
     screen_paint(screen);
