@@ -17,7 +17,6 @@ PasswordRecord password_record;
 
 namespace {
 
-constexpr unsigned int kStringFuncsId = 0xFFF1;
 constexpr int kFullScreenMode = 0;
 constexpr int kNameField = 0;
 constexpr int kPasswordField = 1;
@@ -38,10 +37,10 @@ constexpr int kStatusDuration = 2000;
 constexpr const char* kMaskedPassword = "********";
 
 const FieldFunctions reduced_string_funcs = {
-    nullptr, nullptr, field_std_key, string_field_fill, nullptr, kStringFuncsId,
+    nullptr, nullptr, field_std_key, string_field_fill, nullptr, STRING_FIELD_SET_ID,
 };
 const FieldFunctions secure_funcs = {
-    nullptr, field_std_exit, masked_field_key, masked_field_fill, nullptr, kStringFuncsId,
+    nullptr, field_std_exit, masked_field_key, masked_field_fill, nullptr, STRING_FIELD_SET_ID,
 };
 
 // The mask of the running prompt, read by its key handler.
