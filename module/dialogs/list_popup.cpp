@@ -5,6 +5,7 @@
 #include <new>
 
 #include "module_state.h"
+#include "platform/color_roles.h"
 #include "platform/screen_library.h"
 
 namespace {
@@ -13,7 +14,6 @@ namespace {
 constexpr int kTemplateSize = 100;
 // Columns are placed only while the template holds fewer characters than this.
 constexpr int kTemplateColumnLimit = 80;
-constexpr unsigned int kStringFuncsId = 0xFFF1;
 constexpr const char* kPrompt = "ESC to exit";
 
 // The working state of the one list that runs, for its key handler.
@@ -259,12 +259,12 @@ bool is_printable(int key) {
 }  // namespace
 
 void set_list_colours(ListPopupLayout* layout) {
-    // popup_colors are bytes 28 to 31 of the host's settings.
-    const uint8_t* colours = host_context->settings->popup_colors;
-    layout->colour1 = colours[0];
-    layout->colour2 = colours[0];
-    layout->colour3 = colours[3];
-    layout->border_colour = colours[1];
+    // A list shows its rows in the popups' field colour.
+    const WindowColors colours = popup_window_colors(*host_context->settings);
+    layout->colour1 = colours.second;
+    layout->colour2 = colours.second;
+    layout->colour3 = colours.third;
+    layout->border_colour = colours.border;
 }
 
 void list_scroll_down(Screen* window) {
@@ -361,7 +361,7 @@ int list_special(Screen* window, int key) {
 int list_popup(ListFetch fetch_record, uint32_t* position, char* line,
                const ListPopupLayout* layout, int from_end) {
     const FieldFunctions functions = {nullptr, nullptr, field_std_key,
-                                      nullptr, nullptr, kStringFuncsId};
+                                      nullptr, nullptr, STRING_FIELD_SET_ID};
     list.fetch = fetch_record;
     list.position = position;
     list.line = line;

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -61,6 +62,11 @@ class Terminal {
     std::string screen() { return run(tmux() + " capture-pane -p -t editor"); }
     // The screen with its attributes as SGR escape sequences.
     std::string screen_with_attributes() { return run(tmux() + " capture-pane -e -p -t editor"); }
+    bool running() {
+        bool ok = false;
+        run(tmux() + " has-session -t editor 2>/dev/null", &ok);
+        return ok;
+    }
     // Waits until the screen holds `text`; false after the timeout.
     bool wait_for(const std::string& text,
                   std::chrono::seconds timeout = std::chrono::seconds(20)) {
@@ -84,8 +90,9 @@ bool have_tmux() {
     return found;
 }
 
-// A data root with 30 meters without groups.
-void make_meter_root(const std::string& root) {
+// A root with 30 instruments "Meter <i>" without groups, and ADAM (rights to
+// save and quit) with the password "secret".
+void make_root(const std::string& root) {
     std::string error;
     ASSERT_TRUE(hostapp::create_root(root, false, &error)) << error;
     hostlibs::HostConfiguration configuration;
@@ -96,7 +103,14 @@ void make_meter_root(const std::string& root) {
     for (int i = 0; i < 30; ++i) {
         records.push_back(device(i, "Meter " + std::to_string(i), ""));
     }
-    const bool put = hostlibs::put_devices(records, &error);
+    PasswordRecord adam{};
+    std::memcpy(adam.name, padded("ADAM", 30).data(), 30);
+    std::memcpy(adam.password, padded("secret", 8).data(), 8);
+    std::memcpy(adam.user_code, "AD01", 4);
+    const uint8_t rights[4] = {0x00, 0x00, 0x00, 0x82};
+    std::memcpy(adam.rights, rights, 4);
+    adam.language = 1;
+    const bool put = hostlibs::put_devices(records, &error) && hostlibs::put_password(adam, &error);
     hostlibs::close_host();
     ASSERT_TRUE(put) << error;
 }
@@ -117,12 +131,14 @@ std::string editor_command(const std::string& environment, const std::string& ro
 TEST(EditorInATerminal, PagesDownAndShowsATypedGroupName) {
     if (!have_tmux())
         GTEST_SKIP() << "tmux is not installed";
+
     TempFolder folder("toolbank_e2e");
     const std::string root = folder.path() + "/root";
-    ASSERT_NO_FATAL_FAILURE(make_meter_root(root));
+    make_root(root);
 
     Terminal terminal("toolbank_e2e_" + std::to_string(getpid()));
-    ASSERT_TRUE(terminal.start(editor_command("TERM=xterm", root)));
+    ASSERT_TRUE(terminal.start("TERM=xterm " + quoted(DEVGROUP_PROGRAM) + " --root " +
+                               quoted(root) + " --lang 1"));
     ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
 
     terminal.keys("NPage");
@@ -139,6 +155,56 @@ TEST(EditorInATerminal, PagesDownAndShowsATypedGroupName) {
     EXPECT_EQ(line.substr(3, 8), "LAB7    ") << line;
 }
 
+// An operator types a name, saves with F2 through the password prompt and
+// the confirmation, quits through the guards, and finds the name stored.
+TEST(EditorInATerminal, SavesThroughThePasswordPromptAndQuits) {
+    if (!have_tmux())
+        GTEST_SKIP() << "tmux is not installed";
+
+    TempFolder folder("toolbank_e2e");
+    const std::string root = folder.path() + "/root";
+    make_root(root);
+
+    Terminal terminal("toolbank_e2e_save_" + std::to_string(getpid()));
+    ASSERT_TRUE(terminal.start("TERM=xterm " + quoted(DEVGROUP_PROGRAM) + " --root " +
+                               quoted(root) + " --lang 1"));
+    ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
+    terminal.type("PUMPS");
+    ASSERT_TRUE(terminal.wait_for("PUMPS")) << terminal.screen();
+    terminal.keys("F2");
+    ASSERT_TRUE(terminal.wait_for("Password:")) << terminal.screen();
+    terminal.type("ADAM");
+    terminal.keys("Tab");
+    terminal.type("secret");
+    ASSERT_TRUE(terminal.wait_for("******")) << terminal.screen();
+    EXPECT_EQ(terminal.screen().find("secret"), std::string::npos) << terminal.screen();
+    terminal.keys("F10");
+    ASSERT_TRUE(terminal.wait_for("Please confirm")) << terminal.screen();
+    EXPECT_EQ(terminal.screen().find("secret"), std::string::npos) << terminal.screen();
+    terminal.type("y");
+    terminal.keys("Enter");
+    ASSERT_TRUE(terminal.wait_for("Page 1")) << terminal.screen();
+
+    // Quit: the password is still fresh and nothing is unsaved, so only the
+    // quit guard asks.
+    terminal.keys("M-f");
+    ASSERT_TRUE(terminal.wait_for("Quit to the system")) << terminal.screen();
+    terminal.type("q");
+    ASSERT_TRUE(terminal.wait_for("Quit to the system?")) << terminal.screen();
+    terminal.type("y");
+    terminal.keys("Enter");
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (terminal.running() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_FALSE(terminal.running()) << "the host did not end:\n" << terminal.screen();
+
+    bool exported = false;
+    const std::string csv =
+        run(quoted(DEVGROUP_PROGRAM) + " --root " + quoted(root) + " export devices", &exported);
+    ASSERT_TRUE(exported);
+    EXPECT_NE(csv.find("K0000000,Meter 0,1,PUMPS\r\n"), std::string::npos) << csv;
+}
+
 // Inside tmux the program may run with TERM=screen or with the outer
 // terminal's TERM=xterm-256color; the keys work either way.
 TEST(EditorInATerminal, KeysWorkUnderScreenAndXtermTerminalTypes) {
@@ -146,7 +212,7 @@ TEST(EditorInATerminal, KeysWorkUnderScreenAndXtermTerminalTypes) {
         GTEST_SKIP() << "tmux is not installed";
     TempFolder folder("toolbank_e2e_keys");
     const std::string root = folder.path() + "/root";
-    ASSERT_NO_FATAL_FAILURE(make_meter_root(root));
+    ASSERT_NO_FATAL_FAILURE(make_root(root));
     for (const char* term : {"screen", "xterm-256color"}) {
         SCOPED_TRACE(term);
         Terminal terminal("toolbank_e2e_keys_" + std::to_string(getpid()));
@@ -172,7 +238,7 @@ TEST(EditorInATerminal, WithoutColourTheCurrentFieldIsInReverseVideo) {
         GTEST_SKIP() << "tmux is not installed";
     TempFolder folder("toolbank_e2e_mono");
     const std::string root = folder.path() + "/root";
-    ASSERT_NO_FATAL_FAILURE(make_meter_root(root));
+    ASSERT_NO_FATAL_FAILURE(make_root(root));
     Terminal terminal("toolbank_e2e_mono_" + std::to_string(getpid()));
     ASSERT_TRUE(terminal.start(editor_command("NO_COLOR=1 TERM=xterm-256color", root)));
     ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
@@ -196,7 +262,7 @@ TEST(EditorInATerminal, ATerminalThatCannotPlaceTheCursorIsRefused) {
         GTEST_SKIP() << "tmux is not installed";
     TempFolder folder("toolbank_e2e_dumb");
     const std::string root = folder.path() + "/root";
-    ASSERT_NO_FATAL_FAILURE(make_meter_root(root));
+    ASSERT_NO_FATAL_FAILURE(make_root(root));
     for (const char* term : {"dumb", "no-such-terminal"}) {
         SCOPED_TRACE(term);
         Terminal terminal("toolbank_e2e_dumb_" + std::to_string(getpid()));
