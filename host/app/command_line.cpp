@@ -33,6 +33,7 @@ constexpr OptionHelp kOptions[] = {
     {"--keys", "SCRIPT", "runs headless under a key script and prints the final screen"},
     {"--module", "PATH", "the module library (default: host.conf's module)"},
     {"--pdf", "OUT", "with report: writes the report as a PDF document to OUT"},
+    {"--key", "K", "with history: only the changes of the record with key K"},
     {"--help", nullptr, "shows this help and exits"},
     {"--version", nullptr, "shows the version and exits"},
 };
@@ -117,6 +118,7 @@ struct CommandLine {
     HostOptions options;
     std::vector<std::string> words;
     std::optional<std::string> pdf_out;
+    std::optional<std::string> history_key;
     bool help = false;
     bool version = false;
 };
@@ -153,6 +155,8 @@ bool set_option(const std::string& name, const std::string& value, CommandLine* 
         line->options.keys = value;
     } else if (name == "--pdf") {
         line->pdf_out = value;
+    } else if (name == "--key") {
+        line->history_key = value;
     } else {
         line->options.module_path = value;
     }
@@ -255,6 +259,9 @@ int host_main(int argc, char** argv) {
     if (line.pdf_out && (command == nullptr || std::string(command->words) != "report")) {
         return usage_error("--pdf goes with report");
     }
+    if (line.history_key && (command == nullptr || std::string(command->words) != "history")) {
+        return usage_error("--key goes with history");
+    }
     if (command != nullptr && !command->needs_root) {
         return run_report_command(line.words.back(), line.pdf_out);
     }
@@ -282,7 +289,7 @@ int host_main(int argc, char** argv) {
                   << "\n";
     }
     if (command != nullptr) {
-        return run_subcommand(line.options.root, *command, line.words);
+        return run_subcommand(line.options.root, *command, line.words, line.history_key);
     }
     line.options.use_terminal = !line.options.keys.has_value();
     install_signal_handlers();

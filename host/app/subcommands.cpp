@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "device_csv.h"
@@ -155,6 +156,20 @@ int jobs_command() {
     return 0;
 }
 
+// "history [devices] [--key K]": the change journal, newest first.
+int history_command(const std::vector<std::string>& words, const std::optional<std::string>& key) {
+    const std::string file = words.size() > 1 ? words[1] : "devices";
+    std::vector<hostlibs::JournalEntry> entries;
+    std::string error;
+    if (!hostlibs::read_journal(file, key, &entries, &error)) {
+        return fail("history: " + error);
+    }
+    for (const hostlibs::JournalEntry& entry : entries) {
+        std::cout << entry.describe() << "\n";
+    }
+    return 0;
+}
+
 int sites_command() {
     for (const hostlibs::SiteInfo& site : hostlibs::list_sites()) {
         char line[512];
@@ -211,6 +226,9 @@ const std::vector<Subcommand>& subcommands() {
         {"log", nullptr, true, true, "the error log, oldest first"},
         {"jobs", nullptr, true, true, "the job queue"},
         {"sites", nullptr, true, true, "the site directory"},
+        {"history", "[FILE]", true, true,
+         "the change journal of FILE (devices, settings, passwords), newest first; --key K keeps "
+         "one record"},
         {"report", "FILE", true, false,
          "a report file's pages as text; with --pdf OUT as a PDF document (needs no root)"},
     };
@@ -224,8 +242,12 @@ const Subcommand* find_subcommand(const std::vector<std::string>& words) {
         for (std::string name; names >> name;) {
             expected.push_back(name);
         }
+        // An operand written in brackets may be left out.
+        const bool optional = command.operand != nullptr && command.operand[0] == '[';
         const size_t count = expected.size() + (command.operand != nullptr ? 1 : 0);
-        if (words.size() == count && std::equal(expected.begin(), expected.end(), words.begin())) {
+        const bool fits = words.size() == count || (optional && words.size() == count - 1);
+        if (fits && words.size() >= expected.size() &&
+            std::equal(expected.begin(), expected.end(), words.begin())) {
             return &command;
         }
     }
@@ -233,7 +255,7 @@ const Subcommand* find_subcommand(const std::vector<std::string>& words) {
 }
 
 int run_subcommand(const std::string& root, const Subcommand& command,
-                   const std::vector<std::string>& words) {
+                   const std::vector<std::string>& words, const std::optional<std::string>& key) {
     OpenHost host(root);
     if (!host.open()) {
         return fail(host.error());
@@ -244,6 +266,9 @@ int run_subcommand(const std::string& root, const Subcommand& command,
     }
     if (name == "import devices") {
         return import_command(words.back());
+    }
+    if (name == "history") {
+        return history_command(words, key);
     }
     if (name == "log") {
         return log_command();

@@ -10,7 +10,7 @@ namespace hostapp {
 
 struct Subcommand {
     const char* words;    // the command as typed, e.g. "import devices"
-    const char* operand;  // the name of its one operand, or null for none
+    const char* operand;  // the name of its one operand ("[NAME]" when optional), or null
     bool read_only;       // never makes or changes a data root
     bool needs_root;      // runs on the data root (report reads a file alone)
     const char* help;
@@ -23,9 +23,9 @@ const std::vector<Subcommand>& subcommands();
 const Subcommand* find_subcommand(const std::vector<std::string>& words);
 
 // Runs one subcommand on an existing root; the exit code. Output goes to
-// stdout, failures to stderr.
+// stdout, failures to stderr. `key` is history's --key.
 int run_subcommand(const std::string& root, const Subcommand& command,
-                   const std::vector<std::string>& words);
+                   const std::vector<std::string>& words, const std::optional<std::string>& key);
 
 // `report FILE [--pdf OUT]`: the report file's pages as text on stdout, or
 // as a PDF document written to `pdf_out`; the exit code. Needs no root.

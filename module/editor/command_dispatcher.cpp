@@ -10,6 +10,7 @@
 #include "host_paths.h"
 #include "job_submission.h"
 #include "module_state.h"
+#include "pick_group.h"
 #include "platform/host_libraries.h"
 #include "platform/message_numbers.h"
 #include "platform/screen_library.h"
@@ -146,6 +147,9 @@ void command_dispatcher(int command) {
             if (on_editor) {
                 quit();
             }
+            break;
+        case COMMAND_PICK_GROUP:
+            pick_group();
             break;
         case COMMAND_PRINT:
         case COMMAND_PRINT_TO_SPOOL:

@@ -10,6 +10,7 @@ enum EditorCommand : int {
     COMMAND_SIGN_ON_MODULE = 6,
     COMMAND_QUIT = 7,
     COMMAND_PRINT = 8,  // to a printer-class site, the operator's default first
+    COMMAND_PICK_GROUP = 11,
     COMMAND_FIRST_PAGE = 16,
     COMMAND_LAST_PAGE = 17,
     COMMAND_BACK = 18,

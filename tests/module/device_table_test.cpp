@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/host_libraries.h"
 #include "module_test_support.h"
+#include "platform/host_libraries.h"
 
 namespace {
 

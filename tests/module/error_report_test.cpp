@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "platform/byte_fields.h"
 #include "hostlibs/host_setup.h"
 #include "module_test_support.h"
+#include "platform/byte_fields.h"
 
 namespace {
 

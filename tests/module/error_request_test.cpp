@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/byte_fields.h"
 #include "error_report.h"
+#include "platform/byte_fields.h"
 #include "platform/host_libraries.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/byte_fields.h"
 #include "module_state.h"
+#include "platform/byte_fields.h"
 #include "platform/screen_library.h"
 #include "screen_tables.h"
 #include "screenlib/screenlib.h"
