@@ -1,5 +1,5 @@
 # Thin wrapper over the CMake presets. `make run` and `make test` do all set-up.
-.PHONY: run test setup build bench format clean
+.PHONY: run test setup build bench format clean mutants
 
 run: setup
 	cmake --preset release >/dev/null
@@ -18,6 +18,11 @@ bench: setup
 	cmake --preset release >/dev/null
 	cmake --build --preset release
 	scripts/run-benchmarks.sh build/release
+
+# Applies each breakage of scripts/mutants/mutants.list and reports which
+# ones the module's tests did not catch.
+mutants: setup
+	scripts/mutants/run_mutants.py
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -100,19 +100,19 @@ void HostSession::State::sign_on(const HostUser& signed_on, int language) {
 }
 
 void HostSession::State::keep_screen_left() {
-    if (auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend())) {
-        screen_left = headless->text();
+    if (screenlib::Backend* backend = screenlib::backend()) {
+        screen_left = backend->text();
     }
 }
 
 bool HostSession::State::script_used_up() const {
-    auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend());
-    return headless != nullptr && headless->script_exhausted();
+    screenlib::Backend* backend = screenlib::backend();
+    return backend != nullptr && backend->input_ended();
 }
 
 bool HostSession::State::script_ran_out() const {
-    auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend());
-    return headless != nullptr && headless->script_ran_out();
+    screenlib::Backend* backend = screenlib::backend();
+    return backend != nullptr && backend->input_ran_out();
 }
 
 HostSession::HostSession() = default;

@@ -11,15 +11,6 @@ namespace {
 constexpr uint8_t kBarAttribute = 0x70;
 constexpr uint8_t kTextAttribute = 0x07;
 
-void put_text(screenlib::Backend& backend, int row, const std::string& text, uint8_t attribute) {
-    std::vector<screenlib::Cell> cells(static_cast<size_t>(backend.columns()),
-                                       screenlib::Cell{' ', attribute});
-    for (size_t i = 0; i < text.size() && i < cells.size(); ++i) {
-        cells[i].character = text[i];
-    }
-    backend.put(row, 0, cells.data(), static_cast<int>(cells.size()));
-}
-
 struct Position {
     size_t page = 0;
     size_t first_line = 0;
@@ -27,8 +18,8 @@ struct Position {
 
 class Pager {
   public:
-    Pager(screenlib::Backend& backend, const PagerText& text)
-        : backend_(backend), text_(text), body_rows_(std::max(1, backend.rows() - 2)) {}
+    Pager(screenlib::TextWindow& window, const PagerText& text)
+        : window_(window), text_(text), body_rows_(std::max(1, window.rows() - 2)) {}
 
     void draw() const {
         std::string title = text_.title;
@@ -36,7 +27,7 @@ class Pager {
             title += "   (" + std::to_string(at_.page + 1) + "/" +
                      std::to_string(text_.pages.size()) + ")";
         }
-        put_text(backend_, 0, title, kBarAttribute);
+        window_.put_row(0, title, kBarAttribute);
         const std::vector<std::string>* lines =
             text_.pages.empty() ? nullptr : &text_.pages[at_.page];
         for (int row = 0; row < body_rows_; ++row) {
@@ -47,11 +38,10 @@ class Pager {
             } else if (row == 0 && empty()) {
                 line = text_.empty_text;
             }
-            put_text(backend_, row + 1, line, kTextAttribute);
+            window_.put_row(row + 1, line, kTextAttribute);
         }
-        put_text(backend_, backend_.rows() - 1, text_.keys_hint, kBarAttribute);
-        backend_.set_cursor(0, 0, false);
-        backend_.flush();
+        window_.put_row(window_.rows() - 1, text_.keys_hint, kBarAttribute);
+        window_.flush();
     }
 
     // False when the key leaves the pager.
@@ -101,7 +91,7 @@ class Pager {
                            [](const auto& page) { return page.empty(); });
     }
 
-    screenlib::Backend& backend_;
+    screenlib::TextWindow& window_;
     const PagerText& text_;
     int body_rows_;
     Position at_;
@@ -114,7 +104,11 @@ int run_pager(const PagerText& text, std::string* last_screen) {
     if (backend == nullptr) {
         return 0;
     }
-    Pager pager(*backend, text);
+    // The pager covers the whole screen; closing its window gives back what
+    // lay beneath.
+    screenlib::TextWindow window(0, 0, backend->rows(), backend->columns());
+    backend->set_cursor(0, 0, false);
+    Pager pager(window, text);
     int keys = 0;
     for (;;) {
         pager.draw();
@@ -127,14 +121,9 @@ int run_pager(const PagerText& text, std::string* last_screen) {
             break;
         }
     }
-    auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(backend);
-    if (last_screen != nullptr && headless != nullptr) {
-        *last_screen = headless->text();
+    if (last_screen != nullptr) {
+        *last_screen = backend->text();
     }
-    for (int row = 0; row < backend->rows(); ++row) {
-        put_text(*backend, row, "", kTextAttribute);
-    }
-    backend->flush();
     return keys;
 }
 

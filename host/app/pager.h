@@ -16,7 +16,7 @@ struct PagerText {
 };
 
 // Runs until the operator leaves; the number of keys read. The screen as it
-// stood when the operator left goes to *last_screen (headless only).
+// stood when the operator left goes to *last_screen.
 int run_pager(const PagerText& text, std::string* last_screen = nullptr);
 
 }  // namespace hostapp

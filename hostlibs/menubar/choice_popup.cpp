@@ -144,9 +144,9 @@ int run_choice_popup(const ChoicePopup& popup) {
     screen_goto_field(screen, start);
     const int result = screen_run(screen);
     g_running = nullptr;
-    auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(screenlib::backend());
-    if (popup.last_screen != nullptr && headless != nullptr) {
-        *popup.last_screen = headless->text();
+    screenlib::Backend* backend = screenlib::backend();
+    if (popup.last_screen != nullptr && backend != nullptr) {
+        *popup.last_screen = backend->text();
     }
     screen_close(screen);
     if (result == kResultLeft) {

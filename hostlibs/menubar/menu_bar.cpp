@@ -1,6 +1,8 @@
 // The menu bar library: the module's menu on the top row, its pull-downs,
 // and keys turned into commands for the registered callback.
 #include <cctype>
+#include <memory>
+#include <string_view>
 
 #include "core/c_boundary.h"
 #include "help/text_file.h"
@@ -30,6 +32,13 @@ struct MenuBarState {
 MenuBarState& bar() {
     static MenuBarState state;
     return state;
+}
+
+// The window the bar stands in while a menu is installed; first used after
+// the screen library's state exists, so it goes before that state at exit.
+std::unique_ptr<screenlib::TextWindow>& bar_window() {
+    static std::unique_ptr<screenlib::TextWindow> window;
+    return window;
 }
 
 void deliver(int command) {
@@ -117,6 +126,10 @@ void menubar_draw() {
     if (!state.installed || backend == nullptr) {
         return;
     }
+    if (!bar_window()) {
+        bar_window() =
+            std::make_unique<screenlib::TextWindow>(MENU_BAR_ROW, 0, 1, backend->columns());
+    }
     std::vector<screenlib::Cell> cells(static_cast<size_t>(backend->columns()),
                                        screenlib::Cell{' ', kBarAttribute});
     for (size_t m = 0; m < state.menu.menus.size(); ++m) {
@@ -134,8 +147,11 @@ void menubar_draw() {
                                             : kBarAttribute};
         }
     }
-    backend->put(MENU_BAR_ROW, 0, cells.data(), static_cast<int>(cells.size()));
-    backend->flush();
+    for (size_t i = 0; i < cells.size(); ++i) {
+        bar_window()->put(0, static_cast<int>(i), std::string_view(&cells[i].character, 1),
+                          cells[i].attribute);
+    }
+    bar_window()->flush();
 }
 
 bool menubar_installed() {
@@ -183,11 +199,11 @@ static int open_menu_bar(const char* menu_path, MenuCommandFn callback) {
     MenuFile menu;
     std::string error;
     if (!read_host_file(menu_path, &text)) {
-        state.error = std::string("cannot read the menu file ") + (menu_path ? menu_path : "");
+        state.error = "menu file: " + cannot_read(menu_path);
         return 0;
     }
     if (!parse_menu(text, &menu, &error)) {
-        state.error = std::string(menu_path) + ": " + error;
+        state.error = native_name(menu_path) + ": " + error;
         return 0;
     }
     state.menu = std::move(menu);
@@ -223,14 +239,10 @@ static int menu_bar_key(int key) {
 static void close_menu_bar(void) {
     using namespace hostlibs;
     MenuBarState& state = bar();
-    screenlib::Backend* backend = screenlib::backend();
-    if (auto* headless = dynamic_cast<screenlib::HeadlessBackend*>(backend)) {
-        state.closing_screen = headless->text();
-    }
-    if (state.installed && backend != nullptr) {
+    if (screenlib::Backend* backend = screenlib::backend()) {
+        state.closing_screen = backend->text();
         // The bar goes with the menu: the next module draws its own.
-        const std::vector<screenlib::Cell> blank(static_cast<size_t>(backend->columns()));
-        backend->put(MENU_BAR_ROW, 0, blank.data(), static_cast<int>(blank.size()));
+        bar_window().reset();
         backend->flush();
     }
     state.installed = false;

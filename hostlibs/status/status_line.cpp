@@ -1,7 +1,7 @@
 // The status-line library: shows an item's text at the right end of the
 // bottom row and keeps it for the host and tests.
 #include <algorithm>
-#include <vector>
+#include <memory>
 
 #include "core/c_boundary.h"
 #include "hostlibs/status.h"
@@ -17,6 +17,13 @@ StatusShown& shown() {
     return state;
 }
 
+// The window the text stands in; first used after the screen library's state
+// exists, so it goes before that state at exit.
+std::unique_ptr<screenlib::TextWindow>& status_window() {
+    static std::unique_ptr<screenlib::TextWindow> window;
+    return window;
+}
+
 }  // namespace
 
 StatusShown status_shown() {
@@ -25,21 +32,28 @@ StatusShown status_shown() {
 
 void reset_status() {
     shown() = StatusShown{};
+    if (screenlib::backend() != nullptr) {
+        status_window().reset();
+    }
 }
 
 void redraw_status() {
     screenlib::Backend* backend = screenlib::backend();
+    if (backend == nullptr) {
+        return;
+    }
+    // The old text's window goes first, giving back what lay beneath it; the
+    // new one goes on top of every window on the screen.
+    status_window().reset();
     const std::string& text = shown().text;
-    if (backend == nullptr || text.empty() || STATUS_ROW >= backend->rows()) {
+    if (text.empty() || STATUS_ROW >= backend->rows()) {
         return;
     }
     const int width = std::min<int>(static_cast<int>(text.size()), backend->columns());
-    std::vector<screenlib::Cell> cells;
-    for (int i = 0; i < width; ++i) {
-        cells.push_back({text[static_cast<size_t>(i)], kStatusAttribute});
-    }
-    backend->put(STATUS_ROW, backend->columns() - width, cells.data(), width);
-    backend->flush();
+    status_window() =
+        std::make_unique<screenlib::TextWindow>(STATUS_ROW, backend->columns() - width, 1, width);
+    status_window()->put(0, 0, text, kStatusAttribute);
+    status_window()->flush();
 }
 
 }  // namespace hostlibs

@@ -5,7 +5,9 @@
 
 #include "module_state.h"
 #include "platform/byte_fields.h"
+#include "platform/color_roles.h"
 #include "platform/host_libraries.h"
+#include "platform/message_numbers.h"
 #include "popup_screen.h"
 #include "screen_helpers.h"
 #include "screen_tables.h"
@@ -26,16 +28,6 @@ constexpr int kSessionNameWidth = sizeof(UserSession::name);
 // An entry field is never wider than the screen; the buffers hold any width
 // the screen file gives, and only the record's widths reach the key.
 constexpr int kEntrySize = 81;
-
-enum GetpassMessage : int {
-    MESSAGE_NO_SUCH_USER = 10,
-    MESSAGE_NO_RIGHTS = 11,
-    MESSAGE_ENTER_NAME = 12,
-};
-
-// The field colours of the two entry fields: HostSettings bytes 19 and 20.
-constexpr int kEntryRegularByte = 19;
-constexpr int kEntrySelectedByte = 20;
 
 constexpr uint32_t kStatusFirstWord = 0;
 constexpr uint32_t kStatusKind = 2;
@@ -58,10 +50,6 @@ void* saved_password_buffer = nullptr;
 
 bool covers(uint32_t rights, uint32_t mask) {
     return (rights & mask) == mask;
-}
-
-uint8_t screen_color(int byte) {
-    return host_context->settings->screen_colors[byte - offsetof(HostSettings, screen_colors)];
 }
 
 // The width of an entry field as far as the key takes it.
@@ -104,7 +92,7 @@ void check_entry(Screen* screen) {
     std::memcpy(key, name, entry_width(screen, kNameField, kNameWidth));
     std::memcpy(key + kNameWidth, password, entry_width(screen, kPasswordField, kPasswordWidth));
     if (rs_password_call(RS_GET_EQUAL, key, kKeyNumber) != RS_OK) {
-        show_message(MESSAGE_NO_SUCH_USER, screen, MESSAGE_SECOND_TONE);
+        show_message(MSG_NO_USER, screen, MESSAGE_SECOND_TONE);
         host_trace("Getpass: pwd record not found, name=%.4s, pass=%.8s", key, kMaskedPassword);
         return;
     }
@@ -115,7 +103,7 @@ void check_entry(Screen* screen) {
         screen_set_result(screen, 1);
         screen_exit(screen);
     } else {
-        show_message(MESSAGE_NO_RIGHTS, screen, MESSAGE_SECOND_TONE);
+        show_message(MSG_NO_RIGHTS, screen, MESSAGE_SECOND_TONE);
     }
 }
 
@@ -196,13 +184,13 @@ int getpass(uint32_t mask) {
     password[sizeof password - 1] = '\0';
     required_mask = mask;
     set_popup_colors(screen);
-    const uint8_t regular = screen_color(kEntryRegularByte);
-    const uint8_t selected = screen_color(kEntrySelectedByte);
-    field_set_colors(screen, kNameField, regular, selected);
-    field_set_colors(screen, kPasswordField, regular, selected);
+    // The entry fields take the full screens' regular and third colours (bytes 19 and 20).
+    const WindowColors entry = screen_window_colors(*host_context->settings);
+    field_set_colors(screen, kNameField, entry.regular, entry.third);
+    field_set_colors(screen, kPasswordField, entry.regular, entry.third);
     screen_set_popup(screen, 1);
     screen_paint(screen);
-    show_message(MESSAGE_ENTER_NAME, screen, MESSAGE_SILENT);
+    show_message(MSG_SIGN_ON_HINT, screen, MESSAGE_SILENT);
     rs_password_get_buffer(&saved_password_buffer);
     rs_password_set_buffer(&password_record);
     const int result = screen_run(screen);

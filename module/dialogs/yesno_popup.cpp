@@ -52,9 +52,10 @@ int yesno_popup(const char* line1, const char* line2, const char* line3, const c
     // and the caller's lines may be constants.
     const char* lines[kLineCount] = {line1, line2, line3, line4};
     char shown[kLineCount][kLineSize];
+    const uint8_t line_color = popup_colors().second;
     for (int i = 0; i < kLineCount; ++i) {
         const int field = kFirstLineField + i;
-        field_set_colors(screen, field, popup_color(POPUP_SECOND), popup_color(POPUP_SECOND));
+        field_set_colors(screen, field, line_color, line_color);
         field_mark(screen, field);
         std::snprintf(shown[i], sizeof shown[i], "%s", lines[i] != nullptr ? lines[i] : "");
         field_set_var(screen, field, shown[i]);

@@ -5,16 +5,13 @@
 #include "device_table.h"
 #include "job_submission.h"
 #include "module_state.h"
+#include "platform/message_numbers.h"
 #include "platform/native_files.h"
 #include "report_writer.h"
 #include "screen_helpers.h"
 #include "text_fields.h"
 
 namespace {
-
-constexpr int kMessageWorking = 1;
-constexpr int kMessageDone = 2;
-constexpr int kMessageFailed = 6;
 
 constexpr char kHeading[] = "Device Group";
 constexpr char kJobTitle[] = "Toolbank";
@@ -83,23 +80,23 @@ void write_device_report() {
 
 int print_report(uint32_t site_id) {
     if (report_open() == nullptr) {
-        show_message(kMessageFailed, editor_screen, MESSAGE_SECOND_TONE);
+        show_message(MSG_FAILED, editor_screen, MESSAGE_SECOND_TONE);
         return SUBMIT_NOTHING;
     }
-    show_message(kMessageWorking, editor_screen, MESSAGE_SILENT);
+    show_message(MSG_WORKING, editor_screen, MESSAGE_SILENT);
     write_device_report();
     // A report that did not reach the disk whole is no report: nothing is
     // submitted and the partial file goes.
     if (report_close() != 0) {
         native_remove(report_file_path());
-        show_message(kMessageFailed, editor_screen, MESSAGE_SECOND_TONE);
+        show_message(MSG_FAILED, editor_screen, MESSAGE_SECOND_TONE);
         return SUBMIT_NOTHING;
     }
     const int result = submit_report(site_id, report_file_path(), kJobTitle);
     if (result != SUBMIT_NOTHING) {
-        show_message(kMessageDone, editor_screen, MESSAGE_FIRST_TONE);
+        show_message(MSG_DONE, editor_screen, MESSAGE_FIRST_TONE);
     } else {
-        show_message(kMessageFailed, editor_screen, MESSAGE_SECOND_TONE);
+        show_message(MSG_FAILED, editor_screen, MESSAGE_SECOND_TONE);
     }
     return result;
 }

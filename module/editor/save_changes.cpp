@@ -11,20 +11,13 @@
 #include "error_report.h"
 #include "module_state.h"
 #include "platform/host_libraries.h"
+#include "platform/message_numbers.h"
 #include "platform/screen_library.h"
 #include "screen_helpers.h"
 #include "text_fields.h"
 #include "yesno_popup.h"
 
 namespace {
-
-enum SaveMessage : int {
-    MESSAGE_CLEAR = 0,
-    MESSAGE_WORKING = 1,
-    MESSAGE_NOTHING_CHANGED = 2,
-    MESSAGE_SAVE_FAILED = 6,
-    MESSAGE_TWO_WORDS = 8,
-};
 
 constexpr int kKeyNumber = 0;
 constexpr int kConfirmStartField = 1;
@@ -57,7 +50,7 @@ void show_invalid_row(Screen* editor, int row) {
     }
     screen_goto_field(editor, location.field);
     screen_update(editor);
-    show_message(MESSAGE_TWO_WORDS, editor, MESSAGE_SECOND_TONE);
+    show_message(MSG_ONE_WORD_NAME, editor, MESSAGE_SECOND_TONE);
 }
 
 // Writes one row's group into its record, read again by key so that other
@@ -84,8 +77,8 @@ bool store_row(const DeviceGroupRow& row) {
 
 void save_changes() {
     Screen* editor = editor_screen;
-    show_message(MESSAGE_WORKING, editor, MESSAGE_SILENT);
-    int result = MESSAGE_CLEAR;
+    show_message(MSG_WORKING, editor, MESSAGE_SILENT);
+    int result = MSG_CLEAR;
     bool any_change = false;
     for (int i = 0; i < kTableRows && has_instrument(device_table[i]); ++i) {
         if (device_table[i].modified_bits != 0) {
@@ -97,7 +90,7 @@ void save_changes() {
         }
     }
     if (!any_change) {
-        show_message(MESSAGE_NOTHING_CHANGED, editor, MESSAGE_FIRST_TONE);
+        show_message(MSG_DONE, editor, MESSAGE_FIRST_TONE);
     } else {
         if (yesno_popup(" You have made changes to the", " Device group.  Are you sure",
                         " you want to save the changes?", "", kConfirmStartField) == YESNO_NO) {
@@ -105,7 +98,7 @@ void save_changes() {
         }
         for (const DeviceGroupRow& row : device_table) {
             if (row.modified_bits == kGroupColumnBit && group_changed(row) && !store_row(row)) {
-                result = MESSAGE_SAVE_FAILED;
+                result = MSG_FAILED;
                 break;
             }
         }

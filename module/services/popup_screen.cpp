@@ -1,7 +1,5 @@
 #include "popup_screen.h"
 
-#include <cstddef>
-
 #include "error_report.h"
 #include "host_paths.h"
 #include "module_state.h"
@@ -43,14 +41,14 @@ PopupLoad load_popup_screen(const char* base_path, const ScreenFunctionEntry* ta
     return PopupLoad::kLoaded;
 }
 
-uint8_t popup_color(PopupColorByte byte) {
-    return host_context->settings->popup_colors[byte - offsetof(HostSettings, popup_colors)];
+WindowColors popup_colors() {
+    return popup_window_colors(*host_context->settings);
 }
 
 void set_popup_colors(Screen* screen) {
-    screen_set_colors(screen, popup_color(POPUP_REGULAR), popup_color(POPUP_SECOND),
-                      popup_color(POPUP_THIRD));
-    screen_set_border_color(screen, popup_color(POPUP_BORDER));
+    const WindowColors colors = popup_colors();
+    screen_set_colors(screen, colors.regular, colors.second, colors.third);
+    screen_set_border_color(screen, colors.border);
 }
 
 int popup_special(Screen* /*screen*/, int /*key*/) {

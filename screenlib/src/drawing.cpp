@@ -77,7 +77,22 @@ void put_cell(const Screen* owner, int row, int column, Cell cell) {
     s.backend->put(row, column, &cell, 1);
 }
 
+// The window the cursor belongs to: the top one, host-drawn text windows
+// aside.
+Screen* cursor_owner() {
+    auto& s = state();
+    for (auto window = s.shown.rbegin(); window != s.shown.rend(); ++window) {
+        if (!(*window)->host_drawn)
+            return *window;
+    }
+    return nullptr;
+}
+
 }  // namespace
+
+void put_window_cell(const Screen* owner, int row, int column, Cell cell) {
+    put_cell(owner, row, column, cell);
+}
 
 void show(Screen* screen) {
     auto& s = state();
@@ -130,8 +145,8 @@ void hide(Screen* screen) {
         s.shown.erase(position);
     screen->shown = false;
     screen->beneath.clear();
-    if (!s.shown.empty())
-        place_cursor(s.shown.back());
+    if (Screen* owner = cursor_owner())
+        place_cursor(owner);
 }
 
 void draw_body(Screen* screen) {
@@ -235,7 +250,7 @@ void draw_field(Screen* screen, int n) {
 
 void place_cursor(Screen* screen) {
     auto& s = state();
-    if (!s.backend || s.shown.empty() || s.shown.back() != screen)
+    if (!s.backend || cursor_owner() != screen)
         return;
     if (scroll_to_current(screen)) {
         draw_window(screen);  // places the cursor again, now in view

@@ -24,6 +24,8 @@ void draw_frame(Screen* screen, FrameStyle style);
 void draw_field(Screen* screen, int n);
 void draw_prompt(Screen* screen);
 void place_cursor(Screen* screen);
+// Writes one cell at a screen position for a window, under the windows above it.
+void put_window_cell(const Screen* owner, int row, int column, Cell cell);
 
 // The attribute a field is drawn in now.
 uint8_t field_attribute(const Screen* screen, int n);

@@ -113,6 +113,7 @@ struct Screen {
     std::string prompt;
 
     bool shown = false;
+    bool host_drawn = false;               // a TextWindow's: no fields, never holds the cursor
     std::vector<screenlib::Cell> beneath;  // cells under the window, saved when shown
 
     // Where the window stands while shown (see place_window): its outer

@@ -66,27 +66,6 @@ void HeadlessBackend::push_keys(const std::vector<int>& keys) {
     ran_out_ = ran_out_ && keys.empty();
 }
 
-std::string HeadlessBackend::row_text(int row) const {
-    if (row < 0 || row >= rows_)
-        return {};
-    std::string text(static_cast<std::size_t>(columns_), ' ');
-    for (int c = 0; c < columns_; ++c)
-        text[static_cast<std::size_t>(c)] = cell(row, c).character;
-    return text;
-}
-
-std::string HeadlessBackend::text() const {
-    std::string text;
-    for (int r = 0; r < rows_; ++r) {
-        std::string row = row_text(r);
-        row.erase(row.find_last_not_of(' ') + 1);
-        if (r > 0)
-            text += '\n';
-        text += row;
-    }
-    return text;
-}
-
 uint8_t HeadlessBackend::attribute(int row, int column) const {
     if (row < 0 || row >= rows_ || column < 0 || column >= columns_)
         return 0;

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -59,6 +60,11 @@ class Terminal {
     void keys(const std::string& names) { run(tmux() + " send-keys -t editor " + names); }
     void type(const std::string& text) { run(tmux() + " send-keys -t editor -l " + quoted(text)); }
     std::string screen() { return run(tmux() + " capture-pane -p -t editor"); }
+    bool running() {
+        bool ok = false;
+        run(tmux() + " has-session -t editor 2>/dev/null", &ok);
+        return ok;
+    }
     // Waits until the screen holds `text`; false after the timeout.
     bool wait_for(const std::string& text,
                   std::chrono::seconds timeout = std::chrono::seconds(20)) {
@@ -76,29 +82,44 @@ class Terminal {
     std::string socket_;
 };
 
+bool have_tmux() {
+    bool found = false;
+    run("command -v tmux >/dev/null 2>&1", &found);
+    return found;
+}
+
+// A root with 30 instruments "Meter <i>" without groups, and ADAM (rights to
+// save and quit) with the password "secret".
+void make_root(const std::string& root) {
+    std::string error;
+    ASSERT_TRUE(hostapp::create_root(root, false, &error)) << error;
+    hostlibs::HostConfiguration configuration;
+    configuration.root = root;
+    configuration.user_id = "E2E";
+    ASSERT_TRUE(hostlibs::open_host(configuration, &error)) << error;
+    std::vector<DeviceRecord> records;
+    for (int i = 0; i < 30; ++i) {
+        records.push_back(device(i, "Meter " + std::to_string(i), ""));
+    }
+    PasswordRecord adam{};
+    std::memcpy(adam.name, padded("ADAM", 30).data(), 30);
+    std::memcpy(adam.password, padded("secret", 8).data(), 8);
+    std::memcpy(adam.user_code, "AD01", 4);
+    const uint8_t rights[4] = {0x00, 0x00, 0x00, 0x82};
+    std::memcpy(adam.rights, rights, 4);
+    adam.language = 1;
+    const bool put = hostlibs::put_devices(records, &error) && hostlibs::put_password(adam, &error);
+    hostlibs::close_host();
+    ASSERT_TRUE(put) << error;
+}
+
 TEST(EditorInATerminal, PagesDownAndShowsATypedGroupName) {
-    bool have_tmux = false;
-    run("command -v tmux >/dev/null 2>&1", &have_tmux);
-    if (!have_tmux)
+    if (!have_tmux())
         GTEST_SKIP() << "tmux is not installed";
 
     TempFolder folder("toolbank_e2e");
     const std::string root = folder.path() + "/root";
-    std::string error;
-    ASSERT_TRUE(hostapp::create_root(root, false, &error)) << error;
-    {
-        hostlibs::HostConfiguration configuration;
-        configuration.root = root;
-        configuration.user_id = "E2E";
-        ASSERT_TRUE(hostlibs::open_host(configuration, &error)) << error;
-        std::vector<DeviceRecord> records;
-        for (int i = 0; i < 30; ++i) {
-            records.push_back(device(i, "Meter " + std::to_string(i), ""));
-        }
-        const bool put = hostlibs::put_devices(records, &error);
-        hostlibs::close_host();
-        ASSERT_TRUE(put) << error;
-    }
+    make_root(root);
 
     Terminal terminal("toolbank_e2e_" + std::to_string(getpid()));
     ASSERT_TRUE(terminal.start("TERM=xterm " + quoted(DEVGROUP_PROGRAM) + " --root " +
@@ -117,6 +138,56 @@ TEST(EditorInATerminal, PagesDownAndShowsATypedGroupName) {
     line_start = screen.rfind('\n', line_start) + 1;
     const std::string line = screen.substr(line_start, screen.find('\n', line_start) - line_start);
     EXPECT_EQ(line.substr(3, 8), "LAB7    ") << line;
+}
+
+// An operator types a name, saves with F2 through the password prompt and
+// the confirmation, quits through the guards, and finds the name stored.
+TEST(EditorInATerminal, SavesThroughThePasswordPromptAndQuits) {
+    if (!have_tmux())
+        GTEST_SKIP() << "tmux is not installed";
+
+    TempFolder folder("toolbank_e2e");
+    const std::string root = folder.path() + "/root";
+    make_root(root);
+
+    Terminal terminal("toolbank_e2e_save_" + std::to_string(getpid()));
+    ASSERT_TRUE(terminal.start("TERM=xterm " + quoted(DEVGROUP_PROGRAM) + " --root " +
+                               quoted(root) + " --lang 1"));
+    ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
+    terminal.type("PUMPS");
+    ASSERT_TRUE(terminal.wait_for("PUMPS")) << terminal.screen();
+    terminal.keys("F2");
+    ASSERT_TRUE(terminal.wait_for("Password:")) << terminal.screen();
+    terminal.type("ADAM");
+    terminal.keys("Tab");
+    terminal.type("secret");
+    ASSERT_TRUE(terminal.wait_for("******")) << terminal.screen();
+    EXPECT_EQ(terminal.screen().find("secret"), std::string::npos) << terminal.screen();
+    terminal.keys("F10");
+    ASSERT_TRUE(terminal.wait_for("Please confirm")) << terminal.screen();
+    EXPECT_EQ(terminal.screen().find("secret"), std::string::npos) << terminal.screen();
+    terminal.type("y");
+    terminal.keys("Enter");
+    ASSERT_TRUE(terminal.wait_for("Page 1")) << terminal.screen();
+
+    // Quit: the password is still fresh and nothing is unsaved, so only the
+    // quit guard asks.
+    terminal.keys("M-f");
+    ASSERT_TRUE(terminal.wait_for("Quit to the system")) << terminal.screen();
+    terminal.type("q");
+    ASSERT_TRUE(terminal.wait_for("Quit to the system?")) << terminal.screen();
+    terminal.type("y");
+    terminal.keys("Enter");
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (terminal.running() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_FALSE(terminal.running()) << "the host did not end:\n" << terminal.screen();
+
+    bool exported = false;
+    const std::string csv =
+        run(quoted(DEVGROUP_PROGRAM) + " --root " + quoted(root) + " export devices", &exported);
+    ASSERT_TRUE(exported);
+    EXPECT_NE(csv.find("K0000000,Meter 0,1,PUMPS\r\n"), std::string::npos) << csv;
 }
 
 }  // namespace

@@ -262,6 +262,23 @@ TEST_F(RecordStoreTest, UpdateToAnExistingKeyIsADuplicate) {
     EXPECT_EQ(get_text(stored("K0000002").group, 8), "G2");
 }
 
+TEST_F(RecordStoreTest, UpdateToAFreeKeyMovesTheRecordAndKeepsItsPosition) {
+    add_devices(2);
+    std::memcpy(key_, "K0000001", 8);
+    ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
+    char before[8];
+    ASSERT_EQ(rs_call(RS_GET_POSITION, before, 0), RS_OK);
+    std::memcpy(record_.key, "K0000009", 8);
+    ASSERT_EQ(rs_call(RS_UPDATE, &record_, 0), RS_OK);
+    std::memcpy(key_, "K0000009", 8);
+    ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
+    char after[8];
+    ASSERT_EQ(rs_call(RS_GET_POSITION, after, 0), RS_OK);
+    EXPECT_EQ(std::memcmp(before, after, 4), 0);
+    std::memcpy(key_, "K0000001", 8);
+    EXPECT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_KEY_NOT_FOUND);
+}
+
 TEST_F(RecordStoreTest, BatchPutIsAllOrNothing) {
     add_devices(1);
     std::vector<DeviceRecord> batch = {device("K0000005", "A", 1, ""),

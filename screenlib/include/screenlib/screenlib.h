@@ -19,6 +19,7 @@
 #define SCREENLIB_CXX_API
 #endif
 
+struct Screen;
 struct ScreenFile;
 struct ScreenFunctionEntry;
 
@@ -50,6 +51,18 @@ class SCREENLIB_CXX_API Backend {
     virtual int read_key() = 0;
     virtual void tone(int value, int duration) = 0;
     virtual bool mouse_present() const { return false; }
+    // True once no key will come any more (a key script that ran out).
+    virtual bool input_ended() const { return false; }
+    // True when a key was asked for after input ended, so that the running
+    // screens were ended by the end of input rather than by a key.
+    virtual bool input_ran_out() const { return false; }
+
+    // One row with its trailing blanks kept (exactly columns() characters);
+    // empty for a row out of range.
+    std::string row_text(int row) const;
+    // The whole screen, rows joined by '\n'; trailing blanks of each row are
+    // trimmed (no final newline).
+    std::string text() const;
 };
 
 // Cells in memory, keys from a script, tones recorded.
@@ -65,6 +78,8 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
     void flush() override {}
     int read_key() override;
     void tone(int value, int duration) override;
+    bool input_ended() const override { return script_exhausted(); }
+    bool input_ran_out() const override { return script_ran_out(); }
 
     // Replaces the key script (the notation of docs/key-scripts.md). On an
     // unknown or malformed name the script is left empty, false is given and
@@ -78,12 +93,6 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
     // by the script's end rather than by a key. Cleared by new keys.
     bool script_ran_out() const { return ran_out_; }
 
-    // The whole screen, rows joined by '\n'; trailing blanks of each row are
-    // trimmed (no final newline).
-    std::string text() const;
-    // One row with its trailing blanks kept (exactly columns() characters);
-    // empty for a row out of range.
-    std::string row_text(int row) const;
     // 0 for a cell out of range.
     uint8_t attribute(int row, int column) const;
     int cursor_row() const { return cursor_row_; }
@@ -106,6 +115,35 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
     int cursor_column_ = 0;
     bool cursor_visible_ = false;
     uint64_t cells_written_ = 0;
+};
+
+// A window of the library's window stack that the host program fills with
+// text itself: the menu bar, the status line, the pager. Made, it goes on top
+// of the windows on the screen; windows opened later cover it, and it never
+// takes the cursor. Destroyed, it gives back what lay beneath it.
+class SCREENLIB_CXX_API TextWindow {
+  public:
+    // Rows and columns are cut to the screen.
+    TextWindow(int row, int column, int rows, int columns);
+    ~TextWindow();
+    TextWindow(const TextWindow&) = delete;
+    TextWindow& operator=(const TextWindow&) = delete;
+
+    int rows() const { return rows_; }
+    int columns() const { return columns_; }
+    // Writes text from a place inside the window, cut at its right edge.
+    void put(int row, int column, std::string_view text, uint8_t attribute);
+    // Writes the row: the text from its left edge, then blanks to its right edge.
+    void put_row(int row, std::string_view text, uint8_t attribute);
+    // Sends what was written to the terminal.
+    void flush();
+
+  private:
+    ::Screen* screen_;
+    int row_;
+    int column_;
+    int rows_;
+    int columns_;
 };
 
 // Installs a fresh headless backend (replacing any backend) and returns it;
