@@ -27,7 +27,7 @@ class Destinations : public EditorScenario {
         hostlibs::set_host_clock(kNow);
         host_context = &session_.context();
         watched_context = host_context;
-        closed_pictures.clear();
+        popup_pictures.clear();
     }
     void keys(const std::string& script) {
         std::string error;
@@ -69,9 +69,9 @@ class Destinations : public EditorScenario {
     // The names the list showed as it closed (the first window that closed).
     std::vector<std::string> listed(int rows) const {
         std::vector<std::string> names;
-        if (closed_pictures.empty())
+        if (popup_pictures.empty())
             return names;
-        const ScreenPicture& picture = closed_pictures.front();
+        const ScreenPicture& picture = popup_pictures.front();
         for (int r = 0; r < rows; ++r)
             names.push_back(picture.rows.at(kListRow + 1 + r).substr(kListColumn + 3, kNameWidth));
         return names;
@@ -93,7 +93,7 @@ TEST_F(Destinations, OneEligibleSiteOfTheClassIsTakenWithoutAList) {
     site(3, "Printer");
     keys("<Esc>");
     EXPECT_EQ(choose_destination(DESTINATION_SPOOL), spool);
-    EXPECT_TRUE(closed_pictures.empty()) << "no list was shown";
+    EXPECT_TRUE(popup_pictures.empty()) << "no list was shown";
 }
 
 TEST_F(Destinations, NoEligibleSiteGivesNothingWithoutAList) {
@@ -102,7 +102,7 @@ TEST_F(Destinations, NoEligibleSiteGivesNothingWithoutAList) {
     site(3, "Printer");
     keys("<Enter>");
     EXPECT_EQ(choose_destination(DESTINATION_SPOOL), 0u);
-    EXPECT_TRUE(closed_pictures.empty());
+    EXPECT_TRUE(popup_pictures.empty());
 }
 
 TEST_F(Destinations, PrintersListTheDefaultSiteFirstAndNeverRepeatIt) {
@@ -116,8 +116,8 @@ TEST_F(Destinations, PrintersListTheDefaultSiteFirstAndNeverRepeatIt) {
     keys("<Down><Down><Down><Down><Enter>");
     EXPECT_EQ(choose_destination(DESTINATION_PRINTER), viewer);
     EXPECT_EQ(listed(3), names({"Workshop", "Office", "Screen viewer"}));
-    ASSERT_FALSE(closed_pictures.empty());
-    EXPECT_EQ(closed_pictures.front().rows.at(kListRow + 4).substr(kListColumn, 1), "+")
+    ASSERT_FALSE(popup_pictures.empty());
+    EXPECT_EQ(popup_pictures.front().rows.at(kListRow + 4).substr(kListColumn, 1), "+")
         << "the list holds exactly the three eligible sites";
     (void)office;
 }
@@ -145,7 +145,7 @@ TEST_F(Destinations, ADefaultThatIsNotEligibleOrMissingIsDropped) {
     EXPECT_EQ(listed(2), names({"Office", "Workshop"}));
 
     setting("default_site:", "7777");
-    closed_pictures.clear();
+    popup_pictures.clear();
     keys("<Up><Enter>");
     EXPECT_NE(choose_destination(DESTINATION_PRINTER), 0u);
     EXPECT_EQ(listed(2), names({"Office", "Workshop"}));
@@ -158,7 +158,7 @@ TEST_F(Destinations, AnEligibleDefaultWithNoOtherPrinterIsTakenAtOnce) {
     setting("default_site:", hex(office));
     keys("<Esc>");
     EXPECT_EQ(choose_destination(DESTINATION_PRINTER), office);
-    EXPECT_TRUE(closed_pictures.empty());
+    EXPECT_TRUE(popup_pictures.empty());
 }
 
 TEST_F(Destinations, TheFaxListOffersTheCreateEntryOnlyAfterEnd) {
@@ -171,12 +171,12 @@ TEST_F(Destinations, TheFaxListOffersTheCreateEntryOnlyAfterEnd) {
     EXPECT_EQ(choose_destination(DESTINATION_FAX), 0u);
     EXPECT_EQ(listed(2), names({"FAX: Head office", "FAX: Supplier"}));
 
-    closed_pictures.clear();
+    popup_pictures.clear();
     keys("<End><Esc>");
     EXPECT_EQ(choose_destination(DESTINATION_FAX), 0u);
     EXPECT_EQ(listed(2), names({"FAX: Supplier", kCreateEntry}));
 
-    closed_pictures.clear();
+    popup_pictures.clear();
     keys("<End><Up><Up><Enter>");
     EXPECT_EQ(choose_destination(DESTINATION_FAX), head);
 }
@@ -197,11 +197,11 @@ TEST_F(Destinations, WithoutTheDriverFileOrATemplateTheFaxKindTakesItsOnlySite) 
     fax_template();
     keys("<Esc>");
     EXPECT_EQ(choose_destination(DESTINATION_FAX), fax);
-    EXPECT_TRUE(closed_pictures.empty());
+    EXPECT_TRUE(popup_pictures.empty());
     std::filesystem::copy_file(hostapp::assets_dir() + "/root/DLLS/CONNECT/FAXLNK_.DLL", driver);
     setting("default_screen:", "not a number");
     EXPECT_EQ(choose_destination(DESTINATION_FAX), fax);
-    EXPECT_TRUE(closed_pictures.empty());
+    EXPECT_TRUE(popup_pictures.empty());
 }
 
 TEST_F(Destinations, ATypedNumberMakesAFaxSiteFromTheTemplate) {
@@ -228,8 +228,8 @@ TEST_F(Destinations, ATypedNumberMakesAFaxSiteFromTheTemplate) {
     EXPECT_EQ(fax.mode, 0);
     EXPECT_EQ(fax.state, 1);
     // The list closed, then the popup.
-    ASSERT_EQ(closed_pictures.size(), 2u);
-    EXPECT_NE(closed_pictures.back().rows.at(11).find("New FAX site"), std::string::npos);
+    ASSERT_EQ(popup_pictures.size(), 2u);
+    EXPECT_NE(popup_pictures.back().rows.at(11).find("New FAX site"), std::string::npos);
 }
 
 TEST_F(Destinations, ATwentyFiveCharacterNumberPushesTheStampOutOfTheName) {

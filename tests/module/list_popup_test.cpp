@@ -74,7 +74,7 @@ class ListPopup : public ::testing::Test {
         screenlib::use_headless();
         static HostContext context{};
         watched_context = &context;  // the closing spy takes a picture of every window
-        closed_pictures.clear();
+        popup_pictures.clear();
         data = DataSet{};
         position_variable = 0;
         std::memset(line_buffer, '?', sizeof line_buffer);
@@ -96,9 +96,9 @@ class ListPopup : public ::testing::Test {
 
     // The list window as it stood when it closed.
     const ScreenPicture& window() const {
-        EXPECT_EQ(closed_pictures.size(), 1u);
+        EXPECT_EQ(popup_pictures.size(), 1u);
         static const ScreenPicture none;
-        return closed_pictures.empty() ? none : closed_pictures.back();
+        return popup_pictures.empty() ? none : popup_pictures.back();
     }
     // Data characters of row r of the window: inside the frame come a blank
     // column and the separator column.
@@ -177,12 +177,12 @@ TEST_F(ListPopup, ScrollsLineByLineAndPageByPageThroughALongDataSet) {
     // The first page and its failed centring, then one fetch per line scrolled.
     EXPECT_EQ(data.operations.size(), static_cast<size_t>(kHeight + 1 + 3));
 
-    closed_pictures.clear();
+    popup_pictures.clear();
     EXPECT_EQ(run("<PgDn><PgDn><PgDn><PgUp><Down><Enter>"), LIST_CHOSEN);
     EXPECT_EQ(chosen(), record_text(2 * kHeight + 1)) << "page moves put the cursor on top";
     EXPECT_EQ(shown(0), record_text(2 * kHeight));
 
-    closed_pictures.clear();
+    popup_pictures.clear();
     EXPECT_EQ(run("<PgDn><Up><Up><Enter>"), LIST_CHOSEN);
     EXPECT_EQ(chosen(), record_text(kHeight - 2)) << "Up on the top row scrolls back";
     EXPECT_EQ(shown(0), record_text(kHeight - 2));
@@ -194,12 +194,12 @@ TEST_F(ListPopup, EndAndHomeRefillFromEitherEndOfTheDataSet) {
     EXPECT_EQ(chosen(), record_text(99999)) << "End puts the cursor on the last record";
     EXPECT_EQ(shown_rows(kHeight), records(100000 - kHeight, kHeight));
 
-    closed_pictures.clear();
+    popup_pictures.clear();
     EXPECT_EQ(run("<End><PgDn><Down><Down><Enter>"), LIST_CHOSEN);
     EXPECT_EQ(chosen(), record_text(100000 - kHeight + 2))
         << "Page Down at the end moves nothing but puts the cursor on the top row";
 
-    closed_pictures.clear();
+    popup_pictures.clear();
     EXPECT_EQ(run("<End><Up><Home><Down><Enter>"), LIST_CHOSEN);
     EXPECT_EQ(chosen(), record_text(1));
     EXPECT_EQ(shown_rows(kHeight), records(0, kHeight));
@@ -214,7 +214,7 @@ TEST_F(ListPopup, ADataSetShorterThanThePageShrinksTheWindowAndNeverMoves) {
     EXPECT_NE(picture.rows.at(kWindowRow + 6).find("ESC to exit"), std::string::npos)
         << "the frame closes below the fifth row";
     data.operations.clear();
-    closed_pictures.clear();
+    popup_pictures.clear();
     EXPECT_EQ(run("<Up><PgUp><PgDn><Enter>"), LIST_CHOSEN);
     EXPECT_EQ(chosen(), record_text(0));
     // The first page (5 fetches, 1 failed next, 1 failed previous), then one
@@ -242,7 +242,7 @@ TEST_F(ListPopup, FillingFromTheEndStartsOnTheLastRecord) {
     EXPECT_EQ(run("<Enter>", 1), LIST_CHOSEN);
     EXPECT_EQ(chosen(), record_text(999));
     EXPECT_EQ(shown_rows(kHeight), records(1000 - kHeight, kHeight));
-    closed_pictures.clear();
+    popup_pictures.clear();
     data.size = 3;
     EXPECT_EQ(run("<Up><Up><Enter>", 1), LIST_CHOSEN);
     EXPECT_EQ(chosen(), record_text(0));
@@ -255,7 +255,7 @@ TEST_F(ListPopup, AFirstRecordInTheMiddlePutsEarlierOnesInFrontUpToHalfAPage) {
     EXPECT_EQ(run("<Enter>"), LIST_CHOSEN);
     EXPECT_EQ(chosen(), record_text(500)) << "the cursor starts on the record LIST_FIRST gave";
     EXPECT_EQ(shown(0), record_text(500 - kHeight / 2));
-    closed_pictures.clear();
+    popup_pictures.clear();
     data.first = 3;
     EXPECT_EQ(run("<Enter>"), LIST_CHOSEN);
     EXPECT_EQ(chosen(), record_text(3)) << "the data set's start stops the centring";
@@ -289,7 +289,7 @@ TEST_F(ListPopup, RefillsThatFindTheDataSetShrunkLeaveBlankRowsThatCannotBeChose
     expected.resize(kHeight, std::string(kDataWidth, ' '));
     EXPECT_EQ(shown_rows(kHeight), expected);
 
-    closed_pictures.clear();
+    popup_pictures.clear();
     data.size = 100;
     data.operations.clear();
     EXPECT_EQ(run("<End><Down><Enter>"), LIST_CHOSEN);

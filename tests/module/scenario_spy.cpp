@@ -11,7 +11,6 @@
 HostContext* watched_context = nullptr;
 EditorPicture editor_picture;
 std::vector<EditorPicture> popup_pictures;
-std::vector<ScreenPicture> closed_pictures;
 std::function<void()> before_screen_close;
 std::vector<std::string> teardown_calls;
 
@@ -30,11 +29,10 @@ Function library_function(const char* name) {
 SPY_API void screen_close(Screen* screen) {
     static const auto library_close = library_function<void (*)(Screen*)>("screen_close");
     if (watched_context != nullptr) {
-        closed_pictures.push_back(picture_of_screen());
         if (screen == watched_context->current_screen) {
-            editor_picture = closed_pictures.back();
+            editor_picture = picture_of_screen();
         } else {
-            popup_pictures.push_back(closed_pictures.back());
+            popup_pictures.push_back(picture_of_screen());
         }
     }
     teardown_calls.push_back("screen_close");

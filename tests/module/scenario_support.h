@@ -26,9 +26,6 @@ extern EditorPicture editor_picture;
 // Every other window the module closed while watched (its popups), in order,
 // as it stood just before it closed.
 extern std::vector<EditorPicture> popup_pictures;
-// The screen as it stood at each screen_close of the run, in order: what
-// every popup showed just before it went.
-extern std::vector<ScreenPicture> closed_pictures;
 // When set, runs at each screen_close before the screen goes: a test's way
 // to change the data at the moment a popup ends.
 extern std::function<void()> before_screen_close;
@@ -81,7 +78,6 @@ class EditorScenario : public ::testing::Test {
         watched_context = &session_.context();
         editor_picture = {};
         popup_pictures.clear();
-        closed_pictures.clear();
         teardown_calls.clear();
         const int result = session_.call_module(session_.module_entry());
         teardown = teardown_calls;
