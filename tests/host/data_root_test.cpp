@@ -6,12 +6,12 @@
 #include <fstream>
 #include <set>
 
-#include "platform/byte_fields.h"
 #include "csv.h"
 #include "host_config.h"
 #include "host_test_support.h"
 #include "hostlibs/host_setup.h"
 #include "message_catalogue.h"
+#include "platform/byte_fields.h"
 
 namespace {
 
