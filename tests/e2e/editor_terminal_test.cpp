@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "hostapp/host_app.h"
 #include "hostlibs/host_setup.h"
 #include "module_test_support.h"
+#include "platform/host_libraries.h"
 
 namespace {
 
@@ -203,6 +206,99 @@ TEST(EditorInATerminal, SavesThroughThePasswordPromptAndQuits) {
         run(quoted(DEVGROUP_PROGRAM) + " --root " + quoted(root) + " export devices", &exported);
     ASSERT_TRUE(exported);
     EXPECT_NE(csv.find("K0000000,Meter 0,1,PUMPS\r\n"), std::string::npos) << csv;
+}
+
+// An operator picks a group with F4, saves it, prints the Device Group report
+// to the screen viewer, pages through it and comes back to the editor.
+TEST(EditorInATerminal, PicksSavesAndPrintsToTheScreenViewer) {
+    if (!have_tmux())
+        GTEST_SKIP() << "tmux is not installed";
+
+    TempFolder folder("toolbank_e2e");
+    const std::string root = folder.path() + "/root";
+    make_root(root);
+    {
+        // 60 instruments make a report of two pages; Meter 1's group is
+        // there to be picked. The screen viewer is the only printer site,
+        // and saving asks for no password.
+        hostlibs::HostConfiguration configuration;
+        configuration.root = root;
+        configuration.user_id = "E2E";
+        std::string error;
+        ASSERT_TRUE(hostlibs::open_host(configuration, &error)) << error;
+        std::vector<DeviceRecord> records;
+        for (int i = 0; i < 60; ++i)
+            records.push_back(device(i, "Meter " + std::to_string(i), i == 1 ? "PUMPS" : ""));
+        hostlibs::SiteInfo viewer;
+        viewer.site_class = 3;
+        viewer.name = "Screen viewer";
+        viewer.device_type = SITE_DEVICE_SCREEN_VIEWER;
+        const bool put =
+            hostlibs::put_devices(records, &error) && hostlibs::add_site(viewer, nullptr, &error);
+        hostlibs::close_host();
+        ASSERT_TRUE(put) << error;
+        std::string conf = run("cat " + quoted(root + "/host.conf"));
+        const size_t interval = conf.find("password_interval = 300");
+        ASSERT_NE(interval, std::string::npos);
+        conf.replace(interval, 23, "password_interval = 0");
+        std::ofstream(root + "/host.conf") << conf;
+    }
+
+    Terminal terminal("toolbank_e2e_print_" + std::to_string(getpid()));
+    ASSERT_TRUE(terminal.start(editor_command("TERM=xterm", root)));
+    ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
+
+    // Whether some screen line holds `text` at `column`; waits up to 20 s.
+    auto wait_for_at = [&terminal](const std::string& text, size_t column) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < end) {
+            std::istringstream lines(terminal.screen());
+            for (std::string line; std::getline(lines, line);) {
+                if (line.size() >= column + text.size() &&
+                    line.compare(column, text.size(), text) == 0)
+                    return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    };
+    // On row 0's group field F4 opens the list, whose instruments stand one
+    // column right of the editor's; its second record is Meter 1's.
+    terminal.keys("F4");
+    ASSERT_TRUE(wait_for_at("Meter 0 ", 15)) << terminal.screen();
+    terminal.keys("Down");
+    terminal.keys("Enter");
+    ASSERT_TRUE(wait_for_at("PUMPS      Meter 0 ", 3)) << terminal.screen();
+    terminal.keys("F2");
+    ASSERT_TRUE(terminal.wait_for("Please confirm")) << terminal.screen();
+    terminal.type("y");
+    terminal.keys("Enter");
+    ASSERT_TRUE(terminal.wait_for("Page 1")) << terminal.screen();
+
+    terminal.keys("M-f");
+    ASSERT_TRUE(terminal.wait_for("Print to spool")) << terminal.screen();
+    terminal.type("p");
+    ASSERT_TRUE(terminal.wait_for("Toolbank   (1/2)")) << terminal.screen();
+    // The saved pick is in the report, and no control code shows.
+    EXPECT_NE(terminal.screen().find("\n PUMPS       Meter 0\n"), std::string::npos)
+        << terminal.screen();
+    EXPECT_EQ(terminal.screen().find('\x81'), std::string::npos);
+    // Page Down scrolls through the long page, then turns to page 2.
+    terminal.keys("NPage NPage NPage");
+    ASSERT_TRUE(terminal.wait_for("Toolbank   (2/2)")) << terminal.screen();
+    EXPECT_NE(terminal.screen().find("\n             Meter 45"), std::string::npos);
+    terminal.keys("NPage");
+    ASSERT_TRUE(terminal.wait_for("End of report")) << terminal.screen();
+    // Page Up scrolls back to the page's top, then turns back to page 1.
+    terminal.keys("PPage PPage");
+    ASSERT_TRUE(terminal.wait_for("Toolbank   (1/2)")) << terminal.screen();
+
+    // Escape leaves the viewer; the editor comes back with the saved name.
+    terminal.keys("Escape");
+    ASSERT_TRUE(terminal.wait_for("Meter 19")) << terminal.screen();
+    const std::string screen = terminal.screen();
+    EXPECT_EQ(screen.find("Toolbank   ("), std::string::npos) << screen;
+    EXPECT_EQ(line_with(screen, "Meter 0 ").substr(3, 8), "PUMPS   ") << screen;
 }
 
 // Inside tmux the program may run with TERM=screen or with the outer
