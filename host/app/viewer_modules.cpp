@@ -13,7 +13,6 @@
 namespace hostapp {
 namespace {
 
-constexpr size_t kMaxReportBytes = 16 << 20;
 constexpr size_t kScreenColumns = SCREEN_COLUMNS;
 constexpr size_t kContinuationIndent = 4;
 
