@@ -3,7 +3,7 @@
 # Installs what is missing through apt-get when run as root; otherwise names it.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config libncurses-dev libsqlite3-dev libgtest-dev
+packages=(cmake ninja-build g++ pkg-config libncurses-dev libsqlite3-dev libsodium-dev libgtest-dev
           libgmock-dev libbenchmark-dev libcairo2-dev fonts-dejavu-core tmux clang-format clang-tidy
           python3)
 missing=()

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -15,11 +16,76 @@
 namespace hostapp {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: devgroup [--root DIR] [--user NAME] [--lang N] [--now N] [--keys SCRIPT]\n"
-    "                [--module PATH]\n"
-    "       devgroup [--root DIR] export devices | import devices FILE | log | jobs | sites\n"
-    "       devgroup report FILE [--pdf OUT]\n";
+constexpr int kFailure = 1;
+constexpr int kBadUsage = 2;
+
+struct OptionHelp {
+    const char* name;
+    const char* value;  // null for a flag
+    const char* help;
+};
+
+constexpr OptionHelp kOptions[] = {
+    {"--root", "DIR", "the data root (default $DEVGROUP_ROOT, else ~/.local/share/devgroup)"},
+    {"--user", "NAME", "a user of host.conf (default: its default_user)"},
+    {"--lang", "N", "the language of messages and screens, 1 to 99 (default: the user's)"},
+    {"--now", "N", "fixes the host clock at N"},
+    {"--keys", "SCRIPT", "runs headless under a key script and prints the final screen"},
+    {"--module", "PATH", "the module library (default: host.conf's module)"},
+    {"--pdf", "OUT", "with report: writes the report as a PDF document to OUT"},
+    {"--key", "K", "with history: only the changes of the record with key K"},
+    {"--help", nullptr, "shows this help and exits"},
+    {"--version", nullptr, "shows the version and exits"},
+};
+
+std::string usage_line() {
+    return "usage: devgroup [OPTIONS]            run the editor\n"
+           "       devgroup [OPTIONS] COMMAND    run a command (on the data root)\n";
+}
+
+std::string help_text() {
+    std::string text = usage_line() + "\nOptions:\n";
+    char line[256];
+    for (const OptionHelp& option : kOptions) {
+        const std::string name =
+            std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
+        std::snprintf(line, sizeof line, "  %-17s %s\n", name.c_str(), option.help);
+        text += line;
+    }
+    text += "\nCommands:\n";
+    for (const Subcommand& command : subcommands()) {
+        const std::string name = std::string(command.words) +
+                                 (command.operand ? std::string(" ") + command.operand : "");
+        std::snprintf(line, sizeof line, "  %-22s %s\n", name.c_str(), command.help);
+        text += line;
+    }
+    text +=
+        "\nIn the editor: F10 opens the menu (File, Quit to the system leaves), F1 shows\n"
+        "help, PgUp/PgDn turn pages. The terminal must be at least 80 columns by 24 rows.\n"
+        "Exit codes: 0 success, 1 failure, 2 bad usage.\n";
+    return text;
+}
+
+// Why the words name no subcommand: an unknown command, or a known one with
+// the wrong operands.
+std::string misused_command(const std::vector<std::string>& words) {
+    std::string forms;
+    for (const Subcommand& command : subcommands()) {
+        const std::string name = command.words;
+        if (name.substr(0, name.find(' ')) == words.front()) {
+            forms += std::string(forms.empty() ? "" : " or ") + "'" + name +
+                     (command.operand ? std::string(" ") + command.operand : "") + "'";
+        }
+    }
+    return forms.empty() ? "unknown command " + words.front()
+                         : words.front() + " is used as " + forms;
+}
+
+int usage_error(const std::string& message) {
+    std::cerr << "devgroup: " << message << "\n"
+              << usage_line() << "Try 'devgroup --help' for more.\n";
+    return kBadUsage;
+}
 
 // A signal that ends the program still gives the terminal back.
 void restore_terminal_and_exit(int signal_number) {
@@ -52,50 +118,95 @@ struct CommandLine {
     HostOptions options;
     std::vector<std::string> words;
     std::optional<std::string> pdf_out;
+    std::optional<std::string> history_key;
     bool help = false;
+    bool version = false;
 };
 
-bool parse_command_line(int argc, char** argv, CommandLine* line, std::string* error) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "--help" || argument == "-h") {
-            line->help = true;
-            continue;
+const OptionHelp* find_option(const std::string& name) {
+    for (const OptionHelp& option : kOptions) {
+        if (name == option.name) {
+            return &option;
         }
-        if (argument.rfind("--", 0) != 0) {
+    }
+    return nullptr;
+}
+
+bool set_option(const std::string& name, const std::string& value, CommandLine* line,
+                std::string* error) {
+    long long number = 0;
+    if (name == "--root") {
+        line->options.root = value;
+    } else if (name == "--user") {
+        line->options.user = value;
+    } else if (name == "--lang") {
+        if (!parse_number(value, 1, 99, &number)) {
+            *error = "--lang takes a language number from 1 to 99";
+            return false;
+        }
+        line->options.language = static_cast<int>(number);
+    } else if (name == "--now") {
+        if (!parse_number(value, 0, UINT32_MAX, &number)) {
+            *error = "--now takes a clock value from 0 to 4294967295";
+            return false;
+        }
+        line->options.now = static_cast<uint32_t>(number);
+    } else if (name == "--keys") {
+        line->options.keys = value;
+    } else if (name == "--pdf") {
+        line->pdf_out = value;
+    } else if (name == "--key") {
+        line->history_key = value;
+    } else {
+        line->options.module_path = value;
+    }
+    return true;
+}
+
+// Options come before or after the command; "--name value" or "--name=value".
+// A lone "-" is an operand (standard input), "--" ends the options.
+bool parse_command_line(int argc, char** argv, CommandLine* line, std::string* error) {
+    bool options_ended = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (options_ended || argument == "-" || argument.empty() || argument[0] != '-') {
             line->words.push_back(argument);
             continue;
         }
-        if (i + 1 >= argc) {
-            *error = argument + " needs a value";
+        if (argument == "--") {
+            options_ended = true;
+            continue;
+        }
+        if (argument == "-h") {
+            argument = "--help";
+        } else if (argument == "-V") {
+            argument = "--version";
+        }
+        const size_t equals = argument.find('=');
+        const std::string name = argument.substr(0, equals);
+        const OptionHelp* option = find_option(name);
+        if (option == nullptr) {
+            *error = "unknown option " + name;
             return false;
         }
-        const std::string value = argv[++i];
-        long long number = 0;
-        if (argument == "--root") {
-            line->options.root = value;
-        } else if (argument == "--user") {
-            line->options.user = value;
-        } else if (argument == "--lang") {
-            if (!parse_number(value, 1, 99, &number)) {
-                *error = "--lang takes a language number from 1 to 99";
+        if (option->value == nullptr) {
+            if (equals != std::string::npos) {
+                *error = name + " takes no value";
                 return false;
             }
-            line->options.language = static_cast<int>(number);
-        } else if (argument == "--now") {
-            if (!parse_number(value, 0, UINT32_MAX, &number)) {
-                *error = "--now takes a clock value from 0 to 4294967295";
-                return false;
-            }
-            line->options.now = static_cast<uint32_t>(number);
-        } else if (argument == "--keys") {
-            line->options.keys = value;
-        } else if (argument == "--module") {
-            line->options.module_path = value;
-        } else if (argument == "--pdf") {
-            line->pdf_out = value;
+            (name == "--help" ? line->help : line->version) = true;
+            continue;
+        }
+        std::string value;
+        if (equals != std::string::npos) {
+            value = argument.substr(equals + 1);
+        } else if (i + 1 < argc) {
+            value = argv[++i];
         } else {
-            *error = "unknown option " + argument;
+            *error = name + " needs a value (" + option->value + ")";
+            return false;
+        }
+        if (!set_option(name, value, line, error)) {
             return false;
         }
     }
@@ -128,43 +239,57 @@ int host_main(int argc, char** argv) {
     CommandLine line;
     std::string error;
     if (!parse_command_line(argc, argv, &line, &error)) {
-        std::cerr << "devgroup: " << error << "\n" << kUsage;
-        return 2;
+        return usage_error(error);
     }
     if (line.help) {
-        std::cout << kUsage;
+        std::cout << help_text();
         return 0;
     }
-    const bool report = !line.words.empty() && line.words.front() == "report";
-    if ((report && line.words.size() != 2) || (!report && line.pdf_out)) {
-        std::cerr << "devgroup: " << (report ? "report takes one FILE" : "--pdf goes with report")
-                  << "\n"
-                  << kUsage;
-        return 2;
+    if (line.version) {
+        std::cout << "devgroup " << DEVGROUP_VERSION << "\n";
+        return 0;
     }
-    if (report) {
-        return run_report_command(line.words[1], line.pdf_out);
+    const Subcommand* command = nullptr;
+    if (!line.words.empty()) {
+        command = find_subcommand(line.words);
+        if (command == nullptr) {
+            return usage_error(misused_command(line.words));
+        }
+    }
+    if (line.pdf_out && (command == nullptr || std::string(command->words) != "report")) {
+        return usage_error("--pdf goes with report");
+    }
+    if (line.history_key && (command == nullptr || std::string(command->words) != "history")) {
+        return usage_error("--key goes with history");
+    }
+    if (command != nullptr && !command->needs_root) {
+        return run_report_command(line.words.back(), line.pdf_out);
     }
     if (line.options.root.empty()) {
         line.options.root = default_root();
     }
     if (!root_exists(line.options.root)) {
+        if (command != nullptr && command->read_only) {
+            std::cerr << "devgroup: no data root at " << line.options.root
+                      << " (run devgroup --root DIR once to make one)\n";
+            return kFailure;
+        }
         std::error_code ignored;
         if (!std::filesystem::is_empty(line.options.root, ignored) &&
             std::filesystem::exists(line.options.root, ignored)) {
             std::cerr << "devgroup: " << line.options.root
                       << " is not a data root (no host.conf) and not empty; not touching it\n";
-            return 1;
+            return kFailure;
         }
         if (!create_root(line.options.root, true, &error)) {
             std::cerr << "devgroup: cannot make a data root: " << error << "\n";
-            return 1;
+            return kFailure;
         }
         std::cerr << "devgroup: made a data root with the demo data at " << line.options.root
                   << "\n";
     }
-    if (!line.words.empty()) {
-        return run_subcommand(line.options.root, line.words);
+    if (command != nullptr) {
+        return run_subcommand(line.options.root, *command, line.words, line.history_key);
     }
     line.options.use_terminal = !line.options.keys.has_value();
     install_signal_handlers();

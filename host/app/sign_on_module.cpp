@@ -2,12 +2,14 @@
 // against the password file.
 #include <strings.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "hostlibs/host_setup.h"
 #include "hostlibs/menubar.h"
 #include "platform/byte_fields.h"
 #include "platform/color_roles.h"
+#include "platform/host_libraries.h"
 #include "platform/screen_library.h"
 #include "session_state.h"
 
@@ -42,22 +44,33 @@ std::string field_value(const char* text, size_t size) {
     return value.substr(first, value.find_last_not_of(' ') - first + 1);
 }
 
-// The password record of this name and password, from the password file.
+// The password record of this name (in any letter case) and password: the
+// password file finds it by name and password together.
 bool find_password(const std::string& name, const std::string& password, PasswordRecord* found) {
-    bool matched = false;
+    std::string stored_name;
     std::string ignored;
     hostlibs::for_each_password(
         [&](const PasswordRecord& record) {
-            if (strcasecmp(field_value(record.name, sizeof record.name).c_str(), name.c_str()) ==
-                    0 &&
-                field_value(record.password, sizeof record.password) == password) {
-                *found = record;
-                matched = true;
+            const std::string candidate = field_value(record.name, sizeof record.name);
+            if (strcasecmp(candidate.c_str(), name.c_str()) == 0) {
+                stored_name = candidate;
                 return false;
             }
             return true;
         },
         &ignored);
+    if (stored_name.empty() || password.size() > sizeof found->password) {
+        return false;
+    }
+    char key[sizeof found->name + sizeof found->password];
+    std::memset(key, ' ', sizeof key);
+    std::memcpy(key, stored_name.data(), std::min(stored_name.size(), sizeof found->name));
+    std::memcpy(key + sizeof found->name, password.data(), password.size());
+    void* saved = nullptr;
+    rs_password_get_buffer(&saved);
+    rs_password_set_buffer(found);
+    const bool matched = rs_password_call(RS_GET_EQUAL, key, 0) == RS_OK;
+    rs_password_set_buffer(saved);
     return matched;
 }
 

@@ -1,9 +1,13 @@
 #include "subcommands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "device_csv.h"
@@ -56,19 +60,51 @@ int export_command() {
     return 0;
 }
 
-int import_command(const std::string& path) {
+// The whole of a file, or of standard input for "-"; false with the
+// system's reason in *error.
+bool read_input(const std::string& path, std::string* text, std::string* error) {
+    std::ostringstream bytes;
+    if (path == "-") {
+        bytes << std::cin.rdbuf();
+        if (std::cin.bad()) {
+            *error = "cannot read standard input";
+            return false;
+        }
+        *text = bytes.str();
+        return true;
+    }
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        *error = "cannot read " + path + ": " + std::strerror(EISDIR);
+        return false;
+    }
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        return fail("import devices: cannot read " + path);
+        *error = "cannot read " + path + ": " + std::strerror(errno != 0 ? errno : ENOENT);
+        return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
+    bytes << in.rdbuf();
+    if (in.bad()) {  // a folder opens but cannot be read
+        *error = "cannot read " + path + ": " + std::strerror(errno != 0 ? errno : EIO);
+        return false;
+    }
+    *text = bytes.str();
+    return true;
+}
+
+int import_command(const std::string& path) {
+    std::string text;
     std::string error;
-    int count = 0;
-    if (!import_devices(text.str(), &count, &error)) {
-        return fail("import devices: " + path + ": " + error + "; nothing was changed");
+    if (!read_input(path, &text, &error)) {
+        return fail("import devices: " + error);
     }
-    std::cerr << "devgroup: imported " << count << " devices\n";
+    int count = 0;
+    const std::string source = path == "-" ? "standard input" : path;
+    if (!import_devices(text, &count, &error)) {
+        return fail("import devices: " + source + ": " + error + "; nothing was changed");
+    }
+    std::cerr << "devgroup: imported " << count << (count == 1 ? " device\n" : " devices\n");
     return 0;
 }
 
@@ -79,12 +115,20 @@ int log_command() {
     return 0;
 }
 
-bool read_native_report(const std::string& path, std::string* bytes) {
+// A report file whole; false with the system's reason in *error (when given).
+bool read_native_report(const std::string& path, std::string* bytes, std::string* error = nullptr) {
+    errno = 0;
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
+        if (error != nullptr) {
+            *error = "cannot read " + path + ": " + std::strerror(errno != 0 ? errno : ENOENT);
+        }
         return false;
     }
     const bool read = read_report_file(file, bytes);
+    if (!read && error != nullptr) {
+        *error = "cannot read " + path + ": " + std::strerror(errno != 0 ? errno : EIO);
+    }
     std::fclose(file);
     return read;
 }
@@ -112,6 +156,20 @@ int jobs_command() {
     return 0;
 }
 
+// "history [devices] [--key K]": the change journal, newest first.
+int history_command(const std::vector<std::string>& words, const std::optional<std::string>& key) {
+    const std::string file = words.size() > 1 ? words[1] : "devices";
+    std::vector<hostlibs::JournalEntry> entries;
+    std::string error;
+    if (!hostlibs::read_journal(file, key, &entries, &error)) {
+        return fail("history: " + error);
+    }
+    for (const hostlibs::JournalEntry& entry : entries) {
+        std::cout << entry.describe() << "\n";
+    }
+    return 0;
+}
+
 int sites_command() {
     for (const hostlibs::SiteInfo& site : hostlibs::list_sites()) {
         char line[512];
@@ -134,8 +192,9 @@ int sites_command() {
 
 int run_report_command(const std::string& file, const std::optional<std::string>& pdf_out) {
     std::string bytes;
-    if (!read_native_report(file, &bytes)) {
-        return fail("report: cannot read " + file);
+    std::string error;
+    if (!read_native_report(file, &bytes, &error)) {
+        return fail("report: " + error);
     }
     const std::vector<ReportPage> pages = render_report(bytes);
     if (!pdf_out) {
@@ -150,7 +209,6 @@ int run_report_command(const std::string& file, const std::optional<std::string>
         }
         return 0;
     }
-    std::string error;
     if (!write_report_pdf(pages, *pdf_out, &error)) {
         return fail("report: " + error);
     }
@@ -159,31 +217,63 @@ int run_report_command(const std::string& file, const std::optional<std::string>
     return 0;
 }
 
-int run_subcommand(const std::string& root, const std::vector<std::string>& words) {
-    const std::string& command = words.front();
-    const bool devices = words.size() >= 2 && words[1] == "devices";
-    const bool known =
-        (command == "export" && devices && words.size() == 2) ||
-        (command == "import" && devices && words.size() == 3) ||
-        ((command == "log" || command == "jobs" || command == "sites") && words.size() == 1);
-    if (!known) {
-        return fail(
-            "unknown command; try: export devices | import devices FILE | log | jobs | sites");
+const std::vector<Subcommand>& subcommands() {
+    static const std::vector<Subcommand> table = {
+        {"export devices", nullptr, true, true,
+         "the devices file as CSV on stdout (header key,instrument,status,group)"},
+        {"import devices", "FILE", false, true,
+         "CSV into the devices file, all or nothing; FILE - reads standard input"},
+        {"log", nullptr, true, true, "the error log, oldest first"},
+        {"jobs", nullptr, true, true, "the job queue"},
+        {"sites", nullptr, true, true, "the site directory"},
+        {"history", "[FILE]", true, true,
+         "the change journal of FILE (devices, settings, passwords), newest first; --key K keeps "
+         "one record"},
+        {"report", "FILE", true, false,
+         "a report file's pages as text; with --pdf OUT as a PDF document (needs no root)"},
+    };
+    return table;
+}
+
+const Subcommand* find_subcommand(const std::vector<std::string>& words) {
+    for (const Subcommand& command : subcommands()) {
+        std::istringstream names(command.words);
+        std::vector<std::string> expected;
+        for (std::string name; names >> name;) {
+            expected.push_back(name);
+        }
+        // An operand written in brackets may be left out.
+        const bool optional = command.operand != nullptr && command.operand[0] == '[';
+        const size_t count = expected.size() + (command.operand != nullptr ? 1 : 0);
+        const bool fits = words.size() == count || (optional && words.size() == count - 1);
+        if (fits && words.size() >= expected.size() &&
+            std::equal(expected.begin(), expected.end(), words.begin())) {
+            return &command;
+        }
     }
+    return nullptr;
+}
+
+int run_subcommand(const std::string& root, const Subcommand& command,
+                   const std::vector<std::string>& words, const std::optional<std::string>& key) {
     OpenHost host(root);
     if (!host.open()) {
         return fail(host.error());
     }
-    if (command == "export") {
+    const std::string name = command.words;
+    if (name == "export devices") {
         return export_command();
     }
-    if (command == "import") {
-        return import_command(words[2]);
+    if (name == "import devices") {
+        return import_command(words.back());
     }
-    if (command == "log") {
+    if (name == "history") {
+        return history_command(words, key);
+    }
+    if (name == "log") {
         return log_command();
     }
-    return command == "jobs" ? jobs_command() : sites_command();
+    return name == "jobs" ? jobs_command() : sites_command();
 }
 
 }  // namespace hostapp

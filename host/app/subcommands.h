@@ -8,9 +8,24 @@
 
 namespace hostapp {
 
+struct Subcommand {
+    const char* words;    // the command as typed, e.g. "import devices"
+    const char* operand;  // the name of its one operand ("[NAME]" when optional), or null
+    bool read_only;       // never makes or changes a data root
+    bool needs_root;      // runs on the data root (report reads a file alone)
+    const char* help;
+};
+
+// Every subcommand, in the order --help lists them.
+const std::vector<Subcommand>& subcommands();
+
+// The subcommand the words name with the right number of operands, or null.
+const Subcommand* find_subcommand(const std::vector<std::string>& words);
+
 // Runs one subcommand on an existing root; the exit code. Output goes to
-// stdout, failures to stderr.
-int run_subcommand(const std::string& root, const std::vector<std::string>& words);
+// stdout, failures to stderr. `key` is history's --key.
+int run_subcommand(const std::string& root, const Subcommand& command,
+                   const std::vector<std::string>& words, const std::optional<std::string>& key);
 
 // `report FILE [--pdf OUT]`: the report file's pages as text on stdout, or
 // as a PDF document written to `pdf_out`; the exit code. Needs no root.

@@ -56,8 +56,10 @@ int run_text_viewer(HostSession::State& state, const RunListEntry& entry) {
         return 0;
     }
     if (!read_report(arguments.path, &bytes)) {
+        char native[4096];
+        const bool maps = native_path(arguments.path.c_str(), native, sizeof native);
         tell_operator(state, state.text(TEXT_REPORT, "Report"),
-                      {"The report file cannot be read:", arguments.path});
+                      {"The report file cannot be read:", maps ? native : arguments.path});
         return 0;
     }
     text.title = arguments.title.empty() ? arguments.path : arguments.title;

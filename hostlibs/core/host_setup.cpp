@@ -81,6 +81,25 @@ uint32_t clock_now() {
     return static_cast<uint32_t>(std::time(nullptr));
 }
 
+// Journal entries carry the host clock and the user of the moment they are written.
+void start_journals(HostState& host) {
+    if (!host.configuration.change_journal) {
+        return;
+    }
+    auto stamp_now = [&host] {
+        JournalStamp stamp;
+        stamp.time = clock_now();
+        if (host.has_user_id) {
+            stamp.user.assign(host.user_id.data(), host.user_id.size());
+            stamp.user.erase(stamp.user.find_last_not_of(' ') + 1);
+        }
+        return stamp;
+    };
+    host.devices.set_journal_stamp(stamp_now);
+    host.settings.set_journal_stamp(stamp_now);
+    host.passwords.set_journal_stamp(stamp_now);
+}
+
 void set_user(HostState& host, const std::string& user_id, uint32_t user_no) {
     host.user_id.fill(' ');
     std::memcpy(host.user_id.data(), user_id.data(), std::min<size_t>(user_id.size(), 8));
@@ -116,6 +135,7 @@ bool open_host(const HostConfiguration& configuration, std::string* error) {
                                     detail::kSettingsLayout, timeout, &reason) &&
                 host->passwords.open(data + detail::kPasswordsLayout.file_name,
                                      detail::kPasswordsLayout, timeout, &reason)) {
+                detail::start_journals(*host);
                 g_host = std::move(host);
                 return true;
             }
@@ -151,6 +171,63 @@ void set_host_clock(std::optional<uint32_t> fixed_now) {
 
 int host_leave_count() {
     return g_host ? g_host->leave_count : 0;
+}
+
+std::string JournalEntry::describe() const {
+    char when[32] = "";
+    const time_t clock = static_cast<time_t>(time);
+    struct tm utc {};
+    if (gmtime_r(&clock, &utc) != nullptr) {
+        std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &utc);
+    }
+    auto shown = [](const std::string& value) { return value.empty() ? "(blank)" : value; };
+    return std::string(when) + " " + (user.empty() ? "-" : user) + " " + key + " " + field + ": " +
+           (inserted ? "(new)" : shown(old_value)) + " -> " + shown(new_value);
+}
+
+bool read_journal(const std::string& file, const std::optional<std::string>& key,
+                  std::vector<JournalEntry>* entries, std::string* error) {
+    std::string ignored;
+    error = error != nullptr ? error : &ignored;
+    if (!g_host) {
+        *error = "host not open";
+        return false;
+    }
+    detail::RecordFile* files[] = {&g_host->devices, &g_host->settings, &g_host->passwords};
+    detail::RecordFile* chosen = nullptr;
+    for (detail::RecordFile* candidate : files) {
+        if (file + ".db" == candidate->layout().file_name) {
+            chosen = candidate;
+        }
+    }
+    if (chosen == nullptr) {
+        *error = "no record file " + file + " (devices, settings or passwords)";
+        return false;
+    }
+    std::vector<uint8_t> key_bytes;
+    if (key) {
+        const size_t size = static_cast<size_t>(chosen->layout().key_size);
+        if (key->size() > size) {
+            *error = "a key of " + file + " has at most " + std::to_string(size) + " characters";
+            return false;
+        }
+        key_bytes.assign(size, ' ');
+        std::copy(key->begin(), key->end(), key_bytes.begin());
+    }
+    entries->clear();
+    try {
+        return chosen->read_journal(
+            key ? key_bytes.data() : nullptr,
+            [&](const detail::JournalChange& change) {
+                entries->push_back({change.id, change.time, change.user, change.key,
+                                    change.position, change.field, change.inserted,
+                                    change.old_value, change.new_value});
+            },
+            error);
+    } catch (const std::exception& e) {
+        *error = e.what();
+        return false;
+    }
 }
 
 std::string data_path(const std::string& name) {

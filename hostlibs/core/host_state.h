@@ -18,9 +18,28 @@
 
 namespace hostlibs::detail {
 
-inline constexpr RecordLayout kDevicesLayout{"devices.db", sizeof(DeviceRecord), 8};
-inline constexpr RecordLayout kSettingsLayout{"settings.db", sizeof(SettingRecord), 40};
-inline constexpr RecordLayout kPasswordsLayout{"passwords.db", sizeof(PasswordRecord), 38};
+inline constexpr RecordField kDeviceFields[] = {
+    {"key", 0, 8, FieldShape::kText},
+    {"instrument", 8, 30, FieldShape::kText},
+    {"status", 38, 2, FieldShape::kNumber},
+    {"group", 40, 8, FieldShape::kText},
+};
+inline constexpr RecordField kSettingFields[] = {
+    {"key", 0, 40, FieldShape::kText},
+    {"value", 40, 80, FieldShape::kText},
+};
+inline constexpr RecordField kPasswordFields[] = {
+    {"name", 0, 30, FieldShape::kText},       {"password", 30, 8, FieldShape::kSecret},
+    {"user_code", 38, 4, FieldShape::kText},  {"rights", 42, 4, FieldShape::kHex},
+    {"reserved", 46, 1, FieldShape::kNumber}, {"language", 47, 1, FieldShape::kNumber},
+};
+
+inline constexpr RecordLayout kDevicesLayout{"devices.db", sizeof(DeviceRecord), 8, kDeviceFields,
+                                             4};
+inline constexpr RecordLayout kSettingsLayout{"settings.db", sizeof(SettingRecord), 40,
+                                              kSettingFields, 2};
+inline constexpr RecordLayout kPasswordsLayout{"passwords.db", sizeof(PasswordRecord), 38,
+                                               kPasswordFields, 6};
 
 struct HostState {
     explicit HostState(const HostConfiguration& configuration);

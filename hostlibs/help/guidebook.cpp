@@ -42,9 +42,9 @@ static int show_help(const char* help_path, int context) {
     } else {
         state.title = "Help";
         state.lines = {"No help for this place (context " + std::to_string(context) + ").",
-                       readable ? std::string("The help file has no such topic.")
-                                : "The help file " + std::string(help_path ? help_path : "") +
-                                      " cannot be read" + (error.empty() ? "." : ": " + error)};
+                       readable        ? std::string("The help file has no such topic.")
+                       : error.empty() ? cannot_read(help_path)
+                                       : native_name(help_path) + ": " + error};
     }
     show_text_popup(state.title, state.lines);
     return state.found ? 0 : 1;

@@ -1,6 +1,8 @@
 #include "help/text_file.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "platform/native_files.h"
@@ -25,6 +27,32 @@ bool read_host_file(const char* host_path, std::string* text, size_t max_size) {
         text->append(buffer, got);
     }
     return std::ferror(file.get()) == 0;
+}
+
+std::string native_name(const char* host_path) {
+    char native[4096];
+    if (host_path == nullptr) {
+        return {};
+    }
+    return native_path(host_path, native, sizeof native) ? native : host_path;
+}
+
+std::string cannot_read(const char* host_path) {
+    if (host_path == nullptr) {
+        return "no file named";
+    }
+    char native[4096];
+    if (!native_path(host_path, native, sizeof native)) {
+        return std::string("cannot read ") + host_path + ": the path is too long";
+    }
+    errno = 0;
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(native, "rb"), &std::fclose);
+    if (!file) {
+        return std::string("cannot read ") + native + ": " + std::strerror(errno);
+    }
+    return std::string("cannot read ") + native + ": " +
+           (std::fgetc(file.get()) == EOF && std::ferror(file.get()) ? std::strerror(errno)
+                                                                     : "the file is too large");
 }
 
 std::vector<std::string> split_lines(const std::string& text) {

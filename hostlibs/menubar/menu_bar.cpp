@@ -199,11 +199,11 @@ static int open_menu_bar(const char* menu_path, MenuCommandFn callback) {
     MenuFile menu;
     std::string error;
     if (!read_host_file(menu_path, &text)) {
-        state.error = std::string("cannot read the menu file ") + (menu_path ? menu_path : "");
+        state.error = "menu file: " + cannot_read(menu_path);
         return 0;
     }
     if (!parse_menu(text, &menu, &error)) {
-        state.error = std::string(menu_path) + ": " + error;
+        state.error = native_name(menu_path) + ": " + error;
         return 0;
     }
     state.menu = std::move(menu);

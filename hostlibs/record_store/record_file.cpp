@@ -42,7 +42,10 @@ bool RecordFile::open(const std::string& native_path, const RecordLayout& layout
                       int busy_timeout_ms, std::string* error) {
     close();
     layout_ = layout;
-    if (!db_.open(native_path, busy_timeout_ms, error) || !db_.exec(kSchema, error)) {
+    if (!db_.open(native_path, busy_timeout_ms, error) || !db_.exec(kSchema, error) ||
+        !db_.exec(ChangeJournal::schema(), error) ||
+        !journal_.open(db_, layout.file_name, layout.fields, layout.field_count, layout.key_size,
+                       error)) {
         close();
         return false;
     }
@@ -82,6 +85,7 @@ bool RecordFile::open(const std::string& native_path, const RecordLayout& layout
         {&equal_, "SELECT pos, data FROM records WHERE key = ?1"},
         {&direct_, "SELECT pos, data FROM records WHERE pos = ?1"},
         {&write_, "UPDATE records SET key = ?2, data = ?3 WHERE pos = ?1"},
+        {&write_data_, "UPDATE records SET data = ?3 WHERE pos = ?1"},
         {&upsert_,
          "INSERT INTO records(key, data) VALUES(?1, ?2)"
          " ON CONFLICT(key) DO UPDATE SET data = excluded.data"},
@@ -102,8 +106,9 @@ bool RecordFile::open(const std::string& native_path, const RecordLayout& layout
 
 void RecordFile::close() {
     end_walk();
-    for (Statement* s : {&first_, &last_, &equal_, &direct_, &write_, &upsert_, &erase_, &all_,
-                         &walk_next_, &walk_previous_}) {
+    journal_.close();
+    for (Statement* s : {&first_, &last_, &equal_, &direct_, &write_, &write_data_, &upsert_,
+                         &erase_, &all_, &walk_next_, &walk_previous_}) {
         s->finalize();
     }
     db_.close();
@@ -318,6 +323,7 @@ int RecordFile::update() {
             std::memcpy(merged.data(), direct_.column_blob(1), static_cast<size_t>(stored_size));
         }
     }
+    const std::array<uint8_t, kMaxRecordSize> before = merged;
     for (size_t i = 0; i < size; ++i) {
         const bool mine = buffer_[i] != last_read_[i];
         if (!mine) {
@@ -329,17 +335,27 @@ int RecordFile::update() {
         }
         merged[i] = buffer_[i];
     }
-    write_.bind_int64(1, current_position_);
-    write_.bind_blob(2, merged.data(), layout_.key_size);
-    write_.bind_blob(3, merged.data(), layout_.record_size);
+    // The key's index is written only when the key itself changes.
+    const bool key_changed =
+        std::memcmp(merged.data(), before.data(), static_cast<size_t>(layout_.key_size)) != 0;
+    Statement& write = key_changed ? write_ : write_data_;
+    write.bind_int64(1, current_position_);
+    if (key_changed) {
+        write.bind_blob(2, merged.data(), layout_.key_size);
+    }
+    write.bind_blob(3, merged.data(), layout_.record_size);
     {
-        ResetOnExit reset(write_);
-        rc = write_.step();
+        ResetOnExit reset(write);
+        rc = write.step();
     }
     if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
         return RS_DUPLICATE_KEY;
     }
     if (rc != SQLITE_DONE) {
+        return status_of_sqlite(rc, RS_RECORD_LOCKED);
+    }
+    rc = journal_.record(current_position_, before.data(), merged.data());
+    if (rc != SQLITE_OK) {
         return status_of_sqlite(rc, RS_RECORD_LOCKED);
     }
     rc = transaction.commit();
@@ -371,13 +387,24 @@ bool RecordFile::put_all(const uint8_t* records, size_t count, std::string* erro
     }
     WriteTransaction transaction(db_);
     int rc = transaction.begin();
+    std::array<uint8_t, kMaxRecordSize> before{};
     for (size_t i = 0; i < count && rc == SQLITE_OK; ++i) {
         const uint8_t* record = records + i * size;
-        upsert_.bind_blob(1, record, layout_.key_size);
-        upsert_.bind_blob(2, record, layout_.record_size);
-        ResetOnExit reset(upsert_);
-        rc = upsert_.step();
-        rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
+        int64_t position = 0;
+        const bool replaces = journal_.enabled() && find_stored(record, &position, before.data());
+        {
+            upsert_.bind_blob(1, record, layout_.key_size);
+            upsert_.bind_blob(2, record, layout_.record_size);
+            ResetOnExit reset(upsert_);
+            rc = upsert_.step();
+            rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
+        }
+        if (rc == SQLITE_OK && journal_.enabled()) {
+            if (!replaces) {
+                position = sqlite3_last_insert_rowid(db_.get());
+            }
+            rc = journal_.record(position, replaces ? before.data() : nullptr, record);
+        }
     }
     if (rc == SQLITE_OK) {
         rc = transaction.commit();
@@ -386,6 +413,21 @@ bool RecordFile::put_all(const uint8_t* records, size_t count, std::string* erro
         *error = db_.last_error();
         return false;
     }
+    return true;
+}
+
+bool RecordFile::find_stored(const uint8_t* key, int64_t* position, uint8_t* data) {
+    equal_.bind_blob(1, key, layout_.key_size);
+    ResetOnExit reset(equal_);
+    if (equal_.step() != SQLITE_ROW) {
+        return false;
+    }
+    const int stored = std::min(equal_.column_bytes(1), layout_.record_size);
+    std::memset(data, 0, static_cast<size_t>(layout_.record_size));
+    if (stored > 0) {
+        std::memcpy(data, equal_.column_blob(1), static_cast<size_t>(stored));
+    }
+    *position = equal_.column_int64(0);
     return true;
 }
 

@@ -14,13 +14,16 @@
 #include <string>
 
 #include "core/sqlite_handle.h"
+#include "record_store/change_journal.h"
 
 namespace hostlibs::detail {
 
 struct RecordLayout {
-    const char* file_name;  // below the data directory
-    int record_size;        // bytes
-    int key_size;           // bytes at offset 0 of the record
+    const char* file_name;      // below the data directory
+    int record_size;            // bytes
+    int key_size;               // bytes at offset 0 of the record
+    const RecordField* fields;  // the record's fields, as the change journal names them
+    int field_count;
 };
 
 inline constexpr int kMaxRecordSize = 120;
@@ -41,8 +44,20 @@ class RecordFile {
     void bind(void* buffer) { buffer_ = static_cast<uint8_t*>(buffer); }
     void* bound() const { return buffer_; }
 
+    // Where journal entries take their clock and user from; without a stamp
+    // nothing is journalled.
+    void set_journal_stamp(std::function<JournalStamp()> stamp) {
+        journal_.set_stamp(std::move(stamp));
+    }
+
     // One classic record operation; returns its status.
     int call(int operation, void* key, int key_number);
+
+    // The change journal, newest first; only `key`'s entries when not null.
+    bool read_journal(const uint8_t* key, const std::function<void(const JournalChange&)>& visit,
+                      std::string* error) const {
+        return is_open() && journal_.read(db_, key, visit, error);
+    }
 
     // Set-up access outside the operation codes (no effect on the current record).
     // Inserts or replaces each record by key, all in one transaction.
@@ -69,8 +84,12 @@ class RecordFile {
     int take_row(const Statement& select, uint8_t* key);
     int take_record(int64_t position, const void* data, int size, uint8_t* key);
 
+    // The stored record of a key, if any: its position and bytes (record_size).
+    bool find_stored(const uint8_t* key, int64_t* position, uint8_t* data);
+
     Database db_;
-    Statement first_, last_, equal_, direct_, write_, upsert_, erase_, all_;
+    ChangeJournal journal_;
+    Statement first_, last_, equal_, direct_, write_, write_data_, upsert_, erase_, all_;
     Statement walk_next_, walk_previous_;
     // Records read ahead by the last walk seek (kFirst: none), served in order.
     static constexpr int kReadAheadCount = 256;

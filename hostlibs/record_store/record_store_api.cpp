@@ -2,8 +2,10 @@
 // files, and the set-up access of host_setup.h.
 #include <cstring>
 
+#include "core/c_boundary.h"
 #include "core/host_state.h"
 #include "platform/host_libraries.h"
+#include "record_store/password_hash.h"
 
 namespace hostlibs {
 
@@ -134,7 +136,14 @@ bool put_setting(const SettingRecord& record, std::string* error) {
 }
 
 bool put_password(const PasswordRecord& record, std::string* error) {
-    return put_records(passwords(), &record, 1, error);
+    PasswordRecord stored = record;
+    if (!detail::hash_password_key(reinterpret_cast<uint8_t*>(&stored))) {
+        if (error != nullptr) {
+            *error = "cannot hash the password";
+        }
+        return false;
+    }
+    return put_records(passwords(), &stored, 1, error);
 }
 
 bool put_setting_text(const std::string& key, const std::string& value, std::string* error) {
@@ -203,8 +212,47 @@ int rs_password_set_buffer(void* buffer) {
     return set_buffer(passwords(), buffer);
 }
 
+// The stored key holds the password's hash: get-equal looks the typed
+// password up by its hash and hands the typed one back in the buffer; update
+// writes the hash, never the password in the buffer.
+static int call_passwords(int operation, void* key, int key_number) {
+    RecordFile* file = passwords();
+    if (file == nullptr || file->bound() == nullptr ||
+        (operation != RS_GET_EQUAL && operation != RS_UPDATE)) {
+        return call(file, operation, key, key_number);
+    }
+    using detail::kPasswordNameSize;
+    using detail::kPasswordSize;
+    auto* buffer = static_cast<uint8_t*>(file->bound());
+    uint8_t typed[kPasswordSize];
+    if (operation == RS_GET_EQUAL) {
+        if (key == nullptr) {
+            return RS_BUFFER_TOO_SHORT;
+        }
+        uint8_t lookup[kPasswordNameSize + kPasswordSize];
+        std::memcpy(lookup, key, sizeof lookup);
+        std::memcpy(typed, lookup + kPasswordNameSize, sizeof typed);
+        if (!detail::hash_password_key(lookup)) {
+            return RS_IO_ERROR;
+        }
+        const int status = file->call(operation, lookup, key_number);
+        if (status == RS_OK) {
+            std::memcpy(buffer + kPasswordNameSize, typed, sizeof typed);
+        }
+        return status;
+    }
+    std::memcpy(typed, buffer + kPasswordNameSize, sizeof typed);
+    if (!detail::hash_password_key(buffer)) {
+        return RS_IO_ERROR;
+    }
+    const int status = file->call(operation, key, key_number);
+    std::memcpy(buffer + kPasswordNameSize, typed, sizeof typed);
+    return status;
+}
+
 int rs_password_call(int operation, void* key, int key_number) {
-    return call(passwords(), operation, key, key_number);
+    return hostlibs::detail::guarded(static_cast<int>(RS_IO_ERROR),
+                                     [&] { return call_passwords(operation, key, key_number); });
 }
 
 }  // extern "C"

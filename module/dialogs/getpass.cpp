@@ -17,7 +17,6 @@ PasswordRecord password_record;
 
 namespace {
 
-constexpr unsigned int kStringFuncsId = 0xFFF1;
 constexpr int kFullScreenMode = 0;
 constexpr int kNameField = 0;
 constexpr int kPasswordField = 1;
@@ -38,10 +37,10 @@ constexpr int kStatusDuration = 2000;
 constexpr const char* kMaskedPassword = "********";
 
 const FieldFunctions reduced_string_funcs = {
-    nullptr, nullptr, field_std_key, string_field_fill, nullptr, kStringFuncsId,
+    nullptr, nullptr, field_std_key, string_field_fill, nullptr, STRING_FIELD_SET_ID,
 };
 const FieldFunctions secure_funcs = {
-    nullptr, field_std_exit, masked_field_key, masked_field_fill, nullptr, kStringFuncsId,
+    nullptr, field_std_exit, masked_field_key, masked_field_fill, nullptr, STRING_FIELD_SET_ID,
 };
 
 // The mask of the running prompt, read by its key handler.
@@ -185,12 +184,10 @@ int getpass(uint32_t mask) {
     password[sizeof password - 1] = '\0';
     required_mask = mask;
     set_popup_colors(screen);
-    // The entry fields take the full screen's regular and third colours.
-    const WindowColors screen_colors = screen_window_colors(*host_context->settings);
-    const uint8_t regular = screen_colors.regular;
-    const uint8_t selected = screen_colors.third;
-    field_set_colors(screen, kNameField, regular, selected);
-    field_set_colors(screen, kPasswordField, regular, selected);
+    // The entry fields take the full screens' regular and third colours (bytes 19 and 20).
+    const WindowColors entry = screen_window_colors(*host_context->settings);
+    field_set_colors(screen, kNameField, entry.regular, entry.third);
+    field_set_colors(screen, kPasswordField, entry.regular, entry.third);
     screen_set_popup(screen, 1);
     screen_paint(screen);
     show_message(MSG_SIGN_ON_HINT, screen, MESSAGE_SILENT);

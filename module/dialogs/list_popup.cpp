@@ -14,7 +14,6 @@ namespace {
 constexpr int kTemplateSize = 100;
 // Columns are placed only while the template holds fewer characters than this.
 constexpr int kTemplateColumnLimit = 80;
-constexpr unsigned int kStringFuncsId = 0xFFF1;
 constexpr const char* kPrompt = "ESC to exit";
 
 // The working state of the one list that runs, for its key handler.
@@ -260,7 +259,7 @@ bool is_printable(int key) {
 }  // namespace
 
 void set_list_colours(ListPopupLayout* layout) {
-    // The list's first and second colours are both the popups' second colour.
+    // A list shows its rows in the popups' field colour.
     const WindowColors colours = popup_window_colors(*host_context->settings);
     layout->colour1 = colours.second;
     layout->colour2 = colours.second;
@@ -362,7 +361,7 @@ int list_special(Screen* window, int key) {
 int list_popup(ListFetch fetch_record, uint32_t* position, char* line,
                const ListPopupLayout* layout, int from_end) {
     const FieldFunctions functions = {nullptr, nullptr, field_std_key,
-                                      nullptr, nullptr, kStringFuncsId};
+                                      nullptr, nullptr, STRING_FIELD_SET_ID};
     list.fetch = fetch_record;
     list.position = position;
     list.line = line;

@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "module_state.h"
-#include "platform/color_roles.h"
 #include "popup_screen.h"
 #include "screen_helpers.h"
 #include "screen_tables.h"
@@ -54,10 +52,10 @@ int yesno_popup(const char* line1, const char* line2, const char* line3, const c
     // and the caller's lines may be constants.
     const char* lines[kLineCount] = {line1, line2, line3, line4};
     char shown[kLineCount][kLineSize];
+    const uint8_t line_color = popup_colors().second;
     for (int i = 0; i < kLineCount; ++i) {
         const int field = kFirstLineField + i;
-        const uint8_t second = popup_window_colors(*host_context->settings).second;
-        field_set_colors(screen, field, second, second);
+        field_set_colors(screen, field, line_color, line_color);
         field_mark(screen, field);
         std::snprintf(shown[i], sizeof shown[i], "%s", lines[i] != nullptr ? lines[i] : "");
         field_set_var(screen, field, shown[i]);

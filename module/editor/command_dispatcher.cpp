@@ -1,15 +1,21 @@
 #include "command_dispatcher.h"
 
+#include "destination.h"
+#include "device_report.h"
 #include "device_table.h"
 #include "editor.h"
 #include "getpass.h"
 #include "guard_popups.h"
 #include "hand_off.h"
 #include "host_paths.h"
+#include "job_submission.h"
 #include "module_state.h"
+#include "pick_group.h"
 #include "platform/host_libraries.h"
+#include "platform/message_numbers.h"
 #include "platform/screen_library.h"
 #include "save_changes.h"
+#include "screen_helpers.h"
 
 namespace {
 
@@ -68,6 +74,36 @@ void leave_through(int (*shell_operation)()) {
     }
 }
 
+// The destination kind of each print command.
+int destination_kind(int print_command) {
+    switch (print_command) {
+        case COMMAND_PRINT_TO_SPOOL:
+            return DESTINATION_SPOOL;
+        case COMMAND_PRINT_TO_FAX:
+            return DESTINATION_FAX;
+        default:
+            return DESTINATION_PRINTER;
+    }
+}
+
+// Prints the Device Group report to a site the operator chooses; printing
+// waits until nothing is unsaved, so the stored names are the edited ones.
+void print(int print_command) {
+    if (table_changed) {
+        show_message(MSG_SAVE_BEFORE_PRINT, editor_screen, MESSAGE_SECOND_TONE);
+        return;
+    }
+    const uint32_t site = choose_destination(destination_kind(print_command));
+    if (site == 0) {
+        show_message(MSG_CLEAR, editor_screen, MESSAGE_SECOND_TONE);
+        return;
+    }
+    // The text viewer runs once the editor has ended.
+    if (print_report(site) == SUBMIT_VIEWER) {
+        screen_exit(editor_screen);
+    }
+}
+
 void run_hot_key(int n) {
     if (confirm_leave() && dohotkey(n) != 0) {
         screen_exit(editor_screen);
@@ -110,6 +146,16 @@ void command_dispatcher(int command) {
         case COMMAND_QUIT:
             if (on_editor) {
                 quit();
+            }
+            break;
+        case COMMAND_PICK_GROUP:
+            pick_group();
+            break;
+        case COMMAND_PRINT:
+        case COMMAND_PRINT_TO_SPOOL:
+        case COMMAND_PRINT_TO_FAX:
+            if (on_editor) {
+                print(command);
             }
             break;
         case COMMAND_FIRST_PAGE:

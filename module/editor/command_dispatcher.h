@@ -9,9 +9,13 @@ enum EditorCommand : int {
     COMMAND_SIGN_ON = 5,
     COMMAND_SIGN_ON_MODULE = 6,
     COMMAND_QUIT = 7,
+    COMMAND_PRINT = 8,  // to a printer-class site, the operator's default first
+    COMMAND_PICK_GROUP = 11,
     COMMAND_FIRST_PAGE = 16,
     COMMAND_LAST_PAGE = 17,
     COMMAND_BACK = 18,
+    COMMAND_PRINT_TO_SPOOL = 19,
+    COMMAND_PRINT_TO_FAX = 24,  // may create a FAX site on the spot
     COMMAND_FIRST_HOT_KEY = 80,
     COMMAND_LAST_HOT_KEY = 99,
 };

@@ -2,17 +2,10 @@
 
 #include "editor.h"
 
-namespace {
-
-// Field-function set identifier the screen library checks.
-constexpr unsigned int kStringFuncsId = 0xFFF1;
-
-}  // namespace
-
 // Both tables hold addresses of screen-library objects; they are complete
 // once the library is loaded and never change afterwards.
 const FieldFunctions my_string_funcs = {
-    group_field_entry, group_field_exit, field_std_key, fill_field, nullptr, kStringFuncsId,
+    group_field_entry, group_field_exit, field_std_key, fill_field, nullptr, STRING_FIELD_SET_ID,
 };
 
 // Every class marker is listed, in the order the library reads them, even

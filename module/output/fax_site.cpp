@@ -7,9 +7,9 @@
 #include "error_report.h"
 #include "host_paths.h"
 #include "module_state.h"
-#include "platform/color_roles.h"
 #include "platform/host_libraries.h"
-#include "screen_files.h"
+#include "popup_screen.h"
+#include "screen_tables.h"
 #include "text_fields.h"
 
 namespace {
@@ -28,16 +28,11 @@ constexpr int kNameWidth = 30;
 constexpr int kPhoneLine = 3;
 constexpr int kSiteMode = 0;
 constexpr int kSiteState = 1;
-constexpr unsigned int kStringFuncsId = 0xFFF1;
-
-template <typename Function>
-AnyFunction any(Function function) {
-    return reinterpret_cast<AnyFunction>(function);
-}
 
 // The screen library's own field functions, under the names the LOOKUP file uses.
 const FieldFunctions lookup_string_funcs = {
-    string_field_entry, field_std_exit, field_std_key, string_field_fill, nullptr, kStringFuncsId,
+    string_field_entry, field_std_exit, field_std_key,
+    string_field_fill,  nullptr,        STRING_FIELD_SET_ID,
 };
 const FieldFunctions lookup_gmenu_funcs = {
     menu_field_entry, field_std_exit, menu_field_key, nullptr, nullptr, 0,
@@ -67,34 +62,23 @@ bool read_template_driver() {
 }
 
 void set_up_popup(Screen* screen) {
-    const WindowColors colours = popup_window_colors(*host_context->settings);
-    screen_set_colors(screen, colours.regular, colours.second, colours.third);
+    set_popup_colors(screen);
     screen_set_special(screen, lookup_special);
     screen_set_mouse(screen, sedmou_GreedyClick);
-    screen_set_border_color(screen, colours.border);
     screen_set_popup(screen, 1);
     screen_goto_field(screen, kNumberField);
     screen_paint(screen);
 }
 
+// The "popup" screen of the LOOKUP file; failures are reported.
 Screen* load_popup() {
-    char base[kPathSize];
-    char path[kPathSize];
-    ScreenFile* file = nullptr;
-    if (format_path(base, sizeof base, "%sSITES\\USER\\LOOKUP", root_directory())) {
-        file = open_language_file(base, path, sizeof path, lookup_table);
-    } else {
-        std::snprintf(path, sizeof path, "%s", base);
-    }
-    if (file == nullptr) {
-        report_error(error_source(), ERROR_SCREEN_FILE_MISSING, path);
+    char base[kPopupPathSize];
+    if (!format_path(base, sizeof base, "%sSITES\\USER\\LOOKUP", root_directory())) {
+        report_missing_popup(base);
         return nullptr;
     }
-    Screen* screen = screenfile_load(file, kLookupScreen, kLookupMode);
-    screenfile_close(file);
-    if (screen == nullptr) {
-        report_error(error_source(), ERROR_SCREEN_MISSING, path);
-    }
+    Screen* screen = nullptr;
+    load_popup_screen(base, lookup_table, kLookupScreen, kLookupMode, &screen);
     return screen;
 }
 
@@ -107,9 +91,9 @@ const ScreenFunctionEntry lookup_table[] = {
     {"my_string_funcs", nullptr, &lookup_string_funcs},
     {"$9", nullptr, nullptr},
     {"$10", nullptr, nullptr},
-    {"sedwin_Class", any(sedwin_Class), nullptr},
+    {"sedwin_Class", table_function(sedwin_Class), nullptr},
     {"$5", nullptr, nullptr},
-    {"bd_prompt", any(bd_prompt), nullptr},
+    {"bd_prompt", table_function(bd_prompt), nullptr},
     {"$6", nullptr, nullptr},
     {"$1", nullptr, nullptr},
     {"$4", nullptr, nullptr},

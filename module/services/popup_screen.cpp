@@ -1,23 +1,16 @@
 #include "popup_screen.h"
 
-#include <cstddef>
-
 #include "error_report.h"
 #include "host_paths.h"
 #include "module_state.h"
-#include "platform/byte_fields.h"
-#include "platform/color_roles.h"
 #include "platform/host_libraries.h"
+#include "screen_files.h"
 
 namespace {
 
 const char* popup_dir() {
     const char* dir = host_context != nullptr ? host_context->popup_dir : nullptr;
     return dir != nullptr ? dir : "";
-}
-
-bool popup_file_path(char* path, const char* base_path, int language) {
-    return format_path(path, kPopupPathSize, "%s.L%.2d", base_path, language);
 }
 
 }  // namespace
@@ -33,19 +26,7 @@ void report_missing_popup(const char* path) {
 PopupLoad load_popup_screen(const char* base_path, const ScreenFunctionEntry* table,
                             const char* name, int mode, Screen** screen) {
     char path[kPopupPathSize];
-    const int languages[] = {
-        host_context->user->language,
-        load_i16(host_context->settings->fallback_language),
-    };
-    ScreenFile* file = nullptr;
-    for (const int language : languages) {
-        if (popup_file_path(path, base_path, language)) {
-            file = screenfile_open(path, table);
-            if (file != nullptr) {
-                break;
-            }
-        }
-    }
+    ScreenFile* file = open_language_file(base_path, path, sizeof path, table);
     if (file == nullptr) {
         report_missing_popup(path);
         return PopupLoad::kFileMissing;
@@ -60,8 +41,12 @@ PopupLoad load_popup_screen(const char* base_path, const ScreenFunctionEntry* ta
     return PopupLoad::kLoaded;
 }
 
+WindowColors popup_colors() {
+    return popup_window_colors(*host_context->settings);
+}
+
 void set_popup_colors(Screen* screen) {
-    const WindowColors colors = popup_window_colors(*host_context->settings);
+    const WindowColors colors = popup_colors();
     screen_set_colors(screen, colors.regular, colors.second, colors.third);
     screen_set_border_color(screen, colors.border);
 }

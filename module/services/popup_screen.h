@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "host_paths.h"
+#include "platform/color_roles.h"
 #include "platform/screen_library.h"
 
 // Every popup path is built in a buffer of this size; a longer path is a
@@ -33,7 +34,9 @@ PopupLoad load_popup_screen(const char* base_path, const ScreenFunctionEntry* ta
 // Report of a popup file that cannot be named: 0x80007530 with the cut path.
 void report_missing_popup(const char* path);
 
-// The popup's window colours (bytes 30, 28, 31) and its border colour (byte 29).
+// The popup colours of HostSettings (bytes 28 to 31).
+WindowColors popup_colors();
+// The popup's window colours and its border colour.
 void set_popup_colors(Screen* screen);
 
 // Key handler of the choice popups: consumes nothing, so every key gets the

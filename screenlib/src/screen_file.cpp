@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -393,24 +395,29 @@ std::unique_ptr<ScreenFile> read_screen_file(const std::string& path,
         diagnose(path + ":0: path too long for a screen file");
         return nullptr;
     }
+    // Diagnostics name the file as the operator finds it on disk.
+    const std::string shown = native;
+    errno = 0;
     std::ifstream input(native, std::ios::binary);
     if (!input) {
-        diagnose(path + ":0: cannot open the screen file");
+        diagnose(shown +
+                 ":0: cannot open the screen file: " + std::strerror(errno != 0 ? errno : ENOENT));
         return nullptr;
     }
     Reader reader(table, stand_ins);
     try {
         reader.read(input);
     } catch (const ParseError& error) {
-        diagnose(path + ":" + std::to_string(error.line) + ": " + error.message);
+        diagnose(shown + ":" + std::to_string(error.line) + ": " + error.message);
         return nullptr;
     }
     if (input.bad()) {  // a read that failed (a folder, say) is not the end of the file
-        diagnose(path + ":0: cannot read the screen file");
+        diagnose(shown +
+                 ":0: cannot read the screen file: " + std::strerror(errno != 0 ? errno : EIO));
         return nullptr;
     }
     auto file = std::make_unique<ScreenFile>();
-    file->path = path;
+    file->path = shown;
     file->screens = reader.take();
     return file;
 }

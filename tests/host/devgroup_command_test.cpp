@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "host_test_support.h"
 #include "hostlibs/host_setup.h"
@@ -136,14 +137,84 @@ TEST_F(Devgroup, AFolderThatIsNotADataRootIsLeftAlone) {
     EXPECT_EQ(hosttest::read_file(folder + "/precious.txt"), "keep");
 }
 
-TEST_F(Devgroup, UsageErrorsAreRefused) {
-    EXPECT_EQ(run("--lang 0").exit_code, 2);
-    EXPECT_EQ(run("--now -5").exit_code, 2);
-    EXPECT_EQ(run("--frob 1").exit_code, 2);
-    EXPECT_EQ(run("--root").exit_code, 2);
-    const Outcome unknown = run("export sites");
-    EXPECT_EQ(unknown.exit_code, 1);
-    EXPECT_NE(unknown.err.find("unknown command"), std::string::npos);
+TEST_F(Devgroup, VersionAndHelpDescribeTheProgram) {
+    const Outcome version = run("--version");
+    EXPECT_EQ(version.exit_code, 0);
+    EXPECT_EQ(version.out.rfind("devgroup ", 0), 0u) << version.out;
+    const Outcome help = run("--help");
+    EXPECT_EQ(help.exit_code, 0);
+    for (const char* item : {"--root DIR", "--user NAME", "--lang N", "--now N", "--keys SCRIPT",
+                             "--module PATH", "--version", "export devices", "import devices FILE",
+                             "\n  log ", "\n  jobs ", "\n  sites ", "80 columns by 24 rows"}) {
+        EXPECT_NE(help.out.find(item), std::string::npos) << item << " missing from\n" << help.out;
+    }
+}
+
+// Bad usage exits 2 and says what was wrong.
+TEST_F(Devgroup, UsageErrorsExitTwoAndNameTheirCause) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"--lang 0", "--lang takes a language number"},
+        {"--now -5", "--now takes a clock value"},
+        {"--frob 1", "unknown option --frob"},
+        {"--version=3", "--version takes no value"},
+        {"--root", "--root needs a value"},
+        {"frob", "unknown command frob"},
+        {"export sites", "export is used as 'export devices'"},
+        {"import devices", "import is used as 'import devices FILE'"},
+        {"log extra", "log is used as 'log'"},
+    };
+    for (const auto& [arguments, reason] : cases) {
+        const Outcome outcome = run(arguments);
+        EXPECT_EQ(outcome.exit_code, 2) << arguments;
+        EXPECT_NE(outcome.err.find(reason), std::string::npos) << arguments << ": " << outcome.err;
+        EXPECT_NE(outcome.err.find("devgroup --help"), std::string::npos) << arguments;
+    }
+}
+
+TEST_F(Devgroup, ImportReadsStandardInputAndCountsInTheSingular) {
+    hosttest::write_file(root_.file("one.csv"), "key,instrument,status,group\nK1,Gauge,1,G\n");
+    const Outcome one = run("import devices - < " + root_.file("one.csv"));
+    ASSERT_EQ(one.exit_code, 0) << one.err;
+    EXPECT_EQ(one.err, "devgroup: imported 1 device\n");
+    hosttest::write_file(root_.file("good.csv"), kGood);
+    const Outcome three = run("import devices - < " + root_.file("good.csv"));
+    EXPECT_EQ(three.err, "devgroup: imported 3 devices\n");
+    EXPECT_EQ(run("export devices").out.find("K1,Gauge,1,G"), std::string(kGood).size());
+
+    const Outcome missing = run("import devices " + root_.file("missing.csv"));
+    EXPECT_EQ(missing.exit_code, 1);
+    EXPECT_NE(missing.err.find("cannot read " + root_.file("missing.csv") +
+                               ": No such file or directory"),
+              std::string::npos)
+        << missing.err;
+    const Outcome folder = run("import devices " + root_.file("DATA"));
+    EXPECT_EQ(folder.exit_code, 1);
+    EXPECT_NE(folder.err.find("cannot read " + root_.file("DATA") + ": Is a directory"),
+              std::string::npos)
+        << folder.err;
+}
+
+TEST_F(Devgroup, ReadOnlyCommandsOnAMissingRootCreateNothing) {
+    const std::string missing = root_.file("no-root");
+    for (const char* command : {"log", "jobs", "sites", "export devices"}) {
+        const Outcome outcome = run("--root " + missing + " " + command);
+        EXPECT_EQ(outcome.exit_code, 1) << command;
+        EXPECT_NE(outcome.err.find("no data root at " + missing), std::string::npos)
+            << command << ": " << outcome.err;
+        EXPECT_FALSE(std::filesystem::exists(missing)) << command;
+    }
+}
+
+TEST_F(Devgroup, DiagnosticsNameFilesByTheirNativePath) {
+    ASSERT_TRUE(hostapp::create_root(root_.path(), true, nullptr));
+    std::filesystem::remove(root_.file("USER/DEVGROUP/TOOLBANK.L01"));
+    std::filesystem::remove(root_.file("USER/DEVGROUP/TOOLBANK.L02"));
+    const Outcome outcome = run("--keys '<Esc>'");
+    EXPECT_NE(outcome.err.find(root_.file("USER/DEVGROUP/TOOLBANK.L01") +
+                               ":0: cannot open the screen file: No such file or directory"),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(outcome.err.find('\\'), std::string::npos) << outcome.err;
 }
 
 TEST_F(Devgroup, ListsQueuedJobsAndLoggedErrors) {
@@ -248,6 +319,11 @@ TEST(DevgroupDemo, NewRootGetsTheDemoDataAndListings) {
         }
         return result;
     };
+    const auto [log, log_exit] = run(prefix + "log");
+    EXPECT_EQ(log, "") << "a listing makes no root";
+    EXPECT_EQ(log_exit, 1);
+    EXPECT_FALSE(std::filesystem::exists(folder.file("root")));
+    run(prefix + "--keys ''");  // the first run makes the root
     const auto [devices, devices_exit] = run(prefix + "export devices");
     EXPECT_EQ(devices_exit, 0);
     EXPECT_EQ(std::count(devices.begin(), devices.end(), '\n'), 67) << "header and 66 records";

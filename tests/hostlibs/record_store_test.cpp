@@ -262,6 +262,23 @@ TEST_F(RecordStoreTest, UpdateToAnExistingKeyIsADuplicate) {
     EXPECT_EQ(get_text(stored("K0000002").group, 8), "G2");
 }
 
+TEST_F(RecordStoreTest, UpdateToAFreeKeyMovesTheRecordAndKeepsItsPosition) {
+    add_devices(2);
+    std::memcpy(key_, "K0000001", 8);
+    ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
+    char before[8];
+    ASSERT_EQ(rs_call(RS_GET_POSITION, before, 0), RS_OK);
+    std::memcpy(record_.key, "K0000009", 8);
+    ASSERT_EQ(rs_call(RS_UPDATE, &record_, 0), RS_OK);
+    std::memcpy(key_, "K0000009", 8);
+    ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
+    char after[8];
+    ASSERT_EQ(rs_call(RS_GET_POSITION, after, 0), RS_OK);
+    EXPECT_EQ(std::memcmp(before, after, 4), 0);
+    std::memcpy(key_, "K0000001", 8);
+    EXPECT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_KEY_NOT_FOUND);
+}
+
 TEST_F(RecordStoreTest, BatchPutIsAllOrNothing) {
     add_devices(1);
     std::vector<DeviceRecord> batch = {device("K0000005", "A", 1, ""),
@@ -340,6 +357,28 @@ TEST_F(RecordStoreTest, SettingsAndPasswordBuffersAreSwappedAndRestored) {
     EXPECT_EQ(load_u32(found.rights), 0x82000000u);
     EXPECT_EQ(found.language, 2);
     EXPECT_EQ(std::string(found.user_code, 4), "ADM1");
+    EXPECT_EQ(std::string(found.password, 8), "SECRET  ") << "the typed password comes back";
+    // The file itself keeps no password, not even in the key.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((root_ + "/DATA/passwords.db").c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* rows = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT key, data FROM records", -1, &rows, nullptr),
+              SQLITE_OK);
+    while (sqlite3_step(rows) == SQLITE_ROW) {
+        for (int column = 0; column < 2; ++column) {
+            const std::string bytes(static_cast<const char*>(sqlite3_column_blob(rows, column)),
+                                    static_cast<size_t>(sqlite3_column_bytes(rows, column)));
+            EXPECT_EQ(bytes.find("SECRET"), std::string::npos) << "column " << column;
+        }
+    }
+    sqlite3_finalize(rows);
+    sqlite3_close(db);
+    // An update through the buffer writes the hash back, never the password.
+    found.language = 1;
+    ASSERT_EQ(rs_password_call(RS_UPDATE, &found, 0), RS_OK);
+    EXPECT_EQ(std::string(found.password, 8), "SECRET  ");
+    ASSERT_EQ(rs_password_call(RS_GET_EQUAL, lookup, 0), RS_OK);
+    EXPECT_EQ(found.language, 1);
 }
 
 TEST_F(RecordStoreTest, StoredRecordsOfTheWrongSizeNeverOverrunTheBuffer) {

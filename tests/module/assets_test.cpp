@@ -93,7 +93,13 @@ INSTANTIATE_TEST_SUITE_P(
                                          PopupFile{"GETPASS", getpass_table, "getpass_screen", 2},
                                          PopupFile{"CHKEXIT", named_popup_table, "popup", 2},
                                          PopupFile{"CHKDOS", named_popup_table, "popup", 2}),
-                       ::testing::Values(".L01", ".L02")));
+                       ::testing::Values(".L01", ".L02")),
+    [](const auto& parameter) {
+        std::string name =
+            std::string(std::get<0>(parameter.param).name) + std::get<1>(parameter.param);
+        name.erase(name.find('.'), 1);
+        return name;
+    });
 
 TEST(MenuFile, DeliversEveryEditorCommand) {
     hostlibs::MenuFile menu;

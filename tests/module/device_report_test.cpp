@@ -30,21 +30,6 @@ int record_message(int index, char* buffer, int size) {
     return 0;
 }
 
-std::string bytes_of(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-std::string native(std::string host_path) {
-    for (char& c : host_path) {
-        if (c == '\\')
-            c = '/';
-    }
-    return host_path;
-}
-
 // The report's lines, split at line ends; a page end stands alone as "<page>".
 std::vector<std::string> lines_of(const std::string& bytes) {
     std::vector<std::string> lines;
@@ -112,7 +97,7 @@ class DeviceReport : public HostFixture {
         EXPECT_EQ(print_report(printer), SUBMIT_QUEUED);
         const std::vector<hostlibs::JobInfo> jobs = hostlibs::list_jobs();
         EXPECT_EQ(jobs.size(), 1u);
-        return jobs.empty() ? std::vector<std::string>() : lines_of(bytes_of(jobs[0].spool_file));
+        return jobs.empty() ? std::vector<std::string>() : lines_of(file_bytes(jobs[0].spool_file));
     }
 
     static size_t count(const std::vector<std::string>& lines, const std::string& line) {
@@ -188,7 +173,7 @@ TEST_F(DeviceReport, QueuedReportGoesFromTempToTheSpoolWithItsJobHeader) {
     fill_rows(3);
     const uint32_t printer = site(1, "Main office printer");
     ASSERT_EQ(print_report(printer), SUBMIT_QUEUED);
-    const std::string report = native(report_file_path());
+    const std::string report = native_form(report_file_path());
     EXPECT_FALSE(std::filesystem::exists(report));
     const std::vector<hostlibs::JobInfo> jobs = hostlibs::list_jobs();
     ASSERT_EQ(jobs.size(), 1u);
@@ -222,7 +207,7 @@ TEST_F(DeviceReport, ViewerSiteGetsTheRunListEntryAndTheFileStays) {
     std::snprintf(id, sizeof id, "%08X", viewer);
     EXPECT_EQ(std::string(entry.parameters),
               std::string(id) + " 4 " + report_file_path() + " \"Toolbank\"");
-    EXPECT_TRUE(std::filesystem::exists(native(report_file_path())));
+    EXPECT_TRUE(std::filesystem::exists(native_form(report_file_path())));
     EXPECT_EQ(shown_messages.back(), 2);
 }
 
@@ -293,8 +278,12 @@ TEST_F(DeviceReport, ReportPathLongerThanTheJobBlockIsRefusedNotCut) {
     std::string error;
     ASSERT_TRUE(hostlibs::open_host(configuration, &error)) << error;
     fill_rows(3);
-    EXPECT_EQ(print_report(site(1)), SUBMIT_NOTHING);
+    // Neither the viewer nor the job queue gets the cut path.
+    EXPECT_EQ(print_report(site(SITE_DEVICE_SCREEN_VIEWER)), SUBMIT_NOTHING);
+    EXPECT_TRUE(hostlibs::run_list().empty());
     ASSERT_GT(std::strlen(report_file_path()), 79u);
+    EXPECT_TRUE(temp_files().empty());
+    EXPECT_EQ(print_report(site(1)), SUBMIT_NOTHING);
     EXPECT_TRUE(temp_files().empty());
     EXPECT_TRUE(hostlibs::list_jobs().empty());
     EXPECT_EQ(shown_messages.back(), 6);

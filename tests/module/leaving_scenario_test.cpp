@@ -135,6 +135,16 @@ TEST_F(Leaving, QuitAsksPasswordThenExitGuardThenQuitGuardAndEmptiesTheRunList) 
     EXPECT_TRUE(hostlibs::quit_requested());
 }
 
+TEST_F(Leaving, SignOnAlwaysShowsThePasswordPromptAndLeavesNothing) {
+    open_editor("x<A-f>oCARL<Tab>guest<F10><Down>y");
+    session_.context().user->password_time = kNow;  // fresh, yet asked
+    run_editor();
+    EXPECT_EQ(popups_seen(), std::vector<std::string>{"GETPASS"});
+    EXPECT_EQ(text(session_.context().user->user_code, 4), "CA03");
+    EXPECT_EQ(group_cell(0), padded("xG0", 8)) << "the editor stays, with its edit";
+    EXPECT_EQ(group_cell(1), padded("yG1", 8));
+}
+
 TEST_F(Leaving, QuitStopsAtTheFirstRefusal) {
     const char* scripts[] = {"x<A-f>q<Esc>", "x<A-f>qADAM<Tab>secret<F10><Esc>",
                              "x<A-f>qADAM<Tab>secret<F10>y<Enter><Enter>"};

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,23 @@ inline std::string padded(const std::string& s, size_t width) {
 
 inline std::string text(const char* p, size_t width) {
     return std::string(p, width);
+}
+
+// A file's bytes; empty when it cannot be read.
+inline std::string file_bytes(const std::string& native_path) {
+    std::ifstream in(native_path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// The native form of a host path (backslashes become slashes).
+inline std::string native_form(std::string host_path) {
+    for (char& c : host_path) {
+        if (c == '\\')
+            c = '/';
+    }
+    return host_path;
 }
 
 inline std::string key_of(int i) {

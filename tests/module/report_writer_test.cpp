@@ -18,21 +18,6 @@ namespace {
 const std::string kDateLine = "Date : 01/01/70 Time : 00:16  ";
 const std::string kStart("\x85\x04\x00\x84\x81", 5);
 
-std::string bytes_of(const std::string& native_path) {
-    std::ifstream in(native_path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-std::string native(std::string host_path) {
-    for (char& c : host_path) {
-        if (c == '\\')
-            c = '/';
-    }
-    return host_path;
-}
-
 class ReportWriter : public HostFixture {
   protected:
     void SetUp() override {
@@ -67,7 +52,7 @@ class ReportWriter : public HostFixture {
         EXPECT_NE(report_open(), nullptr);
         write();
         EXPECT_EQ(report_close(), 0);
-        return bytes_of(native(report_file_path()));
+        return file_bytes(native_form(report_file_path()));
     }
 
     HostSettings settings_{};
@@ -143,12 +128,12 @@ TEST_F(ReportWriter, EachReportIsANewFileInTempNamedWithItsExtension) {
     EXPECT_NE(first, second);
     const std::string temp = hostlibs::data_path("TEMP/");
     for (const std::string& path : {first, second}) {
-        EXPECT_EQ(native(path).substr(0, temp.size()), temp);
+        EXPECT_EQ(native_form(path).substr(0, temp.size()), temp);
         EXPECT_EQ(path.size() - temp.size(), 11u + 4u) << path;
         EXPECT_EQ(path.substr(path.size() - 4), ".LST");
     }
-    EXPECT_EQ(bytes_of(native(first)), "a");
-    EXPECT_EQ(bytes_of(native(second)), "b");
+    EXPECT_EQ(file_bytes(native_form(first)), "a");
+    EXPECT_EQ(file_bytes(native_form(second)), "b");
 }
 
 TEST_F(ReportWriter, ClosedWriterDropsWritesButStillCountsHeaderLines) {
@@ -156,7 +141,7 @@ TEST_F(ReportWriter, ClosedWriterDropsWritesButStillCountsHeaderLines) {
     report_text("dropped");
     report_newline();
     EXPECT_EQ(report_page_header("Device Group", 1), 6);
-    EXPECT_EQ(bytes_of(native(report_file_path())), "kept");
+    EXPECT_EQ(file_bytes(native_form(report_file_path())), "kept");
 }
 
 TEST_F(ReportWriter, NoFileCanBeCreatedGivesNoStreamAndAnEmptyPath) {

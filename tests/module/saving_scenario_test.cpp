@@ -1,5 +1,6 @@
 // Saving as an operator does it: F2, the password prompt when the rights are
 // not fresh, the yes/no confirmation, and what the devices file holds after.
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -261,6 +262,37 @@ TEST_F(Saving, ARecordDeletedMeanwhileEndsTheSaveWithOneErrorRecord) {
     // The reload shows what is stored: the fourth row is now record 3.
     EXPECT_EQ(group_cell(0), padded("aG0", 8));
     EXPECT_EQ(group_cell(2), padded("G3", 8));
+    // Beside the records put in, the journal holds the two stored names and
+    // nothing of the rows not stored.
+    std::vector<hostlibs::JournalEntry> journal;
+    std::string error;
+    ASSERT_TRUE(hostlibs::read_journal("devices", std::nullopt, &journal, &error)) << error;
+    std::vector<std::string> saved;
+    for (const auto& entry : journal) {
+        if (!entry.inserted)
+            saved.push_back(entry.key + " " + entry.field + ": " + entry.old_value + " -> " +
+                            entry.new_value);
+    }
+    EXPECT_EQ(saved, (std::vector<std::string>{key_of(1) + " group: G1 -> bG1",
+                                               key_of(0) + " group: G0 -> aG0"}));
+}
+
+TEST_F(Saving, DevgroupHistoryPrintsWhoChangedWhichGroupNewestFirst) {
+    three_blank_groups();
+    open_as_adam("PUMPS<F2>y<Enter>");
+    run_editor();
+    session_.close();
+    const std::string command =
+        std::string(DEVGROUP_EXE) + " --root " + root_path_ + " history devices --key " + key_of(0);
+    std::string printed;
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char chunk[256];
+    while (std::fgets(chunk, sizeof chunk, pipe) != nullptr)
+        printed += chunk;
+    EXPECT_EQ(pclose(pipe), 0);
+    EXPECT_EQ(printed.substr(0, printed.find('\n')),
+              "1970-01-01 00:16:40 ADAM " + key_of(0) + " group: (blank) -> PUMPS");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ HostContext* watched_context = nullptr;
 EditorPicture editor_picture;
 std::vector<EditorPicture> popup_pictures;
 std::vector<ScreenPicture> closed_pictures;
+std::function<void()> before_screen_close;
 std::vector<std::string> teardown_calls;
 
 namespace {
@@ -37,6 +38,9 @@ SPY_API void screen_close(Screen* screen) {
         }
     }
     teardown_calls.push_back("screen_close");
+    if (before_screen_close) {
+        before_screen_close();
+    }
     library_close(screen);
 }
 

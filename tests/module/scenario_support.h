@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ extern std::vector<EditorPicture> popup_pictures;
 // The screen as it stood at each screen_close of the run, in order: what
 // every popup showed just before it went.
 extern std::vector<ScreenPicture> closed_pictures;
+// When set, runs at each screen_close before the screen goes: a test's way
+// to change the data at the moment a popup ends.
+extern std::function<void()> before_screen_close;
 // Closing calls of the module's run, in order (screen_close, screenfile_close,
 // menubar_close, host_leave).
 extern std::vector<std::string> teardown_calls;
@@ -45,6 +49,7 @@ class EditorScenario : public ::testing::Test {
   protected:
     void SetUp() override { make_root(root_.path()); }
     void TearDown() override {
+        before_screen_close = nullptr;
         session_.close();
         watched_context = nullptr;
     }

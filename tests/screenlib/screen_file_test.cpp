@@ -150,11 +150,13 @@ TEST_F(ScreenFileTest, BrokenFilesFailCleanly) {
 TEST_F(ScreenFileTest, MissingFileAndNullArgumentsFailCleanly) {
     EXPECT_EQ(screenfile_open((folder_ / "NONE.L01").c_str(), table()), nullptr);
     ASSERT_EQ(diagnostics_.size(), 1u);
-    EXPECT_NE(diagnostics_[0].find("NONE.L01:0: cannot open the screen file"), std::string::npos);
+    EXPECT_EQ(diagnostics_[0], (folder_ / "NONE.L01").string() +
+                                   ":0: cannot open the screen file: No such file or directory");
     // A folder opens as a stream but cannot be read: no file, not a file without screens.
     EXPECT_EQ(screenfile_open(folder_.c_str(), table()), nullptr);
     ASSERT_EQ(diagnostics_.size(), 2u);
-    EXPECT_EQ(diagnostics_[1], folder_.string() + ":0: cannot read the screen file");
+    EXPECT_EQ(diagnostics_[1],
+              folder_.string() + ":0: cannot read the screen file: Is a directory");
     EXPECT_EQ(screenfile_open(nullptr, table()), nullptr);
     EXPECT_EQ(screenfile_open(write_file("GOOD.L01", kGoodFile).c_str(), nullptr), nullptr);
     screenfile_close(nullptr);

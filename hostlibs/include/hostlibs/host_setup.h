@@ -30,6 +30,7 @@ struct HostConfiguration {
     uint32_t user_no = 0;               // host_user_no()
     std::optional<uint32_t> fixed_now;  // when set, host_now() returns it
     int busy_timeout_ms = 2000;         // wait for another process's lock before 84/85
+    bool change_journal = true;         // journal every insert and update of the record files
 };
 
 // Opens the host's files under <root>/DATA, creating missing ones empty:
@@ -89,6 +90,30 @@ HOSTSETUP_API bool for_each_setting(const std::function<bool(const SettingRecord
                                     std::string* error);
 HOSTSETUP_API bool for_each_password(const std::function<bool(const PasswordRecord&)>& visit,
                                      std::string* error);
+
+// ---------------------------------------------------------------- change journal
+
+// One changed field of a record, as the change journal keeps it.
+struct JournalEntry {
+    int64_t id = 0;         // order of writing, from 1
+    uint32_t time = 0;      // host_now() of the change
+    std::string user;       // host_user_id() of the change, trailing blanks dropped
+    std::string key;        // the record's key, trailing blanks dropped
+    int64_t position = 0;   // the record's position
+    std::string field;      // "group", "instrument", ...
+    bool inserted = false;  // the record was new: no old value
+    std::string old_value;  // readable: texts without trailing blanks, numbers in decimal
+    std::string new_value;
+    // "YYYY-MM-DD HH:MM:SS user key field: old -> new" (UTC; "(blank)" for an
+    // empty text, "(new)" for the old value of an inserted record).
+    HOSTSETUP_API std::string describe() const;
+};
+
+// The journal of a record file ("devices", "settings" or "passwords"),
+// newest first; only the entries of one key (blank-padded as stored) when
+// `key` is given. False with a reason for an unknown file.
+HOSTSETUP_API bool read_journal(const std::string& file, const std::optional<std::string>& key,
+                                std::vector<JournalEntry>* entries, std::string* error);
 
 // ---------------------------------------------------------------- sites
 

@@ -49,6 +49,9 @@ struct FieldFunctions {
     unsigned int id;
 };
 
+// The identifier of a field-function set of string fields.
+constexpr unsigned int STRING_FIELD_SET_ID = 0xFFF1;
+
 // Any function, as a ScreenFunctionTable entry holds it.
 typedef void (*AnyFunction)(void);
 
