@@ -23,7 +23,7 @@ TextRun* g_text = nullptr;
 
 void show_lines(Screen* screen) {
     for (int row = 0; row < g_text->rows; ++row) {
-        const size_t index = static_cast<size_t>(g_text->first + row);
+        const size_t index = static_cast<size_t>(g_text->first) + static_cast<size_t>(row);
         const std::string& line = index < g_text->lines->size() ? (*g_text->lines)[index] : "";
         field_set_text(screen, line.c_str(), row);
     }
