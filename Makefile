@@ -1,5 +1,5 @@
 # Thin wrapper over the CMake presets. `make run` and `make test` do all set-up.
-.PHONY: run test setup build bench format clean mutants
+.PHONY: run test setup build bench format clean mutants lint
 
 run: setup
 	cmake --preset release >/dev/null
@@ -23,6 +23,11 @@ bench: setup
 # ones the module's tests did not catch.
 mutants: setup
 	scripts/mutants/run_mutants.py
+
+# clang-format in check mode and clang-tidy over the asan build.
+lint: setup
+	cmake --preset asan >/dev/null
+	scripts/lint.sh build/asan
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "hostlibs/host_setup.h"
 #include "platform/byte_fields.h"
 #include "platform/host_libraries.h"
-#include "hostlibs/host_setup.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "device_roots.h"
 #include "hostapp/host_app.h"
 #include "hostlibs/host_setup.h"
 
@@ -20,64 +21,13 @@ namespace {
 
 constexpr int kShown = 100;
 
-DeviceRecord make_record(int i, bool shown) {
-    DeviceRecord record{};
-    char text[40];
-    std::snprintf(text, sizeof text, "K%07d", i);
-    std::memcpy(record.key, text, 8);
-    std::memset(record.instrument, ' ', sizeof record.instrument);
-    const int length = std::snprintf(text, sizeof text, "Instrument %d", i);
-    std::memcpy(record.instrument, text, static_cast<size_t>(length));
-    record.status = shown ? 1 : 0;
-    std::memset(record.group, ' ', sizeof record.group);
-    return record;
+// The last 100 records are shown, the others not.
+DeviceRecord last_shown(int index, int total) {
+    return numbered_device(index, index >= total - kShown ? 1 : 0);
 }
 
-// A data root whose devices file holds `total` records, the last 100 shown.
-// Built once per size and kept for the whole run.
 const std::string& root_with(int total) {
-    static std::map<int, std::string> roots;
-    static const std::string base = [] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "bench_moduleXXXXXX").string();
-        return std::string(mkdtemp(pattern.data()));
-    }();
-    static struct Cleanup {
-        ~Cleanup() {
-            std::error_code ignored;
-            std::filesystem::remove_all(base, ignored);
-        }
-    } cleanup;
-    auto found = roots.find(total);
-    if (found != roots.end())
-        return found->second;
-    const std::string root = base + "/" + std::to_string(total);
-    std::string error;
-    if (!hostapp::create_root(root, false, &error)) {
-        std::fprintf(stderr, "bench_module: %s\n", error.c_str());
-        std::abort();
-    }
-    hostlibs::HostConfiguration configuration;
-    configuration.root = root;
-    configuration.user_id = "BENCH";
-    if (!hostlibs::open_host(configuration, &error)) {
-        std::fprintf(stderr, "bench_module: %s\n", error.c_str());
-        std::abort();
-    }
-    constexpr int kBatch = 100000;
-    std::vector<DeviceRecord> batch;
-    for (int i = 0; i < total; ++i) {
-        batch.push_back(make_record(i, i >= total - kShown));
-        if (static_cast<int>(batch.size()) == kBatch || i == total - 1) {
-            if (!hostlibs::put_devices(batch, &error)) {
-                std::fprintf(stderr, "bench_module: %s\n", error.c_str());
-                std::abort();
-            }
-            batch.clear();
-        }
-    }
-    hostlibs::close_host();
-    return roots.emplace(total, root).first->second;
+    return devices_root(total, last_shown);
 }
 
 void BM_HostStartToEditorScreen(benchmark::State& state) {

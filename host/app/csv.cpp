@@ -2,8 +2,9 @@
 
 namespace hostapp {
 
-bool parse_csv(std::string_view text, std::vector<CsvRow>* rows, std::string* error) {
-    rows->clear();
+namespace {
+
+bool read_rows(std::string_view text, std::vector<CsvRow>* rows, std::string* error) {
     int line = 1;
     size_t i = 0;
     while (i < text.size()) {
@@ -65,6 +66,18 @@ bool parse_csv(std::string_view text, std::vector<CsvRow>* rows, std::string* er
         if (!blank_line) {
             rows->push_back(std::move(row));
         }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool parse_csv(std::string_view text, std::vector<CsvRow>* rows, std::string* error) {
+    // A refused document gives no rows at all, not those before the fault.
+    rows->clear();
+    if (!read_rows(text, rows, error)) {
+        rows->clear();
+        return false;
     }
     return true;
 }

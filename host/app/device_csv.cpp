@@ -90,7 +90,9 @@ bool export_devices(std::string* csv, std::string* error) {
         error);
 }
 
-bool parse_devices(const std::string& csv, std::vector<DeviceRecord>* records, std::string* error) {
+namespace {
+
+bool read_devices(const std::string& csv, std::vector<DeviceRecord>* records, std::string* error) {
     // Spreadsheets may start their CSV with a UTF-8 byte order mark.
     const std::string_view bom = "\xEF\xBB\xBF";
     std::string_view text = csv;
@@ -120,6 +122,18 @@ bool parse_devices(const std::string& csv, std::vector<DeviceRecord>* records, s
             return false;
         }
         records->push_back(record);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool parse_devices(const std::string& csv, std::vector<DeviceRecord>* records, std::string* error) {
+    // A refused file gives no records at all, not those before the fault.
+    records->clear();
+    if (!read_devices(csv, records, error)) {
+        records->clear();
+        return false;
     }
     return true;
 }

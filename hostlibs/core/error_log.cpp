@@ -4,8 +4,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "platform/byte_fields.h"
 #include "core/host_state.h"
+#include "platform/byte_fields.h"
 #include "platform/host_libraries.h"
 
 namespace hostlibs {

@@ -8,6 +8,27 @@ namespace screenlib::detail {
 
 namespace {
 
+// Without colour, the attributes of a monochrome display: plain, reverse
+// video (the current field), bold and underline (states that colours show).
+constexpr uint8_t kMonoPlain = 0x07;
+constexpr uint8_t kMonoReverse = 0x70;
+constexpr uint8_t kMonoBold = 0x0F;
+constexpr uint8_t kMonoUnderline = 0x01;
+constexpr uint8_t kMonoBoldUnderline = 0x09;
+
+uint8_t shown_color(uint8_t color) {
+    return state().monochrome ? kMonoPlain : color;
+}
+
+// A field's own colour marks a state: a red or magenta background (a
+// warning) is underlined, any other state bold; a bright text adds bold.
+uint8_t monochrome_emphasis(uint8_t color) {
+    const bool warning = (color & 0x40) != 0;
+    if (!warning)
+        return kMonoBold;
+    return (color & 0x08) != 0 ? kMonoBoldUnderline : kMonoUnderline;
+}
+
 // Inner rows or columns a window larger than the screen keeps in view at
 // least, moving up or left when its place leaves fewer.
 constexpr int kLeastInnerShown = 3;
@@ -160,7 +181,7 @@ void draw_body(Screen* screen) {
             const char ch =
                 c < static_cast<int>(line.size()) ? line[static_cast<std::size_t>(c)] : ' ';
             put_cell(screen, screen->screen_row(r), screen->inner_left() + c,
-                     Cell{ch, screen->colors.regular});
+                     Cell{ch, shown_color(screen->colors.regular)});
         }
     }
 }
@@ -172,7 +193,7 @@ void draw_frame(Screen* screen, FrameStyle style) {
     const int left = screen->left;
     const int bottom = top + screen->shown_rows - 1;
     const int right = left + screen->shown_columns - 1;
-    const uint8_t attribute = screen->colors.border;
+    const uint8_t attribute = shown_color(screen->colors.border);
     for (int c = left; c <= right; ++c) {
         const char ch = (c == left || c == right) ? '+' : '-';
         put_cell(screen, top, c, Cell{ch, attribute});
@@ -195,7 +216,8 @@ void draw_prompt(Screen* screen) {
         const char ch = c < static_cast<int>(screen->prompt.size())
                             ? screen->prompt[static_cast<std::size_t>(c)]
                             : '-';
-        put_cell(screen, bottom, screen->left + 1 + c, Cell{ch, screen->colors.border});
+        put_cell(screen, bottom, screen->left + 1 + c,
+                 Cell{ch, shown_color(screen->colors.border)});
     }
 }
 
@@ -220,6 +242,11 @@ bool field_visible(const Screen* screen, int n) {
 uint8_t field_attribute(const Screen* screen, int n) {
     const Field& field = screen->fields[static_cast<std::size_t>(n)];
     const bool selected = screen->running && n == screen->current && !field.display_only;
+    if (state().monochrome) {
+        if (selected)
+            return kMonoReverse;
+        return field.regular_color ? monochrome_emphasis(*field.regular_color) : kMonoPlain;
+    }
     if (selected)
         return field.selected_color.value_or(screen->colors.third);
     return field.regular_color.value_or(screen->colors.second);

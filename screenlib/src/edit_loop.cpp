@@ -7,10 +7,18 @@
 namespace screenlib::detail {
 
 int leave_current_field(Screen* screen) {
-    Field* field = field_at(screen, screen->current);
+    const int n = screen->current;
+    Field* field = field_at(screen, n);
     if (!field || !field->functions || !field->functions->exit)
         return 1;
-    return field->functions->exit(screen);
+    const int result = field->functions->exit(screen);
+    // What the exit function made of the text (a name checked, a colour
+    // changed) shows at once: the field is refreshed through its fill
+    // function. A field the exit function keeps is left as typed.
+    field = is_live(screen) ? field_at(screen, n) : nullptr;
+    if (result != 0 && field && field->functions && field->functions->fill)
+        field->functions->fill(screen, n);
+    return result;
 }
 
 void enter_current_field(Screen* screen) {

@@ -116,6 +116,7 @@ HeadlessBackend& use_headless(int rows, int columns) {
     auto backend = std::make_unique<HeadlessBackend>(rows, columns);
     HeadlessBackend& result = *backend;
     s.backend = std::move(backend);
+    s.monochrome = detail::no_color_requested();
     return result;
 }
 
@@ -128,6 +129,7 @@ bool use_terminal(std::string* error) {
         return false;
     s.backend = std::move(backend);
     s.terminal_in_use = true;
+    s.monochrome = detail::no_color_requested();
     return true;
 }
 

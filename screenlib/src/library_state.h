@@ -19,6 +19,8 @@ struct LibraryState {
     std::unordered_map<ScreenFile*, std::unique_ptr<ScreenFile>> files;
     std::unordered_map<Menu*, std::unique_ptr<Menu>> menus;
     std::vector<Screen*> shown;  // windows on the screen, bottom first
+    // NO_COLOR: windows are drawn in the attributes of a monochrome display.
+    bool monochrome = false;
     // Diagnostics for stderr held back while the terminal shows the screens.
     bool terminal_in_use = false;
     std::vector<std::string> held_diagnostics;

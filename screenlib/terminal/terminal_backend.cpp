@@ -8,8 +8,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <map>
+#include <string>
 #include <vector>
 
+#include "escape_sequences.h"
 #include "platform/pc_keys.h"
 
 namespace screenlib::detail {
@@ -17,6 +19,9 @@ namespace screenlib::detail {
 namespace {
 
 namespace pc = pc_key;
+
+// Bytes of one escape sequence arrive together; a longer gap ends it.
+constexpr int kSequenceGapMs = 30;
 
 // PC colour numbers (blue is 1, red 4) to curses colour numbers.
 constexpr short kCursesColor[8] = {COLOR_BLACK, COLOR_BLUE,    COLOR_GREEN,  COLOR_CYAN,
@@ -45,7 +50,10 @@ extern "C" void restore_at_exit() {
 
 class TerminalBackend final : public Backend {
   public:
-    explicit TerminalBackend(SCREEN* terminal) : terminal_(terminal), shadow_(LINES, COLS) {
+    explicit TerminalBackend(SCREEN* terminal)
+        : terminal_(terminal),
+          shadow_(LINES, COLS),
+          colour_(has_colors() && !no_color_requested()) {
         mouse_ = mousemask(BUTTON1_CLICKED | BUTTON1_PRESSED, nullptr) != 0;
     }
     ~TerminalBackend() override {
@@ -110,23 +118,9 @@ class TerminalBackend final : public Backend {
                 continue;
             }
             if (key == 27) {
-                // Escape alone, or twice (both count), or the prefix of an
-                // Alt-letter, or of a key without a PC code: that one is
-                // dropped, with the rest of a sequence the terminal does not know.
-                timeout(30);
-                const int next = getch();
-                timeout(-1);
-                if (next == ERR)
-                    return pc::Escape;
-                if (next == 27) {
-                    ungetch(next);
-                    return pc::Escape;
-                }
-                const int alt = translate_curses_key(next, true);
-                if (alt >= 0)
-                    return alt;
-                if (next == '[')
-                    drain_escape_sequence();
+                const int code = read_after_escape();
+                if (code >= 0)
+                    return code;
                 continue;
             }
             const int code = translate_curses_key(key, false);
@@ -139,21 +133,68 @@ class TerminalBackend final : public Backend {
     bool mouse_present() const override { return mouse_; }
 
   private:
-    // Drops the rest of an escape sequence the terminal description does not
-    // know, up to its final byte, so its characters do not arrive as typing.
-    static void drain_escape_sequence() {
-        timeout(30);
-        for (int count = 0; count < 16; ++count) {
-            const int ch = getch();
-            if (ch == ERR || (ch >= 0x40 && ch <= 0x7E))
+    // After an Escape: Escape alone (or twice, both count), a sequence of a
+    // common terminal that the terminal description lacks, Escape-digit for
+    // F1 to F10, or Alt and a letter. -1 when the bytes are no key: they are
+    // dropped, with the rest of a sequence, so they do not arrive as typing.
+    static int read_after_escape() {
+        timeout(kSequenceGapMs);
+        std::string sequence;
+        int code = -1;
+        for (;;) {
+            const int next = getch();
+            if (next == ERR || next > 0xFF) {
+                code = sequence.empty()       ? pc::Escape
+                       : sequence.size() == 1 ? translate_curses_key(sequence[0], true)
+                                              : -1;
                 break;
+            }
+            if (next == 27 && sequence.empty()) {
+                ungetch(next);
+                code = pc::Escape;
+                break;
+            }
+            sequence.push_back(static_cast<char>(next));
+            code = decode_escape_sequence(sequence);
+            if (code != kIncomplete) {
+                if (code < 0 && sequence.size() == 1)
+                    code = translate_curses_key(next, true);
+                else if (code < 0 && sequence[0] == '[' && !final_byte(next))
+                    drain_escape_sequence();
+                break;
+            }
         }
         timeout(-1);
+        return code;
+    }
+
+    static bool final_byte(int ch) { return ch >= 0x40 && ch <= 0x7E; }
+
+    // Drops the rest of an unknown CSI sequence, up to its final byte.
+    static void drain_escape_sequence() {
+        for (int count = 0; count < 16; ++count) {
+            const int ch = getch();
+            if (ch == ERR || final_byte(ch))
+                break;
+        }
+    }
+
+    // Without colour a PC attribute reads as on a monochrome display: a
+    // background is reverse video, a bright foreground bold, blue underline.
+    static chtype monochrome_attributes(uint8_t attribute) {
+        chtype result = A_NORMAL;
+        if ((attribute & 0x70) != 0)
+            result |= A_REVERSE;
+        else if ((attribute & 0x07) == 0x01)
+            result |= A_UNDERLINE;
+        if ((attribute & 0x08) != 0)
+            result |= A_BOLD;
+        return result;
     }
 
     chtype attributes(uint8_t attribute) {
-        if (!has_colors())
-            return (attribute & 0x70) != 0 ? A_REVERSE : A_NORMAL;
+        if (!colour_)
+            return monochrome_attributes(attribute);
         const int foreground = attribute & 0x07;
         const int background = (attribute >> 4) & 0x07;
         const int key = foreground | (background << 3);
@@ -178,10 +219,16 @@ class TerminalBackend final : public Backend {
     HeadlessBackend shadow_;  // what the terminal shows, cell by cell
     std::map<int, short> pairs_;
     bool mouse_ = false;
+    bool colour_ = false;
     std::array<void (*)(int), 4> previous_handlers_{SIG_DFL, SIG_DFL, SIG_DFL, SIG_DFL};
 };
 
 }  // namespace
+
+bool no_color_requested() {
+    const char* no_color = std::getenv("NO_COLOR");
+    return no_color != nullptr && *no_color != '\0';
+}
 
 int translate_curses_key(int key, bool alt) {
     if (alt) {
@@ -254,6 +301,18 @@ std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
             *error = std::string("the terminal type '") + term + "' is not known";
         return nullptr;
     }
+    // A terminal that cannot place the cursor (dumb, a printing terminal)
+    // would get a broken stream; it is refused instead.
+    const char* cursor_address = tigetstr(const_cast<char*>("cup"));
+    if (cursor_address == nullptr || cursor_address == reinterpret_cast<char*>(-1)) {
+        endwin();
+        delscreen(terminal);
+        if (error)
+            *error = std::string("the terminal type '") + term +
+                     "' cannot place the cursor; run in a full-screen terminal (xterm, tmux, "
+                     "screen, linux console)";
+        return nullptr;
+    }
     g_terminal_open = 1;
     static bool exit_hook = false;
     if (!exit_hook) {
@@ -271,7 +330,7 @@ std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
     nonl();
     keypad(stdscr, TRUE);
     set_escdelay(30);
-    if (has_colors())
+    if (has_colors() && !no_color_requested())
         start_color();
     auto backend = std::make_unique<TerminalBackend>(terminal);
     backend->set_previous_handlers(previous);

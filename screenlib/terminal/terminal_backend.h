@@ -8,6 +8,10 @@
 
 namespace screenlib::detail {
 
+// True when NO_COLOR is set to anything but the empty text: the screens are
+// drawn without colour.
+bool no_color_requested();
+
 // Opens the terminal; null with the reason in *error when it cannot.
 std::unique_ptr<Backend> open_terminal_backend(std::string* error);
 

@@ -10,13 +10,15 @@ Exits 1 when a mutant not marked equivalent survived, or one cannot be applied.
 """
 import argparse
 import pathlib
+import signal
 import subprocess
 import sys
 import time
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent.parent
 LIST = pathlib.Path(__file__).resolve().parent / "mutants.list"
-TARGETS = ["module_unit_tests", "module_request_tests", "module_scenario_tests"]
+TARGETS = ["module_unit_tests", "module_request_tests", "module_dialog_tests",
+           "module_scenario_tests"]
 
 
 def read_list():
@@ -67,6 +69,8 @@ def main():
     parser.add_argument("--build", default=str(ROOT / "build" / "mutants"))
     parser.add_argument("names", nargs="*")
     args = parser.parse_args()
+    # Ended from outside, the source being broken is restored all the same.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("mutants: stopped"))
     build = pathlib.Path(args.build)
     mutants = [m for m in read_list()
                if not args.names or any(n in m["mutant"] for n in args.names)]

@@ -60,6 +60,8 @@ class Terminal {
     void keys(const std::string& names) { run(tmux() + " send-keys -t editor " + names); }
     void type(const std::string& text) { run(tmux() + " send-keys -t editor -l " + quoted(text)); }
     std::string screen() { return run(tmux() + " capture-pane -p -t editor"); }
+    // The screen with its attributes as SGR escape sequences.
+    std::string screen_with_attributes() { return run(tmux() + " capture-pane -e -p -t editor"); }
     bool running() {
         bool ok = false;
         run(tmux() + " has-session -t editor 2>/dev/null", &ok);
@@ -111,6 +113,19 @@ void make_root(const std::string& root) {
     const bool put = hostlibs::put_devices(records, &error) && hostlibs::put_password(adam, &error);
     hostlibs::close_host();
     ASSERT_TRUE(put) << error;
+}
+
+// The screen line that holds `text`, or nothing.
+std::string line_with(const std::string& screen, const std::string& text) {
+    size_t at = screen.find(text);
+    if (at == std::string::npos)
+        return {};
+    const size_t start = screen.rfind('\n', at) + 1;
+    return screen.substr(start, screen.find('\n', at) - start);
+}
+
+std::string editor_command(const std::string& environment, const std::string& root) {
+    return environment + " " + quoted(DEVGROUP_PROGRAM) + " --root " + quoted(root) + " --lang 1";
 }
 
 TEST(EditorInATerminal, PagesDownAndShowsATypedGroupName) {
@@ -188,6 +203,77 @@ TEST(EditorInATerminal, SavesThroughThePasswordPromptAndQuits) {
         run(quoted(DEVGROUP_PROGRAM) + " --root " + quoted(root) + " export devices", &exported);
     ASSERT_TRUE(exported);
     EXPECT_NE(csv.find("K0000000,Meter 0,1,PUMPS\r\n"), std::string::npos) << csv;
+}
+
+// Inside tmux the program may run with TERM=screen or with the outer
+// terminal's TERM=xterm-256color; the keys work either way.
+TEST(EditorInATerminal, KeysWorkUnderScreenAndXtermTerminalTypes) {
+    if (!have_tmux())
+        GTEST_SKIP() << "tmux is not installed";
+    TempFolder folder("toolbank_e2e_keys");
+    const std::string root = folder.path() + "/root";
+    ASSERT_NO_FATAL_FAILURE(make_root(root));
+    for (const char* term : {"screen", "xterm-256color"}) {
+        SCOPED_TRACE(term);
+        Terminal terminal("toolbank_e2e_keys_" + std::to_string(getpid()));
+        ASSERT_TRUE(terminal.start(editor_command(std::string("TERM=") + term, root)));
+        ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
+        terminal.keys("End");
+        terminal.type("EE");
+        ASSERT_TRUE(terminal.wait_for("EE")) << terminal.screen();
+        EXPECT_EQ(line_with(terminal.screen(), "Meter 19").substr(3, 2), "EE");
+        terminal.keys("Home");
+        terminal.type("HH");
+        ASSERT_TRUE(terminal.wait_for("HH")) << terminal.screen();
+        EXPECT_EQ(line_with(terminal.screen(), "Meter 0 ").substr(3, 2), "HH");
+        terminal.keys("NPage");
+        ASSERT_TRUE(terminal.wait_for("Meter 20")) << terminal.screen();
+        terminal.keys("F10");
+        ASSERT_TRUE(terminal.wait_for("Save changes")) << terminal.screen();
+    }
+}
+
+TEST(EditorInATerminal, WithoutColourTheCurrentFieldIsInReverseVideo) {
+    if (!have_tmux())
+        GTEST_SKIP() << "tmux is not installed";
+    TempFolder folder("toolbank_e2e_mono");
+    const std::string root = folder.path() + "/root";
+    ASSERT_NO_FATAL_FAILURE(make_root(root));
+    Terminal terminal("toolbank_e2e_mono_" + std::to_string(getpid()));
+    ASSERT_TRUE(terminal.start(editor_command("NO_COLOR=1 TERM=xterm-256color", root)));
+    ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
+    const std::string screen = terminal.screen_with_attributes();
+    const std::string first_row = line_with(screen, "Meter 0");
+    EXPECT_NE(first_row.find("\x1b[7m"), std::string::npos) << first_row;
+    EXPECT_EQ(line_with(screen, "Meter 1 ").find("\x1b[7m"), std::string::npos);
+    // No colour is set; only the resets to the default colours (39, 49) appear.
+    std::string without_resets = screen;
+    for (const std::string reset : {"\x1b[39m", "\x1b[49m"}) {
+        for (size_t at = without_resets.find(reset); at != std::string::npos;
+             at = without_resets.find(reset))
+            without_resets.erase(at, reset.size());
+    }
+    for (const char* colour : {"\x1b[3", "\x1b[4", ";3", ";4"})
+        EXPECT_EQ(without_resets.find(colour), std::string::npos) << "a colour in\n" << screen;
+}
+
+TEST(EditorInATerminal, ATerminalThatCannotPlaceTheCursorIsRefused) {
+    if (!have_tmux())
+        GTEST_SKIP() << "tmux is not installed";
+    TempFolder folder("toolbank_e2e_dumb");
+    const std::string root = folder.path() + "/root";
+    ASSERT_NO_FATAL_FAILURE(make_root(root));
+    for (const char* term : {"dumb", "no-such-terminal"}) {
+        SCOPED_TRACE(term);
+        Terminal terminal("toolbank_e2e_dumb_" + std::to_string(getpid()));
+        ASSERT_TRUE(terminal.start(editor_command(std::string("TERM=") + term, root) +
+                                   "; echo exit=$?; sleep 30"));
+        ASSERT_TRUE(terminal.wait_for("exit=")) << terminal.screen();
+        EXPECT_NE(terminal.screen().find("exit=1"), std::string::npos) << terminal.screen();
+        EXPECT_NE(terminal.screen().find(std::string("terminal type '") + term + "'"),
+                  std::string::npos)
+            << terminal.screen();
+    }
 }
 
 }  // namespace

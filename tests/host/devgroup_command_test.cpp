@@ -385,34 +385,39 @@ TEST_F(Devgroup, ReportFileAsTextAndAsPdfOfOnePagePerReportPage) {
 }
 
 TEST(DevgroupDemo, NewRootGetsTheDemoDataAndListings) {
-    char pattern[] = "/tmp/devgroup-demo-XXXXXX";
-    const std::string root = std::string(mkdtemp(pattern)) + "/root";
-    const std::string prefix = std::string(DEVGROUP_EXE) + " --root " + root + " ";
-    auto output = [](const std::string& command) {
-        std::string out;
+    TempFolder folder("devgroup-demo-");
+    const std::string prefix = std::string(DEVGROUP_EXE) + " --root " + folder.file("root") + " ";
+    // What a command prints, and its exit code.
+    auto run = [](const std::string& command) {
+        std::pair<std::string, int> result{"", -1};
         FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
         char buffer[4096];
         size_t got = 0;
         while (pipe != nullptr && (got = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            out.append(buffer, got);
+            result.first.append(buffer, got);
         }
         if (pipe != nullptr) {
-            pclose(pipe);
+            const int status = pclose(pipe);
+            result.second = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         }
-        return out;
+        return result;
     };
-    EXPECT_EQ(output(prefix + "log"), "") << "a listing makes no root";
-    EXPECT_FALSE(std::filesystem::exists(root));
-    output(prefix + "--keys ''");  // the first run makes the root
-    const std::string devices = output(prefix + "export devices");
+    const auto [log, log_exit] = run(prefix + "log");
+    EXPECT_EQ(log, "") << "a listing makes no root";
+    EXPECT_EQ(log_exit, 1);
+    EXPECT_FALSE(std::filesystem::exists(folder.file("root")));
+    run(prefix + "--keys ''");  // the first run makes the root
+    const auto [devices, devices_exit] = run(prefix + "export devices");
+    EXPECT_EQ(devices_exit, 0);
     EXPECT_EQ(std::count(devices.begin(), devices.end(), '\n'), 67) << "header and 66 records";
-    const std::string sites = output(prefix + "sites");
+    const auto [sites, sites_exit] = run(prefix + "sites");
+    EXPECT_EQ(sites_exit, 0);
     EXPECT_NE(sites.find("class 3  Screen viewer"), std::string::npos) << sites;
     EXPECT_NE(sites.find("flags 0x20000"), std::string::npos);
     EXPECT_NE(sites.find("class 5  FAX template"), std::string::npos);
-    EXPECT_EQ(output(prefix + "jobs"), "");
-    EXPECT_EQ(output(prefix + "log"), "");
-    std::filesystem::remove_all(std::filesystem::path(root).parent_path());
+    EXPECT_EQ(run(prefix + "jobs"), std::make_pair(std::string(), 0));
+    EXPECT_EQ(run(prefix + "log"), std::make_pair(std::string(), 0));
+    EXPECT_NE(run(prefix + "no-such-command").second, 0);
 }
 
 }  // namespace

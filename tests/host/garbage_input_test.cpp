@@ -72,4 +72,91 @@ TEST(GarbageInput, EveryReaderRefusesOrReadsWithoutHarm) {
     }
 }
 
+// One bad input of one reader: the line its error must name and a part of
+// the reason.
+struct BadInput {
+    const char* text;
+    const char* error_start;  // "line N: ..." or the whole-file reason
+    const char* reason_part;
+};
+
+template <typename Parse>
+void expect_refused(const std::vector<BadInput>& cases, Parse parse) {
+    for (const BadInput& bad : cases) {
+        std::string error;
+        bool loaded_nothing = false;
+        EXPECT_FALSE(parse(bad.text, &error, &loaded_nothing)) << bad.text;
+        EXPECT_TRUE(loaded_nothing) << bad.text;
+        EXPECT_EQ(error.rfind(bad.error_start, 0), 0u) << bad.text << " -> " << error;
+        EXPECT_NE(error.find(bad.reason_part), std::string::npos) << bad.text << " -> " << error;
+    }
+}
+
+TEST(GarbageInput, MenuFilesAreRefusedNamingTheLine) {
+    expect_refused(
+        {{"menu ~File\nitem ~Save <F2>\n", "line 2: ", "command number"},
+         {"item ~Save <F2> 2\n", "line 1: ", "before the first menu"},
+         {"menu ~File\nitem ~Save <Nope> 2\n", "line 2: ", "unknown key"},
+         {"menu ~File\nitem ~Save <F2> 2\nitem ~Load <F2> 3\n", "line 3: ", "key given twice"},
+         {"menu File~\nitem ~Save 2\n", "line 1: ", "'~'"},
+         {"bogus\n", "line 1: ", "unknown directive"},
+         {"menu ~File\n", "menu 'File' has no entries", "no entries"},
+         {"", "no menus and no keys", "no menus"}},
+        [](const char* text, std::string* error, bool* nothing) {
+            hostlibs::MenuFile menu;
+            const bool ok = hostlibs::parse_menu(text, &menu, error);
+            *nothing = menu.menus.empty();
+            return ok;
+        });
+}
+
+TEST(GarbageInput, HelpFilesAreRefusedNamingTheLine) {
+    expect_refused({{"text first\n[1101] Title\n", "line 1: ", "before the first topic"},
+                    {"[1101 Title\nx\n", "line 1: ", "closing ']'"},
+                    {"[1101] A\nx\n[1101] B\ny\n", "line 3: ", "given twice"},
+                    {"[] Title\nx\n", "line 1: ", "context number"}},
+                   [](const char* text, std::string* error, bool* nothing) {
+                       hostlibs::HelpFile help;
+                       const bool ok = hostlibs::parse_help(text, &help, error);
+                       *nothing = help.topics.empty();
+                       return ok;
+                   });
+}
+
+TEST(GarbageInput, HostConfigurationsAreRefusedNamingTheLine) {
+    expect_refused(
+        {{"user = A A 1 1 0\nnonsense\n", "host.conf line 2: ", "KEY = VALUE"},
+         {"user = A A 1 1 0\ncolour = 1\n", "host.conf line 2: ", "unknown key"},
+         {"user = A A 1 1 0\nfallback_language = 100\n", "host.conf line 2: ", "1 to 99"},
+         {"user = A A 1 1 0\nuser = a B 2 1 0\n", "host.conf line 2: ", "twice"},
+         {"user = A A 1 1 0\ntones = 1 2 3\n", "host.conf line 2: ", "tones"},
+         {"fallback_language = 2\n", "host.conf names no user", "no user"}},
+        [](const char* text, std::string* error, bool* nothing) {
+            hostapp::HostConfig config;
+            const bool ok = hostapp::parse_host_config(text, &config, error);
+            *nothing = config.users.empty() && config.fallback_language == 1;
+            return ok;
+        });
+}
+
+TEST(GarbageInput, CsvAndDeviceFilesAreRefusedNamingTheLine) {
+    expect_refused({{"a,b\n\"open,c\n", "line 2: ", "unterminated quote"},
+                    {"a,\"b\"x\n", "line 1: ", "after a closing quote"}},
+                   [](const char* text, std::string* error, bool* nothing) {
+                       std::vector<hostapp::CsvRow> rows;
+                       const bool ok = hostapp::parse_csv(text, &rows, error);
+                       *nothing = rows.empty();
+                       return ok;
+                   });
+    expect_refused(
+        {{"key,name\n", "line 1: ", "header"},
+         {"key,instrument,status,group\nK1,Scale,1,G\nK1,Scale,1,G\n", "line 3: ", "K1"}},
+        [](const char* text, std::string* error, bool* nothing) {
+            std::vector<DeviceRecord> records;
+            const bool ok = hostapp::parse_devices(text, &records, error);
+            *nothing = records.empty();
+            return ok;
+        });
+}
+
 }  // namespace

@@ -9,21 +9,16 @@
 #include <string>
 
 #include "hostapp/host_app.h"
+#include "temp_folder.h"
 
 namespace hosttest {
 
 class TempRoot {
   public:
     explicit TempRoot(bool demo_data = true) {
-        char pattern[] = "/tmp/devgroup-host-XXXXXX";
-        path_ = mkdtemp(pattern);
         std::string error;
         made_ = hostapp::create_root(path_, demo_data, &error);
         error_ = error;
-    }
-    ~TempRoot() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
     }
     TempRoot(const TempRoot&) = delete;
     TempRoot& operator=(const TempRoot&) = delete;
@@ -34,7 +29,8 @@ class TempRoot {
     std::string file(const std::string& relative) const { return path_ + "/" + relative; }
 
   private:
-    std::string path_;
+    TempFolder folder_{"devgroup-host-"};
+    std::string path_ = folder_.path();
     bool made_ = false;
     std::string error_;
 };

@@ -14,8 +14,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/host_libraries.h"
 #include "hostlibs/host_setup.h"
+#include "platform/host_libraries.h"
 
 namespace {
 

@@ -9,20 +9,17 @@
 #include <string>
 
 #include "hostlibs/host_setup.h"
+#include "temp_folder.h"
 
 class TempRootTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/hostlibs-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
+        ASSERT_FALSE(folder_.path().empty());
+        root_ = folder_.path();
         ASSERT_TRUE(open(configuration())) << error_;
     }
 
-    void TearDown() override {
-        hostlibs::close_host();
-        std::filesystem::remove_all(root_);
-    }
+    void TearDown() override { hostlibs::close_host(); }
 
     hostlibs::HostConfiguration configuration() const {
         hostlibs::HostConfiguration config;
@@ -37,6 +34,7 @@ class TempRootTest : public ::testing::Test {
         return hostlibs::open_host(config, &error_);
     }
 
+    TempFolder folder_{"hostlibs-test-"};
     std::string root_;
     std::string error_;
 };

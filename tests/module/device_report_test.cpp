@@ -278,8 +278,12 @@ TEST_F(DeviceReport, ReportPathLongerThanTheJobBlockIsRefusedNotCut) {
     std::string error;
     ASSERT_TRUE(hostlibs::open_host(configuration, &error)) << error;
     fill_rows(3);
-    EXPECT_EQ(print_report(site(1)), SUBMIT_NOTHING);
+    // Neither the viewer nor the job queue gets the cut path.
+    EXPECT_EQ(print_report(site(SITE_DEVICE_SCREEN_VIEWER)), SUBMIT_NOTHING);
+    EXPECT_TRUE(hostlibs::run_list().empty());
     ASSERT_GT(std::strlen(report_file_path()), 79u);
+    EXPECT_TRUE(temp_files().empty());
+    EXPECT_EQ(print_report(site(1)), SUBMIT_NOTHING);
     EXPECT_TRUE(temp_files().empty());
     EXPECT_TRUE(hostlibs::list_jobs().empty());
     EXPECT_EQ(shown_messages.back(), 6);

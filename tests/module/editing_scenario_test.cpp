@@ -143,6 +143,14 @@ TEST_F(Editing, ATwoWordNameIsDrawnInTheInvalidChangedColours) {
     EXPECT_EQ(attribute(kFirstDataRow, kInstrumentColumn), field_color(FIELD_COLOR_INSTRUMENT));
 }
 
+TEST_F(Editing, ATwoWordNameShowsItsInvalidColoursAsSoonAsTheCursorLeaves) {
+    put_devices({device(0, "Oven", ""), device(1, "Scale", "")});
+    open_editor("a b<Tab>");  // no page step redraws it
+    run_editor();
+    EXPECT_EQ(group_attribute(0), field_color(FIELD_COLOR_BOTH_REGULAR));
+    EXPECT_EQ(group_cell(0), padded("a b", 8));
+}
+
 TEST_F(Editing, ANameTypedWithLeadingBlanksIsStoredLeftJustified) {
     put_devices({device(0, "Oven", ""), device(1, "Scale", "")});
     open_editor("  abcde<Down><PgDn><PgUp>");

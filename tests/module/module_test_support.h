@@ -15,29 +15,7 @@
 
 #include "hostlibs/host_setup.h"
 #include "platform/host_records.h"
-
-// A fresh folder under the system's temporary folder, removed with the object.
-class TempFolder {
-  public:
-    explicit TempFolder(const std::string& prefix = "toolbank") {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
-        char* made = mkdtemp(pattern.data());
-        if (made != nullptr)
-            path_ = made;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
+#include "temp_folder.h"
 
 inline std::string padded(const std::string& s, size_t width) {
     std::string out = s.substr(0, width);

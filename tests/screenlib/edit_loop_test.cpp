@@ -172,10 +172,13 @@ TEST_F(EditLoopTest, KeyHandlerFirstThenFieldKeyFunctionThenNavigation) {
     g_calls.clear();
     keys("<F3><Del>a<Tab><F2>");
     EXPECT_EQ(screen_run(screen), 42);
-    EXPECT_EQ(g_calls, (std::vector<std::string>{
-                           "entry 0", "handler <F3> on 0", "field key F3", "handler <Del> on 0",
-                           "handler a on 0", "handler <Tab> on 0", "exit 0", "handler <F2> on 2"}));
-    EXPECT_STREQ(field_text(screen, 0), "aill");
+    // Leaving the field refreshes it through its fill function after its
+    // exit function, so the fill's text replaces what was typed.
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"entry 0", "handler <F3> on 0", "field key F3",
+                                                 "handler <Del> on 0", "handler a on 0",
+                                                 "handler <Tab> on 0", "exit 0", "fill 0",
+                                                 "handler <F2> on 2"}));
+    EXPECT_STREQ(field_text(screen, 0), "fill");
 }
 
 TEST_F(EditLoopTest, ExitFunctionCanKeepTheCursorAndLeaveFieldRunsIt) {
@@ -260,6 +263,34 @@ TEST_F(EditLoopTest, ColoursOfWindowFieldsAndTheCurrentField) {
     keys("<Tab><F5><Esc>");
     screen_run(screen);
     EXPECT_EQ(screen_->attribute(1, 21), 0x2F);  // after the run no field is selected
+}
+
+// NO_COLOR: the current field in reverse video, states in bold or
+// underline, everything else plain.
+TEST_F(EditLoopTest, WithoutColourTheCurrentFieldIsReverseAndStatesAreBoldOrUnderlined) {
+    setenv("NO_COLOR", "1", 1);
+    screen_ = &screenlib::use_headless(25, 80);
+    unsetenv("NO_COLOR");
+    Screen* screen = load("form");
+    ASSERT_NE(screen, nullptr);
+    screen_set_colors(screen, 0x17, 0x2F, 0x4E);
+    field_set_colors(screen, 2, 0x1A, 0x6B);  // a changed name
+    field_set_colors(screen, 3, 0x4F, 0x4E);  // an invalid one
+    screen_set_special(screen, [](Screen*, int key) {
+        if (key == KEY_F5) {
+            const screenlib::Backend& b = *screenlib::backend();
+            EXPECT_EQ(b.cell(1, 1).attribute, 0x07) << "window text";
+            EXPECT_EQ(b.cell(0, 0).attribute, 0x07) << "border";
+            EXPECT_EQ(b.cell(1, 3).attribute, 0x70) << "the current field";
+            EXPECT_EQ(b.cell(1, 21).attribute, 0x0F) << "changed: bold";
+            EXPECT_EQ(b.cell(2, 3).attribute, 0x09) << "invalid: bold and underlined";
+            EXPECT_EQ(b.cell(2, 14).attribute, 0x07) << "a field without a state";
+        }
+        return 0;
+    });
+    keys("<F5><Esc>");
+    screen_run(screen);
+    EXPECT_EQ(screen_->attribute(1, 3), 0x07);
 }
 
 TEST_F(EditLoopTest, PromptShowsInTheBottomBorderAndCanBeCleared) {

@@ -8,11 +8,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/screen_library.h"
 #include "screenlib/screenlib.h"
+#include "temp_folder.h"
 
 template <typename Function>
 inline AnyFunction any_function(Function function) {
@@ -58,14 +60,12 @@ class ScreenTest : public ::testing::Test {
         screen_ = &screenlib::use_headless(25, 80);
         screenlib::set_diagnostic_sink(
             [this](const std::string& message) { diagnostics_.push_back(message); });
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("screenlib-test-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(folder_);
+        temp_ = std::make_unique<TempFolder>("screenlib-test-");
+        folder_ = temp_->path();
     }
     void TearDown() override {
         screenlib::shutdown();
-        std::filesystem::remove_all(folder_);
+        temp_.reset();
     }
 
     std::string write_file(const std::string& name, const std::string& text) {
@@ -86,5 +86,6 @@ class ScreenTest : public ::testing::Test {
 
     screenlib::HeadlessBackend* screen_ = nullptr;
     std::vector<std::string> diagnostics_;
+    std::unique_ptr<TempFolder> temp_;
     std::filesystem::path folder_;
 };

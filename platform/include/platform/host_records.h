@@ -17,20 +17,20 @@ struct Screen;
 
 // Settings of the host; the module only reads them.
 struct HostSettings {
-    uint32_t password_interval;     // 0: host clock units a granted password stays valid
-    uint8_t first_tone_on;          // 4
-    uint8_t first_tone[2];          // 5: signed 16 bits, little-endian
-    uint8_t second_tone_on;         // 7
-    uint8_t second_tone[2];         // 8: signed 16 bits, little-endian
-    uint8_t reserved10[7];          // 10
-    uint8_t screen_colors[4];       // 17..20
-    uint8_t field_colors[7];        // 21..27
-    uint8_t popup_colors[4];        // 28..31
-    uint8_t reserved32[9];          // 32
-    char report_title[20];          // 41
-    uint8_t reserved61[36];         // 61
-    uint8_t fallback_language[2];   // 97: signed 16 bits, little-endian
-    uint8_t reserved99;             // 99
+    uint32_t password_interval;    // 0: host clock units a granted password stays valid
+    uint8_t first_tone_on;         // 4
+    uint8_t first_tone[2];         // 5: signed 16 bits, little-endian
+    uint8_t second_tone_on;        // 7
+    uint8_t second_tone[2];        // 8: signed 16 bits, little-endian
+    uint8_t reserved10[7];         // 10
+    uint8_t screen_colors[4];      // 17..20
+    uint8_t field_colors[7];       // 21..27
+    uint8_t popup_colors[4];       // 28..31
+    uint8_t reserved32[9];         // 32
+    char report_title[20];         // 41
+    uint8_t reserved61[36];        // 61
+    uint8_t fallback_language[2];  // 97: signed 16 bits, little-endian
+    uint8_t reserved99;            // 99
 };
 
 // Where a module lives below the host's root: three zero-terminated names.
