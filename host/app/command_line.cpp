@@ -1,15 +1,21 @@
 // devgroup's command line: options, the subcommands and the host run.
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <optional>
+#include <sstream>
 
 #include "host_config.h"
 #include "hostapp/host_app.h"
+#include "hostlibs/menubar.h"
+#include "hostlibs/printable.h"
 #include "screenlib/screenlib.h"
 #include "subcommands.h"
 
@@ -31,6 +37,7 @@ constexpr OptionHelp kOptions[] = {
     {"--lang", "N", "the language of messages and screens, 1 to 99 (default: the user's)"},
     {"--now", "N", "fixes the host clock at N"},
     {"--keys", "SCRIPT", "runs headless under a key script and prints the final screen"},
+    {"--keys-file", "FILE", "as --keys, the script read from FILE (keeps passwords out of ps)"},
     {"--module", "PATH", "the module library (default: host.conf's module)"},
     {"--pdf", "OUT", "with report: writes the report as a PDF document to OUT"},
     {"--key", "K", "with history: only the changes of the record with key K"},
@@ -82,7 +89,7 @@ std::string misused_command(const std::vector<std::string>& words) {
 }
 
 int usage_error(const std::string& message) {
-    std::cerr << "devgroup: " << message << "\n"
+    std::cerr << "devgroup: " << hostlibs::printable(message) << "\n"
               << usage_line() << "Try 'devgroup --help' for more.\n";
     return kBadUsage;
 }
@@ -132,10 +139,38 @@ const OptionHelp* find_option(const std::string& name) {
     return nullptr;
 }
 
+// A key script from a file, so that typed passwords need not stand on the
+// command line; its line ends only break up a long script.
+bool read_key_file(const std::string& path, CommandLine* line, std::string* error) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        *error = "--keys-file: " + path + " is a folder";
+        return false;
+    }
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream script;
+    script << in.rdbuf();
+    if (!in || in.bad()) {
+        *error =
+            "--keys-file: cannot read " + path + ": " + std::strerror(errno != 0 ? errno : ENOENT);
+        return false;
+    }
+    std::string keys = script.str();
+    std::erase_if(keys, [](char c) { return c == '\n' || c == '\r'; });
+    line->options.keys = keys;
+    return true;
+}
+
 bool set_option(const std::string& name, const std::string& value, CommandLine* line,
                 std::string* error) {
     long long number = 0;
     if (name == "--root") {
+        // An empty root would silently become the default one.
+        if (value.empty()) {
+            *error = "--root needs a folder, not an empty text";
+            return false;
+        }
         line->options.root = value;
     } else if (name == "--user") {
         line->options.user = value;
@@ -153,6 +188,8 @@ bool set_option(const std::string& name, const std::string& value, CommandLine* 
         line->options.now = static_cast<uint32_t>(number);
     } else if (name == "--keys") {
         line->options.keys = value;
+    } else if (name == "--keys-file") {
+        return read_key_file(value, line, error);
     } else if (name == "--pdf") {
         line->pdf_out = value;
     } else if (name == "--key") {
@@ -217,18 +254,25 @@ int run_host(const HostOptions& options) {
     HostSession session;
     std::string error;
     if (!session.open(options, &error)) {
-        std::cerr << "devgroup: " << error << "\n";
+        std::cerr << "devgroup: " << hostlibs::printable(error) << "\n";
         return 1;
     }
     const int result = session.run();
     if (result != 0) {
         const std::string reason = session.last_error();
         session.close();
-        std::cerr << "devgroup: cannot start the module: " << reason << "\n";
+        std::cerr << "devgroup: cannot start the module: " << hostlibs::printable(reason) << "\n";
         return 1;
     }
     if (options.keys) {
         std::cout << session.final_screen() << "\n";
+    }
+    // Said once the terminal is given back, so the operator can read it.
+    session.close();
+    if (const std::string menu_error = hostlibs::menubar_error(); !menu_error.empty()) {
+        std::cerr << "devgroup: the editor's menu did not load: " << hostlibs::printable(menu_error)
+                  << " (also in the error log)\n";
+        return kFailure;
     }
     return 0;
 }
@@ -270,23 +314,24 @@ int host_main(int argc, char** argv) {
     }
     if (!root_exists(line.options.root)) {
         if (command != nullptr && command->read_only) {
-            std::cerr << "devgroup: no data root at " << line.options.root
+            std::cerr << "devgroup: no data root at " << hostlibs::printable(line.options.root)
                       << " (run devgroup --root DIR once to make one)\n";
             return kFailure;
         }
         std::error_code ignored;
         if (!std::filesystem::is_empty(line.options.root, ignored) &&
             std::filesystem::exists(line.options.root, ignored)) {
-            std::cerr << "devgroup: " << line.options.root
+            std::cerr << "devgroup: " << hostlibs::printable(line.options.root)
                       << " is not a data root (no host.conf) and not empty; not touching it\n";
             return kFailure;
         }
         if (!create_root(line.options.root, true, &error)) {
-            std::cerr << "devgroup: cannot make a data root: " << error << "\n";
+            std::cerr << "devgroup: cannot make a data root: " << hostlibs::printable(error)
+                      << "\n";
             return kFailure;
         }
-        std::cerr << "devgroup: made a data root with the demo data at " << line.options.root
-                  << "\n";
+        std::cerr << "devgroup: made a data root with the demo data at "
+                  << hostlibs::printable(line.options.root) << "\n";
     }
     if (command != nullptr) {
         return run_subcommand(line.options.root, *command, line.words, line.history_key);

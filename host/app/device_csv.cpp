@@ -6,6 +6,7 @@
 
 #include "csv.h"
 #include "hostlibs/host_setup.h"
+#include "hostlibs/printable.h"
 
 namespace hostapp {
 namespace {
@@ -26,6 +27,18 @@ bool parse_record(const CsvRow& row, DeviceRecord* record, std::string* reason) 
     if (row.fields.size() != kHeader.size()) {
         *reason = "expected 4 fields, found " + std::to_string(row.fields.size());
         return false;
+    }
+    // A control byte would reach the terminal or, a NUL, cut the text on
+    // export and make two keys equal.
+    for (size_t f = 0; f < kHeader.size(); ++f) {
+        const std::string& field = row.fields[f];
+        for (char c : field) {
+            if (hostlibs::is_control_byte(c)) {
+                *reason = "the " + kHeader[f] + " holds the control byte " +
+                          hostlibs::printable(std::string_view(&c, 1));
+                return false;
+            }
+        }
     }
     const std::string& key = row.fields[0];
     if (key.empty() || key.find_first_not_of(' ') == std::string::npos) {

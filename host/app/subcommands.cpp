@@ -13,6 +13,7 @@
 #include "device_csv.h"
 #include "host_config.h"
 #include "hostlibs/host_setup.h"
+#include "hostlibs/printable.h"
 #include "report_pdf.h"
 #include "report_view.h"
 
@@ -46,7 +47,7 @@ class OpenHost {
 };
 
 int fail(const std::string& message) {
-    std::cerr << "devgroup: " << message << "\n";
+    std::cerr << "devgroup: " << hostlibs::printable(message) << "\n";
     return 1;
 }
 
@@ -110,7 +111,7 @@ int import_command(const std::string& path) {
 
 int log_command() {
     for (const hostlibs::ErrorLogEntry& entry : hostlibs::read_error_log()) {
-        std::cout << entry.describe() << "\n";
+        std::cout << hostlibs::printable(entry.describe()) << "\n";
     }
     return 0;
 }
@@ -165,7 +166,7 @@ int history_command(const std::vector<std::string>& words, const std::optional<s
         return fail("history: " + error);
     }
     for (const hostlibs::JournalEntry& entry : entries) {
-        std::cout << entry.describe() << "\n";
+        std::cout << hostlibs::printable(entry.describe()) << "\n";
     }
     return 0;
 }

@@ -46,6 +46,17 @@ bool make_dir(const std::string& path, std::string* error) {
     return false;
 }
 
+// DATA holds the passwords and the spooled reports: its owner's alone,
+// whatever the umask, also in roots made before it was so.
+bool make_private_dir(const std::string& path, std::string* error) {
+    // A root that is not ours to change still serves the files it lets us use.
+    if (chmod(path.c_str(), 0700) == 0 || errno == EPERM || errno == EROFS) {
+        return true;
+    }
+    *error = path + ": cannot make the folder private (" + std::strerror(errno) + ")";
+    return false;
+}
+
 // Creates every missing folder of a path.
 bool make_dirs(const std::string& path, std::string* error) {
     for (size_t slash = path.find('/', 1); slash != std::string::npos;
@@ -125,6 +136,7 @@ bool open_host(const HostConfiguration& configuration, std::string* error) {
             const std::string& data = host->data_native;
             if (detail::make_dirs(data + "TEMP/", &reason) &&
                 detail::make_dirs(data + "SPOOL/", &reason) &&
+                detail::make_private_dir(data, &reason) &&
                 host->host_db.open(data + "host.db", timeout, &reason) &&
                 host->host_db.exec(detail::SiteTable::schema(), &reason) &&
                 host->host_db.exec(detail::JobQueue::schema(), &reason) &&

@@ -1,5 +1,9 @@
 #include "core/sqlite_handle.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace hostlibs::detail {
 
 namespace {
@@ -10,6 +14,21 @@ bool prepare_control(sqlite3* db, const char* sql, sqlite3_stmt** stmt, std::str
         return false;
     }
     return true;
+}
+
+// The host's data files hold passwords and who changed what: readable by
+// their owner only, whatever the umask. The file is made (or narrowed) before
+// SQLite opens it, since its write-ahead log and index take the file's mode;
+// the log and index of an older, wider file are narrowed too.
+void make_private(const std::string& native_path) {
+    const int file = ::open(native_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (file >= 0) {
+        fchmod(file, 0600);
+        ::close(file);
+    }
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+        chmod((native_path + suffix).c_str(), 0600);
+    }
 }
 
 int run_control(sqlite3_stmt* stmt) {
@@ -25,6 +44,7 @@ int run_control(sqlite3_stmt* stmt) {
 
 bool Database::open(const std::string& native_path, int busy_timeout_ms, std::string* error) {
     close();
+    make_private(native_path);
     int rc =
         sqlite3_open_v2(native_path.c_str(), &db_,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);

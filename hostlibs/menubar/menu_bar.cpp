@@ -1,12 +1,15 @@
 // The menu bar library: the module's menu on the top row, its pull-downs,
 // and keys turned into commands for the registered callback.
 #include <cctype>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
 #include "core/c_boundary.h"
 #include "help/text_file.h"
 #include "hostlibs/menubar.h"
+#include "hostlibs/printable.h"
+#include "platform/host_libraries.h"
 #include "platform/key_codes.h"
 #include "screenlib/screenlib.h"
 
@@ -192,6 +195,38 @@ void menubar_forget_closing_screen() {
 
 }  // namespace hostlibs
 
+namespace hostlibs {
+namespace {
+
+// Error-log code of a menu file that cannot be read or does not parse.
+constexpr uint32_t kMenuFileFailed = 0x80008001;
+
+// Records why the menu did not load in the error log, as "FILE: line N:
+// reason" with control bytes escaped; a path too long for the record loses
+// its start, so the file's own name and the reason stay.
+void log_menu_failure(const std::string& why) {
+    ErrorRecord record{};
+    record.kind = 5;
+    std::memcpy(record.source, "MENUBAR ", sizeof record.source);
+    record.code = kMenuFileFailed;
+    std::memset(record.blanks, ' ', sizeof record.blanks);
+    std::string text = printable(why);
+    if (text.size() >= sizeof record.text) {
+        text = "..." + text.substr(text.size() - (sizeof record.text - 4));
+    }
+    std::memcpy(record.text, text.data(), text.size());
+    ErrorLogRequest request{};
+    if (const char* user = host_user_id(); user != nullptr) {
+        std::memcpy(request.user_id, user, strnlen(user, sizeof request.user_id));
+    }
+    request.record = &record;
+    request.record_length = static_cast<int16_t>(sizeof record);
+    host_error_log(&request);
+}
+
+}  // namespace
+}  // namespace hostlibs
+
 static int open_menu_bar(const char* menu_path, MenuCommandFn callback) {
     using namespace hostlibs;
     MenuBarState& state = bar();
@@ -200,10 +235,12 @@ static int open_menu_bar(const char* menu_path, MenuCommandFn callback) {
     std::string error;
     if (!read_host_file(menu_path, &text)) {
         state.error = "menu file: " + cannot_read(menu_path);
+        log_menu_failure(state.error);
         return 0;
     }
     if (!parse_menu(text, &menu, &error)) {
         state.error = native_name(menu_path) + ": " + error;
+        log_menu_failure(state.error);
         return 0;
     }
     state.menu = std::move(menu);

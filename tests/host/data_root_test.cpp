@@ -1,8 +1,10 @@
 // Data roots: what create_root lays down, the demo data set, host.conf and
 // the message catalogues.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <set>
 
@@ -129,6 +131,40 @@ TEST(DataRoot, DemoDataThatFailsToLoadLeavesNoConfiguration) {
     unsetenv("DEVGROUP_ASSETS");
     EXPECT_FALSE(root.made());
     EXPECT_FALSE(fs::exists(root.file("host.conf"))) << "a half-filled root must not pass as made";
+}
+
+// Passwords and the journal are their owner's alone even under a permissive
+// umask, and a root made by a version that left them readable is narrowed.
+TEST(DataRoot, DataFolderAndFilesArePrivateWhateverTheUmask) {
+    const mode_t saved = umask(0);
+    hosttest::TempRoot root;
+    umask(saved);
+    ASSERT_TRUE(root.made()) << root.error();
+    auto mode_of = [](const std::filesystem::path& path) {
+        struct stat info {};
+        EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
+        return info.st_mode & 0777;
+    };
+    auto expect_private = [&] {
+        EXPECT_EQ(mode_of(root.file("DATA")), 0700u);
+        int files = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(root.file("DATA"))) {
+            const std::string name = entry.path().filename().string();
+            if (name.find(".db") != std::string::npos) {
+                EXPECT_EQ(mode_of(entry.path()), 0600u) << name;
+                ++files;
+            }
+        }
+        EXPECT_GE(files, 4);
+    };
+    expect_private();
+
+    chmod(root.file("DATA").c_str(), 0755);
+    chmod(root.file("DATA/passwords.db").c_str(), 0644);
+    std::string error;
+    ASSERT_TRUE(hostlibs::open_host({root.path(), "ADAM", 1, std::nullopt}, &error)) << error;
+    hostlibs::close_host();
+    expect_private();
 }
 
 TEST(DataRoot, RefusesWhileASessionIsOpen) {

@@ -107,6 +107,40 @@ TEST_F(Devgroup, ABadRowChangesNothingAndNamesItsLine) {
     EXPECT_NE(run("import devices " + root_.file("missing.csv")).exit_code, 0);
 }
 
+// A control byte in any field is refused by line, all or nothing, and the
+// message shows it escaped rather than raw.
+TEST_F(Devgroup, ControlBytesInAFieldAreRefusedAndShownEscaped) {
+    using namespace std::string_literals;
+    hosttest::write_file(root_.file("good.csv"), kGood);
+    ASSERT_EQ(run("import devices " + root_.file("good.csv")).exit_code, 0);
+    const std::pair<std::string, std::string> cases[] = {
+        // A NUL would cut the key on export and make two keys equal.
+        {"K1,Fine,1,G\nK1\0A,Fine,1,G\n"s, "line 3: the key holds the control byte \\x00"},
+        {"K2,Red \x1b[31m,1,G\n"s, "line 2: the instrument holds the control byte \\x1b"},
+        {"K2,Fine,1\x7f,G\n"s, "line 2: the status holds the control byte \\x7f"},
+        {"K2,Fine,1,\"G\nH\"\n"s, "line 2: the group holds the control byte \\x0a"},
+        {"K2,Fine,1,G\tH\n"s, "line 2: the group holds the control byte \\x09"},
+    };
+    for (const auto& [rows, reason] : cases) {
+        hosttest::write_file(root_.file("bad.csv"), "key,instrument,status,group\n" + rows);
+        const Outcome outcome = run("import devices " + root_.file("bad.csv"));
+        EXPECT_EQ(outcome.exit_code, 1) << rows;
+        EXPECT_NE(outcome.err.find(reason), std::string::npos) << rows << " gave: " << outcome.err;
+        EXPECT_EQ(run("export devices").out, kGood) << rows;
+    }
+    const Outcome option = run("'--fr\x1b[2Job'");
+    EXPECT_EQ(option.exit_code, 2);
+    EXPECT_NE(option.err.find("unknown option --fr\\x1b[2Job"), std::string::npos) << option.err;
+    const Outcome command = run("'\x1b]0;owned\x07'");
+    EXPECT_EQ(command.exit_code, 2);
+    EXPECT_NE(command.err.find("unknown command \\x1b]0;owned\\x07"), std::string::npos)
+        << command.err;
+    for (const Outcome& outcome : {option, command}) {
+        EXPECT_EQ(outcome.err.find('\x1b'), std::string::npos);
+        EXPECT_EQ(outcome.err.find('\x07'), std::string::npos);
+    }
+}
+
 TEST_F(Devgroup, HeadlessRunPrintsTheScreenTheLastModuleLeft) {
     // The tiny module queues the error-log viewer, which the script leaves
     // on its screen; --lang 2 shows it in German.
@@ -124,6 +158,29 @@ TEST_F(Devgroup, HeadlessRunPrintsTheScreenTheLastModuleLeft) {
     const Outcome missing = run("--module " + root_.file("none.so") + " --keys ''");
     EXPECT_EQ(missing.exit_code, 1);
     EXPECT_NE(missing.err.find("cannot start the module"), std::string::npos) << missing.err;
+}
+
+// A key script read from a file runs as the same script given inline; its
+// line ends only break the script up.
+TEST_F(Devgroup, KeysFileRunsTheScriptItHolds) {
+    hosttest::write_file(root_.file("keys.txt"), "<Esc>\r\nx\n");
+    const std::string module = std::string("--module ") + TINY_MODULE_PATH;
+    const Outcome inline_keys = run(module + " --keys '<Esc>x'");
+    const Outcome from_file = run(module + " --keys-file " + root_.file("keys.txt"));
+    ASSERT_EQ(from_file.exit_code, 0) << from_file.err;
+    EXPECT_EQ(from_file.out, inline_keys.out);
+    EXPECT_NE(from_file.out.find("| Device group editor |"), std::string::npos) << from_file.out;
+
+    const Outcome missing = run("--keys-file " + root_.file("none.txt"));
+    EXPECT_EQ(missing.exit_code, 2);
+    EXPECT_NE(missing.err.find("--keys-file: cannot read " + root_.file("none.txt") +
+                               ": No such file or directory"),
+              std::string::npos)
+        << missing.err;
+    const Outcome folder = run("--keys-file " + root_.file("DATA"));
+    EXPECT_EQ(folder.exit_code, 2);
+    EXPECT_NE(folder.err.find(root_.file("DATA") + " is a folder"), std::string::npos)
+        << folder.err;
 }
 
 TEST_F(Devgroup, AFolderThatIsNotADataRootIsLeftAlone) {
@@ -158,6 +215,8 @@ TEST_F(Devgroup, UsageErrorsExitTwoAndNameTheirCause) {
         {"--frob 1", "unknown option --frob"},
         {"--version=3", "--version takes no value"},
         {"--root", "--root needs a value"},
+        {"--root ''", "--root needs a folder, not an empty text"},
+        {"--root=", "--root needs a folder, not an empty text"},
         {"frob", "unknown command frob"},
         {"export sites", "export is used as 'export devices'"},
         {"import devices", "import is used as 'import devices FILE'"},
@@ -215,6 +274,30 @@ TEST_F(Devgroup, DiagnosticsNameFilesByTheirNativePath) {
               std::string::npos)
         << outcome.err;
     EXPECT_EQ(outcome.err.find('\\'), std::string::npos) << outcome.err;
+}
+
+// A menu file that does not parse stops the editor with a record in the
+// error log and a word on stderr, both naming the file, the line and why.
+TEST_F(Devgroup, AMenuFileThatDoesNotParseIsLoggedAndReported) {
+    ASSERT_TRUE(hostapp::create_root(root_.path(), true, nullptr));
+    const std::string menu = root_.file("USER/DEVGROUP/TOOLBANK");
+    hosttest::write_file(menu, "menu ~File\nitem ~Save <F2> 2\nfrobnicate \x1b[2J\n");
+    const Outcome outcome = run("--keys '<Esc>'");
+    EXPECT_EQ(outcome.exit_code, 1);
+    const std::string why = menu + ": line 3: unknown directive 'frobnicate'";
+    EXPECT_NE(outcome.err.find("the editor's menu did not load: " + why), std::string::npos)
+        << outcome.err;
+
+    const Outcome log = run("log");
+    EXPECT_NE(log.out.find("MENUBAR"), std::string::npos) << log.out;
+    EXPECT_NE(log.out.find("TOOLBANK: line 3: unknown directive 'frobnicate'"), std::string::npos)
+        << log.out;
+
+    // Control bytes quoted from the file come out escaped.
+    hosttest::write_file(menu, "\x1b[2J ~File\n");
+    const Outcome escaped = run("--keys '<Esc>'");
+    EXPECT_NE(escaped.err.find("unknown directive '\\x1b[2J'"), std::string::npos) << escaped.err;
+    EXPECT_EQ(escaped.err.find('\x1b'), std::string::npos);
 }
 
 TEST_F(Devgroup, ListsQueuedJobsAndLoggedErrors) {

@@ -92,11 +92,15 @@ TEST_F(StartUp, MissingScreenReportsTheFilesPath) {
     EXPECT_EQ(teardown, (std::vector<std::string>{"screenfile_close", "host_leave"}));
 }
 
-TEST_F(StartUp, FailedMenuWritesNoErrorRecordButQueuesTheViewer) {
+// The menu bar logs why the menu failed; the module adds no record of its own.
+TEST_F(StartUp, FailedMenuIsLoggedByTheMenuBarAloneAndQueuesTheViewer) {
     std::filesystem::remove(module_dir() / "TOOLBANK");
     open("", 1);
     EXPECT_EQ(run_expecting_failure(), 0);
-    EXPECT_TRUE(hostlibs::read_error_log().empty());
+    const std::vector<hostlibs::ErrorLogEntry> log = hostlibs::read_error_log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].source, "MENUBAR");
+    EXPECT_NE(log[0].text.find("TOOLBANK"), std::string::npos) << log[0].text;
     expect_only_error_log_viewer();
     EXPECT_EQ(teardown,
               (std::vector<std::string>{"screen_close", "screenfile_close", "host_leave"}));
