@@ -31,10 +31,9 @@ bool editor_is_current() {
 // The help file beside the module's own files: "<root><first>\<second>\HELP".
 void show_help() {
     const ModuleIdentity& identity = *host_context->identity;
-    const char* root = host_root_dir();
     char path[kLongPathSize];
-    if (!format_path(path, sizeof path, "%s%.8s\\%.8s\\HELP", root != nullptr ? root : "",
-                     identity.first_dir, identity.second_dir)) {
+    if (!format_path(path, sizeof path, "%s%.8s\\%.8s\\HELP", root_directory(), identity.first_dir,
+                     identity.second_dir)) {
         return;
     }
     if (editor_is_current()) {
