@@ -120,7 +120,8 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
 // A window of the library's window stack that the host program fills with
 // text itself: the menu bar, the status line, the pager. Made, it goes on top
 // of the windows on the screen; windows opened later cover it, and it never
-// takes the cursor. Destroyed, it gives back what lay beneath it.
+// takes the cursor. Destroyed, it gives back what lay beneath it. One kept
+// past shutdown() draws nothing and its destruction touches nothing.
 class SCREENLIB_CXX_API TextWindow {
   public:
     // Rows and columns are cut to the screen.
@@ -139,7 +140,10 @@ class SCREENLIB_CXX_API TextWindow {
     void flush();
 
   private:
+    bool owns_screen() const;
+
     ::Screen* screen_;
+    uint64_t generation_ = 0;
     int row_;
     int column_;
     int rows_;
