@@ -330,8 +330,16 @@ std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
     nonl();
     keypad(stdscr, TRUE);
     set_escdelay(30);
-    if (has_colors() && !no_color_requested())
+    // Each key's change is drawn whole: no look for typeahead before every
+    // update, which costs a system call or two per key.
+    typeahead(-1);
+    if (has_colors() && !no_color_requested()) {
         start_color();
+        // Every cell of a window has its own colour pair; the terminal's own
+        // colours are left for what no window covers, which also makes the
+        // colour reset after each update shorter.
+        use_default_colors();
+    }
     auto backend = std::make_unique<TerminalBackend>(terminal);
     backend->set_previous_handlers(previous);
     return backend;
