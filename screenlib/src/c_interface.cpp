@@ -198,8 +198,13 @@ void screen_set_extra(Screen* screen, uint32_t extra) {
 }
 
 void screen_set_mode(Screen* screen, int mode) {
-    if (is_live(screen))
+    guarded([&] {
+        if (!is_live(screen))
+            return;
         screen->mode = mode;
+        // Set as a field is entered: its text is selected from now on.
+        select_current_text(screen, mode == kModeKeyboardEntry || mode == kModeMouseEntry);
+    });
 }
 
 int screen_field_no(Screen* screen) {

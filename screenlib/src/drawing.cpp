@@ -293,6 +293,14 @@ uint8_t field_attribute(const Screen* screen, int n) {
     return field.regular_color.value_or(screen->colors.second);
 }
 
+// A selected text shows in the field's colours swapped (reverse and bold
+// without colour); the blanks after it keep the field's own.
+static uint8_t selection_attribute(uint8_t attribute) {
+    if (state().monochrome)
+        return kMonoReverse | kMonoBold;
+    return static_cast<uint8_t>(((attribute & 0x07) << 4) | ((attribute >> 4) & 0x07));
+}
+
 void draw_field(Screen* screen, int n) {
     if (n < 0 || n >= static_cast<int>(screen->fields.size()) || !field_visible(screen, n))
         return;
@@ -300,6 +308,13 @@ void draw_field(Screen* screen, int n) {
     const uint8_t attribute = field_attribute(screen, n);
     const bool masked = field.masked();
     CellWriter writer(screen);
+    int selection_end = 0;
+    if (screen->text_selected && n == screen->current) {
+        selection_end = field.record_length();
+        while (selection_end > 0 &&
+               field.record[static_cast<std::size_t>(selection_end - 1)] == ' ')
+            --selection_end;
+    }
     for (int i = 0; i < field.display_width(); ++i) {
         const int source = field.cells[static_cast<std::size_t>(i)];
         char ch;
@@ -312,8 +327,9 @@ void draw_field(Screen* screen, int n) {
             if (masked && ch != ' ')
                 ch = '*';
         }
+        const bool selected = source >= 0 && source < selection_end;
         writer.put(screen->screen_row(field.row), screen->inner_left() + field.column + i,
-                   Cell{ch, attribute});
+                   Cell{ch, selected ? selection_attribute(attribute) : attribute});
     }
 }
 
