@@ -1,6 +1,8 @@
 #include "drawing.h"
 
 #include <algorithm>
+#include <cstring>
+#include <vector>
 
 #include "library_state.h"
 
@@ -84,27 +86,64 @@ bool scroll_to_current(Screen* screen) {
     return screen->scroll != before;
 }
 
-// Writes one cell of a window, honouring the windows above it. Unchanged
-// cells are not written again, so the backend sees only real changes.
-void put_cell(const Screen* owner, int row, int column, Cell cell) {
-    auto& s = state();
-    if (!s.backend)
-        return;
-    if (row < 0 || column < 0 || row >= s.backend->rows() || column >= s.backend->columns())
-        return;
-    auto position = std::find(s.shown.begin(), s.shown.end(), owner);
-    if (position == s.shown.end())
-        return;  // a window not on the screen draws nothing
-    for (auto above = position + 1; above != s.shown.end(); ++above) {
-        if (inside_outer(*above, row, column)) {
-            if (Cell* saved = saved_cell(*above, row, column))
-                *saved = cell;
+// Writes the cells of one window, honouring the windows above it: a cell
+// covered by a higher window goes into that window's saved background.
+// Unchanged cells are not written again, so the backend sees only real
+// changes. What the window's place needs is looked up once per drawing.
+class CellWriter {
+  public:
+    explicit CellWriter(const Screen* owner) : backend_(state().backend.get()) {
+        if (!backend_)
+            return;
+        const auto& shown = state().shown;
+        auto position = std::find(shown.begin(), shown.end(), owner);
+        if (position == shown.end()) {
+            backend_ = nullptr;  // a window not on the screen draws nothing
             return;
         }
+        above_.assign(position + 1, shown.end());
+        rows_ = backend_->rows();
+        columns_ = backend_->columns();
+        shown_cells_ = backend_->shown_cells();
     }
-    if (s.backend->cell(row, column) == cell)
-        return;
-    s.backend->put(row, column, &cell, 1);
+
+    void put(int row, int column, Cell cell) {
+        if (!backend_ || row < 0 || column < 0 || row >= rows_ || column >= columns_)
+            return;
+        for (Screen* above : above_) {
+            if (inside_outer(above, row, column)) {
+                if (Cell* saved = saved_cell(above, row, column))
+                    *saved = cell;
+                return;
+            }
+        }
+        const Cell shown =
+            shown_cells_ ? shown_cells_[row * columns_ + column] : backend_->cell(row, column);
+        if (shown == cell)
+            return;
+        backend_->put(row, column, &cell, 1);
+    }
+
+    // True when the span of cells at (row, column) is on the screen, no
+    // window covers it, and the screen shows exactly these cells already.
+    bool shows(int row, int column, const Cell* cells, int count) const {
+        if (!backend_ || !shown_cells_ || !above_.empty() || row < 0 || column < 0 ||
+            row >= rows_ || column + count > columns_)
+            return false;
+        return std::memcmp(shown_cells_ + row * columns_ + column, cells,
+                           static_cast<std::size_t>(count) * sizeof(Cell)) == 0;
+    }
+
+  private:
+    Backend* backend_;
+    std::vector<Screen*> above_;
+    int rows_ = 0;
+    int columns_ = 0;
+    const Cell* shown_cells_ = nullptr;
+};
+
+void put_cell(const Screen* owner, int row, int column, Cell cell) {
+    CellWriter(owner).put(row, column, cell);
 }
 
 // The window the cursor belongs to: the top one, host-drawn text windows
@@ -178,17 +217,53 @@ void hide(Screen* screen) {
 }
 
 void draw_body(Screen* screen) {
+    // The cells of visible fields are left to the fields, which are drawn
+    // over the body: written twice, each would reach the terminal twice.
+    const auto columns = static_cast<std::size_t>(std::max(0, screen->inner_columns));
+    std::vector<char> under_field(static_cast<std::size_t>(std::max(0, screen->inner_rows)) *
+                                  columns);
+    for (int n = 0; n < static_cast<int>(screen->fields.size()); ++n) {
+        if (!field_visible(screen, n))
+            continue;
+        const Field& field = screen->fields[static_cast<std::size_t>(n)];
+        for (int i = 0; i < field.display_width(); ++i)
+            under_field[static_cast<std::size_t>(field.row) * columns +
+                        static_cast<std::size_t>(field.column + i)] = 1;
+    }
+    CellWriter writer(screen);
+    const uint8_t color = shown_color(screen->colors.regular);
     const int last = std::min(screen->inner_rows, screen->scroll + screen->view_rows());
+    const int width = std::min(screen->inner_columns, screen->view_columns());
+    std::vector<Cell> row_cells(static_cast<std::size_t>(std::max(0, width)));
     for (int r = screen->scroll; r < last; ++r) {
         const std::string empty;
         const std::string& line = r < static_cast<int>(screen->picture.size())
                                       ? screen->picture[static_cast<std::size_t>(r)]
                                       : empty;
-        for (int c = 0; c < std::min(screen->inner_columns, screen->view_columns()); ++c) {
+        for (int c = 0; c < width; ++c) {
             const char ch =
                 c < static_cast<int>(line.size()) ? line[static_cast<std::size_t>(c)] : ' ';
-            put_cell(screen, screen->screen_row(r), screen->inner_left() + c,
-                     Cell{ch, shown_color(screen->colors.regular)});
+            row_cells[static_cast<std::size_t>(c)] = Cell{ch, color};
+        }
+        // A redraw mostly finds the body as it was: each run of cells between
+        // fields is compared whole and written cell by cell only when it differs.
+        const std::size_t mask_row = static_cast<std::size_t>(r) * columns;
+        for (int start = 0; start < width;) {
+            if (under_field[mask_row + static_cast<std::size_t>(start)]) {
+                ++start;
+                continue;
+            }
+            int end = start;
+            while (end < width && !under_field[mask_row + static_cast<std::size_t>(end)])
+                ++end;
+            const int row = screen->screen_row(r);
+            if (!writer.shows(row, screen->inner_left() + start,
+                              &row_cells[static_cast<std::size_t>(start)], end - start)) {
+                for (int c = start; c < end; ++c)
+                    writer.put(row, screen->inner_left() + c,
+                               row_cells[static_cast<std::size_t>(c)]);
+            }
+            start = end;
         }
     }
 }
@@ -201,14 +276,15 @@ void draw_frame(Screen* screen, FrameStyle style) {
     const int bottom = top + screen->shown_rows - 1;
     const int right = left + screen->shown_columns - 1;
     const uint8_t attribute = shown_color(screen->colors.border);
+    CellWriter writer(screen);
     for (int c = left; c <= right; ++c) {
         const char ch = (c == left || c == right) ? '+' : '-';
-        put_cell(screen, top, c, Cell{ch, attribute});
-        put_cell(screen, bottom, c, Cell{ch, attribute});
+        writer.put(top, c, Cell{ch, attribute});
+        writer.put(bottom, c, Cell{ch, attribute});
     }
     for (int r = top + 1; r < bottom; ++r) {
-        put_cell(screen, r, left, Cell{'|', attribute});
-        put_cell(screen, r, right, Cell{'|', attribute});
+        writer.put(r, left, Cell{'|', attribute});
+        writer.put(r, right, Cell{'|', attribute});
     }
     if (style == FrameStyle::Prompt)
         draw_prompt(screen);
@@ -259,13 +335,34 @@ uint8_t field_attribute(const Screen* screen, int n) {
     return field.regular_color.value_or(screen->colors.second);
 }
 
-void draw_field(Screen* screen, int n) {
+// A selected text shows in the field's colours swapped (reverse and bold
+// without colour); the blanks after it keep the field's own.
+static uint8_t selection_attribute(uint8_t attribute) {
+    if (state().monochrome)
+        return kMonoReverse | kMonoBold;
+    return static_cast<uint8_t>(((attribute & 0x07) << 4) | ((attribute >> 4) & 0x07));
+}
+
+namespace {
+
+// Draws field n through a writer for its window; the field's cells are
+// compared whole first, as a redraw mostly finds them unchanged.
+void draw_field_with(Screen* screen, int n, CellWriter& writer) {
     if (n < 0 || n >= static_cast<int>(screen->fields.size()) || !field_visible(screen, n))
         return;
     const Field& field = screen->fields[static_cast<std::size_t>(n)];
     const uint8_t attribute = field_attribute(screen, n);
     const bool masked = field.masked();
-    for (int i = 0; i < field.display_width(); ++i) {
+    int selection_end = 0;
+    if (screen->text_selected && n == screen->current) {
+        selection_end = field.record_length();
+        while (selection_end > 0 &&
+               field.record[static_cast<std::size_t>(selection_end - 1)] == ' ')
+            --selection_end;
+    }
+    const int width = field.display_width();
+    std::vector<Cell> cells(static_cast<std::size_t>(width));
+    for (int i = 0; i < width; ++i) {
         const int source = field.cells[static_cast<std::size_t>(i)];
         char ch;
         if (source < 0) {
@@ -277,9 +374,23 @@ void draw_field(Screen* screen, int n) {
             if (masked && ch != ' ')
                 ch = '*';
         }
-        put_cell(screen, screen->screen_row(field.row), screen->inner_left() + field.column + i,
-                 Cell{ch, attribute});
+        const bool selected = source >= 0 && source < selection_end;
+        cells[static_cast<std::size_t>(i)] =
+            Cell{ch, selected ? selection_attribute(attribute) : attribute};
     }
+    const int row = screen->screen_row(field.row);
+    const int column = screen->inner_left() + field.column;
+    if (writer.shows(row, column, cells.data(), width))
+        return;
+    for (int i = 0; i < width; ++i)
+        writer.put(row, column + i, cells[static_cast<std::size_t>(i)]);
+}
+
+}  // namespace
+
+void draw_field(Screen* screen, int n) {
+    CellWriter writer(screen);
+    draw_field_with(screen, n, writer);
 }
 
 void place_cursor(Screen* screen) {
@@ -318,8 +429,9 @@ void draw_window(Screen* screen) {
     }
     if (screen->border)
         screen->border(screen);
+    CellWriter writer(screen);
     for (int n = 0; n < static_cast<int>(screen->fields.size()); ++n)
-        draw_field(screen, n);
+        draw_field_with(screen, n, writer);
     place_cursor(screen);
 }
 
