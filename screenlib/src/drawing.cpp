@@ -1,6 +1,7 @@
 #include "drawing.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "library_state.h"
 
@@ -170,14 +171,34 @@ void hide(Screen* screen) {
         place_cursor(owner);
 }
 
+// The inside's cells that a field in view covers, row by row. The window's
+// fields are drawn over its body at once, so the body leaves these cells
+// alone and each changes on the screen once, not twice.
+static std::vector<bool> field_cells(const Screen* screen) {
+    std::vector<bool> covered(static_cast<std::size_t>(screen->inner_rows * screen->inner_columns));
+    for (int n = 0; n < static_cast<int>(screen->fields.size()); ++n) {
+        if (!field_visible(screen, n))
+            continue;
+        const Field& field = screen->fields[static_cast<std::size_t>(n)];
+        for (int i = 0; i < field.display_width(); ++i) {
+            covered[static_cast<std::size_t>(field.row * screen->inner_columns + field.column +
+                                             i)] = true;
+        }
+    }
+    return covered;
+}
+
 void draw_body(Screen* screen) {
     const int last = std::min(screen->inner_rows, screen->scroll + screen->view_rows());
+    const std::vector<bool> covered = field_cells(screen);
     for (int r = screen->scroll; r < last; ++r) {
         const std::string empty;
         const std::string& line = r < static_cast<int>(screen->picture.size())
                                       ? screen->picture[static_cast<std::size_t>(r)]
                                       : empty;
         for (int c = 0; c < std::min(screen->inner_columns, screen->view_columns()); ++c) {
+            if (covered[static_cast<std::size_t>(r * screen->inner_columns + c)])
+                continue;
             const char ch =
                 c < static_cast<int>(line.size()) ? line[static_cast<std::size_t>(c)] : ' ';
             put_cell(screen, screen->screen_row(r), screen->inner_left() + c,

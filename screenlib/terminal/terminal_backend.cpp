@@ -378,8 +378,13 @@ std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
     nonl();
     keypad(stdscr, TRUE);
     set_escdelay(30);
-    if (has_colors() && !no_color_requested())
+    if (has_colors() && !no_color_requested()) {
         start_color();
+        // Every cell is drawn in a pair of its own; between updates the
+        // terminal's default colours stand, so returning to them after each
+        // update costs one short sequence rather than two colour settings.
+        use_default_colors();
+    }
     auto backend = std::make_unique<TerminalBackend>(terminal);
     backend->set_previous_handlers(previous);
     return backend;
