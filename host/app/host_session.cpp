@@ -138,9 +138,15 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
     while (state->root.size() > 1 && state->root.back() == '/') {
         state->root.pop_back();
     }
-    if (!root_exists(state->root)) {
-        *error = "no data root at " + state->root + " (host.conf missing)";
-        return false;
+    switch (root_state(state->root)) {
+        case RootState::kComplete:
+            break;
+        case RootState::kIncomplete:
+            *error = incomplete_root_message(state->root);
+            return false;
+        case RootState::kMissing:
+            *error = "no data root at " + state->root + " (host.conf missing)";
+            return false;
     }
     if (!load_host_config(state->root, &state->config, error)) {
         return false;

@@ -378,11 +378,14 @@ std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
     nonl();
     keypad(stdscr, TRUE);
     set_escdelay(30);
+    // Each key's change is drawn whole: no look for typeahead before every
+    // update, which costs a system call or two per key.
+    typeahead(-1);
     if (has_colors() && !no_color_requested()) {
         start_color();
-        // Every cell is drawn in a pair of its own; between updates the
-        // terminal's default colours stand, so returning to them after each
-        // update costs one short sequence rather than two colour settings.
+        // Every cell of a window has its own colour pair; the terminal's own
+        // colours are left for what no window covers, which also makes the
+        // colour reset after each update shorter.
         use_default_colors();
     }
     auto backend = std::make_unique<TerminalBackend>(terminal);
