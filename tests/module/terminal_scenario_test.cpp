@@ -79,4 +79,14 @@ TEST_F(TerminalScenario, AGermanUserSeesGermanMenusAndKeys) {
     EXPECT_TRUE(holds(popup_pictures[0].rows, "Speichern"));
 }
 
+TEST_F(TerminalScenario, TheMenusFollowASignOnThatChangesTheLanguage) {
+    put_numbered(25);
+    open("<A-f>oBERTA<Tab>geheim<F10>", 1);
+    put_users();
+    run_editor();
+    EXPECT_EQ(session_.language(), 2);
+    EXPECT_EQ(closing_row(0), "  Datei  Bearbeiten  Hilfe");
+    EXPECT_EQ(closing_row(24).substr(0, 10), " F1 Hilfe ");
+}
+
 }  // namespace
