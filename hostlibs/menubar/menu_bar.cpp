@@ -171,6 +171,7 @@ void run_pull_downs(int m) {
         popup.entries = pull_down_lines(pull);
         for (const MenuItem& item : pull.items) {
             popup.letters.push_back(item.letter);
+            popup.letter_positions.push_back(item.separator ? -1 : item.letter_position);
         }
         state.open_menu = m;
         menubar_draw();

@@ -301,6 +301,18 @@ static uint8_t selection_attribute(uint8_t attribute) {
     return static_cast<uint8_t>(((attribute & 0x07) << 4) | ((attribute >> 4) & 0x07));
 }
 
+// A hot letter: red on a light background, yellow on a dark one; without
+// colour underlined, or bold in the reverse video of the current field.
+static uint8_t hot_letter_attribute(uint8_t attribute) {
+    if (state().monochrome)
+        return attribute == kMonoReverse ? static_cast<uint8_t>(kMonoReverse | 0x08)
+                                         : kMonoUnderline;
+    const uint8_t background = attribute & 0x70;
+    const bool light =
+        background == 0x20 || background == 0x30 || background == 0x60 || background == 0x70;
+    return static_cast<uint8_t>(background | (light ? 0x04 : 0x0E));
+}
+
 void draw_field(Screen* screen, int n) {
     if (n < 0 || n >= static_cast<int>(screen->fields.size()) || !field_visible(screen, n))
         return;
@@ -328,8 +340,11 @@ void draw_field(Screen* screen, int n) {
                 ch = '*';
         }
         const bool selected = source >= 0 && source < selection_end;
+        uint8_t shown = selected ? selection_attribute(attribute) : attribute;
+        if (source >= 0 && source == field.hot_letter && !selected)
+            shown = hot_letter_attribute(attribute);
         writer.put(screen->screen_row(field.row), screen->inner_left() + field.column + i,
-                   Cell{ch, selected ? selection_attribute(attribute) : attribute});
+                   Cell{ch, shown});
     }
 }
 

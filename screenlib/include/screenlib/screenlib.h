@@ -180,6 +180,11 @@ class SCREENLIB_CXX_API TextWindow {
     int columns_;
 };
 
+// Marks the character at `position` of a field's text as its hot letter: the
+// letter colour (red) on the field's background, underlined where there is
+// no colour. -1 removes the mark.
+SCREENLIB_CXX_API void set_field_hot_letter(::Screen* screen, int field, int position);
+
 // Installs a fresh headless backend (replacing any backend) and returns it;
 // it lives until shutdown() or the next use_*.
 SCREENLIB_CXX_API HeadlessBackend& use_headless(int rows = SCREEN_ROWS,
