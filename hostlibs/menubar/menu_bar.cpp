@@ -10,6 +10,7 @@
 #include "help/text_file.h"
 #include "hostlibs/menubar.h"
 #include "hostlibs/printable.h"
+#include "hostlibs/status.h"
 #include "platform/host_libraries.h"
 #include "platform/key_codes.h"
 #include "screenlib/screenlib.h"
@@ -65,6 +66,9 @@ void draw_key_bar(screenlib::Backend& backend) {
     if (!key_bar_window()) {
         key_bar_window() =
             std::make_unique<screenlib::TextWindow>(KEY_BAR_ROW, 0, 1, backend.columns());
+        // The bar lies beneath whatever else the host shows on that row: a
+        // status text shown before the bar goes back on top of it.
+        redraw_status();
     }
     screenlib::TextWindow& window = *key_bar_window();
     window.put_row(0, "", kBarAttribute);
@@ -167,6 +171,7 @@ void run_pull_downs(int m) {
         popup.entries = pull_down_lines(pull);
         for (const MenuItem& item : pull.items) {
             popup.letters.push_back(item.letter);
+            popup.letter_positions.push_back(item.separator ? -1 : item.letter_position);
         }
         state.open_menu = m;
         menubar_draw();
