@@ -200,10 +200,14 @@ std::string default_root() {
     return std::string(home != nullptr ? home : ".") + "/.local/share/devgroup";
 }
 
-std::string default_module_path() {
+std::string program_library(const std::string& file_name) {
     std::error_code ignored;
     fs::path exe = fs::read_symlink("/proc/self/exe", ignored);
-    return (exe.parent_path().parent_path() / "lib" / "libtoolbank.so").string();
+    return (exe.parent_path().parent_path() / "lib" / file_name).string();
+}
+
+std::string default_module_path() {
+    return program_library("libtoolbank.so");
 }
 
 std::string assets_dir() {

@@ -72,11 +72,15 @@ void fill_padded(char* field, size_t size, const std::string& text) {
 
 }  // namespace
 
+// Messages, the menu and the key bar follow the language.
 void HostSession::State::set_language(int language) {
     if (language < 1 || language > 99) {
         return;
     }
     messages.load(root, language, config.fallback_language);
+    hostlibs::set_key_bar_host_keys(
+        {{"F10", text(TEXT_KEY_MENU, "Menu")}, {"PgUp/PgDn", text(TEXT_KEY_PAGE, "Page")}});
+    hostlibs::set_menu_language(language);
 }
 
 hostlibs::ChoicePopup HostSession::State::popup_style() const {

@@ -34,6 +34,9 @@ struct HostOptions {
 // ~/.local/share/devgroup.
 std::string default_root();
 
+// A library of the host beside the running executable: <exe dir>/../lib/NAME.
+std::string program_library(const std::string& file_name);
+
 // The module library beside the running executable: <exe dir>/../lib/libtoolbank.so.
 std::string default_module_path();
 
