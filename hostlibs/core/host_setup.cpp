@@ -138,7 +138,8 @@ bool open_host(const HostConfiguration& configuration, std::string* error) {
                 host->settings.open(data + detail::kSettingsLayout.file_name,
                                     detail::kSettingsLayout, timeout, &reason) &&
                 host->passwords.open(data + detail::kPasswordsLayout.file_name,
-                                     detail::kPasswordsLayout, timeout, &reason)) {
+                                     detail::kPasswordsLayout, timeout, &reason) &&
+                host->password_hashes.open(host->passwords.database(), &reason)) {
                 detail::start_journals(*host);
                 // Modules reach the root through its drive, whatever its native path.
                 const std::string& root = host->root_native;

@@ -13,6 +13,7 @@
 #include "hostlibs/host_setup.h"
 #include "info/file_names.h"
 #include "jobs/job_queue.h"
+#include "record_store/password_file.h"
 #include "record_store/record_file.h"
 #include "sites/site_directory.h"
 
@@ -62,6 +63,7 @@ struct HostState {
     RecordFile devices;
     RecordFile settings;
     RecordFile passwords;
+    PasswordHashes password_hashes;  // in the password file's database
     SiteTable sites{host_db};
     JobQueue jobs;
     FileNames file_names;
