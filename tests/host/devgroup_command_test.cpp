@@ -396,6 +396,47 @@ TEST_F(Devgroup, ReportFileAsTextAndAsPdfOfOnePagePerReportPage) {
     EXPECT_EQ(run("jobs --pdf " + root_.file("x.pdf")).exit_code, 2);
 }
 
+// A word the shell passes on as it stands.
+std::string quoted(const std::string& word) {
+    std::string result = "'";
+    for (char c : word) {
+        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return result + "'";
+}
+
+// Wherever the root lies and whatever its name holds, the editor starts on
+// it, saves through the password prompt, and the saved name reads back.
+TEST(DevgroupRoots, AnyRootPathWorksEndToEnd) {
+    TempFolder folder("devgroup-paths-");
+    std::string long_root = folder.path();
+    while (long_root.size() < 4000) {
+        long_root += "/" + std::string(std::min<size_t>(200, 3999 - long_root.size()), 'x');
+    }
+    for (const std::string& root :
+         {long_root, folder.file("with spaces/root"), folder.file("Ünïcødé root ✓"),
+          folder.file("back\\slash\\root")}) {
+        SCOPED_TRACE(root.size() > 200 ? root.substr(0, 100) : root);
+        const std::string prefix = std::string(DEVGROUP_EXE) + " --root " + quoted(root) + " ";
+        const std::string saved =
+            prefix +
+            "--now 1700000000 --keys "
+            "'<Delete><Delete><Delete><Delete><Delete>PUMPS<F2>ADAM<Tab>secret<F10>y<Enter>'"
+            " >/dev/null 2>&1";
+        ASSERT_EQ(std::system(saved.c_str()), 0);
+        FILE* pipe = popen((prefix + "export devices 2>&1").c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string exported;
+        char buffer[4096];
+        for (size_t got = 0; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+            exported.append(buffer, got);
+        }
+        EXPECT_EQ(pclose(pipe), 0) << exported;
+        EXPECT_NE(exported.find("K0000001,Pressure gauge PG-101,1,PUMPS"), std::string::npos)
+            << exported.substr(0, 300);
+    }
+}
+
 TEST(DevgroupDemo, NewRootGetsTheDemoDataAndListings) {
     TempFolder folder("devgroup-demo-");
     const std::string prefix = std::string(DEVGROUP_EXE) + " --root " + folder.file("root") + " ";
