@@ -1,5 +1,5 @@
 # Thin wrapper over the CMake presets. `make run` and `make test` do all set-up.
-.PHONY: run test setup build bench format clean mutants lint
+.PHONY: run test setup build bench bench-pty format clean mutants lint
 
 run: setup
 	cmake --preset release >/dev/null
@@ -18,6 +18,13 @@ bench: setup
 	cmake --preset release >/dev/null
 	cmake --build --preset release
 	scripts/run-benchmarks.sh build/release
+
+# The editor beside `dialog --form` in a pseudo-terminal: first paint, key
+# echo, and bytes written per typed letter and per page change.
+bench-pty: setup
+	cmake --preset release >/dev/null
+	cmake --build --preset release
+	./build/release/bin/pty_bench --devgroup build/release/bin/devgroup $(ARGS)
 
 # Applies each breakage of scripts/mutants/mutants.list and reports which
 # ones the module's tests did not catch.

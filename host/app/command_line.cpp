@@ -308,7 +308,13 @@ int host_main(int argc, char** argv) {
     if (line.options.root.empty()) {
         line.options.root = default_root();
     }
-    if (!root_exists(line.options.root)) {
+    const RootState state = root_state(line.options.root);
+    if (state == RootState::kIncomplete) {
+        std::cerr << "devgroup: " << hostlibs::printable(incomplete_root_message(line.options.root))
+                  << "\n";
+        return kFailure;
+    }
+    if (state == RootState::kMissing) {
         if (command != nullptr && command->read_only) {
             std::cerr << "devgroup: no data root at " << hostlibs::printable(line.options.root)
                       << " (run devgroup --root DIR once to make one)\n";

@@ -1,6 +1,9 @@
 // Data roots: where they are, and making a new one from the assets.
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +13,7 @@
 
 #include "csv.h"
 #include "device_csv.h"
+#include "durable_files.h"
 #include "host_config.h"
 #include "hostapp/host_app.h"
 #include "hostlibs/host_setup.h"
@@ -196,10 +200,14 @@ std::string default_root() {
     return std::string(home != nullptr ? home : ".") + "/.local/share/devgroup";
 }
 
-std::string default_module_path() {
+std::string program_library(const std::string& file_name) {
     std::error_code ignored;
     fs::path exe = fs::read_symlink("/proc/self/exe", ignored);
-    return (exe.parent_path().parent_path() / "lib" / "libtoolbank.so").string();
+    return (exe.parent_path().parent_path() / "lib" / file_name).string();
+}
+
+std::string default_module_path() {
+    return program_library("libtoolbank.so");
 }
 
 std::string assets_dir() {
@@ -209,11 +217,109 @@ std::string assets_dir() {
     return DEVGROUP_ASSETS_DIR;
 }
 
-bool root_exists(const std::string& root) {
-    std::error_code ignored;
-    return fs::is_regular_file(fs::path(root) / "host.conf", ignored);
+namespace {
+
+constexpr const char* kCompleteMark = "root.complete";
+constexpr const char* kMarkText = "A whole devgroup data root: made to the end.\n";
+
+void (*g_step_hook)(RootStep) = nullptr;
+
+void reached(RootStep step) {
+    if (g_step_hook != nullptr) {
+        g_step_hook(step);
+    }
 }
 
+// The root as an absolute path without a trailing '/'.
+fs::path normal_root(const std::string& root) {
+    std::error_code ignored;
+    fs::path path = fs::absolute(root, ignored).lexically_normal();
+    return path.has_filename() ? path : path.parent_path();
+}
+
+// A word the shell takes as it stands.
+std::string shell_quoted(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// Every file that making a root lays down.
+bool has_every_file(const fs::path& root) {
+    std::error_code code;
+    for (const char* name : {"host.conf", "DATA/rephead.dat", "DATA/devices.db", "DATA/settings.db",
+                             "DATA/passwords.db", "DATA/host.db"}) {
+        if (!fs::is_regular_file(root / name, code)) {
+            return false;
+        }
+    }
+    const fs::path assets = fs::path(assets_dir()) / "root";
+    for (fs::recursive_directory_iterator it(assets, code), end; !code && it != end;
+         it.increment(code)) {
+        if (it->is_regular_file(code) &&
+            !fs::exists(root / fs::relative(it->path(), assets, code), code)) {
+            return false;
+        }
+    }
+    return !code;
+}
+
+// Roots made before they carried the mark: whole when every file is there and
+// the settings, which the demo data stores last, were stored.
+bool older_root_is_whole(const fs::path& root) {
+    if (hostlibs::host_is_open() || !has_every_file(root)) {
+        return false;
+    }
+    HostConfig config;
+    std::string error;
+    if (!load_host_config(root.string(), &config, &error)) {
+        return false;
+    }
+    const HostUser& user = *config.find_user(config.default_user);
+    if (!hostlibs::open_host({root.string(), user.user_id, user.number, std::nullopt}, &error)) {
+        return false;
+    }
+    bool any = false;
+    hostlibs::for_each_setting([&any](const SettingRecord&) { return any = true, false; }, &error);
+    hostlibs::close_host();
+    return any;
+}
+
+}  // namespace
+
+void set_root_step_hook(void (*hook)(RootStep)) {
+    g_step_hook = hook;
+}
+
+RootState root_state(const std::string& root) {
+    const fs::path path = normal_root(root);
+    std::error_code code;
+    if (fs::is_regular_file(path / kCompleteMark, code)) {
+        return RootState::kComplete;
+    }
+    if (!fs::exists(path / "host.conf", code)) {
+        return RootState::kMissing;
+    }
+    if (older_root_is_whole(path)) {
+        // A root that cannot be written is whole all the same.
+        std::string ignored;
+        write_file(path / kCompleteMark, kMarkText, &ignored);
+        return RootState::kComplete;
+    }
+    return RootState::kIncomplete;
+}
+
+bool root_exists(const std::string& root) {
+    return root_state(root) == RootState::kComplete;
+}
+
+std::string incomplete_root_message(const std::string& root) {
+    return root + " is not a whole data root: making it was cut short (it has no " + kCompleteMark +
+           "); remove it with  rm -r -- " + shell_quoted(root) +
+           "  and run devgroup again to make it afresh";
+}
 RunListEntry make_entry(const std::string& first_dir, const std::string& second_dir,
                         const std::string& module_name, const std::string& parameters) {
     RunListEntry entry{};
@@ -224,6 +330,77 @@ RunListEntry make_entry(const std::string& first_dir, const std::string& second_
     return entry;
 }
 
+namespace {
+
+// Lays a whole root down in `folder`, the completion mark last, and puts all
+// of it on disk.
+bool fill_root(const fs::path& folder, bool demo_data, std::string* error) {
+    const fs::path assets(assets_dir());
+    std::error_code code;
+    fs::create_directories(folder / "DATA" / "TEMP", code);
+    fs::create_directories(folder / "DATA" / "SPOOL", code);
+    fs::copy(assets / "root", folder, fs::copy_options::recursive, code);
+    if (code) {
+        *error = "cannot copy " + (assets / "root").string() + " to " + folder.string() + ": " +
+                 code.message();
+        return false;
+    }
+    std::string text;
+    if (!read_text(assets / "templates" / "rephead.txt", &text, error) ||
+        !write_file(folder / "DATA" / "rephead.dat", header_template(text), error) ||
+        !read_text(assets / "templates" / "host.conf", &text, error) ||
+        !write_file(folder / "host.conf", text, error)) {
+        return false;
+    }
+    reached(RootStep::kFilesLaid);
+    HostConfig config;
+    if (!load_host_config(folder.string(), &config, error)) {
+        return false;
+    }
+    const HostUser& user = *config.find_user(config.default_user);
+    if (!hostlibs::open_host({folder.string(), user.user_id, user.number, std::nullopt}, error)) {
+        return false;
+    }
+    const bool loaded = !demo_data || load_demo_data(assets / "demo", error);
+    hostlibs::close_host();
+    if (!loaded) {
+        return false;
+    }
+    reached(RootStep::kDataLoaded);
+    if (!sync_tree(folder.string(), error) ||
+        !write_file(folder / kCompleteMark, kMarkText, error) ||
+        !sync_path((folder / kCompleteMark).string(), error) ||
+        !sync_path(folder.string(), error)) {
+        return false;
+    }
+    reached(RootStep::kMarked);
+    return true;
+}
+
+// Renames the made folder to the root's name, in one step.
+bool place_root(const fs::path& made, const fs::path& target, std::string* error) {
+    if (std::rename(made.c_str(), target.c_str()) != 0) {
+        const int reason = errno;
+        // Another process may have made the same root meanwhile.
+        if ((reason == ENOTEMPTY || reason == EEXIST) &&
+            root_state(target.string()) == RootState::kComplete) {
+            std::error_code ignored;
+            fs::remove_all(made, ignored);
+            return true;
+        }
+        *error = "cannot move the new root into place at " + target.string() + ": " +
+                 std::strerror(reason);
+        return false;
+    }
+    if (!sync_path(target.parent_path().string(), error)) {
+        return false;
+    }
+    reached(RootStep::kPlaced);
+    return true;
+}
+
+}  // namespace
+
 bool create_root(const std::string& root, bool demo_data, std::string* error) {
     std::string ignored;
     error = error != nullptr ? error : &ignored;
@@ -231,45 +408,50 @@ bool create_root(const std::string& root, bool demo_data, std::string* error) {
         *error = "a host session is open; close it before making a root";
         return false;
     }
-    const fs::path assets(assets_dir());
-    const fs::path target(root);
-    std::error_code code;
-    fs::create_directories(target / "DATA" / "TEMP", code);
-    fs::create_directories(target / "DATA" / "SPOOL", code);
-    fs::copy(assets / "root", target, fs::copy_options::recursive | fs::copy_options::skip_existing,
-             code);
-    if (code) {
-        *error =
-            "cannot copy " + (assets / "root").string() + " to " + root + ": " + code.message();
+    if (root.empty()) {
+        *error = "no data root given";
         return false;
     }
-    std::string text;
-    if (!fs::exists(target / "DATA" / "rephead.dat")) {
-        if (!read_text(assets / "templates" / "rephead.txt", &text, error) ||
-            !write_file(target / "DATA" / "rephead.dat", header_template(text), error)) {
+    switch (root_state(root)) {
+        case RootState::kComplete:
+            return true;
+        case RootState::kIncomplete:
+            *error = incomplete_root_message(root);
             return false;
-        }
+        case RootState::kMissing:
+            break;
     }
-    const bool had_config = fs::exists(target / "host.conf");
-    if (!had_config && (!read_text(assets / "templates" / "host.conf", &text, error) ||
-                        !write_file(target / "host.conf", text, error))) {
+    const fs::path target = normal_root(root);
+    std::error_code code;
+    const bool exists = fs::exists(target, code);
+    if (exists && !(fs::is_directory(target, code) && fs::is_empty(target, code))) {
+        *error = root + " is not an empty folder; a data root is made only in a new or empty one";
         return false;
     }
-    HostConfig config;
-    if (!load_host_config(root, &config, error)) {
+    // The root is made beside its place and renamed into it whole, so no
+    // half-made root ever stands under its name.
+    fs::create_directories(target.parent_path(), code);
+    std::string pattern = (target.parent_path() / ".devgroup-making-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        *error = "cannot make a folder beside " + root + ": " + std::strerror(errno);
         return false;
     }
-    const HostUser& user = *config.find_user(config.default_user);
-    if (!hostlibs::open_host({root, user.user_id, user.number, std::nullopt}, error)) {
-        return false;
+    const fs::path making(pattern);
+    struct stat info {};
+    mode_t mode = 0;
+    if (exists && stat(target.c_str(), &info) == 0) {
+        mode = info.st_mode & 07777;
+    } else {
+        mode = umask(0);
+        umask(mode);
+        mode = 0777 & ~mode;
     }
-    const bool loaded = !demo_data || had_config || load_demo_data(assets / "demo", error);
-    hostlibs::close_host();
-    if (!loaded) {
-        // Without host.conf the half-filled root is not taken for a made one.
-        fs::remove(target / "host.conf", code);
+    chmod(making.c_str(), mode);
+    if (fill_root(making, demo_data, error) && place_root(making, target, error)) {
+        return true;
     }
-    return loaded;
+    fs::remove_all(making, code);
+    return false;
 }
 
 }  // namespace hostapp

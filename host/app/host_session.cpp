@@ -72,11 +72,15 @@ void fill_padded(char* field, size_t size, const std::string& text) {
 
 }  // namespace
 
+// Messages, the menu and the key bar follow the language.
 void HostSession::State::set_language(int language) {
     if (language < 1 || language > 99) {
         return;
     }
     messages.load(root, language, config.fallback_language);
+    hostlibs::set_key_bar_host_keys(
+        {{"F10", text(TEXT_KEY_MENU, "Menu")}, {"PgUp/PgDn", text(TEXT_KEY_PAGE, "Page")}});
+    hostlibs::set_menu_language(language);
 }
 
 hostlibs::ChoicePopup HostSession::State::popup_style() const {
@@ -134,9 +138,15 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
     while (state->root.size() > 1 && state->root.back() == '/') {
         state->root.pop_back();
     }
-    if (!root_exists(state->root)) {
-        *error = "no data root at " + state->root + " (host.conf missing)";
-        return false;
+    switch (root_state(state->root)) {
+        case RootState::kComplete:
+            break;
+        case RootState::kIncomplete:
+            *error = incomplete_root_message(state->root);
+            return false;
+        case RootState::kMissing:
+            *error = "no data root at " + state->root + " (host.conf missing)";
+            return false;
     }
     if (!load_host_config(state->root, &state->config, error)) {
         return false;

@@ -200,8 +200,9 @@ int run_report_command(const std::string& file, const std::optional<std::string>
     if (!write_report_pdf(pages, *pdf_out, &error)) {
         return fail("report: " + error);
     }
-    std::cerr << "devgroup: wrote " << std::max<size_t>(pages.size(), 1) << " pages to " << *pdf_out
-              << "\n";
+    const size_t written = std::max<size_t>(pages.size(), 1);
+    std::cerr << "devgroup: wrote " << written << (written == 1 ? " page" : " pages") << " to "
+              << *pdf_out << "\n";
     return 0;
 }
 

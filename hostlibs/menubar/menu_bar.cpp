@@ -1,5 +1,6 @@
 // The menu bar library: the module's menu on the top row, its pull-downs,
 // and keys turned into commands for the registered callback.
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -22,7 +23,10 @@ constexpr uint8_t kOpenAttribute = 0x1F;
 
 struct MenuBarState {
     bool installed = false;
-    MenuFile menu;
+    MenuFile file;  // as read, every language
+    MenuFile menu;  // in the menu's language
+    int language = 0;
+    std::vector<KeyBarEntry> host_bar_keys;
     MenuCommandFn callback = nullptr;
     std::vector<int> commands;
     std::string error;
@@ -42,6 +46,65 @@ MenuBarState& bar() {
 std::unique_ptr<screenlib::TextWindow>& bar_window() {
     static std::unique_ptr<screenlib::TextWindow> window;
     return window;
+}
+
+// The key bar's window on the bottom row, made with the menu bar's.
+std::unique_ptr<screenlib::TextWindow>& key_bar_window() {
+    static std::unique_ptr<screenlib::TextWindow> window;
+    return window;
+}
+
+constexpr const char* kKeyBarGap = "  ";
+
+// Draws the key bar: each entry's keys in the letter colour, its label in
+// the bar's; entries that do not fit whole are left out.
+void draw_key_bar(screenlib::Backend& backend) {
+    if (KEY_BAR_ROW >= backend.rows()) {
+        return;
+    }
+    if (!key_bar_window()) {
+        key_bar_window() =
+            std::make_unique<screenlib::TextWindow>(KEY_BAR_ROW, 0, 1, backend.columns());
+    }
+    screenlib::TextWindow& window = *key_bar_window();
+    window.put_row(0, "", kBarAttribute);
+    int column = 1;
+    for (const KeyBarEntry& entry : key_bar_entries()) {
+        const int width = static_cast<int>(entry.keys.size() + 1 + entry.label.size());
+        if (column + width > window.columns()) {
+            break;
+        }
+        window.put(0, column, entry.keys, kLetterAttribute);
+        window.put(0, column + static_cast<int>(entry.keys.size()) + 1, entry.label, kBarAttribute);
+        column += width + static_cast<int>(std::strlen(kKeyBarGap));
+    }
+    window.flush();
+}
+
+// A pull-down's lines: each entry's text, and its key after it, the keys
+// in a column of their own.
+std::vector<std::string> pull_down_lines(const MenuPullDown& pull) {
+    size_t text_width = 0;
+    for (const MenuItem& item : pull.items) {
+        text_width = std::max(text_width, item.text.size());
+    }
+    std::vector<std::string> lines;
+    for (const MenuItem& item : pull.items) {
+        if (item.separator) {
+            lines.emplace_back();
+        } else if (item.key != 0) {
+            lines.push_back(item.text + std::string(text_width - item.text.size(), ' ') +
+                            kKeyBarGap + key_label(item.key));
+        } else {
+            lines.push_back(item.text);
+        }
+    }
+    return lines;
+}
+
+// The first word of a text.
+std::string first_word(const std::string& text) {
+    return text.substr(0, text.find(' '));
 }
 
 void deliver(int command) {
@@ -101,8 +164,8 @@ void run_pull_downs(int m) {
         popup.row = MENU_BAR_ROW + 1;
         popup.column = pull.column - 1;
         popup.sideways = true;
+        popup.entries = pull_down_lines(pull);
         for (const MenuItem& item : pull.items) {
-            popup.entries.push_back(item.separator ? std::string() : item.text);
             popup.letters.push_back(item.letter);
         }
         state.open_menu = m;
@@ -155,6 +218,64 @@ void menubar_draw() {
                           cells[i].attribute);
     }
     bar_window()->flush();
+    draw_key_bar(*backend);
+}
+
+std::vector<KeyBarEntry> key_bar_entries() {
+    const MenuBarState& state = bar();
+    std::vector<KeyBarEntry> entries;
+    if (!state.installed) {
+        return entries;
+    }
+    std::vector<const MenuItem*> keyed;
+    for (const MenuPullDown& pull : state.menu.menus) {
+        for (const MenuItem& item : pull.items) {
+            if (!item.separator && item.key != 0) {
+                keyed.push_back(&item);
+            }
+        }
+    }
+    // Function keys first, in their order; other keys as the file has them.
+    auto function_key = [](int key) {
+        return key >= KEY_F1 && key <= KEY_F10 && (key & 0xFF) == 0;
+    };
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const MenuItem* a, const MenuItem* b) {
+        if (function_key(a->key) != function_key(b->key)) {
+            return function_key(a->key);
+        }
+        return function_key(a->key) && a->key < b->key;
+    });
+    for (const MenuItem* item : keyed) {
+        entries.push_back({key_label(item->key), first_word(item->text)});
+    }
+    entries.insert(entries.end(), state.host_bar_keys.begin(), state.host_bar_keys.end());
+    return entries;
+}
+
+void set_key_bar_host_keys(const std::vector<KeyBarEntry>& keys) {
+    bar().host_bar_keys = keys;
+    menubar_draw();
+}
+
+void set_menu_language(int language) {
+    MenuBarState& state = bar();
+    state.language = language;
+    if (state.installed) {
+        state.menu = menu_in_language(state.file, language);
+        menubar_draw();
+    }
+}
+
+std::string key_label(int key) {
+    std::string name = screenlib::key_name(key);
+    if (name.size() > 2 && name.front() == '<' && name.back() == '>') {
+        name = name.substr(1, name.size() - 2);
+    }
+    if (name.size() == 3 && name[1] == '-' && (name[0] == 'C' || name[0] == 'A')) {
+        const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(name[2])));
+        return std::string(name[0] == 'C' ? "Ctrl-" : "Alt-") + letter;
+    }
+    return name;
 }
 
 bool menubar_installed() {
@@ -243,7 +364,8 @@ static int open_menu_bar(const char* menu_path, MenuCommandFn callback) {
         log_menu_failure(state.error);
         return 0;
     }
-    state.menu = std::move(menu);
+    state.file = std::move(menu);
+    state.menu = menu_in_language(state.file, state.language);
     state.callback = callback;
     state.installed = true;
     state.error.clear();
@@ -278,12 +400,14 @@ static void close_menu_bar(void) {
     MenuBarState& state = bar();
     if (screenlib::Backend* backend = screenlib::backend()) {
         state.closing_screen = backend->text();
-        // The bar goes with the menu: the next module draws its own.
+        // The bars go with the menu: the next module draws its own.
+        key_bar_window().reset();
         bar_window().reset();
         backend->flush();
     }
     state.installed = false;
     state.callback = nullptr;
+    state.file = MenuFile{};
     state.menu = MenuFile{};
 }
 

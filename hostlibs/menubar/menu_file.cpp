@@ -100,8 +100,38 @@ bool parse_entry(std::string_view rest, std::string_view* text, int* key, int* c
     return true;
 }
 
+// Where a `label` line goes: the last title or entry, if a line gave one.
+struct LabelTarget {
+    MenuLabels* labels = nullptr;
+};
+
+bool parse_label(std::string_view rest, const LabelTarget& target, std::string* error) {
+    if (target.labels == nullptr) {
+        *error = "a label follows a menu or an item";
+        return false;
+    }
+    const size_t space = rest.find_first_of(" \t");
+    int language = 0;
+    if (space == std::string_view::npos || !parse_command(rest.substr(0, space), &language) ||
+        language < 1 || language > 99) {
+        *error = "expected: label LANGUAGE TEXT, the language a number from 1 to 99";
+        return false;
+    }
+    const std::string_view marked = trim(rest.substr(space));
+    std::string text;
+    int letter = 0;
+    if (!take_mark(marked, &text, &letter, error)) {
+        return false;
+    }
+    if (!target.labels->emplace(language, std::string(marked)).second) {
+        *error = "label given twice for language " + std::to_string(language);
+        return false;
+    }
+    return true;
+}
+
 bool parse_line(std::string_view line, MenuFile* menu, std::set<int>* keys, std::set<int>* letters,
-                std::string* error) {
+                LabelTarget* target, std::string* error) {
     line = trim(line);
     if (line.empty() || line.front() == '#') {
         return true;
@@ -111,6 +141,10 @@ bool parse_line(std::string_view line, MenuFile* menu, std::set<int>* keys, std:
     std::string_view rest = space == std::string_view::npos ? "" : trim(line.substr(space));
     int key = 0;
     int command = 0;
+    if (word == "label") {
+        return parse_label(rest, *target, error);
+    }
+    target->labels = nullptr;
     if (word == "menu") {
         MenuPullDown pull;
         if (!take_mark(rest, &pull.title, &pull.letter, error)) {
@@ -120,7 +154,9 @@ bool parse_line(std::string_view line, MenuFile* menu, std::set<int>* keys, std:
             *error = "the menu needs a letter of its own for Alt";
             return false;
         }
+        pull.marked = std::string(rest);
         menu->menus.push_back(std::move(pull));
+        target->labels = &menu->menus.back().labels;
         return true;
     }
     if (word == "item" || word == "separator") {
@@ -141,12 +177,16 @@ bool parse_line(std::string_view line, MenuFile* menu, std::set<int>* keys, std:
                 !take_mark(text, &item.text, &item.letter, error)) {
                 return false;
             }
+            item.marked = std::string(text);
         }
         if (item.key != 0 && !keys->insert(item.key).second) {
             *error = "key given twice";
             return false;
         }
         menu->menus.back().items.push_back(std::move(item));
+        if (!menu->menus.back().items.back().separator) {
+            target->labels = &menu->menus.back().items.back().labels;
+        }
         return true;
     }
     if (word == "key") {
@@ -169,17 +209,67 @@ bool parse_line(std::string_view line, MenuFile* menu, std::set<int>* keys, std:
     return false;
 }
 
+// Takes the texts of one language and lays the titles out on the bar: each
+// needs a letter of its own for Alt, and all must fit.
+bool localize(MenuFile* menu, int language, std::string* error) {
+    auto label = [language](const std::string& marked, const MenuLabels& labels) {
+        const auto found = labels.find(language);
+        return found != labels.end() ? found->second : marked;
+    };
+    std::set<int> letters;
+    int column = kBarFirstColumn;
+    for (MenuPullDown& pull : menu->menus) {
+        if (!take_mark(label(pull.marked, pull.labels), &pull.title, &pull.letter, error)) {
+            return false;
+        }
+        if (pull.letter == 0 || !letters.insert(pull.letter).second) {
+            *error = "the menu '" + pull.title + "' needs a letter of its own for Alt";
+            return false;
+        }
+        pull.column = column + 1;
+        column += static_cast<int>(pull.title.size()) + 2;
+        for (MenuItem& item : pull.items) {
+            if (!item.separator &&
+                !take_mark(label(item.marked, item.labels), &item.text, &item.letter, error)) {
+                return false;
+            }
+        }
+    }
+    if (column > kBarWidth) {
+        *error = "the menu titles do not fit on the bar";
+        return false;
+    }
+    return true;
+}
+
+// The languages that some label names.
+std::set<int> label_languages(const MenuFile& menu) {
+    std::set<int> languages;
+    for (const MenuPullDown& pull : menu.menus) {
+        for (const auto& [language, text] : pull.labels) {
+            languages.insert(language);
+        }
+        for (const MenuItem& item : pull.items) {
+            for (const auto& [language, text] : item.labels) {
+                languages.insert(language);
+            }
+        }
+    }
+    return languages;
+}
+
 }  // namespace
 
 bool parse_menu(const std::string& text, MenuFile* menu, std::string* error) {
     MenuFile parsed;
     std::set<int> keys;
     std::set<int> letters;
+    LabelTarget target;
     std::string reason;
     int number = 0;
     for (const std::string& line : split_lines(text)) {
         ++number;
-        if (!parse_line(line, &parsed, &keys, &letters, &reason)) {
+        if (!parse_line(line, &parsed, &keys, &letters, &target, &reason)) {
             *error = "line " + std::to_string(number) + ": " + reason;
             return false;
         }
@@ -188,21 +278,36 @@ bool parse_menu(const std::string& text, MenuFile* menu, std::string* error) {
         *error = "no menus and no keys";
         return false;
     }
-    int column = kBarFirstColumn;
-    for (MenuPullDown& pull : parsed.menus) {
-        pull.column = column + 1;
-        column += static_cast<int>(pull.title.size()) + 2;
+    for (const MenuPullDown& pull : parsed.menus) {
         if (pull.items.empty()) {
             *error = "menu '" + pull.title + "' has no entries";
             return false;
         }
     }
-    if (column > kBarWidth) {
-        *error = "the menu titles do not fit on the bar";
+    // Every language the file names must make a bar that works.
+    for (int language : label_languages(parsed)) {
+        MenuFile localized = parsed;
+        if (!localize(&localized, language, &reason)) {
+            *error = "language " + std::to_string(language) + ": " + reason;
+            return false;
+        }
+    }
+    if (!localize(&parsed, 0, error)) {
         return false;
     }
     *menu = std::move(parsed);
     return true;
+}
+
+MenuFile menu_in_language(const MenuFile& menu, int language) {
+    MenuFile localized = menu;
+    std::string ignored;
+    // A parsed menu lays out in each of its languages; one that did not
+    // would keep its first texts.
+    if (!localize(&localized, language, &ignored)) {
+        return menu;
+    }
+    return localized;
 }
 
 }  // namespace hostlibs

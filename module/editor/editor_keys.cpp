@@ -20,9 +20,12 @@ bool row_has_instrument(Screen* screen, int group_field) {
     return blank_length(field_text(screen, group_field + 1), kInstrumentWidth) != 0;
 }
 
+// Keys that change the text; Ctrl-U, which clears the field, is one of them,
+// so that a cleared name is saved like a typed one.
 bool edits_text(int key) {
     const int character = key_char(key);
-    return (character >= 0x20 && character <= 0x7E) || key == KEY_BACKSPACE || key == KEY_DELETE;
+    return (character >= 0x20 && character <= 0x7E) || key == KEY_BACKSPACE || key == KEY_DELETE ||
+           key == KEY_CLEAR_FIELD;
 }
 
 // Keys that are neither navigation nor paging: the menu bar's first, then

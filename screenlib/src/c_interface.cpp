@@ -2,6 +2,7 @@
 // keeps exceptions inside the library.
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "drawing.h"
 #include "edit_loop.h"
@@ -45,14 +46,22 @@ void reshape_screen(Screen* screen, Change change) {
     });
 }
 
-// Applies a change to field n of a live screen and redraws the field.
+// Applies a change to field n of a live screen and redraws the field. A
+// change that reports false altered nothing, so the field is not redrawn:
+// modules set a field's colours and marks on every fill, mostly to what
+// they already are.
 template <typename Change>
 void change_field(Screen* screen, int n, Change change) {
     guarded([&] {
         Field* target = field_at(screen, n);
         if (!target)
             return;
-        change(*target);
+        if constexpr (std::is_same_v<decltype(change(*target)), bool>) {
+            if (!change(*target))
+                return;
+        } else {
+            change(*target);
+        }
         draw_field(screen, n);
     });
 }
@@ -189,8 +198,13 @@ void screen_set_extra(Screen* screen, uint32_t extra) {
 }
 
 void screen_set_mode(Screen* screen, int mode) {
-    if (is_live(screen))
+    guarded([&] {
+        if (!is_live(screen))
+            return;
         screen->mode = mode;
+        // Set as a field is entered: its text is selected from now on.
+        select_current_text(screen, mode == kModeKeyboardEntry || mode == kModeMouseEntry);
+    });
 }
 
 int screen_field_no(Screen* screen) {
@@ -332,20 +346,28 @@ void field_set_var(Screen* screen, int field, char* buffer) {
 
 void field_set_colors(Screen* screen, int field, uint8_t regular, uint8_t selected) {
     change_field(screen, field, [&](Field& target) {
+        const bool changed = target.regular_color != regular || target.selected_color != selected;
         target.regular_color = regular;
         target.selected_color = selected;
+        return changed;
     });
 }
 
 void field_reset_colors(Screen* screen, int field) {
     change_field(screen, field, [](Field& target) {
+        const bool changed = target.regular_color || target.selected_color;
         target.regular_color.reset();
         target.selected_color.reset();
+        return changed;
     });
 }
 
 void field_mark(Screen* screen, int field) {
-    change_field(screen, field, [](Field& target) { target.display_only = true; });
+    change_field(screen, field, [](Field& target) {
+        const bool changed = !target.display_only;
+        target.display_only = true;
+        return changed;
+    });
 }
 
 Menu* menu_open(void) {

@@ -1,6 +1,7 @@
 #include "drawing.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "library_state.h"
 
@@ -75,27 +76,50 @@ bool scroll_to_current(Screen* screen) {
     return screen->scroll != before;
 }
 
-// Writes one cell of a window, honouring the windows above it. Unchanged
-// cells are not written again, so the backend sees only real changes.
-void put_cell(const Screen* owner, int row, int column, Cell cell) {
-    auto& s = state();
-    if (!s.backend)
-        return;
-    if (row < 0 || column < 0 || row >= s.backend->rows() || column >= s.backend->columns())
-        return;
-    auto position = std::find(s.shown.begin(), s.shown.end(), owner);
-    if (position == s.shown.end())
-        return;  // a window not on the screen draws nothing
-    for (auto above = position + 1; above != s.shown.end(); ++above) {
-        if (inside_outer(*above, row, column)) {
-            if (Cell* saved = saved_cell(*above, row, column))
-                *saved = cell;
+// Writes the cells of one window, honouring the windows above it: a cell
+// covered by a higher window goes into that window's saved background.
+// Unchanged cells are not written again, so the backend sees only real
+// changes. What the window's place needs is looked up once per drawing.
+class CellWriter {
+  public:
+    explicit CellWriter(const Screen* owner) : backend_(state().backend.get()) {
+        if (!backend_)
+            return;
+        const auto& shown = state().shown;
+        auto position = std::find(shown.begin(), shown.end(), owner);
+        if (position == shown.end()) {
+            backend_ = nullptr;  // a window not on the screen draws nothing
             return;
         }
+        above_.assign(position + 1, shown.end());
+        rows_ = backend_->rows();
+        columns_ = backend_->columns();
     }
-    if (s.backend->cell(row, column) == cell)
-        return;
-    s.backend->put(row, column, &cell, 1);
+
+    void put(int row, int column, Cell cell) {
+        if (!backend_ || row < 0 || column < 0 || row >= rows_ || column >= columns_)
+            return;
+        for (Screen* above : above_) {
+            if (inside_outer(above, row, column)) {
+                if (Cell* saved = saved_cell(above, row, column))
+                    *saved = cell;
+                return;
+            }
+        }
+        if (backend_->cell(row, column) == cell)
+            return;
+        backend_->put(row, column, &cell, 1);
+    }
+
+  private:
+    Backend* backend_;
+    std::vector<Screen*> above_;
+    int rows_ = 0;
+    int columns_ = 0;
+};
+
+void put_cell(const Screen* owner, int row, int column, Cell cell) {
+    CellWriter(owner).put(row, column, cell);
 }
 
 // The window the cursor belongs to: the top one, host-drawn text windows
@@ -171,6 +195,21 @@ void hide(Screen* screen) {
 }
 
 void draw_body(Screen* screen) {
+    // The cells of visible fields are left to the fields, which are drawn
+    // over the body: written twice, each would reach the terminal twice.
+    const auto columns = static_cast<std::size_t>(std::max(0, screen->inner_columns));
+    std::vector<bool> under_field(static_cast<std::size_t>(std::max(0, screen->inner_rows)) *
+                                  columns);
+    for (int n = 0; n < static_cast<int>(screen->fields.size()); ++n) {
+        if (!field_visible(screen, n))
+            continue;
+        const Field& field = screen->fields[static_cast<std::size_t>(n)];
+        for (int i = 0; i < field.display_width(); ++i)
+            under_field[static_cast<std::size_t>(field.row) * columns +
+                        static_cast<std::size_t>(field.column + i)] = true;
+    }
+    CellWriter writer(screen);
+    const uint8_t color = shown_color(screen->colors.regular);
     const int last = std::min(screen->inner_rows, screen->scroll + screen->view_rows());
     for (int r = screen->scroll; r < last; ++r) {
         const std::string empty;
@@ -178,10 +217,11 @@ void draw_body(Screen* screen) {
                                       ? screen->picture[static_cast<std::size_t>(r)]
                                       : empty;
         for (int c = 0; c < std::min(screen->inner_columns, screen->view_columns()); ++c) {
+            if (under_field[static_cast<std::size_t>(r) * columns + static_cast<std::size_t>(c)])
+                continue;
             const char ch =
                 c < static_cast<int>(line.size()) ? line[static_cast<std::size_t>(c)] : ' ';
-            put_cell(screen, screen->screen_row(r), screen->inner_left() + c,
-                     Cell{ch, shown_color(screen->colors.regular)});
+            writer.put(screen->screen_row(r), screen->inner_left() + c, Cell{ch, color});
         }
     }
 }
@@ -194,14 +234,15 @@ void draw_frame(Screen* screen, FrameStyle style) {
     const int bottom = top + screen->shown_rows - 1;
     const int right = left + screen->shown_columns - 1;
     const uint8_t attribute = shown_color(screen->colors.border);
+    CellWriter writer(screen);
     for (int c = left; c <= right; ++c) {
         const char ch = (c == left || c == right) ? '+' : '-';
-        put_cell(screen, top, c, Cell{ch, attribute});
-        put_cell(screen, bottom, c, Cell{ch, attribute});
+        writer.put(top, c, Cell{ch, attribute});
+        writer.put(bottom, c, Cell{ch, attribute});
     }
     for (int r = top + 1; r < bottom; ++r) {
-        put_cell(screen, r, left, Cell{'|', attribute});
-        put_cell(screen, r, right, Cell{'|', attribute});
+        writer.put(r, left, Cell{'|', attribute});
+        writer.put(r, right, Cell{'|', attribute});
     }
     if (style == FrameStyle::Prompt)
         draw_prompt(screen);
@@ -252,12 +293,28 @@ uint8_t field_attribute(const Screen* screen, int n) {
     return field.regular_color.value_or(screen->colors.second);
 }
 
+// A selected text shows in the field's colours swapped (reverse and bold
+// without colour); the blanks after it keep the field's own.
+static uint8_t selection_attribute(uint8_t attribute) {
+    if (state().monochrome)
+        return kMonoReverse | kMonoBold;
+    return static_cast<uint8_t>(((attribute & 0x07) << 4) | ((attribute >> 4) & 0x07));
+}
+
 void draw_field(Screen* screen, int n) {
     if (n < 0 || n >= static_cast<int>(screen->fields.size()) || !field_visible(screen, n))
         return;
     const Field& field = screen->fields[static_cast<std::size_t>(n)];
     const uint8_t attribute = field_attribute(screen, n);
     const bool masked = field.masked();
+    CellWriter writer(screen);
+    int selection_end = 0;
+    if (screen->text_selected && n == screen->current) {
+        selection_end = field.record_length();
+        while (selection_end > 0 &&
+               field.record[static_cast<std::size_t>(selection_end - 1)] == ' ')
+            --selection_end;
+    }
     for (int i = 0; i < field.display_width(); ++i) {
         const int source = field.cells[static_cast<std::size_t>(i)];
         char ch;
@@ -270,8 +327,9 @@ void draw_field(Screen* screen, int n) {
             if (masked && ch != ' ')
                 ch = '*';
         }
-        put_cell(screen, screen->screen_row(field.row), screen->inner_left() + field.column + i,
-                 Cell{ch, attribute});
+        const bool selected = source >= 0 && source < selection_end;
+        writer.put(screen->screen_row(field.row), screen->inner_left() + field.column + i,
+                   Cell{ch, selected ? selection_attribute(attribute) : attribute});
     }
 }
 

@@ -26,6 +26,7 @@ void enter_current_field(Screen* screen) {
     if (!field)
         return;
     screen->edit_position = 0;
+    screen->text_selected = false;  // the entry function's screen_set_mode selects it
     if (field->functions && field->functions->entry)
         field->functions->entry(screen);
     place_cursor(screen);
@@ -43,6 +44,7 @@ static bool move_cursor(Screen* screen, int n) {
             return false;
     }
     const int previous = screen->current;
+    screen->text_selected = false;
     screen->current = n;
     screen->edit_position = 0;
     draw_field(screen, previous);
@@ -156,6 +158,7 @@ int run_screen(Screen* screen) {
         return 0;  // closed from inside its own run
     screen->running = outer_running;
     screen->exit_requested = false;
+    screen->text_selected = false;
     draw_field(screen, screen->current);
     return screen->result;
 }

@@ -142,7 +142,18 @@ int mouse_default(Screen* screen, int row, int column) {
     const int n = field_at_cell(screen, row, column);
     if (n < 0)
         return 0;
-    goto_field(screen, n);
+    if (goto_field(screen, n) != 0 || !is_live(screen) || screen->current != n)
+        return 1;
+    // With the mouse present a click edits where it was, not the whole text.
+    if (screen->mode == kModeMouseEntry) {
+        const Field& field = screen->fields[static_cast<std::size_t>(n)];
+        const int cell = column - (screen->inner_left() + field.column);
+        const int source = field.cells[static_cast<std::size_t>(cell)];
+        select_current_text(screen, false);
+        if (source >= 0)
+            screen->edit_position = source;
+        place_cursor(screen);
+    }
     return 1;
 }
 

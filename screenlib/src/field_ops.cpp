@@ -67,9 +67,59 @@ static int text_length(const Field& field) {
     return length;
 }
 
+void select_current_text(Screen* screen, bool selected) {
+    const Field* field = field_at(screen, screen->current);
+    selected = selected && field != nullptr && !field->display_only && screen->running;
+    if (screen->text_selected == selected)
+        return;
+    screen->text_selected = selected;
+    draw_field(screen, screen->current);
+}
+
+static bool is_printable(int ch) {
+    return ch >= 0x20 && ch <= 0x7E;
+}
+
+static bool is_editing_key(int key) {
+    switch (key) {
+        case KEY_BACKSPACE:
+        case KEY_DELETE:
+        case KEY_LEFT:
+        case KEY_RIGHT:
+        case KEY_HOME:
+        case KEY_END:
+        case KEY_INSERT:
+        case KEY_CLEAR_FIELD:
+            return true;
+        default:
+            return is_printable(key_char(key));
+    }
+}
+
+// Blanks the whole text and puts the cursor at its start.
+static void clear_text(Field& field, int& at) {
+    std::memset(field.record.data(), ' ', static_cast<std::size_t>(field.record_length()));
+    at = 0;
+}
+
+// Puts a typed character at the cursor; false when it does not fit.
+static bool type_character(Screen* screen, Field& field, int ch) {
+    char* text = field.record.data();
+    const int length = field.record_length();
+    int& at = screen->edit_position;
+    // Typed text never grows past the field.
+    if (at >= length || (screen->insert_mode && text[length - 1] != ' '))
+        return false;
+    if (screen->insert_mode)
+        std::memmove(text + at + 1, text + at, static_cast<std::size_t>(length - at - 1));
+    text[at] = static_cast<char>(ch);
+    ++at;
+    return true;
+}
+
 bool edit_current_field(Screen* screen, int key) {
     Field* field = field_at(screen, screen->current);
-    if (!field || field->display_only)
+    if (!field || field->display_only || !is_editing_key(key))
         return false;
     char* text = field->record.data();
     const int length = field->record_length();
@@ -78,7 +128,25 @@ bool edit_current_field(Screen* screen, int key) {
     const int ch = key_char(key);
     bool changed = false;
 
-    if (key == KEY_BACKSPACE) {
+    if (screen->text_selected) {
+        // The selection goes before the key acts: typing, Backspace and
+        // Delete take the whole text with it, other keys keep the text.
+        const bool replaces = is_printable(ch) || key == KEY_BACKSPACE || key == KEY_DELETE;
+        screen->text_selected = false;
+        if (replaces) {
+            clear_text(*field, at);
+            changed = true;
+            if (!is_printable(ch))
+                key = KEY_CLEAR_FIELD;
+        } else {
+            draw_field(screen, screen->current);
+        }
+    }
+
+    if (key == KEY_CLEAR_FIELD) {
+        clear_text(*field, at);
+        changed = true;
+    } else if (key == KEY_BACKSPACE) {
         if (at > 0) {
             std::memmove(text + at - 1, text + at, static_cast<std::size_t>(length - at));
             text[length - 1] = ' ';
@@ -103,20 +171,10 @@ bool edit_current_field(Screen* screen, int key) {
         at = std::min(text_length(*field), std::max(0, length - 1));
     } else if (key == KEY_INSERT) {
         screen->insert_mode = !screen->insert_mode;
-    } else if (ch >= 0x20 && ch <= 0x7E) {
-        // Typed text never grows past the field: a full field refuses the character.
-        if (at >= length)
-            return true;
-        if (screen->insert_mode) {
-            if (text[length - 1] != ' ')
-                return true;
-            std::memmove(text + at + 1, text + at, static_cast<std::size_t>(length - at - 1));
-        }
-        text[at] = static_cast<char>(ch);
-        ++at;
+    } else if (type_character(screen, *field, ch)) {
         changed = true;
-    } else {
-        return false;
+    } else if (auto* backend = state().backend.get()) {
+        backend->tone(screenlib::kBellTone, screenlib::kBellDuration);
     }
     if (changed) {
         store_variable(*field);

@@ -18,9 +18,15 @@ void store_variable(const Field& field);
 void refresh_field(Screen* screen, int n);
 
 // Ordinary editing of the current field: printable characters (insert or
-// overwrite), Backspace, Delete, Left, Right, Home, End, Insert. True when
-// the key was one of these.
+// overwrite), Backspace, Delete, Left, Right, Home, End, Insert, Ctrl-U
+// (clear). While the text is selected, a character replaces it, Backspace
+// and Delete clear it, and any other of these keys drops the selection
+// first. A character that does not fit sounds the bell. True when the key
+// was one of these.
 bool edit_current_field(Screen* screen, int key);
+// Selects or deselects the current field's whole text, redrawing the field.
+// Only a running screen's editable field can hold a selection.
+void select_current_text(Screen* screen, bool selected);
 
 // A field that can take the cursor: visible and not display-only.
 bool can_take_cursor(const Screen* screen, int n);

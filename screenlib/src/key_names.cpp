@@ -97,6 +97,16 @@ bool parse_number(std::string_view text, int* value) {
     return true;
 }
 
+// "PREFIXROW,COLUMN" with numbers below 256.
+bool parse_place(std::string_view name, std::string_view prefix, int* row, int* column) {
+    if (name.size() <= prefix.size() || !equal_ignoring_case(name.substr(0, prefix.size()), prefix))
+        return false;
+    const std::string_view place = name.substr(prefix.size());
+    const auto comma = place.find(',');
+    return comma != std::string_view::npos && parse_number(place.substr(0, comma), row) &&
+           parse_number(place.substr(comma + 1), column) && *row < 256 && *column < 256;
+}
+
 // "<NAME>", built by appending (GCC 12 misreads the operator+ chain at -O3).
 std::string bracketed(std::string_view name) {
     std::string text;
@@ -137,17 +147,14 @@ int parse_key(std::string_view name) {
         if (name[0] == 'C' || name[0] == 'c')
             return scan | (letter - 'a' + 1);
     }
-    // Click:ROW,COLUMN, a mouse click at a screen cell.
-    if (name.size() > 6 && equal_ignoring_case(name.substr(0, 6), "Click:")) {
-        const std::string_view place = name.substr(6);
-        const auto comma = place.find(',');
-        int row = 0;
-        int column = 0;
-        if (comma != std::string_view::npos && parse_number(place.substr(0, comma), &row) &&
-            parse_number(place.substr(comma + 1), &column) && row < 256 && column < 256) {
-            return mouse_click_key(row, column);
-        }
-    }
+    // Click:ROW,COLUMN, a mouse click at a screen cell; Resize:ROWS,COLUMNS,
+    // the terminal made that size.
+    int row = 0;
+    int column = 0;
+    if (parse_place(name, "Click:", &row, &column))
+        return mouse_click_key(row, column);
+    if (parse_place(name, "Resize:", &row, &column) && row > 0 && column > 0)
+        return resize_key(row, column);
     return -1;
 }
 
@@ -196,9 +203,9 @@ bool parse_key_script(std::string_view script, std::vector<int>* keys, std::stri
 }
 
 std::string key_name(int key) {
-    if (is_mouse_click(key)) {
-        return bracketed("Click:" + std::to_string(mouse_click_row(key)) + "," +
-                         std::to_string(mouse_click_column(key)));
+    if (is_mouse_click(key) || is_resize(key)) {
+        return bracketed((is_resize(key) ? "Resize:" : "Click:") +
+                         std::to_string((key >> 8) & 0xFF) + "," + std::to_string(key & 0xFF));
     }
     const int ch = key & 0xFF;
     if (key == 0x333C)
@@ -226,7 +233,7 @@ std::string key_name(int key) {
 }  // namespace screenlib
 
 extern "C" int key_char(int key) {
-    if (screenlib::is_mouse_click(key))
+    if (screenlib::is_mouse_click(key) || screenlib::is_resize(key))
         return 0;
     return key & 0xFF;
 }

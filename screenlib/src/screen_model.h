@@ -71,6 +71,12 @@ struct ScreenDefinition {
     std::vector<FieldDefinition> fields;
 };
 
+// screen_set_mode values. Both select the whole text of the field the cursor
+// enters, so that the first typed character replaces it; with the mouse
+// present a click also puts the cursor where the click was.
+constexpr int kModeMouseEntry = 2;
+constexpr int kModeKeyboardEntry = 5;
+
 struct Colors {
     uint8_t regular = 0x07;  // window text
     uint8_t second = 0x70;   // fields
@@ -107,6 +113,7 @@ struct Screen {
     int current = -1;       // current field, -1 for none
     int edit_position = 0;  // within the current field's record, 0..record_length
     bool insert_mode = true;
+    bool text_selected = false;  // the current field's whole text, replaced by typing
     bool running = false;
     bool exit_requested = false;
     int result = 0;

@@ -1,14 +1,18 @@
 // The headless backend: cells in memory, keys from a script, tones recorded.
 #include <algorithm>
 
+#include "platform/pc_keys.h"
 #include "screenlib/screenlib.h"
+#include "terminal_view.h"
 
 namespace screenlib {
 
 HeadlessBackend::HeadlessBackend(int rows, int columns)
     : rows_(std::max(1, rows)),
       columns_(std::max(1, columns)),
-      cells_(static_cast<std::size_t>(rows_ * columns_)) {}
+      cells_(static_cast<std::size_t>(rows_ * columns_)),
+      terminal_rows_(rows_),
+      terminal_columns_(columns_) {}
 
 void HeadlessBackend::put(int row, int column, const Cell* cells, int count) {
     if (row < 0 || row >= rows_)
@@ -35,11 +39,36 @@ void HeadlessBackend::set_cursor(int row, int column, bool visible) {
 }
 
 int HeadlessBackend::read_key() {
-    if (next_key_ >= script_.size()) {
-        ran_out_ = true;
-        return -1;
+    for (;;) {
+        if (next_key_ >= script_.size()) {
+            ran_out_ = true;
+            return -1;
+        }
+        const int key = script_[next_key_++];
+        if (is_resize(key)) {
+            resize_terminal((key >> 8) & 0xFF, key & 0xFF);
+        } else if (key == pc_key::CtrlL) {
+            ++repaints_;
+        } else {
+            return key;
+        }
     }
-    return script_[next_key_++];
+}
+
+void HeadlessBackend::resize_terminal(int rows, int columns) {
+    terminal_rows_ = std::max(1, rows);
+    terminal_columns_ = std::max(1, columns);
+    ++repaints_;
+}
+
+std::vector<std::string> HeadlessBackend::terminal_view() const {
+    std::vector<std::string> view(static_cast<std::size_t>(terminal_rows_),
+                                  std::string(static_cast<std::size_t>(terminal_columns_), ' '));
+    detail::paint_terminal(
+        *this, terminal_rows_, terminal_columns_, [&view](int row, int column, Cell cell) {
+            view[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = cell.character;
+        });
+    return view;
 }
 
 void HeadlessBackend::tone(int value, int /*duration*/) {

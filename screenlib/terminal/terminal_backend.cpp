@@ -3,6 +3,7 @@
 #include <ncurses.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -13,6 +14,8 @@
 
 #include "escape_sequences.h"
 #include "platform/pc_keys.h"
+#include "platform/screen_size.h"
+#include "terminal_view.h"
 
 namespace screenlib::detail {
 
@@ -50,11 +53,16 @@ extern "C" void restore_at_exit() {
 
 class TerminalBackend final : public Backend {
   public:
+    // The screen is never smaller than the host's, whatever the terminal
+    // is now: a terminal made larger later shows all of it.
     explicit TerminalBackend(SCREEN* terminal)
         : terminal_(terminal),
-          shadow_(LINES, COLS),
+          shadow_(std::max<int>(LINES, SCREEN_ROWS), std::max<int>(COLS, SCREEN_COLUMNS)),
           colour_(has_colors() && !no_color_requested()) {
         mouse_ = mousemask(BUTTON1_CLICKED | BUTTON1_PRESSED, nullptr) != 0;
+        too_small_ = terminal_too_small(LINES, COLS);
+        if (too_small_)
+            repaint();
     }
     ~TerminalBackend() override {
         if (g_terminal_open) {
@@ -76,25 +84,26 @@ class TerminalBackend final : public Backend {
     int rows() const override { return shadow_.rows(); }
     int columns() const override { return shadow_.columns(); }
 
+    // Cells go to the shadow always, to the terminal only where they fit on
+    // it and while it is large enough; a repaint brings the rest.
     void put(int row, int column, const Cell* cells, int count) override {
         shadow_.put(row, column, cells, count);
+        if (too_small_)
+            return;
         for (int i = 0; i < count; ++i) {
             const int c = column + i;
-            if (row < 0 || row >= rows() || c < 0 || c >= columns())
-                continue;
-            const auto ch = static_cast<unsigned char>(cells[i].character);
-            mvaddch(row, c,
-                    static_cast<chtype>(ch >= 0x20 && ch < 0x7F ? ch : ' ') |
-                        attributes(cells[i].attribute));
+            if (row >= 0 && row < LINES && c >= 0 && c < COLS)
+                draw_cell(row, c, cells[i]);
         }
     }
 
     Cell cell(int row, int column) const override { return shadow_.cell(row, column); }
 
     void set_cursor(int row, int column, bool visible) override {
-        curs_set(visible ? 1 : 0);
-        if (visible)
-            move(row, column);
+        cursor_row_ = row;
+        cursor_column_ = column;
+        cursor_visible_ = visible;
+        show_cursor();
     }
 
     void flush() override { refresh(); }
@@ -107,8 +116,15 @@ class TerminalBackend final : public Backend {
                 continue;  // a signal interrupted the wait; input is still open
             if (key == ERR)
                 return -1;
-            if (key == KEY_RESIZE)
+            if (key == KEY_RESIZE) {
+                repaint();
                 continue;
+            }
+            if (key == kCtrlL) {
+                clearok(curscr, TRUE);  // whatever the terminal shows now, all of it is sent again
+                repaint();
+                continue;
+            }
             if (key == KEY_MOUSE) {
                 MEVENT event;
                 if (getmouse(&event) == OK &&
@@ -133,6 +149,34 @@ class TerminalBackend final : public Backend {
     bool mouse_present() const override { return mouse_; }
 
   private:
+    static constexpr int kCtrlL = 0x0C;
+
+    void draw_cell(int row, int column, Cell cell) {
+        const auto ch = static_cast<unsigned char>(cell.character);
+        mvaddch(
+            row, column,
+            static_cast<chtype>(ch >= 0x20 && ch < 0x7F ? ch : ' ') | attributes(cell.attribute));
+    }
+
+    void show_cursor() {
+        const bool visible = cursor_visible_ && !too_small_ && cursor_row_ >= 0 &&
+                             cursor_row_ < LINES && cursor_column_ >= 0 && cursor_column_ < COLS;
+        curs_set(visible ? 1 : 0);
+        if (visible)
+            move(cursor_row_, cursor_column_);
+    }
+
+    // Draws the whole terminal anew at its present size: the screen, or the
+    // too-small notice.
+    void repaint() {
+        too_small_ = terminal_too_small(LINES, COLS);
+        erase();
+        paint_terminal(shadow_, LINES, COLS,
+                       [this](int row, int column, Cell cell) { draw_cell(row, column, cell); });
+        show_cursor();
+        refresh();
+    }
+
     // After an Escape: Escape alone (or twice, both count), a sequence of a
     // common terminal that the terminal description lacks, Escape-digit for
     // F1 to F10, or Alt and a letter. -1 when the bytes are no key: they are
@@ -220,6 +264,10 @@ class TerminalBackend final : public Backend {
     std::map<int, short> pairs_;
     bool mouse_ = false;
     bool colour_ = false;
+    bool too_small_ = false;
+    int cursor_row_ = 0;
+    int cursor_column_ = 0;
+    bool cursor_visible_ = false;
     std::array<void (*)(int), 4> previous_handlers_{SIG_DFL, SIG_DFL, SIG_DFL, SIG_DFL};
 };
 
@@ -330,8 +378,16 @@ std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
     nonl();
     keypad(stdscr, TRUE);
     set_escdelay(30);
-    if (has_colors() && !no_color_requested())
+    // Each key's change is drawn whole: no look for typeahead before every
+    // update, which costs a system call or two per key.
+    typeahead(-1);
+    if (has_colors() && !no_color_requested()) {
         start_color();
+        // Every cell of a window has its own colour pair; the terminal's own
+        // colours are left for what no window covers, which also makes the
+        // colour reset after each update shorter.
+        use_default_colors();
+    }
     auto backend = std::make_unique<TerminalBackend>(terminal);
     backend->set_previous_handlers(previous);
     return backend;

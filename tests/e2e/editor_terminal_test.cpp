@@ -64,6 +64,10 @@ class Terminal {
         return ok;
     }
     void keys(const std::string& names) { run(tmux() + " send-keys -t editor " + names); }
+    void resize(int columns, int rows) {
+        run(tmux() + " resize-window -t editor -x " + std::to_string(columns) + " -y " +
+            std::to_string(rows));
+    }
     void type(const std::string& text) { run(tmux() + " send-keys -t editor -l " + quoted(text)); }
     std::string screen() { return run(tmux() + " capture-pane -p -t editor"); }
     // The screen with its attributes as SGR escape sequences.
@@ -97,9 +101,9 @@ bool have_tmux() {
     return found;
 }
 
-// A root with 30 instruments "Meter <i>" without groups, and ADAM (rights to
-// save and quit) with the password "secret".
-void make_root(const std::string& root) {
+// A root with 30 instruments "Meter <i>" without groups (the first one's is
+// `first_group`), and ADAM (rights to save and quit) with the password "secret".
+void make_root(const std::string& root, const std::string& first_group = "") {
     std::string error;
     ASSERT_TRUE(hostapp::create_root(root, false, &error)) << error;
     hostlibs::HostConfiguration configuration;
@@ -108,7 +112,7 @@ void make_root(const std::string& root) {
     ASSERT_TRUE(hostlibs::open_host(configuration, &error)) << error;
     std::vector<DeviceRecord> records;
     for (int i = 0; i < 30; ++i) {
-        records.push_back(device(i, "Meter " + std::to_string(i), ""));
+        records.push_back(device(i, "Meter " + std::to_string(i), i == 0 ? first_group : ""));
     }
     PasswordRecord adam{};
     std::memcpy(adam.name, padded("ADAM", 30).data(), 30);
@@ -374,6 +378,41 @@ TEST(EditorInATerminal, ATerminalThatCannotPlaceTheCursorIsRefused) {
                   std::string::npos)
             << terminal.screen();
     }
+}
+
+TEST(EditorInATerminal, TypingOverANameReplacesIt) {
+    if (!have_tmux())
+        GTEST_SKIP() << "tmux is not installed";
+    TempFolder folder("toolbank_e2e_replace");
+    const std::string root = folder.path() + "/root";
+    ASSERT_NO_FATAL_FAILURE(make_root(root, "PRESS"));
+    Terminal terminal("toolbank_e2e_replace_" + std::to_string(getpid()));
+    ASSERT_TRUE(terminal.start(editor_command("TERM=xterm", root)));
+    ASSERT_TRUE(terminal.wait_for("PRESS")) << terminal.screen();
+    terminal.type("PUMPS");
+    ASSERT_TRUE(terminal.wait_for("PUMPS")) << terminal.screen();
+    EXPECT_EQ(line_with(terminal.screen(), "Meter 0 ").substr(3, 8), "PUMPS   ");
+}
+
+// Made too small the terminal shows the notice; made large again it shows
+// exactly what it showed before, cell by cell and colour by colour.
+TEST(EditorInATerminal, ResizedDownAndBackTheScreenIsAsFreshlyDrawn) {
+    if (!have_tmux())
+        GTEST_SKIP() << "tmux is not installed";
+    TempFolder folder("toolbank_e2e_resize");
+    const std::string root = folder.path() + "/root";
+    ASSERT_NO_FATAL_FAILURE(make_root(root));
+    Terminal terminal("toolbank_e2e_resize_" + std::to_string(getpid()));
+    ASSERT_TRUE(terminal.start(editor_command("TERM=xterm-256color", root)));
+    ASSERT_TRUE(terminal.wait_for("PgUp/PgDn")) << terminal.screen();
+    const std::string fresh = terminal.screen_with_attributes();
+    terminal.resize(60, 20);
+    ASSERT_TRUE(terminal.wait_for("terminal too small (needs 80x24)")) << terminal.screen();
+    EXPECT_EQ(terminal.screen().find("Meter"), std::string::npos) << terminal.screen();
+    terminal.resize(80, 25);
+    ASSERT_TRUE(terminal.wait_for("Meter 19")) << terminal.screen();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(terminal.screen_with_attributes(), fresh);
 }
 
 }  // namespace

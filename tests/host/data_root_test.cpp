@@ -2,7 +2,10 @@
 // the message catalogues.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +17,7 @@
 #include "hostlibs/host_setup.h"
 #include "message_catalogue.h"
 #include "platform/byte_fields.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -115,6 +119,71 @@ TEST(DataRoot, DemoDataSetHasWhatTheEditorNeeds) {
     EXPECT_TRUE(rights.count(0x82000000) && rights.count(0) && rights.count(0x2000000) &&
                 rights.count(0x80000000));
     EXPECT_EQ(languages, (std::set<int>{1, 2}));
+}
+
+int demo_device_count(const std::string& root) {
+    OpenRoot open(root);
+    int devices = 0;
+    std::string error;
+    hostlibs::for_each_device([&](const DeviceRecord&) { return ++devices, true; }, &error);
+    return devices;
+}
+
+hostapp::RootStep g_kill_at;
+
+// A making killed at any step leaves nothing that passes for a root under the
+// root's name; the next run makes it whole. Killed after the rename, the root
+// stands whole.
+TEST(DataRoot, MakingKilledAtAnyStepLeavesNoRootThatIsTaken) {
+    using hostapp::RootStep;
+    for (const RootStep step :
+         {RootStep::kFilesLaid, RootStep::kDataLoaded, RootStep::kMarked, RootStep::kPlaced}) {
+        SCOPED_TRACE(static_cast<int>(step));
+        TempFolder parent("devgroup-making-");
+        const std::string root = parent.file("root");
+        g_kill_at = step;
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            hostapp::set_root_step_hook([](RootStep reached) {
+                if (reached == g_kill_at) {
+                    raise(SIGKILL);
+                }
+            });
+            hostapp::create_root(root, true, nullptr);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        const bool placed = step == RootStep::kPlaced;
+        EXPECT_EQ(hostapp::root_exists(root), placed);
+        EXPECT_EQ(std::filesystem::exists(root + "/host.conf"), placed);
+        std::string error;
+        ASSERT_TRUE(hostapp::create_root(root, true, &error)) << error;
+        EXPECT_EQ(demo_device_count(root), 66);
+    }
+}
+
+// A root cut short by an older version (host.conf, no mark, no settings) is
+// refused with the way to remove it; an older whole root is taken and marked.
+TEST(DataRoot, UnmarkedRootsAreTakenOnlyWhenWhole) {
+    TempRoot whole;
+    ASSERT_TRUE(whole.made()) << whole.error();
+    std::filesystem::remove(whole.file("root.complete"));
+    EXPECT_EQ(hostapp::root_state(whole.path()), hostapp::RootState::kComplete);
+    EXPECT_TRUE(std::filesystem::exists(whole.file("root.complete")));
+
+    TempRoot cut_short(false);
+    ASSERT_TRUE(cut_short.made()) << cut_short.error();
+    std::filesystem::remove(cut_short.file("root.complete"));
+    EXPECT_EQ(hostapp::root_state(cut_short.path()), hostapp::RootState::kIncomplete);
+    std::string error;
+    EXPECT_FALSE(hostapp::create_root(cut_short.path(), true, &error));
+    EXPECT_NE(error.find("rm -r -- '" + cut_short.path() + "'"), std::string::npos) << error;
+    hostapp::HostSession session;
+    EXPECT_FALSE(session.open(hosttest::headless_options(cut_short.path(), ""), &error));
+    EXPECT_NE(error.find("not a whole data root"), std::string::npos) << error;
 }
 
 TEST(DataRoot, DemoDataThatFailsToLoadLeavesNoConfiguration) {

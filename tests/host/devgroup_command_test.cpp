@@ -201,6 +201,18 @@ TEST_F(Devgroup, AFolderThatIsNotADataRootIsLeftAlone) {
     EXPECT_EQ(hosttest::read_file(folder + "/precious.txt"), "keep");
 }
 
+TEST_F(Devgroup, ARootWhoseMakingWasCutShortIsRefusedForEveryCommand) {
+    std::filesystem::remove(root_.file("root.complete"));
+    for (const char* command : {"sites", "import devices -", "--keys ''"}) {
+        const Outcome outcome = run(command);
+        EXPECT_EQ(outcome.exit_code, 1) << command;
+        EXPECT_NE(outcome.err.find("not a whole data root"), std::string::npos) << outcome.err;
+        EXPECT_NE(outcome.err.find("rm -r -- '" + root_.path() + "'"), std::string::npos)
+            << outcome.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(root_.file("root.complete")));
+}
+
 TEST_F(Devgroup, VersionAndHelpDescribeTheProgram) {
     const Outcome version = run("--version");
     EXPECT_EQ(version.exit_code, 0);

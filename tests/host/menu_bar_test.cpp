@@ -157,6 +157,14 @@ TEST(MenuFile, RefusesBadFilesNamingTheLine) {
         {"menu File\n", "menu 'File' has no entries"},
         {"frobnicate\n", "line 1: unknown directive 'frobnicate'"},
         {"# nothing\n", "no menus and no keys"},
+        {"label 2 ~Datei\nmenu ~File\nitem A 1\n", "line 1: a label follows a menu or an item"},
+        {"menu ~File\nseparator\nlabel 2 x\n", "line 3: a label follows a menu or an item"},
+        {"menu ~File\nlabel 0 ~Datei\n", "line 2: expected: label LANGUAGE TEXT"},
+        {"menu ~File\nlabel 2\n", "line 2: expected: label LANGUAGE TEXT"},
+        {"menu ~File\nlabel 2 ~Datei\nlabel 2 ~Akte\n", "line 3: label given twice"},
+        {"menu ~File\nitem A 1\nmenu ~Edit\nlabel 2 ~Dinge\nitem B 2\nmenu ~Help\n"
+         "label 2 ~Datei\nitem C 3\n",
+         "language 2: the menu 'Datei' needs a letter of its own"},
     };
     for (const BadMenu& bad : cases) {
         hostlibs::MenuFile menu;
@@ -211,6 +219,63 @@ TEST(MenuFile, ReadsEntriesKeysAndLetters) {
     EXPECT_EQ(menu.menus[1].column, 8);
     ASSERT_EQ(menu.keys.size(), 1u);
     EXPECT_EQ(menu.keys[0].command, 7);
+}
+
+// One file carries every language: a language without a label keeps the
+// first texts, and the titles are laid out anew for each.
+TEST(MenuFile, LabelsGiveEachLanguageItsTexts) {
+    hostlibs::MenuFile menu;
+    std::string error;
+    ASSERT_TRUE(
+        hostlibs::parse_menu("menu ~File\n"
+                             "label 2 ~Datei\n"
+                             "item ~Save changes <F2> 2\n"
+                             "label 2 ~Speichern\n"
+                             "item ~Print 8\n"
+                             "menu ~Help\n"
+                             "label 2 H~ilfe\n"
+                             "item ~Help 4\n",
+                             &menu, &error))
+        << error;
+    const hostlibs::MenuFile german = hostlibs::menu_in_language(menu, 2);
+    EXPECT_EQ(german.menus[0].title, "Datei");
+    EXPECT_EQ(german.menus[0].items[0].text, "Speichern");
+    EXPECT_EQ(german.menus[0].items[0].key, KEY_F2);
+    EXPECT_EQ(german.menus[0].items[1].text, "Print") << "no label: the first text";
+    EXPECT_EQ(german.menus[1].title, "Hilfe");
+    EXPECT_EQ(german.menus[1].letter, 'I');
+    EXPECT_EQ(german.menus[1].column, 9);
+    const hostlibs::MenuFile other = hostlibs::menu_in_language(menu, 7);
+    EXPECT_EQ(other.menus[0].title, "File");
+    EXPECT_EQ(other.menus[1].column, 8);
+    EXPECT_EQ(menu.menus[0].title, "File") << "parsed in the first texts";
+}
+
+TEST_F(MenuBar, TheKeyBarListsTheMenusKeysThenTheHostsAndGoesWithTheMenu) {
+    hostlibs::set_key_bar_host_keys({{"F10", "Menu"}, {"PgUp/PgDn", "Page"}});
+    ASSERT_NE(menubar_open(host_path("MENU").c_str(), &receive) & 0xFF, 0);
+    const std::string bar = " F1 Help  F2 Save  F4 Pick  F10 Menu  PgUp/PgDn Page";
+    EXPECT_EQ(headless_->row_text(hostlibs::KEY_BAR_ROW), bar + std::string(80 - bar.size(), ' '));
+    EXPECT_EQ(headless_->attribute(hostlibs::KEY_BAR_ROW, 1), 0x74) << "the key stands out";
+    EXPECT_EQ(headless_->attribute(hostlibs::KEY_BAR_ROW, 4), 0x70);
+    // The language changes the entries' words, not the keys.
+    std::string german = kMenu;
+    german.insert(german.find("key <C-x>"), "label 2 ~Hilfe\n");
+    hosttest::write_file(dir_ + "/MENU", german);
+    menubar_close();
+    EXPECT_EQ(headless_->row_text(hostlibs::KEY_BAR_ROW), std::string(80, ' '));
+    hostlibs::set_menu_language(2);
+    ASSERT_NE(menubar_open(host_path("MENU").c_str(), &receive) & 0xFF, 0);
+    EXPECT_EQ(headless_->row_text(hostlibs::KEY_BAR_ROW).substr(0, 10), " F1 Hilfe ");
+    hostlibs::set_menu_language(1);
+    EXPECT_EQ(headless_->row_text(hostlibs::KEY_BAR_ROW).substr(0, 10), " F1 Help  ");
+}
+
+TEST(MenuFile, KeysAreNamedAsOperatorsWriteThem) {
+    EXPECT_EQ(hostlibs::key_label(KEY_F10), "F10");
+    EXPECT_EQ(hostlibs::key_label(screenlib::parse_key("C-q")), "Ctrl-Q");
+    EXPECT_EQ(hostlibs::key_label(screenlib::parse_key("A-p")), "Alt-P");
+    EXPECT_EQ(hostlibs::key_label(KEY_PAGE_DOWN), "PgDn");
 }
 
 }  // namespace

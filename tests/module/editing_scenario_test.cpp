@@ -77,10 +77,10 @@ TEST_F(Editing, PageDownCommitsTheFieldBeingEdited) {
     put_numbered(100);
     // Types into row 20's group on page 2, pages on and comes back: the field
     // is refilled from the table, so the name shows only if it was committed.
-    open_editor("<PgDn>xy<PgDn><PgUp>");
+    open_editor("<PgDn><Right>xy<PgDn><PgUp>");
     run_editor();
     EXPECT_EQ(page_number(), "2");
-    EXPECT_EQ(group_cell(0), padded("xyG20", 8));
+    EXPECT_EQ(group_cell(0), padded("Gxy20", 8));
 }
 
 TEST_F(Editing, PageUpOnTheFirstPageShowsMessageFourWithTheSecondTone) {
@@ -117,8 +117,35 @@ TEST_F(Editing, EscapeIsSwallowedAndHomeAndEndReachTheGroupFields) {
     put_numbered(20);
     open_editor("<Esc><End>e<Home>h<Down>");
     run_editor();
-    EXPECT_EQ(group_cell(19), padded("eG19", 8));
-    EXPECT_EQ(group_cell(0), padded("hG0", 8));
+    EXPECT_EQ(group_cell(19), padded("e", 8));
+    EXPECT_EQ(group_cell(0), padded("h", 8));
+}
+
+// The name of the field the cursor enters is selected: typing replaces it,
+// an arrow key first drops the selection, Backspace and Ctrl-U clear it.
+TEST_F(Editing, TypingOnEntryReplacesTheNameAndArrowsEditInPlace) {
+    put_devices({device(0, "Oven", "PRESS"), device(1, "Scale", "PRESS"),
+                 device(2, "Lamp", "PRESS"), device(3, "Fan", "PRESS"),
+                 device(4, "Pump", "PRESS")});
+    open_editor("PUMPS<Down><Right>U<Down><BS><Down><Right><C-u><Down><PgDn><PgUp>");
+    run_editor();
+    EXPECT_EQ(group_cell(0), "PUMPS   ");
+    EXPECT_EQ(group_cell(1), "PURESS  ");
+    EXPECT_EQ(group_cell(2), std::string(8, ' '));
+    EXPECT_EQ(group_cell(3), std::string(8, ' '));
+    EXPECT_EQ(group_cell(4), "PRESS   ");
+    for (int r = 0; r < 4; ++r)
+        EXPECT_EQ(group_attribute(r), field_color(FIELD_COLOR_MODIFIED_REGULAR)) << "row " << r;
+    EXPECT_EQ(group_attribute(4), 0x0B) << "entered but not edited";
+    EXPECT_TRUE(headless().tones().empty());
+}
+
+TEST_F(Editing, ANinthCharacterSoundsTheBellAndIsNotTaken) {
+    put_devices({device(0, "Oven", "PRESS"), device(1, "Scale", "")});
+    open_editor("ABCDEFGHI<Down><PgDn><PgUp>");
+    run_editor();
+    EXPECT_EQ(group_cell(0), "ABCDEFGH");
+    EXPECT_EQ(headless().tones(), std::vector<int>{screenlib::kBellTone});
 }
 
 TEST_F(Editing, BackspaceInAnEmptyGroupMarksTheRowModified) {
@@ -134,7 +161,7 @@ TEST_F(Editing, ATwoWordNameIsDrawnInTheInvalidChangedColours) {
     put_devices({device(0, "Oven", ""), device(1, "Scale", ""), device(2, "Lamp", "")});
     // Row 0 gets two words; row 1 too, then its first word is deleted, which
     // clears the mark again. A page step redraws both.
-    open_editor("a b<Down>x y<Down><Up><Delete><Delete><Down><PgDn><PgUp>");
+    open_editor("a b<Down>x y<Down><Up><Left><Delete><Delete><Down><PgDn><PgUp>");
     run_editor();
     EXPECT_EQ(group_cell(0), padded("a b", 8));
     EXPECT_EQ(group_attribute(0), field_color(FIELD_COLOR_BOTH_REGULAR));

@@ -79,7 +79,7 @@ TEST_F(Leaving, ShellMenuWithUnsavedChangesAsksAndNoKeepsTheEditor) {
     run_editor();
     EXPECT_EQ(popups_seen(), std::vector<std::string>{"CHKEXIT"}) << "Enter takes the first: No";
     EXPECT_FALSE(queued("SHELL"));
-    EXPECT_EQ(group_cell(0), padded("xG0", 8)) << "the edit stays";
+    EXPECT_EQ(group_cell(0), padded("x", 8)) << "the edit stays";
     EXPECT_EQ(headless().tones(), std::vector<int>{kSecondTone}) << "one tone, the guard's";
 }
 
@@ -141,8 +141,8 @@ TEST_F(Leaving, SignOnAlwaysShowsThePasswordPromptAndLeavesNothing) {
     run_editor();
     EXPECT_EQ(popups_seen(), std::vector<std::string>{"GETPASS"});
     EXPECT_EQ(text(session_.context().user->user_code, 4), "CA03");
-    EXPECT_EQ(group_cell(0), padded("xG0", 8)) << "the editor stays, with its edit";
-    EXPECT_EQ(group_cell(1), padded("yG1", 8));
+    EXPECT_EQ(group_cell(0), padded("x", 8)) << "the editor stays, with its edit";
+    EXPECT_EQ(group_cell(1), padded("y", 8));
 }
 
 TEST_F(Leaving, QuitStopsAtTheFirstRefusal) {
@@ -166,7 +166,7 @@ TEST_F(Leaving, MissingGuardFilesReportTheFallbackPathAndKeepTheEditor) {
     const auto popups = std::filesystem::path(root_path_) / "USER" / "POPUPS";
     std::filesystem::remove(popups / "CHKEXIT.L01");
     std::filesystem::remove(popups / "CHKEXIT.L02");
-    open_editor("x<A-f>m", 2);
+    open_editor("x<A-d>h", 2);
     run_editor();
     EXPECT_TRUE(popups_seen().empty());
     EXPECT_FALSE(queued("SHELL"));
@@ -230,7 +230,7 @@ TEST_F(Leaving, FirstAndLastPageCommandsShowPagesOneAndFive) {
 }
 
 TEST_F(Leaving, AGermanUserSeesTheGermanPopupsAndFallsBackToEnglish) {
-    open_editor("x<A-f>mj<Enter>", 2);
+    open_editor("x<A-d>hj<Enter>", 2);
     run_editor();
     ASSERT_EQ(popups_seen(), std::vector<std::string>{"CHKEXIT"});
     EXPECT_TRUE(shows(popup_pictures.back(), "Trotzdem verlassen?"));
@@ -238,7 +238,7 @@ TEST_F(Leaving, AGermanUserSeesTheGermanPopupsAndFallsBackToEnglish) {
     session_.close();
 
     std::filesystem::remove(std::filesystem::path(root_path_) / "USER" / "POPUPS" / "CHKEXIT.L02");
-    open_editor("x<A-f>m<Esc>", 2);
+    open_editor("x<A-d>h<Esc>", 2);
     run_editor();
     EXPECT_EQ(popups_seen(), std::vector<std::string>{"CHKEXIT"});
     EXPECT_TRUE(hostlibs::read_error_log().empty());

@@ -11,6 +11,9 @@ struct ScreenPicture {
     bool taken = false;
     std::vector<std::string> rows;
     std::vector<std::vector<uint8_t>> attributes;
+    // What the terminal showed, at its size then (the screen, or the notice
+    // of a terminal too small).
+    std::vector<std::string> view;
 };
 
 // The headless backend's screen as it stands; not taken under another backend.
@@ -27,5 +30,6 @@ inline ScreenPicture picture_of_screen() {
             attributes.push_back(headless->attribute(r, c));
         picture.attributes.push_back(std::move(attributes));
     }
+    picture.view = headless->terminal_view();
     return picture;
 }

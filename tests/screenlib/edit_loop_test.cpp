@@ -40,16 +40,24 @@ void recording_fill(Screen* screen, int field) {
 uint8_t refusing_exit(Screen*) {
     return 0;
 }
+// The mode an entry function sets, as the editor's group fields do.
+int g_entry_mode = 5;
+void mode_entry(Screen* screen) {
+    screen_field_enter(screen);
+    screen_set_mode(screen, g_entry_mode);
+}
 
 const FieldFunctions kRecordingFuncs = {recording_entry, recording_exit, recording_key,
                                         recording_fill,  nullptr,        0};
 const FieldFunctions kRefusingFuncs = {nullptr, refusing_exit, field_std_key, nullptr, nullptr, 0};
+const FieldFunctions kModeFuncs = {mode_entry, field_std_exit, field_std_key, nullptr, nullptr, 0};
 
 const ScreenFunctionEntry* table() {
     static FunctionTable table;
     static const ScreenFunctionEntry* entries =
         table.add(0, "recording_funcs", nullptr, &kRecordingFuncs)
             .add(0, "refusing_funcs", nullptr, &kRefusingFuncs)
+            .add(0, "mode_funcs", nullptr, &kModeFuncs)
             .add(2, "recording_keys", any_function(recording_keys), nullptr)
             .get();
     return entries;
@@ -80,6 +88,13 @@ const char* const kForm =
     "field 0 string recording_funcs\n"
     "field 1 string - display\n"
     "field 2 string refusing_funcs\n"
+    "end screen\n"
+    "screen entry\n"
+    "picture\n"
+    "|________ ________|\n"
+    "end\n"
+    "field 0 string mode_funcs\n"
+    "field 1 string mode_funcs\n"
     "end screen\n";
 
 class EditLoopTest : public ScreenTest {
@@ -360,6 +375,106 @@ TEST_F(EditLoopTest, ResultSetAfterExitStillCounts) {
     });
     keys("<Tab><Tab><Tab><Enter>");  // Enter on the "Yes" choice, taken by the handler
     EXPECT_EQ(screen_run(screen), 7);
+}
+
+// Fields whose entry sets a mode: 5 (and 2) select the text on entry.
+class EntryModeTest : public EditLoopTest {
+  protected:
+    Screen* load_entry(int mode, const char* first, const char* second) {
+        g_entry_mode = mode;
+        Screen* screen = load("entry");
+        if (screen) {
+            field_set_text(screen, first, 0);
+            field_set_text(screen, second, 1);
+        }
+        return screen;
+    }
+    void TearDown() override {
+        g_entry_mode = 5;
+        EditLoopTest::TearDown();
+    }
+};
+
+TEST_F(EntryModeTest, TheSelectedTextGoesOnTypingWhileOtherEditingKeysKeepIt) {
+    struct Case {
+        int mode;
+        const char* keys;
+        const char* text;
+    };
+    const Case cases[] = {
+        {5, "PUMPS", "PUMPS   "},         // the first character replaces the whole text
+        {5, "<Right>U", "PURESS  "},      // an arrow drops the selection, then edits in place
+        {5, "<Left>U", "UPRESS  "},       //
+        {5, "<End>U", "PRESSU  "},        // End and Home likewise
+        {5, "<Home><Ins>U", "URESS   "},  // Insert too (then overwriting)
+        {5, "<BS>", "        "},          // Backspace and Delete clear a selected text
+        {5, "<Del>", "        "},         //
+        {5, "<Right><BS>", "RESS    "},   // unselected they take one character
+        {5, "<Right><C-u>", "        "},  // Ctrl-U clears the field whatever is selected
+        {2, "PUMPS", "PUMPS   "},         // with a mouse, keyboard entry selects as well
+        {0, "U", "UPRESS  "},             // other modes select nothing
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("mode ") + std::to_string(c.mode) + " keys " + c.keys);
+        Screen* screen = load_entry(c.mode, "PRESS", "");
+        ASSERT_NE(screen, nullptr);
+        keys(std::string(c.keys) + "<Esc>");
+        screen_run(screen);
+        EXPECT_STREQ(field_text(screen, 0), c.text);
+        screenfile_close(file_);
+        file_ = nullptr;
+        screen_close(screen);
+    }
+}
+
+TEST_F(EntryModeTest, TheSelectionShowsInSwappedColoursUntilAKeyDropsIt) {
+    Screen* screen = load_entry(5, "PRESS", "abc");
+    ASSERT_NE(screen, nullptr);
+    screen_set_colors(screen, 0x07, 0x70, 0x1E);
+    static std::vector<std::vector<uint8_t>> seen;  // the first field's 7 cells at each F5
+    seen.clear();
+    screen_set_special(screen, [](Screen*, int key) {
+        if (key == KEY_F5) {
+            std::vector<uint8_t> cells;
+            for (int c = 0; c < 7; ++c)
+                cells.push_back(screenlib::backend()->cell(0, c).attribute);
+            seen.push_back(cells);
+        }
+        return 0;
+    });
+    keys("<F5><Right><F5><Tab><S-Tab><F5><Esc>");
+    screen_run(screen);
+    const std::vector<uint8_t> selected = {0x61, 0x61, 0x61, 0x61, 0x61, 0x1E, 0x1E};
+    const std::vector<uint8_t> plain(7, 0x1E);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], selected) << "the text, not the blanks after it, is selected on entry";
+    EXPECT_EQ(seen[1], plain) << "Right dropped the selection";
+    EXPECT_EQ(seen[2], selected) << "entering the field again selects it again";
+    EXPECT_EQ(screen_->attribute(0, 0), 0x70) << "a finished run shows no selection";
+}
+
+TEST_F(EntryModeTest, ACharacterThatDoesNotFitSoundsTheBell) {
+    Screen* screen = load_entry(5, "", "abcdefgh");
+    ASSERT_NE(screen, nullptr);
+    // Nine characters into eight places; then into a full field in insert
+    // mode; an overwrite at the last place still fits.
+    keys("123456789<Tab><Right>X<Ins><End>Y<Esc>");
+    screen_run(screen);
+    EXPECT_STREQ(field_text(screen, 0), "12345678");
+    EXPECT_STREQ(field_text(screen, 1), "abcdefgY");
+    EXPECT_EQ(screen_->tones(), (std::vector<int>{screenlib::kBellTone, screenlib::kBellTone}));
+}
+
+TEST_F(EntryModeTest, WithTheMouseAClickPutsTheCursorWhereItWas) {
+    Screen* screen = load_entry(2, "PRESS", "abcdef");
+    ASSERT_NE(screen, nullptr);
+    screen_set_mouse(screen, mouse_default);
+    // A click on the second field's fourth cell, then on the first field's
+    // second cell, which is entered again and so placed too.
+    keys("<Click:0,12>X<Click:0,1>Y<Esc>");
+    screen_run(screen);
+    EXPECT_STREQ(field_text(screen, 1), "abcXdef ");
+    EXPECT_STREQ(field_text(screen, 0), "PYRESS  ");
 }
 
 TEST_F(EditLoopTest, MouseClickMovesTheCursorToAField) {

@@ -34,6 +34,9 @@ struct HostOptions {
 // ~/.local/share/devgroup.
 std::string default_root();
 
+// A library of the host beside the running executable: <exe dir>/../lib/NAME.
+std::string program_library(const std::string& file_name);
+
 // The module library beside the running executable: <exe dir>/../lib/libtoolbank.so.
 std::string default_module_path();
 
@@ -41,14 +44,34 @@ std::string default_module_path();
 // $DEVGROUP_ASSETS overrides it.
 std::string assets_dir();
 
-// Makes a data root: creates the folders, copies assets/root/ and writes
-// host.conf; with demo_data also loads the demo data set (devices, settings,
-// passwords, sites). Without it the data files exist but are empty. An
-// existing root is filled in; files already there are left alone.
+// Makes a data root: the folders, a copy of assets/root/ and host.conf; with
+// demo_data also the demo data set (devices, settings, passwords, sites).
+// Without it the data files exist but are empty. The root is made in a
+// folder beside its place, marked whole, put on disk and renamed into place,
+// so an interrupted making leaves no root under its name. The place must be
+// missing or an empty folder; a whole root there is left as it is.
 bool create_root(const std::string& root, bool demo_data, std::string* error);
 
-// True when the folder holds a data root (its host.conf exists).
+enum class RootState {
+    kMissing,     // no host.conf
+    kComplete,    // made to the end
+    kIncomplete,  // host.conf but no completion mark: its making was cut short
+};
+
+// What stands at `root`. A root of an older version, which carries no mark,
+// counts as whole (and is marked) when it has every file and its settings.
+RootState root_state(const std::string& root);
+
+// True when the folder holds a whole data root.
 bool root_exists(const std::string& root);
+
+// What to tell the operator about an incomplete root: that it is refused
+// and how to remove it.
+std::string incomplete_root_message(const std::string& root);
+
+// The steps of making a root, in order; tests stop a making at one of them.
+enum class RootStep { kFilesLaid, kDataLoaded, kMarked, kPlaced };
+void set_root_step_hook(void (*hook)(RootStep));
 
 // A run-list entry from its parts (names cut to 8 characters, parameters to 120).
 RunListEntry make_entry(const std::string& first_dir, const std::string& second_dir,

@@ -3,15 +3,21 @@
 // Modules use menubar_open, menubar_key and menubar_close of host_libraries.h.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/host_libraries.h"
 #include "platform/screen_library.h"
+#include "platform/screen_size.h"
 
 namespace hostlibs {
 
-enum : int { MENU_BAR_ROW = 0, MENU_MAX_TEXT = 40 };
+enum : int { MENU_BAR_ROW = 0, KEY_BAR_ROW = SCREEN_ROWS - 1, MENU_MAX_TEXT = 40 };
+
+// A title's or an entry's text in the languages its `label` lines give, as
+// written (with the '~' mark); languages without one use the first text.
+using MenuLabels = std::map<int, std::string>;
 
 struct MenuItem {
     std::string text;  // without the '~' mark
@@ -19,6 +25,8 @@ struct MenuItem {
     int key = 0;       // direct key code, 0 for none
     int command = 0;
     bool separator = false;
+    std::string marked;  // the first text, with its mark
+    MenuLabels labels;
 };
 
 struct MenuPullDown {
@@ -26,6 +34,8 @@ struct MenuPullDown {
     int letter = 0;     // Alt and this letter opens it
     int column = 0;     // where the title stands on the bar
     std::vector<MenuItem> items;
+    std::string marked;  // the first title, with its mark
+    MenuLabels labels;
 };
 
 struct MenuKey {
@@ -69,7 +79,28 @@ HOSTLIB_API int menu_add_field(Menu* menu, int row, int column, int width, char*
 HOSTLIB_API std::string menu_literal(const std::string& text);
 
 // Parses the text of a menu file; false with "line N: reason" in *error.
+// Its titles and entries are those of the first texts.
 HOSTLIB_API bool parse_menu(const std::string& text, MenuFile* menu, std::string* error);
+// The menu with the titles and entries of a language (the first texts where
+// a label for it is missing), the titles laid out on the bar anew.
+HOSTLIB_API MenuFile menu_in_language(const MenuFile& menu, int language);
+
+// The menu's language from now on (the user's); the bar and the key bar
+// follow at once. Kept until reset_menubar.
+HOSTLIB_API void set_menu_language(int language);
+
+// One entry of the key bar on the bottom row: a key's name and what it does.
+struct KeyBarEntry {
+    std::string keys;   // "F10", "PgUp/PgDn"
+    std::string label;  // "Menu"
+};
+// The key bar of the installed menu: each entry's direct key (F-keys in
+// their order) with the first word of its text, then the host's own keys.
+HOSTLIB_API std::vector<KeyBarEntry> key_bar_entries();
+// The host's own keys, shown after the menu's; kept until reset_menubar.
+HOSTLIB_API void set_key_bar_host_keys(const std::vector<KeyBarEntry>& keys);
+// A key code as the key bar and the pull-downs name it: "F2", "Ctrl-Q", "Alt-P".
+HOSTLIB_API std::string key_label(int key);
 
 // The colours (and nothing else) of `style` are used for the pull-downs
 // from now on; kept until reset_menubar.

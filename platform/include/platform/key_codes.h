@@ -31,4 +31,6 @@ enum KeyCode : int {
     KEY_PAGE_DOWN = pc_key::PageDown,
     KEY_INSERT = pc_key::Insert,
     KEY_DELETE = pc_key::Delete,
+    KEY_CLEAR_FIELD = pc_key::CtrlU,
+    KEY_REPAINT = pc_key::CtrlL,
 };

@@ -31,4 +31,6 @@ enum HostMessage : int {
     TEXT_SIGNED_ON = 112,
     TEXT_LOG_EMPTY = 113,
     TEXT_HELP = 114,
+    TEXT_KEY_MENU = 115,
+    TEXT_KEY_PAGE = 116,
 };

@@ -32,5 +32,7 @@ inline constexpr int Down = 0x5000;
 inline constexpr int PageDown = 0x5100;
 inline constexpr int Insert = 0x5200;
 inline constexpr int Delete = 0x5300;
+inline constexpr int CtrlL = 0x260C;
+inline constexpr int CtrlU = 0x1615;
 
 }  // namespace pc_key

@@ -25,6 +25,17 @@ struct ScreenFunctionEntry;
 
 namespace screenlib {
 
+// The bell: the tone of a key that a field cannot take (a character past a
+// full field). Recorded by the headless backend like any other tone.
+inline constexpr int kBellTone = 1000;
+inline constexpr int kBellDuration = 10;
+
+// The least terminal the screens need; a smaller one shows only the notice
+// until it is made larger.
+inline constexpr int kNeededRows = 24;
+inline constexpr int kNeededColumns = 80;
+inline constexpr std::string_view kTooSmallNotice = "terminal too small (needs 80x24)";
+
 // One cell of the screen: a character and a PC attribute byte (low nibble
 // foreground, high nibble background).
 struct Cell {
@@ -76,6 +87,8 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
     Cell cell(int row, int column) const override;
     void set_cursor(int row, int column, bool visible) override;
     void flush() override {}
+    // Script events that a terminal handles itself are taken here and not
+    // given on: a resize (resize_key) and Ctrl-L (counted in repaints()).
     int read_key() override;
     void tone(int value, int duration) override;
     bool input_ended() const override { return script_exhausted(); }
@@ -103,6 +116,16 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
     uint64_t cells_written() const { return cells_written_; }
     void reset_cells_written() { cells_written_ = 0; }
 
+    // The size of the terminal the screen is shown on, at first the screen's
+    // own. The screen keeps its size; the terminal shows what fits of it, or
+    // only the too-small notice.
+    void resize_terminal(int rows, int columns);
+    int terminal_rows() const { return terminal_rows_; }
+    int terminal_columns() const { return terminal_columns_; }
+    // What the terminal shows, a row a line with trailing blanks kept.
+    std::vector<std::string> terminal_view() const;
+    int repaints() const { return repaints_; }
+
   private:
     int rows_;
     int columns_;
@@ -115,6 +138,9 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
     int cursor_column_ = 0;
     bool cursor_visible_ = false;
     uint64_t cells_written_ = 0;
+    int terminal_rows_;
+    int terminal_columns_;
+    int repaints_ = 0;
 };
 
 // A window of the library's window stack that the host program fills with
@@ -204,6 +230,15 @@ constexpr int mouse_click_row(int key) {
 }
 constexpr int mouse_click_column(int key) {
     return key & 0xFF;
+}
+// A key script's terminal resize (<Resize:ROWS,COLUMNS>), outside the
+// 16-bit range like a click; the headless backend takes it itself.
+constexpr int kResizeFlag = 0x02000000;
+constexpr int resize_key(int rows, int columns) {
+    return kResizeFlag | ((rows & 0xFF) << 8) | (columns & 0xFF);
+}
+constexpr bool is_resize(int key) {
+    return key >= 0 && (key & kResizeFlag) != 0;
 }
 
 // The script name of a key code ("<Enter>", "a"); "<0xHHHH>" for one without a name.

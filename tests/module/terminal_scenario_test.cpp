@@ -1,0 +1,82 @@
+// The editor in the host's terminal: the menu bar and the key bar in the
+// user's language, a terminal made too small and large again.
+#include <sstream>
+
+#include "hostlibs/menubar.h"
+#include "scenario_support.h"
+
+namespace {
+
+class TerminalScenario : public EditorScenario {
+  protected:
+    // A row of the screen as it stood when the module closed its menu (its
+    // window still up), trailing blanks cut.
+    static std::string closing_row(size_t r) {
+        std::istringstream lines(hostlibs::menubar_closing_screen());
+        std::string line;
+        for (size_t i = 0; i <= r && std::getline(lines, line); ++i) {
+        }
+        return line;
+    }
+    static bool holds(const std::vector<std::string>& rows, const std::string& text) {
+        for (const std::string& r : rows) {
+            if (r.find(text) != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(TerminalScenario, ATooSmallTerminalShowsOnlyTheNotice) {
+    put_numbered(25);
+    open("<Resize:20,60>");
+    run_editor();
+    const std::vector<std::string>& view = editor_picture.view;
+    ASSERT_EQ(view.size(), 20u);
+    for (const std::string& r : view)
+        EXPECT_EQ(r.size(), 60u) << "drawn past the terminal's edge";
+    EXPECT_TRUE(holds(view, "terminal too small (needs 80x24)"));
+    EXPECT_FALSE(holds(view, "Instrument 0")) << "the screen shows through the notice";
+}
+
+TEST_F(TerminalScenario, MadeLargeAgainTheTerminalShowsTheWholeScreenAsItIsNow) {
+    put_numbered(25);
+    // Typed while the terminal is too small, the name is there once it is large again.
+    open("<Resize:20,60>PUMPS<Resize:30,100>");
+    run_editor();
+    const std::vector<std::string>& view = editor_picture.view;
+    ASSERT_EQ(view.size(), 30u);
+    for (size_t r = 0; r < view.size(); ++r) {
+        const std::string expected = r < editor_picture.rows.size()
+                                         ? editor_picture.rows[r] + std::string(20, ' ')
+                                         : std::string(100, ' ');
+        EXPECT_EQ(view[r], expected) << "row " << r;
+    }
+    EXPECT_EQ(group_cell(0), "PUMPS   ");
+    EXPECT_FALSE(holds(view, "terminal too small"));
+}
+
+TEST_F(TerminalScenario, TheKeyBarListsTheMenuFilesKeysAndTheHosts) {
+    put_numbered(25);
+    open("<F10>", 1);  // the File pull-down, left open when the script ends
+    run_editor();
+    const std::string bar = " F1 Help  F2 Save  F4 Pick  F10 Menu  PgUp/PgDn Page";
+    EXPECT_EQ(closing_row(24), bar);
+    ASSERT_FALSE(popup_pictures.empty());
+    // Each entry's key in a column after the longest entry ("Back to previous module").
+    EXPECT_TRUE(holds(popup_pictures[0].rows, "| Save changes             F2 |"));
+    EXPECT_TRUE(holds(popup_pictures[0].rows, "| Back to previous module     |"));
+}
+
+TEST_F(TerminalScenario, AGermanUserSeesGermanMenusAndKeys) {
+    put_numbered(25);
+    open("<A-d>", 2);
+    run_editor();
+    EXPECT_EQ(closing_row(0), "  Datei  Bearbeiten  Hilfe");
+    EXPECT_EQ(closing_row(24).substr(0, 53),
+              " F1 Hilfe  F2 Speichern  F4 Auswahl  F10 Menue  PgUp/");
+    ASSERT_FALSE(popup_pictures.empty()) << "Alt and the German title's letter opens it";
+    EXPECT_TRUE(holds(popup_pictures[0].rows, "Speichern"));
+}
+
+}  // namespace
