@@ -21,7 +21,8 @@ HeadlessBackend::HeadlessBackend(int rows, int columns)
       columns_(std::max(1, columns)),
       cells_(cell_index(rows_, 0, columns_)),
       terminal_rows_(rows_),
-      terminal_columns_(columns_) {}
+      terminal_columns_(columns_),
+      cells_at_last_key_(cells_) {}
 
 void HeadlessBackend::put(int row, int column, const Cell* cells, int count) {
     if (row < 0 || row >= rows_)
@@ -47,7 +48,16 @@ void HeadlessBackend::set_cursor(int row, int column, bool visible) {
     cursor_visible_ = visible;
 }
 
+void HeadlessBackend::count_changes() {
+    int changed = 0;
+    for (std::size_t i = 0; i < cells_.size(); ++i)
+        changed += cells_[i] == cells_at_last_key_[i] ? 0 : 1;
+    changed_per_key_.push_back(changed);
+    cells_at_last_key_ = cells_;
+}
+
 int HeadlessBackend::read_key() {
+    count_changes();
     for (;;) {
         if (next_key_ >= script_.size()) {
             ran_out_ = true;
