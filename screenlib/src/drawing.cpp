@@ -1,6 +1,7 @@
 #include "drawing.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "library_state.h"
@@ -94,6 +95,7 @@ class CellWriter {
         above_.assign(position + 1, shown.end());
         rows_ = backend_->rows();
         columns_ = backend_->columns();
+        shown_cells_ = backend_->shown_cells();
     }
 
     void put(int row, int column, Cell cell) {
@@ -106,9 +108,21 @@ class CellWriter {
                 return;
             }
         }
-        if (backend_->cell(row, column) == cell)
+        const Cell shown =
+            shown_cells_ ? shown_cells_[row * columns_ + column] : backend_->cell(row, column);
+        if (shown == cell)
             return;
         backend_->put(row, column, &cell, 1);
+    }
+
+    // True when the span of cells at (row, column) is on the screen, no
+    // window covers it, and the screen shows exactly these cells already.
+    bool shows(int row, int column, const Cell* cells, int count) const {
+        if (!backend_ || !shown_cells_ || !above_.empty() || row < 0 || column < 0 ||
+            row >= rows_ || column + count > columns_)
+            return false;
+        return std::memcmp(shown_cells_ + row * columns_ + column, cells,
+                           static_cast<std::size_t>(count) * sizeof(Cell)) == 0;
     }
 
   private:
@@ -116,6 +130,7 @@ class CellWriter {
     std::vector<Screen*> above_;
     int rows_ = 0;
     int columns_ = 0;
+    const Cell* shown_cells_ = nullptr;
 };
 
 void put_cell(const Screen* owner, int row, int column, Cell cell) {
@@ -198,7 +213,7 @@ void draw_body(Screen* screen) {
     // The cells of visible fields are left to the fields, which are drawn
     // over the body: written twice, each would reach the terminal twice.
     const auto columns = static_cast<std::size_t>(std::max(0, screen->inner_columns));
-    std::vector<bool> under_field(static_cast<std::size_t>(std::max(0, screen->inner_rows)) *
+    std::vector<char> under_field(static_cast<std::size_t>(std::max(0, screen->inner_rows)) *
                                   columns);
     for (int n = 0; n < static_cast<int>(screen->fields.size()); ++n) {
         if (!field_visible(screen, n))
@@ -206,22 +221,42 @@ void draw_body(Screen* screen) {
         const Field& field = screen->fields[static_cast<std::size_t>(n)];
         for (int i = 0; i < field.display_width(); ++i)
             under_field[static_cast<std::size_t>(field.row) * columns +
-                        static_cast<std::size_t>(field.column + i)] = true;
+                        static_cast<std::size_t>(field.column + i)] = 1;
     }
     CellWriter writer(screen);
     const uint8_t color = shown_color(screen->colors.regular);
     const int last = std::min(screen->inner_rows, screen->scroll + screen->view_rows());
+    const int width = std::min(screen->inner_columns, screen->view_columns());
+    std::vector<Cell> row_cells(static_cast<std::size_t>(std::max(0, width)));
     for (int r = screen->scroll; r < last; ++r) {
         const std::string empty;
         const std::string& line = r < static_cast<int>(screen->picture.size())
                                       ? screen->picture[static_cast<std::size_t>(r)]
                                       : empty;
-        for (int c = 0; c < std::min(screen->inner_columns, screen->view_columns()); ++c) {
-            if (under_field[static_cast<std::size_t>(r) * columns + static_cast<std::size_t>(c)])
-                continue;
+        for (int c = 0; c < width; ++c) {
             const char ch =
                 c < static_cast<int>(line.size()) ? line[static_cast<std::size_t>(c)] : ' ';
-            writer.put(screen->screen_row(r), screen->inner_left() + c, Cell{ch, color});
+            row_cells[static_cast<std::size_t>(c)] = Cell{ch, color};
+        }
+        // A redraw mostly finds the body as it was: each run of cells between
+        // fields is compared whole and written cell by cell only when it differs.
+        const std::size_t mask_row = static_cast<std::size_t>(r) * columns;
+        for (int start = 0; start < width;) {
+            if (under_field[mask_row + static_cast<std::size_t>(start)]) {
+                ++start;
+                continue;
+            }
+            int end = start;
+            while (end < width && !under_field[mask_row + static_cast<std::size_t>(end)])
+                ++end;
+            const int row = screen->screen_row(r);
+            if (!writer.shows(row, screen->inner_left() + start,
+                              &row_cells[static_cast<std::size_t>(start)], end - start)) {
+                for (int c = start; c < end; ++c)
+                    writer.put(row, screen->inner_left() + c,
+                               row_cells[static_cast<std::size_t>(c)]);
+            }
+            start = end;
         }
     }
 }
@@ -313,13 +348,16 @@ static uint8_t hot_letter_attribute(uint8_t attribute) {
     return static_cast<uint8_t>(background | (light ? 0x04 : 0x0E));
 }
 
-void draw_field(Screen* screen, int n) {
+namespace {
+
+// Draws field n through a writer for its window; the field's cells are
+// compared whole first, as a redraw mostly finds them unchanged.
+void draw_field_with(Screen* screen, int n, CellWriter& writer) {
     if (n < 0 || n >= static_cast<int>(screen->fields.size()) || !field_visible(screen, n))
         return;
     const Field& field = screen->fields[static_cast<std::size_t>(n)];
     const uint8_t attribute = field_attribute(screen, n);
     const bool masked = field.masked();
-    CellWriter writer(screen);
     int selection_end = 0;
     if (screen->text_selected && n == screen->current) {
         selection_end = field.record_length();
@@ -327,7 +365,9 @@ void draw_field(Screen* screen, int n) {
                field.record[static_cast<std::size_t>(selection_end - 1)] == ' ')
             --selection_end;
     }
-    for (int i = 0; i < field.display_width(); ++i) {
+    const int width = field.display_width();
+    std::vector<Cell> cells(static_cast<std::size_t>(width));
+    for (int i = 0; i < width; ++i) {
         const int source = field.cells[static_cast<std::size_t>(i)];
         char ch;
         if (source < 0) {
@@ -343,9 +383,21 @@ void draw_field(Screen* screen, int n) {
         uint8_t shown = selected ? selection_attribute(attribute) : attribute;
         if (source >= 0 && source == field.hot_letter && !selected)
             shown = hot_letter_attribute(attribute);
-        writer.put(screen->screen_row(field.row), screen->inner_left() + field.column + i,
-                   Cell{ch, shown});
+        cells[static_cast<std::size_t>(i)] = Cell{ch, shown};
     }
+    const int row = screen->screen_row(field.row);
+    const int column = screen->inner_left() + field.column;
+    if (writer.shows(row, column, cells.data(), width))
+        return;
+    for (int i = 0; i < width; ++i)
+        writer.put(row, column + i, cells[static_cast<std::size_t>(i)]);
+}
+
+}  // namespace
+
+void draw_field(Screen* screen, int n) {
+    CellWriter writer(screen);
+    draw_field_with(screen, n, writer);
 }
 
 void place_cursor(Screen* screen) {
@@ -384,8 +436,9 @@ void draw_window(Screen* screen) {
     }
     if (screen->border)
         screen->border(screen);
+    CellWriter writer(screen);
     for (int n = 0; n < static_cast<int>(screen->fields.size()); ++n)
-        draw_field(screen, n);
+        draw_field_with(screen, n, writer);
     place_cursor(screen);
 }
 

@@ -98,6 +98,7 @@ class TerminalBackend final : public Backend {
     }
 
     Cell cell(int row, int column) const override { return shadow_.cell(row, column); }
+    const Cell* shown_cells() const override { return shadow_.shown_cells(); }
 
     void set_cursor(int row, int column, bool visible) override {
         cursor_row_ = row;

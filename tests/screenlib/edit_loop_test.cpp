@@ -272,12 +272,16 @@ TEST_F(EditLoopTest, ColoursOfWindowFieldsAndTheCurrentField) {
                       0x6B);  // current, own selected colour
             field_reset_colors(s, 2);
             EXPECT_EQ(screenlib::backend()->cell(1, 21).attribute, 0x4E);
+            field_set_colors(s, 2, 0x5A, 0x3C);  // shown at once, without a redraw
+            EXPECT_EQ(screenlib::backend()->cell(1, 21).attribute, 0x3C);
+            field_mark(s, 2);  // display-only: no longer drawn as the current field
+            EXPECT_EQ(screenlib::backend()->cell(1, 21).attribute, 0x5A);
         }
         return 0;
     });
     keys("<Tab><F5><Esc>");
     screen_run(screen);
-    EXPECT_EQ(screen_->attribute(1, 21), 0x2F);  // after the run no field is selected
+    EXPECT_EQ(screen_->attribute(1, 21), 0x5A);  // after the run no field is selected
 }
 
 // NO_COLOR: the current field in reverse video, states in bold or

@@ -53,6 +53,10 @@ class SCREENLIB_CXX_API Backend {
     // Writes cells starting at (row, column); cells past the edge are dropped.
     virtual void put(int row, int column, const Cell* cells, int count) = 0;
     virtual Cell cell(int row, int column) const = 0;
+    // The cells as shown, row after row, where the backend keeps them in
+    // memory; null otherwise. Drawing compares against them to write only
+    // what changed. Valid until the next put or resize.
+    virtual const Cell* shown_cells() const { return nullptr; }
     // Places the cursor; visible false hides it.
     virtual void set_cursor(int row, int column, bool visible) = 0;
     virtual void flush() = 0;
@@ -85,6 +89,7 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
     int columns() const override { return columns_; }
     void put(int row, int column, const Cell* cells, int count) override;
     Cell cell(int row, int column) const override;
+    const Cell* shown_cells() const override { return cells_.data(); }
     void set_cursor(int row, int column, bool visible) override;
     void flush() override {}
     // Script events that a terminal handles itself are taken here and not
