@@ -10,6 +10,7 @@
 
 #include "core/host_state.h"
 #include "platform/host_libraries.h"
+#include "platform/native_files.h"
 
 namespace hostlibs {
 
@@ -24,15 +25,6 @@ std::string with_slash(std::string path) {
         path += '/';
     }
     return path;
-}
-
-std::string host_form(std::string native) {
-    for (char& c : native) {
-        if (c == '/') {
-            c = '\\';
-        }
-    }
-    return native;
 }
 
 bool make_dir(const std::string& path, std::string* error) {
@@ -74,8 +66,8 @@ HostState::HostState(const HostConfiguration& config)
     : configuration(config),
       root_native(with_slash(std::filesystem::absolute(config.root).lexically_normal().string())),
       data_native(root_native + "DATA/"),
-      root_host(host_form(root_native)),
-      data_host(host_form(data_native)),
+      root_host(std::string(1, kHostDrive) + ":\\"),
+      data_host(root_host + "DATA\\"),
       user_no(config.user_no),
       fixed_now(config.fixed_now),
       jobs(host_db, sites, data_native + "SPOOL/") {}
@@ -146,8 +138,13 @@ bool open_host(const HostConfiguration& configuration, std::string* error) {
                 host->settings.open(data + detail::kSettingsLayout.file_name,
                                     detail::kSettingsLayout, timeout, &reason) &&
                 host->passwords.open(data + detail::kPasswordsLayout.file_name,
-                                     detail::kPasswordsLayout, timeout, &reason)) {
+                                     detail::kPasswordsLayout, timeout, &reason) &&
+                host->password_hashes.open(host->passwords.database(), &reason)) {
                 detail::start_journals(*host);
+                // Modules reach the root through its drive, whatever its native path.
+                const std::string& root = host->root_native;
+                native_map_drive(detail::kHostDrive,
+                                 root.size() > 1 ? root.substr(0, root.size() - 1).c_str() : "/");
                 g_host = std::move(host);
                 return true;
             }
@@ -162,6 +159,9 @@ bool open_host(const HostConfiguration& configuration, std::string* error) {
 }
 
 void close_host() {
+    if (g_host) {
+        native_map_drive(detail::kHostDrive, nullptr);
+    }
     g_host.reset();
 }
 

@@ -13,6 +13,7 @@
 #include "hostlibs/host_setup.h"
 #include "info/file_names.h"
 #include "jobs/job_queue.h"
+#include "record_store/password_file.h"
 #include "record_store/record_file.h"
 #include "sites/site_directory.h"
 
@@ -41,14 +42,17 @@ inline constexpr RecordLayout kSettingsLayout{"settings.db", sizeof(SettingRecor
 inline constexpr RecordLayout kPasswordsLayout{"passwords.db", sizeof(PasswordRecord), 38,
                                                kPasswordFields, 6};
 
+// The drive through which modules see the open root ("C:\\").
+inline constexpr char kHostDrive = 'C';
+
 struct HostState {
     explicit HostState(const HostConfiguration& configuration);
 
     HostConfiguration configuration;
     std::string root_native;  // ends in '/'
     std::string data_native;  // <root>/DATA/
-    std::string root_host;    // root_native with '\' for '/'
-    std::string data_host;
+    std::string root_host;    // "C:\\", mapped to root_native
+    std::string data_host;    // "C:\\DATA\\"
     std::array<char, 8> user_id{};
     bool has_user_id = false;
     uint32_t user_no = 0;
@@ -59,6 +63,7 @@ struct HostState {
     RecordFile devices;
     RecordFile settings;
     RecordFile passwords;
+    PasswordHashes password_hashes;  // in the password file's database
     SiteTable sites{host_db};
     JobQueue jobs;
     FileNames file_names;

@@ -4,6 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include "core/long_path_vfs.h"
+
 namespace hostlibs::detail {
 
 namespace {
@@ -45,9 +50,22 @@ int run_control(sqlite3_stmt* stmt) {
 bool Database::open(const std::string& native_path, int busy_timeout_ms, std::string* error) {
     close();
     make_private(native_path);
-    int rc =
-        sqlite3_open_v2(native_path.c_str(), &db_,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    std::string path = native_path;
+    const size_t slash = native_path.find_last_of('/');
+    if (native_path.size() >= kLongDatabasePath && slash != std::string::npos) {
+        folder_ =
+            ::open(native_path.substr(0, slash + 1).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder_ < 0) {
+            if (error != nullptr) {
+                *error = native_path + ": " + std::strerror(errno);
+            }
+            return false;
+        }
+        path = "/proc/self/fd/" + std::to_string(folder_) + native_path.substr(slash);
+    }
+    int rc = sqlite3_open_v2(path.c_str(), &db_,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                             long_path_vfs());
     if (rc != SQLITE_OK) {
         if (error != nullptr) {
             *error = native_path + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "cannot open");
@@ -79,6 +97,10 @@ void Database::close() {
     if (db_ != nullptr) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
+    }
+    if (folder_ >= 0) {
+        ::close(folder_);
+        folder_ = -1;
     }
 }
 

@@ -33,6 +33,8 @@ class Database {
 
   private:
     sqlite3* db_ = nullptr;
+    // A long path's folder, through which SQLite reaches the file.
+    int folder_ = -1;
     sqlite3_stmt* begin_ = nullptr;
     sqlite3_stmt* commit_ = nullptr;
     sqlite3_stmt* rollback_ = nullptr;

@@ -359,8 +359,8 @@ static int open_menu_bar(const char* menu_path, MenuCommandFn callback) {
     std::string text;
     MenuFile menu;
     std::string error;
-    if (!read_host_file(menu_path, &text)) {
-        state.error = "menu file: " + cannot_read(menu_path);
+    if (!read_host_file(menu_path, &text, &error)) {
+        state.error = "menu file: " + error;
         log_menu_failure(state.error);
         return 0;
     }

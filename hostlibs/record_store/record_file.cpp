@@ -369,7 +369,8 @@ int RecordFile::update() {
     return RS_OK;
 }
 
-bool RecordFile::put_all(const uint8_t* records, size_t count, std::string* error) {
+bool RecordFile::put_all(const uint8_t* records, size_t count, std::string* error,
+                         const std::function<int()>& also) {
     end_walk();
     if (!is_open()) {
         *error = "record file not open";
@@ -405,6 +406,9 @@ bool RecordFile::put_all(const uint8_t* records, size_t count, std::string* erro
             }
             rc = journal_.record(position, replaces ? before.data() : nullptr, record);
         }
+    }
+    if (rc == SQLITE_OK && also) {
+        rc = also();
     }
     if (rc == SQLITE_OK) {
         rc = transaction.commit();

@@ -39,6 +39,8 @@ class RecordFile {
     void close();
     bool is_open() const { return db_.is_open(); }
     const RecordLayout& layout() const { return layout_; }
+    // The file's database, for tables kept beside the records.
+    Database& database() { return db_; }
 
     // The bound record buffer (record_size bytes), or null.
     void bind(void* buffer) { buffer_ = static_cast<uint8_t*>(buffer); }
@@ -60,8 +62,10 @@ class RecordFile {
     }
 
     // Set-up access outside the operation codes (no effect on the current record).
-    // Inserts or replaces each record by key, all in one transaction.
-    bool put_all(const uint8_t* records, size_t count, std::string* error);
+    // Inserts or replaces each record by key, all in one transaction; `also`
+    // (an SQLite result) writes what belongs with them in the same one.
+    bool put_all(const uint8_t* records, size_t count, std::string* error,
+                 const std::function<int()>& also = nullptr);
     bool for_each(const std::function<bool(const uint8_t*)>& visit, std::string* error);
     bool remove(const uint8_t* key, std::string* error);
 

@@ -1,11 +1,12 @@
 // The record store's C interface over the devices, settings and password
 // files, and the set-up access of host_setup.h.
+#include <array>
 #include <cstring>
 
 #include "core/c_boundary.h"
 #include "core/host_state.h"
 #include "platform/host_libraries.h"
-#include "record_store/password_hash.h"
+#include "record_store/password_file.h"
 
 namespace hostlibs {
 
@@ -136,14 +137,33 @@ bool put_setting(const SettingRecord& record, std::string* error) {
 }
 
 bool put_password(const PasswordRecord& record, std::string* error) {
-    PasswordRecord stored = record;
-    if (!detail::hash_password_key(reinterpret_cast<uint8_t*>(&stored))) {
+    detail::HostState* host = detail::host_state();
+    if (host == nullptr) {
+        return not_open(error);
+    }
+    std::string hash;
+    if (!detail::hash_password(reinterpret_cast<const uint8_t*>(record.password), &hash)) {
         if (error != nullptr) {
             *error = "cannot hash the password";
         }
         return false;
     }
-    return put_records(passwords(), &stored, 1, error);
+    PasswordRecord stored = record;
+    std::memset(stored.password, ' ', sizeof stored.password);
+    const auto* name = reinterpret_cast<const uint8_t*>(stored.name);
+    std::string reason;
+    try {
+        if (host->passwords.put_all(reinterpret_cast<const uint8_t*>(&stored), 1, &reason,
+                                    [&] { return host->password_hashes.store(name, hash); })) {
+            return true;
+        }
+    } catch (const std::exception& e) {
+        reason = e.what();
+    }
+    if (error != nullptr) {
+        *error = reason;
+    }
+    return false;
 }
 
 bool put_setting_text(const std::string& key, const std::string& value, std::string* error) {
@@ -212,41 +232,79 @@ int rs_password_set_buffer(void* buffer) {
     return set_buffer(passwords(), buffer);
 }
 
-// The stored key holds the password's hash: get-equal looks the typed
-// password up by its hash and hands the typed one back in the buffer; update
-// writes the hash, never the password in the buffer.
-static int call_passwords(int operation, void* key, int key_number) {
-    RecordFile* file = passwords();
-    if (file == nullptr || file->bound() == nullptr ||
-        (operation != RS_GET_EQUAL && operation != RS_UPDATE)) {
-        return call(file, operation, key, key_number);
-    }
+// Get-equal finds the record by name and verifies the typed password against
+// the name's hash (a record of an older file, kept under a hashed key, is
+// found by that key); the caller's buffer gets the typed password back, as
+// if it were stored. Update keeps the stored password unless the buffer's
+// password bytes differ from those the last read handed over, which then
+// become the new password.
+static int get_password(RecordFile& file, detail::PasswordHashes& hashes, const uint8_t* key) {
     using detail::kPasswordNameSize;
-    using detail::kPasswordSize;
-    auto* buffer = static_cast<uint8_t*>(file->bound());
-    uint8_t typed[kPasswordSize];
-    if (operation == RS_GET_EQUAL) {
-        if (key == nullptr) {
-            return RS_BUFFER_TOO_SHORT;
+    uint8_t lookup[detail::kPasswordKeySize];
+    std::memcpy(lookup, key, sizeof lookup);
+    const uint8_t* typed = key + kPasswordNameSize;
+    std::string hash;
+    if (hashes.find(lookup, &hash)) {
+        if (!detail::password_matches(hash, typed)) {
+            return RS_KEY_NOT_FOUND;
         }
-        uint8_t lookup[kPasswordNameSize + kPasswordSize];
-        std::memcpy(lookup, key, sizeof lookup);
-        std::memcpy(typed, lookup + kPasswordNameSize, sizeof typed);
-        if (!detail::hash_password_key(lookup)) {
-            return RS_IO_ERROR;
-        }
-        const int status = file->call(operation, lookup, key_number);
-        if (status == RS_OK) {
-            std::memcpy(buffer + kPasswordNameSize, typed, sizeof typed);
-        }
-        return status;
-    }
-    std::memcpy(typed, buffer + kPasswordNameSize, sizeof typed);
-    if (!detail::hash_password_key(buffer)) {
+        std::memset(lookup + kPasswordNameSize, ' ', detail::kPasswordSize);
+    } else if (!detail::older_password_key(lookup)) {
         return RS_IO_ERROR;
     }
+    const int status = file.call(RS_GET_EQUAL, lookup, 0);
+    if (status == RS_OK) {
+        std::memcpy(static_cast<uint8_t*>(file.bound()) + kPasswordNameSize, typed,
+                    detail::kPasswordSize);
+        std::memcpy(hashes.delivered.data(), typed, detail::kPasswordSize);
+    }
+    return status;
+}
+
+static int update_password(RecordFile& file, detail::PasswordHashes& hashes, void* key) {
+    using detail::kPasswordNameSize;
+    auto* buffer = static_cast<uint8_t*>(file.bound());
+    std::array<uint8_t, detail::kPasswordSize> password{};
+    std::memcpy(password.data(), buffer + kPasswordNameSize, password.size());
+    const bool changed = password != hashes.delivered;
+    std::string hash;
+    if (changed && !detail::hash_password(password.data(), &hash)) {
+        return RS_IO_ERROR;
+    }
+    // The record itself keeps its password part as stored.
+    std::memset(buffer + kPasswordNameSize, ' ', password.size());
+    int status = file.call(RS_UPDATE, key, 0);
+    std::memcpy(buffer + kPasswordNameSize, password.data(), password.size());
+    if (status == RS_OK && changed) {
+        status = hashes.store(buffer, hash) == SQLITE_OK ? RS_OK : RS_IO_ERROR;
+        if (status == RS_OK) {
+            hashes.delivered = password;
+        }
+    }
+    return status;
+}
+
+static int call_passwords(int operation, void* key, int key_number) {
+    detail::HostState* host = detail::host_state();
+    RecordFile* file = passwords();
+    if (host == nullptr || file == nullptr || file->bound() == nullptr || key_number != 0) {
+        return call(file, operation, key, key_number);
+    }
+    detail::PasswordHashes& hashes = host->password_hashes;
+    if (operation == RS_GET_EQUAL) {
+        return key == nullptr ? RS_BUFFER_TOO_SHORT
+                              : get_password(*file, hashes, static_cast<const uint8_t*>(key));
+    }
+    if (operation == RS_UPDATE) {
+        return update_password(*file, hashes, key);
+    }
+    // Other reads hand over the stored password part.
     const int status = file->call(operation, key, key_number);
-    std::memcpy(buffer + kPasswordNameSize, typed, sizeof typed);
+    if (status == RS_OK && operation != RS_GET_POSITION) {
+        std::memcpy(hashes.delivered.data(),
+                    static_cast<uint8_t*>(file->bound()) + detail::kPasswordNameSize,
+                    detail::kPasswordSize);
+    }
     return status;
 }
 

@@ -40,9 +40,18 @@ bool inside_outer(const Screen* screen, int row, int column) {
            column < screen->left + screen->shown_columns;
 }
 
+// The place of a window cell (r, c) in the window's saved background.
+std::size_t beneath_index(const Screen* screen, int r, int c) {
+    return static_cast<std::size_t>(r) * static_cast<std::size_t>(screen->shown_columns) +
+           static_cast<std::size_t>(c);
+}
+
 Cell* saved_cell(Screen* screen, int row, int column) {
-    const std::size_t index = static_cast<std::size_t>((row - screen->top) * screen->shown_columns +
-                                                       (column - screen->left));
+    const int r = row - screen->top;
+    const int c = column - screen->left;
+    if (r < 0 || c < 0 || r >= screen->shown_rows || c >= screen->shown_columns)
+        return nullptr;
+    const std::size_t index = beneath_index(screen, r, c);
     return index < screen->beneath.size() ? &screen->beneath[index] : nullptr;
 }
 
@@ -159,11 +168,10 @@ void show(Screen* screen) {
     if (screen->shown || !s.backend)
         return;
     place_window(screen, *s.backend);
-    screen->beneath.assign(static_cast<std::size_t>(screen->shown_rows * screen->shown_columns),
-                           Cell{});
+    screen->beneath.assign(beneath_index(screen, screen->shown_rows, 0), Cell{});
     for (int r = 0; r < screen->shown_rows; ++r) {
         for (int c = 0; c < screen->shown_columns; ++c) {
-            screen->beneath[static_cast<std::size_t>(r * screen->shown_columns + c)] =
+            screen->beneath[beneath_index(screen, r, c)] =
                 s.backend->cell(screen->top + r, screen->left + c);
         }
     }
@@ -183,8 +191,7 @@ void hide(Screen* screen) {
             for (int c = 0; c < screen->shown_columns; ++c) {
                 const int row = screen->top + r;
                 const int column = screen->left + c;
-                Cell cell =
-                    screen->beneath[static_cast<std::size_t>(r * screen->shown_columns + c)];
+                Cell cell = screen->beneath[beneath_index(screen, r, c)];
                 bool covered = false;
                 for (auto above = position + 1; above != s.shown.end(); ++above) {
                     if (inside_outer(*above, row, column)) {

@@ -91,6 +91,9 @@ TEST_F(Devgroup, ABadRowChangesNothingAndNamesItsLine) {
         {"K00000091,Fine,1,G\n", "line 2: the key is longer than 8 characters"},
         {",Fine,1,G\n", "line 2: the key is empty"},
         {"K0000009,\"Fine,1,G\n", "line 2: unterminated quote"},
+        // The reader stops at a line over its limit before it reads on.
+        {"K0000009,Fine,1,G\nK0000010," + std::string(5000, 'x') + ",1,G\n",
+         "line 3: line longer than 4096 characters"},
     };
     for (const auto& [rows, reason] : cases) {
         hosttest::write_file(root_.file("bad.csv"), "key,instrument,status,group\n" + rows);
@@ -181,6 +184,10 @@ TEST_F(Devgroup, KeysFileRunsTheScriptItHolds) {
     EXPECT_EQ(folder.exit_code, 2);
     EXPECT_NE(folder.err.find(root_.file("DATA") + " is a folder"), std::string::npos)
         << folder.err;
+    hosttest::write_file(root_.file("huge.txt"), std::string((1 << 20) + 1, 'x'));
+    const Outcome huge = run("--keys-file " + root_.file("huge.txt"));
+    EXPECT_EQ(huge.exit_code, 2);
+    EXPECT_NE(huge.err.find("the file is larger than 1 MiB"), std::string::npos) << huge.err;
 }
 
 TEST_F(Devgroup, AFolderThatIsNotADataRootIsLeftAlone) {
@@ -394,6 +401,47 @@ TEST_F(Devgroup, ReportFileAsTextAndAsPdfOfOnePagePerReportPage) {
     EXPECT_EQ(run("report " + root_.file("R1.LST") + " --pdf /no/such/folder/x.pdf").exit_code, 1);
     EXPECT_EQ(run("report").exit_code, 2);
     EXPECT_EQ(run("jobs --pdf " + root_.file("x.pdf")).exit_code, 2);
+}
+
+// A word the shell passes on as it stands.
+std::string quoted(const std::string& word) {
+    std::string result = "'";
+    for (char c : word) {
+        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return result + "'";
+}
+
+// Wherever the root lies and whatever its name holds, the editor starts on
+// it, saves through the password prompt, and the saved name reads back.
+TEST(DevgroupRoots, AnyRootPathWorksEndToEnd) {
+    TempFolder folder("devgroup-paths-");
+    std::string long_root = folder.path();
+    while (long_root.size() < 4000) {
+        long_root += "/" + std::string(std::min<size_t>(200, 3999 - long_root.size()), 'x');
+    }
+    for (const std::string& root :
+         {long_root, folder.file("with spaces/root"), folder.file("Ünïcødé root ✓"),
+          folder.file("back\\slash\\root")}) {
+        SCOPED_TRACE(root.size() > 200 ? root.substr(0, 100) : root);
+        const std::string prefix = std::string(DEVGROUP_EXE) + " --root " + quoted(root) + " ";
+        const std::string saved =
+            prefix +
+            "--now 1700000000 --keys "
+            "'<Delete><Delete><Delete><Delete><Delete>PUMPS<F2>ADAM<Tab>secret<F10>y<Enter>'"
+            " >/dev/null 2>&1";
+        ASSERT_EQ(std::system(saved.c_str()), 0);
+        FILE* pipe = popen((prefix + "export devices 2>&1").c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string exported;
+        char buffer[4096];
+        for (size_t got = 0; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+            exported.append(buffer, got);
+        }
+        EXPECT_EQ(pclose(pipe), 0) << exported;
+        EXPECT_NE(exported.find("K0000001,Pressure gauge PG-101,1,PUMPS"), std::string::npos)
+            << exported.substr(0, 300);
+    }
 }
 
 TEST(DevgroupDemo, NewRootGetsTheDemoDataAndListings) {

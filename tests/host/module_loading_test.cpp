@@ -58,7 +58,7 @@ TEST_F(ModuleLoading, ModuleSeesHostContextAndItsQueuedModuleRuns) {
     EXPECT_EQ(session.context().return_flag, 0);
 
     const std::string seen = hosttest::read_file(out_);
-    const std::string popup_dir = hosttest::host_form(root_.path() + "/USER/POPUPS/");
+    const std::string popup_dir = "C:\\USER\\POPUPS\\";
     EXPECT_EQ(seen.substr(0, seen.find('\n')),
               "call=1 identity=USER/DEVGROUP/TOOLBANK user=ADAM rights=82000000 code=AD01 "
               "lang=1 interval=300 title=Instrument Registry  fallback=1 field21=4F popup28=3F "

@@ -4,22 +4,24 @@
 
 #include "platform/byte_fields.h"
 #include "platform/host_libraries.h"
+#include "platform/native_files.h"
 #include "temp_root.h"
 
 namespace {
 
 using HostCoreTest = TempRootTest;
 
-std::string host_form(std::string native) {
-    for (char& c : native) {
-        c = c == '/' ? '\\' : c;
-    }
-    return native;
+// The native path a host path maps to; empty when it does not map.
+std::string native_of(const std::string& host_path) {
+    char native[4096];
+    return native_path(host_path.c_str(), native, sizeof native) ? native : "";
 }
 
 TEST_F(HostCoreTest, DirectoriesUserAndClockComeFromTheConfiguration) {
-    EXPECT_EQ(std::string(host_root_dir()), host_form(root_) + "\\");
-    EXPECT_EQ(std::string(host_data_dir()), host_form(root_) + "\\DATA\\");
+    // Modules see a short drive-style root that maps to the real one.
+    EXPECT_STREQ(host_root_dir(), "C:\\");
+    EXPECT_STREQ(host_data_dir(), "C:\\DATA\\");
+    EXPECT_EQ(native_of("C:\\DATA\\devices.db"), root_ + "/DATA/devices.db");
     for (const char* name :
          {"devices.db", "settings.db", "passwords.db", "host.db", "TEMP", "SPOOL"}) {
         EXPECT_TRUE(std::filesystem::exists(root_ + "/DATA/" + name)) << name;
@@ -42,6 +44,7 @@ TEST_F(HostCoreTest, DirectoriesUserAndClockComeFromTheConfiguration) {
     hostlibs::close_host();
     EXPECT_EQ(hostlibs::host_leave_count(), 0);
     EXPECT_STREQ(host_root_dir(), "");
+    EXPECT_EQ(native_of("C:\\DATA\\devices.db"), "") << "a closed host maps no drive";
     // Reopening the same root finds what was stored there.
     ASSERT_TRUE(open(configuration())) << error_;
     EXPECT_EQ(hostlibs::host_leave_count(), 0);
@@ -64,7 +67,7 @@ TEST_F(HostCoreTest, ARelativeRootIsMadeAbsolute) {
     const bool opened = open(config);
     std::filesystem::current_path(here);
     ASSERT_TRUE(opened) << error_;
-    EXPECT_EQ(std::string(host_root_dir()), host_form(root_) + "\\relative\\");
+    EXPECT_EQ(native_of(host_root_dir()), root_ + "/relative/");
     EXPECT_TRUE(std::filesystem::is_directory(root_ + "/relative/DATA/TEMP"));
 }
 

@@ -381,6 +381,56 @@ TEST_F(RecordStoreTest, SettingsAndPasswordBuffersAreSwappedAndRestored) {
     EXPECT_EQ(found.language, 1);
 }
 
+// Each name has its own Argon2id string with a random salt; a read that is
+// not a lookup by password hands over no password, and an update keeps the
+// password unless the buffer brings a new one.
+TEST_F(RecordStoreTest, PasswordsAreSaltedHashesChangedOnlyOnPurpose) {
+    PasswordRecord user{};
+    for (const char* name : {"ANNA", "BEN"}) {
+        put_text(user.name, 30, name);
+        put_text(user.password, 8, "same");
+        ASSERT_TRUE(hostlibs::put_password(user, &error_)) << error_;
+    }
+    std::vector<std::string> hashes;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((root_ + "/DATA/passwords.db").c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* rows = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT hash FROM password_hashes", -1, &rows, nullptr),
+              SQLITE_OK);
+    while (sqlite3_step(rows) == SQLITE_ROW) {
+        hashes.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(rows, 0)));
+    }
+    sqlite3_finalize(rows);
+    sqlite3_close(db);
+    ASSERT_EQ(hashes.size(), 2u);
+    EXPECT_EQ(hashes[0].rfind("$argon2id$", 0), 0u) << hashes[0];
+    EXPECT_NE(hashes[0], hashes[1]) << "the same password under two salts";
+
+    PasswordRecord found{};
+    ASSERT_EQ(rs_password_set_buffer(&found), RS_OK);
+    auto finds = [](const char* name, const char* password) {
+        char lookup[38];
+        put_text(lookup, 30, name);
+        put_text(lookup + 30, 8, password);
+        return rs_password_call(RS_GET_EQUAL, lookup, 0);
+    };
+    char key[38];
+    ASSERT_EQ(rs_password_call(RS_GET_FIRST, key, 0), RS_OK);
+    EXPECT_EQ(std::string(found.name, 4), "ANNA");
+    EXPECT_EQ(std::string(found.password, 8), std::string(8, ' '));
+    found.language = 3;
+    ASSERT_EQ(rs_password_call(RS_UPDATE, &found, 0), RS_OK);
+    ASSERT_EQ(finds("ANNA", "same"), RS_OK);
+    EXPECT_EQ(found.language, 3);
+
+    put_text(found.password, 8, "fresh");
+    ASSERT_EQ(rs_password_call(RS_UPDATE, &found, 0), RS_OK);
+    EXPECT_EQ(finds("ANNA", "same"), RS_KEY_NOT_FOUND);
+    EXPECT_EQ(finds("ANNA", "fresh"), RS_OK);
+    EXPECT_EQ(finds("BEN", "same"), RS_OK);
+    EXPECT_EQ(finds("NOBODY", "same"), RS_KEY_NOT_FOUND);
+}
+
 TEST_F(RecordStoreTest, StoredRecordsOfTheWrongSizeNeverOverrunTheBuffer) {
     // Rows written by some other tool: one too long, one too short.
     sqlite3* db = nullptr;

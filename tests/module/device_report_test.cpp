@@ -266,8 +266,9 @@ TEST_F(DeviceReport, ReportThatDidNotReachTheDiskWholeIsRemovedAndNotSubmitted) 
     EXPECT_EQ(shown_messages, (std::vector<int>{1, 6}));
 }
 
-TEST_F(DeviceReport, ReportPathLongerThanTheJobBlockIsRefusedNotCut) {
-    // A root deep enough that TEMP\<name>.LST passes 79 characters.
+TEST_F(DeviceReport, AReportOnADeepRootIsSubmittedThroughTheShortHostPath) {
+    // A root deep enough that its native TEMP\<name>.LST passes the 79
+    // characters a job holds: the job gets the host's short path.
     TempFolder deep("toolbank-a-data-root-with-a-long-name-");
     const std::string root = deep.path() + "/and-one-more-folder";
     hostlibs::close_host();
@@ -278,15 +279,12 @@ TEST_F(DeviceReport, ReportPathLongerThanTheJobBlockIsRefusedNotCut) {
     std::string error;
     ASSERT_TRUE(hostlibs::open_host(configuration, &error)) << error;
     fill_rows(3);
-    // Neither the viewer nor the job queue gets the cut path.
-    EXPECT_EQ(print_report(site(SITE_DEVICE_SCREEN_VIEWER)), SUBMIT_NOTHING);
-    EXPECT_TRUE(hostlibs::run_list().empty());
-    ASSERT_GT(std::strlen(report_file_path()), 79u);
-    EXPECT_TRUE(temp_files().empty());
-    EXPECT_EQ(print_report(site(1)), SUBMIT_NOTHING);
-    EXPECT_TRUE(temp_files().empty());
-    EXPECT_TRUE(hostlibs::list_jobs().empty());
-    EXPECT_EQ(shown_messages.back(), 6);
+    ASSERT_EQ(print_report(site(1)), SUBMIT_QUEUED);
+    ASSERT_GT(native_form(report_file_path()).size(), 79u);
+    EXPECT_LE(std::strlen(report_file_path()), 79u);
+    const std::vector<hostlibs::JobInfo> jobs = hostlibs::list_jobs();
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_NE(file_bytes(jobs[0].spool_file).find("Device Group"), std::string::npos);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "hostlibs/host_setup.h"
 #include "platform/host_records.h"
+#include "platform/native_files.h"
 #include "temp_folder.h"
 
 inline std::string padded(const std::string& s, size_t width) {
@@ -35,13 +36,11 @@ inline std::string file_bytes(const std::string& native_path) {
     return out.str();
 }
 
-// The native form of a host path (backslashes become slashes).
-inline std::string native_form(std::string host_path) {
-    for (char& c : host_path) {
-        if (c == '\\')
-            c = '/';
-    }
-    return host_path;
+// The native path a host path maps to (the host root's drive included);
+// empty when it does not map.
+inline std::string native_form(const std::string& host_path) {
+    char native[4096];
+    return native_path(host_path.c_str(), native, sizeof native) ? native : "";
 }
 
 inline std::string key_of(int i) {

@@ -129,7 +129,7 @@ TEST_F(ReportWriter, EachReportIsANewFileInTempNamedWithItsExtension) {
     const std::string temp = hostlibs::data_path("TEMP/");
     for (const std::string& path : {first, second}) {
         EXPECT_EQ(native_form(path).substr(0, temp.size()), temp);
-        EXPECT_EQ(path.size() - temp.size(), 11u + 4u) << path;
+        EXPECT_EQ(native_form(path).size() - temp.size(), 11u + 4u) << path;
         EXPECT_EQ(path.substr(path.size() - 4), ".LST");
     }
     EXPECT_EQ(file_bytes(native_form(first)), "a");

@@ -14,6 +14,7 @@
 #include "hostlibs/host_setup.h"
 #include "module_test_support.h"
 #include "platform/color_roles.h"
+#include "platform/host_libraries.h"
 #include "screen_picture.h"
 #include "screenlib/screenlib.h"
 
@@ -128,15 +129,8 @@ class EditorScenario : public ::testing::Test {
         return std::filesystem::path(root_path_) / "USER" / "DEVGROUP";
     }
 
-    // The root as the host writes it: backslashes and a trailing backslash.
-    std::string host_root() const {
-        std::string root = root_path_;
-        for (char& c : root) {
-            if (c == '/')
-                c = '\\';
-        }
-        return root + "\\";
-    }
+    // The root as the open host hands it to modules: its drive, "C:\\".
+    std::string host_root() const { return host_root_dir(); }
 
     std::string row(int r) const {
         EXPECT_TRUE(editor_picture.taken);

@@ -159,7 +159,8 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
 // A window of the library's window stack that the host program fills with
 // text itself: the menu bar, the status line, the pager. Made, it goes on top
 // of the windows on the screen; windows opened later cover it, and it never
-// takes the cursor. Destroyed, it gives back what lay beneath it.
+// takes the cursor. Destroyed, it gives back what lay beneath it. One kept
+// past shutdown() draws nothing and its destruction touches nothing.
 class SCREENLIB_CXX_API TextWindow {
   public:
     // Rows and columns are cut to the screen.
@@ -178,7 +179,10 @@ class SCREENLIB_CXX_API TextWindow {
     void flush();
 
   private:
+    bool owns_screen() const;
+
     ::Screen* screen_;
+    uint64_t generation_ = 0;
     int row_;
     int column_;
     int rows_;
@@ -228,8 +232,10 @@ SCREENLIB_CXX_API ScreenFile* open_screen_file_with_stand_ins(const char* path,
 // brackets ("Enter", "S-Tab", "F10", "A-p", "C-x", "lt"), or of a single
 // character ("a"). -1 for an unknown name.
 SCREENLIB_CXX_API int parse_key(std::string_view name);
+// The longest key script taken, in bytes: about a million keys.
+constexpr std::size_t kMaxKeyScriptBytes = 1 << 20;
 // Parses a whole key script. false, with *error naming the offending part,
-// on an unknown name or an unterminated '<'.
+// on an unknown name, an unterminated '<' or a script over kMaxKeyScriptBytes.
 SCREENLIB_CXX_API bool parse_key_script(std::string_view script, std::vector<int>* keys,
                                         std::string* error);
 // A mouse click at a screen cell travels through read_key() as a key code
