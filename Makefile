@@ -26,6 +26,20 @@ bench-pty: setup
 	cmake --build --preset release
 	./build/release/bin/pty_bench --devgroup build/release/bin/devgroup $(ARGS)
 
+# libFuzzer targets of every reader (clang, AddressSanitizer, UBSan) in
+# build/fuzz: `fuzz` runs each for FUZZ_SECONDS, `fuzz-long` to 10 million
+# executions each.
+FUZZ_SECONDS ?= 4
+fuzz: setup
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz
+	scripts/fuzz.sh build/fuzz --seconds $(FUZZ_SECONDS)
+
+fuzz-long: setup
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz
+	scripts/fuzz.sh build/fuzz --runs 10000000
+
 # Applies each breakage of scripts/mutants/mutants.list and reports which
 # ones the module's tests did not catch.
 mutants: setup

@@ -7,15 +7,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
-#include <sstream>
 
 #include "host_config.h"
 #include "hostapp/host_app.h"
 #include "hostlibs/menubar.h"
 #include "hostlibs/printable.h"
+#include "platform/bounded_read.h"
 #include "screenlib/screenlib.h"
 #include "subcommands.h"
 
@@ -147,16 +146,13 @@ bool read_key_file(const std::string& path, CommandLine* line, std::string* erro
         *error = "--keys-file: " + path + " is a folder";
         return false;
     }
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream script;
-    script << in.rdbuf();
-    if (!in || in.bad()) {
-        *error =
-            "--keys-file: cannot read " + path + ": " + std::strerror(errno != 0 ? errno : ENOENT);
+    std::string keys;
+    ReadFailure failure;
+    if (!read_bounded_file(path.c_str(), ReadLimits{screenlib::kMaxKeyScriptBytes, 0}, &keys,
+                           &failure)) {
+        *error = "--keys-file: cannot read " + path + ": " + failure.reason;
         return false;
     }
-    std::string keys = script.str();
     std::erase_if(keys, [](char c) { return c == '\n' || c == '\r'; });
     line->options.keys = keys;
     return true;

@@ -77,14 +77,22 @@ std::string trimmed_text(const char* field, size_t size) {
     return text;
 }
 
+std::string device_csv_header() {
+    return csv_line(kHeader);
+}
+
+std::string device_csv_line(const DeviceRecord& record) {
+    return csv_line({trimmed_text(record.key, sizeof record.key),
+                     trimmed_text(record.instrument, sizeof record.instrument),
+                     std::to_string(record.status),
+                     trimmed_text(record.group, sizeof record.group)});
+}
+
 bool export_devices(std::string* csv, std::string* error) {
-    csv->assign(csv_line(kHeader));
+    csv->assign(device_csv_header());
     return hostlibs::for_each_device(
         [csv](const DeviceRecord& record) {
-            csv->append(csv_line({trimmed_text(record.key, sizeof record.key),
-                                  trimmed_text(record.instrument, sizeof record.instrument),
-                                  std::to_string(record.status),
-                                  trimmed_text(record.group, sizeof record.group)}));
+            csv->append(device_csv_line(record));
             return true;
         },
         error);

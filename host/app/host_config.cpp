@@ -2,16 +2,21 @@
 
 #include <strings.h>
 
+#include <cctype>
 #include <cstring>
-#include <fstream>
 #include <sstream>
+#include <unordered_set>
 
 #include "hostapp/host_app.h"
+#include "platform/bounded_read.h"
 #include "platform/byte_fields.h"
 #include "screenlib/screenlib.h"
 
 namespace hostapp {
 namespace {
+
+// Room for some hundred thousand users; lines are short.
+constexpr ReadLimits kHostConfigLimits{16 << 20, 1024};
 
 std::vector<std::string> words(const std::string& text) {
     std::istringstream in(text);
@@ -171,13 +176,10 @@ bool apply_tones(const std::string& value, HostConfig* config, std::string* reas
     return true;
 }
 
+// Names given twice are caught by parse_host_config, which keeps them indexed.
 bool apply_user(const std::string& value, HostConfig* config, std::string* reason) {
     HostUser user;
     if (!parse_user(value, &user, reason)) {
-        return false;
-    }
-    if (config->find_user(user.name) != nullptr) {
-        *reason = "user " + user.name + " given twice";
         return false;
     }
     config->users.push_back(user);
@@ -236,6 +238,13 @@ bool apply(const std::string& key, const std::string& value, HostConfig* config,
     return false;
 }
 
+std::string lower_case(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
 std::string trimmed(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t\r");
     if (first == std::string::npos) {
@@ -276,6 +285,8 @@ bool parse_host_config(const std::string& text, HostConfig* config, std::string*
     std::istringstream in(text);
     std::string line;
     int number = 0;
+    // Sign-on names compare ignoring case; the index keeps long user lists linear.
+    std::unordered_set<std::string> user_names;
     while (std::getline(in, line)) {
         ++number;
         line = trimmed(line);
@@ -284,9 +295,16 @@ bool parse_host_config(const std::string& text, HostConfig* config, std::string*
         }
         const size_t equals = line.find('=');
         std::string reason = "expected KEY = VALUE";
-        if (equals == std::string::npos ||
-            !apply(trimmed(line.substr(0, equals)), trimmed(line.substr(equals + 1)), &parsed,
-                   &reason)) {
+        const size_t users_before = parsed.users.size();
+        bool good = equals != std::string::npos &&
+                    apply(trimmed(line.substr(0, equals)), trimmed(line.substr(equals + 1)),
+                          &parsed, &reason);
+        if (good && parsed.users.size() > users_before &&
+            !user_names.insert(lower_case(parsed.users.back().name)).second) {
+            reason = "user " + parsed.users.back().name + " given twice";
+            good = false;
+        }
+        if (!good) {
             *error = "host.conf line " + std::to_string(number) + ": " + reason;
             return false;
         }
@@ -306,14 +324,16 @@ bool parse_host_config(const std::string& text, HostConfig* config, std::string*
 }
 
 bool load_host_config(const std::string& root, HostConfig* config, std::string* error) {
-    std::ifstream in(root + "/host.conf", std::ios::binary);
-    if (!in) {
-        *error = "cannot read " + root + "/host.conf";
+    const std::string path = root + "/host.conf";
+    std::string text;
+    ReadFailure failure;
+    if (!read_bounded_file(path.c_str(), kHostConfigLimits, &text, &failure)) {
+        *error = failure.line == 0
+                     ? "cannot read " + path + ": " + failure.reason
+                     : "host.conf line " + std::to_string(failure.line) + ": " + failure.reason;
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return parse_host_config(text.str(), config, error);
+    return parse_host_config(text, config, error);
 }
 
 HostSettings make_settings(const HostConfig& config) {

@@ -219,8 +219,10 @@ void HostSession::close() {
         return;
     }
     // Nothing may still point into the module's code when it is unloaded:
-    // the menu's callback and any screen it left open go first.
+    // the menu's callback and any screen it left open go first. The status
+    // line's window goes with the screen it stands on.
     menubar_close();
+    hostlibs::reset_status();
     screenlib::shutdown();
     if (state_->module_handle != nullptr) {
         dlclose(state_->module_handle);

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "platform/bounded_read.h"
 #include "platform/report_format.h"
 
 namespace hostapp {
@@ -87,14 +88,14 @@ std::vector<ReportPage> render_report(std::string_view bytes) {
     return pages;
 }
 
-bool read_report_file(FILE* file, std::string* bytes) {
-    char buffer[4096];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 &&
-           bytes->size() < kMaxReportBytes) {
-        bytes->append(buffer, got);
+bool read_report_file(FILE* file, std::string* bytes, std::string* reason) {
+    // Report lines end with 0x81, not '\n': only the size is bounded.
+    ReadFailure failure;
+    if (!read_bounded(file, ReadLimits{kMaxReportBytes, 0}, bytes, &failure)) {
+        *reason = failure.reason;
+        return false;
     }
-    return std::ferror(file) == 0;
+    return true;
 }
 
 }  // namespace hostapp

@@ -29,8 +29,9 @@ using ReportPage = std::vector<std::string>;
 // bytes as '?'. A page that the file ends without 0x82 still counts.
 std::vector<ReportPage> render_report(std::string_view bytes);
 
-// Reads an open report file whole (up to 16 MiB). False when it cannot be
-// read, e.g. a folder that opened.
-bool read_report_file(FILE* file, std::string* bytes);
+// Reads an open report file whole, stopping at 16 MiB. False, with the
+// reason in *reason, when it cannot be read (a folder that opened) or is
+// larger: a report is never shown cut short as if it were whole.
+bool read_report_file(FILE* file, std::string* bytes, std::string* reason);
 
 }  // namespace hostapp

@@ -14,6 +14,7 @@
 #include "host_config.h"
 #include "hostlibs/host_setup.h"
 #include "hostlibs/printable.h"
+#include "platform/bounded_read.h"
 #include "report_pdf.h"
 #include "report_view.h"
 
@@ -63,37 +64,22 @@ int export_command() {
     return 0;
 }
 
-// The whole of a file, or of standard input for "-"; false with the
-// system's reason in *error.
+// A devices CSV of about a million rows; a row is far shorter than a line may be.
+constexpr ReadLimits kImportLimits{64 << 20, 4096};
+
+// The whole of a file, or of standard input for "-", up to the import's
+// limits; false with the reason in *error.
 bool read_input(const std::string& path, std::string* text, std::string* error) {
-    std::ostringstream bytes;
-    if (path == "-") {
-        bytes << std::cin.rdbuf();
-        if (std::cin.bad()) {
-            *error = "cannot read standard input";
-            return false;
-        }
-        *text = bytes.str();
-        return true;
+    const std::string source = path == "-" ? "standard input" : path;
+    ReadFailure failure;
+    const bool read = path == "-" ? read_bounded(stdin, kImportLimits, text, &failure)
+                                  : read_bounded_file(path.c_str(), kImportLimits, text, &failure);
+    if (!read) {
+        *error = failure.line == 0 ? "cannot read " + source + ": " + failure.reason
+                                   : source + ": line " + std::to_string(failure.line) + ": " +
+                                         failure.reason + "; nothing was changed";
     }
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) {
-        *error = "cannot read " + path + ": " + std::strerror(EISDIR);
-        return false;
-    }
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = "cannot read " + path + ": " + std::strerror(errno != 0 ? errno : ENOENT);
-        return false;
-    }
-    bytes << in.rdbuf();
-    if (in.bad()) {  // a folder opens but cannot be read
-        *error = "cannot read " + path + ": " + std::strerror(errno != 0 ? errno : EIO);
-        return false;
-    }
-    *text = bytes.str();
-    return true;
+    return read;
 }
 
 int import_command(const std::string& path) {
@@ -128,9 +114,10 @@ bool read_native_report(const std::string& path, std::string* bytes, std::string
         }
         return false;
     }
-    const bool read = read_report_file(file, bytes);
+    std::string reason;
+    const bool read = read_report_file(file, bytes, &reason);
     if (!read && error != nullptr) {
-        *error = "cannot read " + path + ": " + std::strerror(errno != 0 ? errno : EIO);
+        *error = "cannot read " + path + ": " + reason;
     }
     std::fclose(file);
     return read;

@@ -1,6 +1,8 @@
 // The host's viewers: the text viewer of reports (TEXTDISP) and the
 // error-log viewer (ERRORLOG), both on the pager.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "hostlibs/help.h"
 #include "hostlibs/host_setup.h"
@@ -26,13 +28,15 @@ std::vector<std::string> wrap(const std::string& text, size_t width) {
     return lines;
 }
 
-bool read_report(const std::string& host_path, std::string* bytes) {
+bool read_report(const std::string& host_path, std::string* bytes, std::string* reason) {
+    errno = 0;
     FILE* file = native_fopen(host_path.c_str(), "rb");
     if (file == nullptr) {
+        *reason = std::strerror(errno != 0 ? errno : ENOENT);
         return false;
     }
     // A path that opens but cannot be read (a folder) is no empty report.
-    const bool read = read_report_file(file, bytes);
+    const bool read = read_report_file(file, bytes, reason);
     std::fclose(file);
     return read;
 }
@@ -55,11 +59,11 @@ int run_text_viewer(HostSession::State& state, const RunListEntry& entry) {
                       {"The viewer cannot read its arguments:", error});
         return 0;
     }
-    if (!read_report(arguments.path, &bytes)) {
+    if (!read_report(arguments.path, &bytes, &error)) {
         char native[4096];
         const bool maps = native_path(arguments.path.c_str(), native, sizeof native);
         tell_operator(state, state.text(TEXT_REPORT, "Report"),
-                      {"The report file cannot be read:", maps ? native : arguments.path});
+                      {"The report file cannot be read:", maps ? native : arguments.path, error});
         return 0;
     }
     text.title = arguments.title.empty() ? arguments.path : arguments.title;

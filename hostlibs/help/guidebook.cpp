@@ -30,7 +30,9 @@ static int show_help(const char* help_path, int context) {
     std::string text;
     HelpFile help;
     std::string error;
-    const bool readable = read_host_file(help_path, &text) && parse_help(text, &help, &error);
+    std::string read_error;
+    const bool readable =
+        read_host_file(help_path, &text, &read_error) && parse_help(text, &help, &error);
     const HelpTopic* topic = readable ? help.find(context) : nullptr;
     HelpShown& state = shown();
     ++state.times;
@@ -43,7 +45,7 @@ static int show_help(const char* help_path, int context) {
         state.title = "Help";
         state.lines = {"No help for this place (context " + std::to_string(context) + ").",
                        readable        ? std::string("The help file has no such topic.")
-                       : error.empty() ? cannot_read(help_path)
+                       : error.empty() ? read_error
                                        : native_name(help_path) + ": " + error};
     }
     show_text_popup(state.title, state.lines);

@@ -5,28 +5,37 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/bounded_read.h"
 #include "platform/native_files.h"
 
 namespace hostlibs {
+namespace {
 
-bool read_host_file(const char* host_path, std::string* text, size_t max_size) {
+// Menu and help files are hand-written and small.
+constexpr ReadLimits kHostFileLimits{1 << 20, 1024};
+
+}  // namespace
+
+bool read_host_file(const char* host_path, std::string* text, std::string* error) {
     if (host_path == nullptr) {
+        *error = "no file named";
         return false;
     }
+    errno = 0;
     std::unique_ptr<FILE, int (*)(FILE*)> file(native_fopen(host_path, "rb"), &std::fclose);
+    ReadFailure failure;
     if (!file) {
-        return false;
+        const int open_error = errno != 0 ? errno : ENOENT;
+        char native[4096];
+        failure.reason = native_path(host_path, native, sizeof native) ? std::strerror(open_error)
+                                                                       : "the path is too long";
+    } else if (read_bounded(file.get(), kHostFileLimits, text, &failure)) {
+        return true;
     }
-    text->clear();
-    char buffer[4096];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        if (text->size() + got > max_size) {
-            return false;
-        }
-        text->append(buffer, got);
-    }
-    return std::ferror(file.get()) == 0;
+    *error = failure.line == 0 ? "cannot read " + native_name(host_path) + ": " + failure.reason
+                               : native_name(host_path) + ": line " + std::to_string(failure.line) +
+                                     ": " + failure.reason;
+    return false;
 }
 
 std::string native_name(const char* host_path) {
@@ -35,24 +44,6 @@ std::string native_name(const char* host_path) {
         return {};
     }
     return native_path(host_path, native, sizeof native) ? native : host_path;
-}
-
-std::string cannot_read(const char* host_path) {
-    if (host_path == nullptr) {
-        return "no file named";
-    }
-    char native[4096];
-    if (!native_path(host_path, native, sizeof native)) {
-        return std::string("cannot read ") + host_path + ": the path is too long";
-    }
-    errno = 0;
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(native, "rb"), &std::fclose);
-    if (!file) {
-        return std::string("cannot read ") + native + ": " + std::strerror(errno);
-    }
-    return std::string("cannot read ") + native + ": " +
-           (std::fgetc(file.get()) == EOF && std::ferror(file.get()) ? std::strerror(errno)
-                                                                     : "the file is too large");
 }
 
 std::vector<std::string> split_lines(const std::string& text) {

@@ -134,6 +134,10 @@ int run_choice_popup(const ChoicePopup& popup) {
             field_mark(screen, n);
         } else {
             field_set_text(screen, (" " + entry).c_str(), n);
+            const auto index = static_cast<size_t>(n);
+            if (index < popup.letter_positions.size() && popup.letter_positions[index] >= 0) {
+                screenlib::set_field_hot_letter(screen, n, popup.letter_positions[index] + 1);
+            }
         }
     }
     g_running = &popup;

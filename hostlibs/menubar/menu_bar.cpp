@@ -10,6 +10,7 @@
 #include "help/text_file.h"
 #include "hostlibs/menubar.h"
 #include "hostlibs/printable.h"
+#include "hostlibs/status.h"
 #include "platform/host_libraries.h"
 #include "platform/key_codes.h"
 #include "screenlib/screenlib.h"
@@ -65,6 +66,9 @@ void draw_key_bar(screenlib::Backend& backend) {
     if (!key_bar_window()) {
         key_bar_window() =
             std::make_unique<screenlib::TextWindow>(KEY_BAR_ROW, 0, 1, backend.columns());
+        // The bar lies beneath whatever else the host shows on that row: a
+        // status text shown before the bar goes back on top of it.
+        redraw_status();
     }
     screenlib::TextWindow& window = *key_bar_window();
     window.put_row(0, "", kBarAttribute);
@@ -167,6 +171,7 @@ void run_pull_downs(int m) {
         popup.entries = pull_down_lines(pull);
         for (const MenuItem& item : pull.items) {
             popup.letters.push_back(item.letter);
+            popup.letter_positions.push_back(item.separator ? -1 : item.letter_position);
         }
         state.open_menu = m;
         menubar_draw();
@@ -354,8 +359,8 @@ static int open_menu_bar(const char* menu_path, MenuCommandFn callback) {
     std::string text;
     MenuFile menu;
     std::string error;
-    if (!read_host_file(menu_path, &text)) {
-        state.error = "menu file: " + cannot_read(menu_path);
+    if (!read_host_file(menu_path, &text, &error)) {
+        state.error = "menu file: " + error;
         log_menu_failure(state.error);
         return 0;
     }

@@ -16,9 +16,11 @@ constexpr int kBarFirstColumn = 1;
 
 // Takes the '~' mark out of a text and gives the marked letter, upper case
 // (the first letter or digit when nothing is marked).
-bool take_mark(std::string_view marked, std::string* text, int* letter, std::string* error) {
+bool take_mark(std::string_view marked, std::string* text, int* letter, std::string* error,
+               int* position = nullptr) {
     text->clear();
     *letter = 0;
+    int at = -1;
     for (size_t i = 0; i < marked.size(); ++i) {
         if (marked[i] == '~') {
             if (i + 1 >= marked.size() ||
@@ -31,6 +33,7 @@ bool take_mark(std::string_view marked, std::string* text, int* letter, std::str
                 return false;
             }
             *letter = std::toupper(static_cast<unsigned char>(marked[i + 1]));
+            at = static_cast<int>(text->size());
             continue;
         }
         text->push_back(marked[i]);
@@ -44,12 +47,16 @@ bool take_mark(std::string_view marked, std::string* text, int* letter, std::str
         return false;
     }
     if (*letter == 0) {
-        for (char c : *text) {
-            if (std::isalnum(static_cast<unsigned char>(c))) {
-                *letter = std::toupper(static_cast<unsigned char>(c));
+        for (size_t i = 0; i < text->size(); ++i) {
+            if (std::isalnum(static_cast<unsigned char>((*text)[i]))) {
+                *letter = std::toupper(static_cast<unsigned char>((*text)[i]));
+                at = static_cast<int>(i);
                 break;
             }
         }
+    }
+    if (position != nullptr) {
+        *position = at;
     }
     return true;
 }
@@ -174,7 +181,7 @@ bool parse_line(std::string_view line, MenuFile* menu, std::set<int>* keys, std:
         } else {
             std::string_view text;
             if (!parse_entry(rest, &text, &item.key, &item.command, error) ||
-                !take_mark(text, &item.text, &item.letter, error)) {
+                !take_mark(text, &item.text, &item.letter, error, &item.letter_position)) {
                 return false;
             }
             item.marked = std::string(text);
@@ -229,8 +236,8 @@ bool localize(MenuFile* menu, int language, std::string* error) {
         pull.column = column + 1;
         column += static_cast<int>(pull.title.size()) + 2;
         for (MenuItem& item : pull.items) {
-            if (!item.separator &&
-                !take_mark(label(item.marked, item.labels), &item.text, &item.letter, error)) {
+            if (!item.separator && !take_mark(label(item.marked, item.labels), &item.text,
+                                              &item.letter, error, &item.letter_position)) {
                 return false;
             }
         }

@@ -32,9 +32,7 @@ StatusShown status_shown() {
 
 void reset_status() {
     shown() = StatusShown{};
-    if (screenlib::backend() != nullptr) {
-        status_window().reset();
-    }
+    status_window().reset();
 }
 
 void redraw_status() {

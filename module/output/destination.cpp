@@ -113,12 +113,12 @@ int walk_previous(uint32_t from) {
     int status = 0;
     if (from == kCreateFaxEntry) {
         status = site_last(choice.directory, choice.site_class);
-    } else if (has_default() && from == choice.default_site) {
-        return WALK_NONE;
-    } else if (make_current(from)) {
-        status = site_prev(choice.directory, choice.site_class);
     } else {
-        return WALK_NONE;
+        // Nothing comes before the default site, nor before a site that has gone.
+        if ((has_default() && from == choice.default_site) || !make_current(from)) {
+            return WALK_NONE;
+        }
+        status = site_prev(choice.directory, choice.site_class);
     }
     return skip_backward(status) ? WALK_SITE : default_or_none();
 }

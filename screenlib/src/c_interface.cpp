@@ -411,3 +411,9 @@ void sound_tone(int value, int duration) {
 }
 
 }  // extern "C"
+
+void screenlib::set_field_hot_letter(::Screen* screen, int field, int position) {
+    change_field(screen, field, [&](Field& target) {
+        target.hot_letter = position >= 0 && position < target.record_length() ? position : -1;
+    });
+}

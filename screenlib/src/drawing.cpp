@@ -40,9 +40,18 @@ bool inside_outer(const Screen* screen, int row, int column) {
            column < screen->left + screen->shown_columns;
 }
 
+// The place of a window cell (r, c) in the window's saved background.
+std::size_t beneath_index(const Screen* screen, int r, int c) {
+    return static_cast<std::size_t>(r) * static_cast<std::size_t>(screen->shown_columns) +
+           static_cast<std::size_t>(c);
+}
+
 Cell* saved_cell(Screen* screen, int row, int column) {
-    const std::size_t index = static_cast<std::size_t>((row - screen->top) * screen->shown_columns +
-                                                       (column - screen->left));
+    const int r = row - screen->top;
+    const int c = column - screen->left;
+    if (r < 0 || c < 0 || r >= screen->shown_rows || c >= screen->shown_columns)
+        return nullptr;
+    const std::size_t index = beneath_index(screen, r, c);
     return index < screen->beneath.size() ? &screen->beneath[index] : nullptr;
 }
 
@@ -159,11 +168,10 @@ void show(Screen* screen) {
     if (screen->shown || !s.backend)
         return;
     place_window(screen, *s.backend);
-    screen->beneath.assign(static_cast<std::size_t>(screen->shown_rows * screen->shown_columns),
-                           Cell{});
+    screen->beneath.assign(beneath_index(screen, screen->shown_rows, 0), Cell{});
     for (int r = 0; r < screen->shown_rows; ++r) {
         for (int c = 0; c < screen->shown_columns; ++c) {
-            screen->beneath[static_cast<std::size_t>(r * screen->shown_columns + c)] =
+            screen->beneath[beneath_index(screen, r, c)] =
                 s.backend->cell(screen->top + r, screen->left + c);
         }
     }
@@ -183,8 +191,7 @@ void hide(Screen* screen) {
             for (int c = 0; c < screen->shown_columns; ++c) {
                 const int row = screen->top + r;
                 const int column = screen->left + c;
-                Cell cell =
-                    screen->beneath[static_cast<std::size_t>(r * screen->shown_columns + c)];
+                Cell cell = screen->beneath[beneath_index(screen, r, c)];
                 bool covered = false;
                 for (auto above = position + 1; above != s.shown.end(); ++above) {
                     if (inside_outer(*above, row, column)) {
@@ -336,6 +343,18 @@ static uint8_t selection_attribute(uint8_t attribute) {
     return static_cast<uint8_t>(((attribute & 0x07) << 4) | ((attribute >> 4) & 0x07));
 }
 
+// A hot letter: red on a light background, yellow on a dark one; without
+// colour underlined, or bold in the reverse video of the current field.
+static uint8_t hot_letter_attribute(uint8_t attribute) {
+    if (state().monochrome)
+        return attribute == kMonoReverse ? static_cast<uint8_t>(kMonoReverse | 0x08)
+                                         : kMonoUnderline;
+    const uint8_t background = attribute & 0x70;
+    const bool light =
+        background == 0x20 || background == 0x30 || background == 0x60 || background == 0x70;
+    return static_cast<uint8_t>(background | (light ? 0x04 : 0x0E));
+}
+
 namespace {
 
 // Draws field n through a writer for its window; the field's cells are
@@ -368,8 +387,10 @@ void draw_field_with(Screen* screen, int n, CellWriter& writer) {
                 ch = '*';
         }
         const bool selected = source >= 0 && source < selection_end;
-        cells[static_cast<std::size_t>(i)] =
-            Cell{ch, selected ? selection_attribute(attribute) : attribute};
+        uint8_t shown = selected ? selection_attribute(attribute) : attribute;
+        if (source >= 0 && source == field.hot_letter && !selected)
+            shown = hot_letter_attribute(attribute);
+        cells[static_cast<std::size_t>(i)] = Cell{ch, shown};
     }
     const int row = screen->screen_row(field.row);
     const int column = screen->inner_left() + field.column;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/bounded_read.h"
 #include "screen_model.h"
 
 namespace {
@@ -116,6 +117,13 @@ std::string bracketed(std::string_view name) {
     return text;
 }
 
+// A part of a script quoted in a message, cut so a long script cannot make
+// a long message.
+std::string quoted_part(std::string_view part) {
+    constexpr std::size_t kShown = 40;
+    return part.size() <= kShown ? std::string(part) : std::string(part.substr(0, kShown)) + "...";
+}
+
 }  // namespace
 
 namespace screenlib {
@@ -151,6 +159,11 @@ int parse_key(std::string_view name) {
 }
 
 bool parse_key_script(std::string_view script, std::vector<int>* keys, std::string* error) {
+    if (script.size() > kMaxKeyScriptBytes) {
+        if (error)
+            *error = "key script longer than " + size_text(kMaxKeyScriptBytes);
+        return false;
+    }
     std::vector<int> parsed;
     for (std::size_t i = 0; i < script.size(); ++i) {
         const char ch = script[i];
@@ -158,7 +171,7 @@ bool parse_key_script(std::string_view script, std::vector<int>* keys, std::stri
             const auto close = script.find('>', i + 1);
             if (close == std::string_view::npos) {
                 if (error)
-                    *error = "unterminated key name '" + std::string(script.substr(i)) +
+                    *error = "unterminated key name '" + quoted_part(script.substr(i)) +
                              "' in key script";
                 return false;
             }
@@ -166,7 +179,7 @@ bool parse_key_script(std::string_view script, std::vector<int>* keys, std::stri
             const int key = parse_key(name);
             if (key < 0) {
                 if (error)
-                    *error = "unknown key name '<" + std::string(name) + ">' in key script";
+                    *error = "unknown key name '<" + quoted_part(name) + ">' in key script";
                 return false;
             }
             parsed.push_back(key);

@@ -135,6 +135,7 @@ bool use_terminal(std::string* error) {
 
 void shutdown() {
     auto& s = detail::state();
+    ++s.generation;
     s.shown.clear();
     s.screens.clear();
     s.files.clear();

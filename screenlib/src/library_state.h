@@ -2,6 +2,7 @@
 // windows on the screen. shutdown() resets all of it.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,6 +20,9 @@ struct LibraryState {
     std::unordered_map<ScreenFile*, std::unique_ptr<ScreenFile>> files;
     std::unordered_map<Menu*, std::unique_ptr<Menu>> menus;
     std::vector<Screen*> shown;  // windows on the screen, bottom first
+    // Counts shutdown() calls. A handle kept across one (a host's text window)
+    // must not take a later object at the same address for its own.
+    uint64_t generation = 0;
     // NO_COLOR: windows are drawn in the attributes of a monochrome display.
     bool monochrome = false;
     // Diagnostics for stderr held back while the terminal shows the screens.

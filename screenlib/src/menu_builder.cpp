@@ -56,35 +56,43 @@ bool format_conversion(const char* format, std::size_t& i, va_list& arguments, s
         case 'x':
         case 'X':
         case 'o':
+            // Each argument is read into a variable of its own type first:
+            // the branches differ only in the type va_arg takes.
             if (length == "l") {
-                written =
-                    std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(arguments, long));
+                const long number = va_arg(arguments, long);
+                written = std::snprintf(buffer, sizeof buffer, spec.c_str(), number);
             } else if (length == "ll" || length == "z" || length == "j" || length == "t") {
-                written = std::snprintf(buffer, sizeof buffer, spec.c_str(),
-                                        va_arg(arguments, long long));
+                const long long number = va_arg(arguments, long long);
+                written = std::snprintf(buffer, sizeof buffer, spec.c_str(), number);
             } else {
-                written =
-                    std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(arguments, int));
+                const int number = va_arg(arguments, int);
+                written = std::snprintf(buffer, sizeof buffer, spec.c_str(), number);
             }
             break;
-        case 'c':
-            written = std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(arguments, int));
+        case 'c': {
+            const int character = va_arg(arguments, int);
+            written = std::snprintf(buffer, sizeof buffer, spec.c_str(), character);
             break;
+        }
         case 's': {
             const char* text = va_arg(arguments, const char*);
             written = std::snprintf(buffer, sizeof buffer, spec.c_str(), text ? text : "");
             break;
         }
-        case 'p':
-            written = std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(arguments, void*));
+        case 'p': {
+            const void* pointer = va_arg(arguments, void*);
+            written = std::snprintf(buffer, sizeof buffer, spec.c_str(), pointer);
             break;
+        }
         case 'f':
         case 'e':
         case 'g':
         case 'E':
-        case 'G':
-            written = std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(arguments, double));
+        case 'G': {
+            const double number = va_arg(arguments, double);
+            written = std::snprintf(buffer, sizeof buffer, spec.c_str(), number);
             break;
+        }
         default:
             return false;
     }

@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <memory>
 #include <optional>
 #include <sstream>
+#include <string_view>
+#include <unordered_set>
 
 #include "library_state.h"
+#include "platform/bounded_read.h"
 #include "platform/native_files.h"
 #include "platform/screen_size.h"
 
@@ -17,6 +21,8 @@ namespace screenlib::detail {
 namespace {
 
 constexpr std::size_t kMaxLineLength = 1024;
+// Room for tens of thousands of screens; a larger file is refused unread.
+constexpr std::size_t kMaxFileBytes = 32 << 20;
 constexpr int kScreenRows = SCREEN_ROWS;
 constexpr int kScreenColumns = SCREEN_COLUMNS;
 
@@ -54,12 +60,33 @@ const ScreenFunctionEntry* find_entry(const ScreenFunctionEntry* table, int want
     return nullptr;
 }
 
+// The lines of a text already read, one at a time.
+class LineCursor {
+  public:
+    explicit LineCursor(std::string_view text) : text_(text) {}
+
+    bool next(std::string& line) {
+        if (at_ >= text_.size())
+            return false;
+        std::size_t end = text_.find('\n', at_);
+        if (end == std::string_view::npos)
+            end = text_.size();
+        line.assign(text_.substr(at_, end - at_));
+        at_ = end + 1;
+        return true;
+    }
+
+  private:
+    std::string_view text_;
+    std::size_t at_ = 0;
+};
+
 class Reader {
   public:
     Reader(const ScreenFunctionEntry* table, std::vector<std::string>* stand_ins)
         : table_(table), stand_ins_(stand_ins) {}
 
-    void read(std::istream& input) {
+    void read(LineCursor& input) {
         std::string line;
         while (next_line(input, line)) {
             if (is_skippable(line))
@@ -82,12 +109,10 @@ class Reader {
         throw ParseError{line_number_, name.empty() ? message : message + " '" + name + "'"};
     }
 
-    bool next_line(std::istream& input, std::string& line) {
-        if (!std::getline(input, line))
+    bool next_line(LineCursor& input, std::string& line) {
+        if (!input.next(line))
             return false;
         ++line_number_;
-        if (line.size() > kMaxLineLength)
-            fail("line longer than " + std::to_string(kMaxLineLength) + " characters");
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         return true;
@@ -194,11 +219,9 @@ class Reader {
         return entry ? reinterpret_cast<Function>(entry->function) : stand_in;
     }
 
-    void read_screen(std::istream& input, const std::string& name) {
-        for (const auto& screen : screens_) {
-            if (screen.name == name)
-                fail("second screen named", name);
-        }
+    void read_screen(LineCursor& input, const std::string& name) {
+        if (!names_.insert(name).second)
+            fail("second screen named", name);
         ScreenDefinition screen;
         screen.name = name;
         screen.line = line_number_;
@@ -286,7 +309,7 @@ class Reader {
         screens_.push_back(std::move(screen));
     }
 
-    void read_picture(std::istream& input, ScreenDefinition& screen,
+    void read_picture(LineCursor& input, ScreenDefinition& screen,
                       std::vector<FieldDefinition>& fields) {
         std::string line;
         std::size_t width = 0;
@@ -381,6 +404,7 @@ class Reader {
     const ScreenFunctionEntry* table_;
     std::vector<std::string>* stand_ins_;
     std::vector<ScreenDefinition> screens_;
+    std::unordered_set<std::string> names_;
     int line_number_ = 0;
 };
 
@@ -398,22 +422,27 @@ std::unique_ptr<ScreenFile> read_screen_file(const std::string& path,
     // Diagnostics name the file as the operator finds it on disk.
     const std::string shown = native;
     errno = 0;
-    std::ifstream input(native, std::ios::binary);
-    if (!input) {
+    std::unique_ptr<FILE, int (*)(FILE*)> input_file(std::fopen(native, "rb"), &std::fclose);
+    if (!input_file) {
         diagnose(shown +
                  ":0: cannot open the screen file: " + std::strerror(errno != 0 ? errno : ENOENT));
         return nullptr;
     }
+    std::string text;
+    ReadFailure failure;
+    if (!read_bounded(input_file.get(), ReadLimits{kMaxFileBytes, kMaxLineLength}, &text,
+                      &failure)) {
+        diagnose(shown + ":" + std::to_string(failure.line) + ": " +
+                 (failure.line == 0 ? "cannot read the screen file: " : "") + failure.reason);
+        return nullptr;
+    }
+    input_file.reset();
     Reader reader(table, stand_ins);
+    LineCursor input(text);
     try {
         reader.read(input);
     } catch (const ParseError& error) {
         diagnose(shown + ":" + std::to_string(error.line) + ": " + error.message);
-        return nullptr;
-    }
-    if (input.bad()) {  // a read that failed (a folder, say) is not the end of the file
-        diagnose(shown +
-                 ":0: cannot read the screen file: " + std::strerror(errno != 0 ? errno : EIO));
         return nullptr;
     }
     auto file = std::make_unique<ScreenFile>();

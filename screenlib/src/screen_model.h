@@ -38,6 +38,7 @@ struct Field {
     std::vector<int> cells;
     std::optional<uint8_t> regular_color;
     std::optional<uint8_t> selected_color;
+    int hot_letter = -1;  // record position of the letter that chooses it, -1 for none
 
     int record_length() const { return static_cast<int>(record.size()) - 1; }
     int display_width() const { return static_cast<int>(cells.size()); }

@@ -45,15 +45,23 @@ TextWindow::TextWindow(int row, int column, int rows, int columns)
     window->inner_columns = columns_;
     window->host_drawn = true;
     screen_ = detail::adopt(std::move(window));
+    generation_ = state().generation;
     detail::show(screen_);
 }
 
+// After shutdown() the window's screen is gone, and another one may since
+// have been made at its address: that one is not ours to draw on or destroy.
+bool TextWindow::owns_screen() const {
+    return generation_ == state().generation && detail::is_live(screen_);
+}
+
 TextWindow::~TextWindow() {
-    detail::destroy(screen_);  // no-op once shutdown() has dropped it
+    if (owns_screen())
+        detail::destroy(screen_);
 }
 
 void TextWindow::put(int row, int column, std::string_view text, uint8_t attribute) {
-    if (!detail::is_live(screen_) || row < 0 || row >= rows_ || column < 0)
+    if (!owns_screen() || row < 0 || row >= rows_ || column < 0)
         return;
     for (std::size_t i = 0; i < text.size() && column + static_cast<int>(i) < columns_; ++i) {
         detail::put_window_cell(screen_, row_ + row, column_ + column + static_cast<int>(i),

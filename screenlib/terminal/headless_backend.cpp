@@ -6,13 +6,23 @@
 #include "terminal_view.h"
 
 namespace screenlib {
+namespace {
+
+// The place of cell (row, column) in a grid `columns` wide, row by row.
+std::size_t cell_index(int row, int column, int columns) {
+    return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns) +
+           static_cast<std::size_t>(column);
+}
+
+}  // namespace
 
 HeadlessBackend::HeadlessBackend(int rows, int columns)
     : rows_(std::max(1, rows)),
       columns_(std::max(1, columns)),
-      cells_(static_cast<std::size_t>(rows_ * columns_)),
+      cells_(cell_index(rows_, 0, columns_)),
       terminal_rows_(rows_),
-      terminal_columns_(columns_) {}
+      terminal_columns_(columns_),
+      cells_at_last_key_(cells_) {}
 
 void HeadlessBackend::put(int row, int column, const Cell* cells, int count) {
     if (row < 0 || row >= rows_)
@@ -21,7 +31,7 @@ void HeadlessBackend::put(int row, int column, const Cell* cells, int count) {
         const int c = column + i;
         if (c < 0 || c >= columns_)
             continue;
-        cells_[static_cast<std::size_t>(row * columns_ + c)] = cells[i];
+        cells_[cell_index(row, c, columns_)] = cells[i];
         ++cells_written_;
     }
 }
@@ -29,7 +39,7 @@ void HeadlessBackend::put(int row, int column, const Cell* cells, int count) {
 Cell HeadlessBackend::cell(int row, int column) const {
     if (row < 0 || row >= rows_ || column < 0 || column >= columns_)
         return Cell{};
-    return cells_[static_cast<std::size_t>(row * columns_ + column)];
+    return cells_[cell_index(row, column, columns_)];
 }
 
 void HeadlessBackend::set_cursor(int row, int column, bool visible) {
@@ -38,7 +48,16 @@ void HeadlessBackend::set_cursor(int row, int column, bool visible) {
     cursor_visible_ = visible;
 }
 
+void HeadlessBackend::count_changes() {
+    int changed = 0;
+    for (std::size_t i = 0; i < cells_.size(); ++i)
+        changed += cells_[i] == cells_at_last_key_[i] ? 0 : 1;
+    changed_per_key_.push_back(changed);
+    cells_at_last_key_ = cells_;
+}
+
 int HeadlessBackend::read_key() {
+    count_changes();
     for (;;) {
         if (next_key_ >= script_.size()) {
             ran_out_ = true;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -353,7 +354,7 @@ std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
     // A terminal that cannot place the cursor (dumb, a printing terminal)
     // would get a broken stream; it is refused instead.
     const char* cursor_address = tigetstr(const_cast<char*>("cup"));
-    if (cursor_address == nullptr || cursor_address == reinterpret_cast<char*>(-1)) {
+    if (cursor_address == nullptr || reinterpret_cast<std::intptr_t>(cursor_address) == -1) {
         endwin();
         delscreen(terminal);
         if (error)

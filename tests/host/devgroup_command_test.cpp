@@ -93,6 +93,9 @@ TEST_F(Devgroup, ABadRowChangesNothingAndNamesItsLine) {
         {"K00000091,Fine,1,G\n", "line 2: the key is longer than 8 characters"},
         {",Fine,1,G\n", "line 2: the key is empty"},
         {"K0000009,\"Fine,1,G\n", "line 2: unterminated quote"},
+        // The reader stops at a line over its limit before it reads on.
+        {"K0000009,Fine,1,G\nK0000010," + std::string(5000, 'x') + ",1,G\n",
+         "line 3: line longer than 4096 characters"},
     };
     for (const auto& [rows, reason] : cases) {
         hosttest::write_file(root_.file("bad.csv"), "key,instrument,status,group\n" + rows);
@@ -183,6 +186,10 @@ TEST_F(Devgroup, KeysFileRunsTheScriptItHolds) {
     EXPECT_EQ(folder.exit_code, 2);
     EXPECT_NE(folder.err.find(root_.file("DATA") + " is a folder"), std::string::npos)
         << folder.err;
+    hosttest::write_file(root_.file("huge.txt"), std::string((1 << 20) + 1, 'x'));
+    const Outcome huge = run("--keys-file " + root_.file("huge.txt"));
+    EXPECT_EQ(huge.exit_code, 2);
+    EXPECT_NE(huge.err.find("the file is larger than 1 MiB"), std::string::npos) << huge.err;
 }
 
 TEST_F(Devgroup, AFolderThatIsNotADataRootIsLeftAlone) {

@@ -6,6 +6,7 @@
 
 #include "host_test_support.h"
 #include "hostlibs/menubar.h"
+#include "hostlibs/status.h"
 #include "platform/key_codes.h"
 #include "screenlib/screenlib.h"
 
@@ -36,6 +37,7 @@ class MenuBar : public ::testing::Test {
     void SetUp() override {
         g_received.clear();
         hostlibs::reset_menubar();
+        hostlibs::reset_status();  // another test's status text would stand over the key bar
         headless_ = &screenlib::use_headless();
         dir_ = root_.path();
         hosttest::write_file(dir_ + "/MENU", kMenu);
@@ -276,6 +278,20 @@ TEST(MenuFile, KeysAreNamedAsOperatorsWriteThem) {
     EXPECT_EQ(hostlibs::key_label(screenlib::parse_key("C-q")), "Ctrl-Q");
     EXPECT_EQ(hostlibs::key_label(screenlib::parse_key("A-p")), "Alt-P");
     EXPECT_EQ(hostlibs::key_label(KEY_PAGE_DOWN), "PgDn");
+}
+
+// The status line stands over the key bar where it needs the row, whichever
+// came first, and the bar is whole again once the status text goes.
+TEST_F(MenuBar, TheKeyBarGivesWayToTheStatusLineAndComesBackAfter) {
+    hostlibs::set_key_bar_host_keys({{"F10", "Menu"}});
+    const std::string bar = " F1 Help  F2 Save  F4 Pick  F10 Menu";
+    const std::string text(60, 'S');
+    const StatusItem item = {0, 0, 0, static_cast<uint32_t>(text.size()), text.c_str()};
+    ASSERT_EQ(status_show(&item, 2000), 0);
+    ASSERT_NE(menubar_open(host_path("MENU").c_str(), &receive) & 0xFF, 0);
+    EXPECT_EQ(headless_->row_text(hostlibs::KEY_BAR_ROW), bar.substr(0, 20) + text);
+    hostlibs::reset_status();
+    EXPECT_EQ(headless_->row_text(hostlibs::KEY_BAR_ROW), bar + std::string(80 - bar.size(), ' '));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // changed and two-word names.
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <functional>
 
 #include "platform/byte_fields.h"
 #include "scenario_support.h"
@@ -25,6 +25,18 @@ class Editing : public EditorScenario {
         std::memcpy(settings->screen_colors, screen, sizeof screen);
         const uint8_t fields[7] = {0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27};
         std::memcpy(settings->field_colors, fields, sizeof fields);
+    }
+    // Rewrites the English screen file line by line.
+    void rewrite_screen_file(const std::function<void(std::string&)>& change) {
+        const auto l01 = module_dir() / "TOOLBANK.L01";
+        std::ifstream in(l01);
+        std::string rewritten;
+        for (std::string line; std::getline(in, line);) {
+            change(line);
+            rewritten += line + "\n";
+        }
+        in.close();
+        std::ofstream(l01, std::ios::trunc) << rewritten;
     }
     std::string prompt() const { return cells(kPromptRow, 1, 78); }
     static std::string empty_prompt() { return std::string(78, '-'); }
@@ -204,25 +216,33 @@ TEST_F(Editing, AnUnterminatedHostMessageIsCutToTheLine) {
 // The screen file may make the group fields wider than the table's 8
 // characters; the name is cut, and the instrument beside it stays whole.
 TEST_F(Editing, AWiderGroupFieldInTheScreenFileIsCutToEightCharacters) {
-    const auto l01 = module_dir() / "TOOLBANK.L01";
-    std::ifstream in(l01);
-    std::stringstream original;
-    original << in.rdbuf();
-    std::string widened;
-    std::string line;
-    while (std::getline(original, line)) {
-        // "|  ________   ___..." becomes "|  __________ ___...": 10-wide groups.
+    // "|  ________   ___..." becomes "|  __________ ___...": 10-wide groups.
+    rewrite_screen_file([](std::string& line) {
         if (line.rfind("|  ________   _", 0) == 0)
             line.replace(3, 11, "__________ ");
-        widened += line + "\n";
-    }
-    std::ofstream(l01, std::ios::trunc) << widened;
+    });
     put_devices({device(0, "Oven", ""), device(1, "Scale", "")});
     open_editor("abcdefghij<Down><PgDn><PgUp>");
     run_editor();
     EXPECT_EQ(group_cell(0), "abcdefgh");
     EXPECT_EQ(cells(kFirstDataRow, kGroupColumn + 8, 2), "  ");
     EXPECT_EQ(instrument_cell(0), padded("Oven", 30)) << "the name ran into the instrument";
+}
+
+// The module keeps the instrument fields display-only itself, even where a
+// screen file leaves them open: Down goes from group to group.
+TEST_F(Editing, InstrumentFieldsStayOutOfReachWhereTheScreenFileLeavesThemOpen) {
+    rewrite_screen_file([](std::string& line) {
+        const auto display = line.find(" display");
+        if (line.rfind("field ", 0) == 0 && line.rfind("field 0 ", 0) != 0 &&
+            display != std::string::npos)
+            line.erase(display);
+    });
+    put_numbered(3);
+    open_editor("<Down>x<Down>");
+    run_editor();
+    EXPECT_EQ(group_cell(1), padded("xG1", 8));
+    EXPECT_EQ(instrument_cell(0), padded("Instrument 0", 30));
 }
 
 }  // namespace

@@ -77,6 +77,29 @@ TEST_F(TerminalScenario, AGermanUserSeesGermanMenusAndKeys) {
               " F1 Hilfe  F2 Speichern  F4 Auswahl  F10 Menue  PgUp/");
     ASSERT_FALSE(popup_pictures.empty()) << "Alt and the German title's letter opens it";
     EXPECT_TRUE(holds(popup_pictures[0].rows, "Speichern"));
+    // "Anmelde~modul": the marked m stands out, not the first one.
+    const ScreenPicture& pull_down = popup_pictures[0];
+    int found = 0;
+    for (size_t r = 0; r < pull_down.rows.size(); ++r) {
+        const size_t at = pull_down.rows[r].find("Anmeldemodul");
+        if (at == std::string::npos)
+            continue;
+        const std::vector<uint8_t>& colours = pull_down.attributes[r];
+        EXPECT_NE(colours[at + 7], colours[at + 6]) << "the hot letter";
+        EXPECT_EQ(colours[at + 2], colours[at + 6]) << "the other m";
+        ++found;
+    }
+    EXPECT_EQ(found, 1);
+}
+
+TEST_F(TerminalScenario, TheMenusFollowASignOnThatChangesTheLanguage) {
+    put_numbered(25);
+    open("<A-f>oBERTA<Tab>geheim<F10>", 1);
+    put_users();
+    run_editor();
+    EXPECT_EQ(session_.language(), 2);
+    EXPECT_EQ(closing_row(0), "  Datei  Bearbeiten  Hilfe");
+    EXPECT_EQ(closing_row(24).substr(0, 10), " F1 Hilfe ");
 }
 
 }  // namespace

@@ -312,6 +312,25 @@ TEST_F(EditLoopTest, WithoutColourTheCurrentFieldIsReverseAndStatesAreBoldOrUnde
     EXPECT_EQ(screen_->attribute(1, 3), 0x07);
 }
 
+// The screen sees only real changes: a repaint of an unchanged window writes
+// nothing (the body does not blank the fields before they are drawn), and
+// a key changes just the cells it edits.
+TEST_F(EditLoopTest, ARepaintWritesNothingAndAKeyOnlyTheCellsItChanges) {
+    Screen* screen = load("form");
+    ASSERT_NE(screen, nullptr);
+    field_set_text(screen, "hello", 0);
+    screen_paint(screen);
+    screen_->reset_cells_written();
+    screen_repaint(screen);
+    EXPECT_EQ(screen_->cells_written(), 0u);
+    keys("x<Esc>");
+    screen_run(screen);
+    const std::vector<int>& changed = screen_->cells_changed_per_key();
+    ASSERT_GE(changed.size(), 2u);
+    // "hello" becomes "xhello": six cells, of which the third "l" stays.
+    EXPECT_EQ(changed[changed.size() - 1], 5);
+}
+
 TEST_F(EditLoopTest, PromptShowsInTheBottomBorderAndCanBeCleared) {
     Screen* screen = load("form");
     ASSERT_NE(screen, nullptr);

@@ -50,6 +50,10 @@ TEST(KeyScript, UnknownNamesAreRefusedWithAClearMessage) {
         {"x<Enter", "unterminated key name '<Enter' in key script"},
         {"a\tb", "character 0x09 cannot stand in a key script; name the key"},
         {"<Click:3>", "unknown key name '<Click:3>' in key script"},
+        // Long scripts are refused whole and quoted only in part.
+        {std::string(screenlib::kMaxKeyScriptBytes + 1, 'a'), "key script longer than 1 MiB"},
+        {"<" + std::string(5000, 'x'),
+         "unterminated key name '<" + std::string(39, 'x') + "...' in key script"},
     };
     for (const auto& [script, message] : cases) {
         std::vector<int> keys = {1};

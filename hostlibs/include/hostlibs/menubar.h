@@ -20,9 +20,10 @@ enum : int { MENU_BAR_ROW = 0, KEY_BAR_ROW = SCREEN_ROWS - 1, MENU_MAX_TEXT = 40
 using MenuLabels = std::map<int, std::string>;
 
 struct MenuItem {
-    std::string text;  // without the '~' mark
-    int letter = 0;    // the marked letter, upper case; 0 for none
-    int key = 0;       // direct key code, 0 for none
+    std::string text;          // without the '~' mark
+    int letter = 0;            // the marked letter, upper case; 0 for none
+    int letter_position = -1;  // where the letter stands in text
+    int key = 0;               // direct key code, 0 for none
     int command = 0;
     bool separator = false;
     std::string marked;  // the first text, with its mark
@@ -55,11 +56,14 @@ struct ChoicePopup {
     int column = 0;
     std::vector<std::string> entries;  // an empty entry is a separator line
     std::vector<int> letters;          // per entry, upper case; 0 for none
-    int start = 0;                     // the entry the cursor starts on
-    bool sideways = false;             // Left/Right leave with CHOICE_LEFT/CHOICE_RIGHT
-    uint8_t regular = 0x70;            // frame inside
-    uint8_t second = 0x70;             // entries
-    uint8_t third = 0x1F;              // the entry under the cursor
+    // Per entry, where its letter stands in it, shown marked; -1 (or none
+    // given) for no mark.
+    std::vector<int> letter_positions;
+    int start = 0;           // the entry the cursor starts on
+    bool sideways = false;   // Left/Right leave with CHOICE_LEFT/CHOICE_RIGHT
+    uint8_t regular = 0x70;  // frame inside
+    uint8_t second = 0x70;   // entries
+    uint8_t third = 0x1F;    // the entry under the cursor
     uint8_t border = 0x70;
     // When set (headless only): the screen as it stood when the popup ended.
     std::string* last_screen = nullptr;

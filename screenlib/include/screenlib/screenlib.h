@@ -120,6 +120,11 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
     // Cells written through put() since creation or the last reset.
     uint64_t cells_written() const { return cells_written_; }
     void reset_cells_written() { cells_written_ = 0; }
+    // For each key read (and the end of the script): how many cells differ,
+    // in character or colour, from when the key before it was read, that is
+    // what the previous key changed on the screen. The first entry counts
+    // from a blank screen.
+    const std::vector<int>& cells_changed_per_key() const { return changed_per_key_; }
 
     // The size of the terminal the screen is shown on, at first the screen's
     // own. The screen keeps its size; the terminal shows what fits of it, or
@@ -146,12 +151,16 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
     int terminal_rows_;
     int terminal_columns_;
     int repaints_ = 0;
+    std::vector<Cell> cells_at_last_key_;
+    std::vector<int> changed_per_key_;
+    void count_changes();
 };
 
 // A window of the library's window stack that the host program fills with
 // text itself: the menu bar, the status line, the pager. Made, it goes on top
 // of the windows on the screen; windows opened later cover it, and it never
-// takes the cursor. Destroyed, it gives back what lay beneath it.
+// takes the cursor. Destroyed, it gives back what lay beneath it. One kept
+// past shutdown() draws nothing and its destruction touches nothing.
 class SCREENLIB_CXX_API TextWindow {
   public:
     // Rows and columns are cut to the screen.
@@ -170,12 +179,20 @@ class SCREENLIB_CXX_API TextWindow {
     void flush();
 
   private:
+    bool owns_screen() const;
+
     ::Screen* screen_;
+    uint64_t generation_ = 0;
     int row_;
     int column_;
     int rows_;
     int columns_;
 };
+
+// Marks the character at `position` of a field's text as its hot letter: the
+// letter colour (red) on the field's background, underlined where there is
+// no colour. -1 removes the mark.
+SCREENLIB_CXX_API void set_field_hot_letter(::Screen* screen, int field, int position);
 
 // Installs a fresh headless backend (replacing any backend) and returns it;
 // it lives until shutdown() or the next use_*.
@@ -215,8 +232,10 @@ SCREENLIB_CXX_API ScreenFile* open_screen_file_with_stand_ins(const char* path,
 // brackets ("Enter", "S-Tab", "F10", "A-p", "C-x", "lt"), or of a single
 // character ("a"). -1 for an unknown name.
 SCREENLIB_CXX_API int parse_key(std::string_view name);
+// The longest key script taken, in bytes: about a million keys.
+constexpr std::size_t kMaxKeyScriptBytes = 1 << 20;
 // Parses a whole key script. false, with *error naming the offending part,
-// on an unknown name or an unterminated '<'.
+// on an unknown name, an unterminated '<' or a script over kMaxKeyScriptBytes.
 SCREENLIB_CXX_API bool parse_key_script(std::string_view script, std::vector<int>* keys,
                                         std::string* error);
 // A mouse click at a screen cell travels through read_key() as a key code
