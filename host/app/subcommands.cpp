@@ -24,13 +24,15 @@ namespace {
 // The host libraries opened on a root for one subcommand.
 class OpenHost {
   public:
-    explicit OpenHost(const std::string& root) {
+    OpenHost(const std::string& root, bool read_only) {
         HostConfig config;
         if (!load_host_config(root, &config, &error_)) {
             return;
         }
         const HostUser& user = *config.find_user(config.default_user);
-        open_ = hostlibs::open_host({root, user.user_id, user.number, std::nullopt}, &error_);
+        hostlibs::HostConfiguration configuration{root, user.user_id, user.number, std::nullopt};
+        configuration.read_only = read_only;
+        open_ = hostlibs::open_host(configuration, &error_);
     }
     ~OpenHost() {
         if (open_) {
@@ -245,7 +247,7 @@ const Subcommand* find_subcommand(const std::vector<std::string>& words) {
 
 int run_subcommand(const std::string& root, const Subcommand& command,
                    const std::vector<std::string>& words, const std::optional<std::string>& key) {
-    OpenHost host(root);
+    OpenHost host(root, command.read_only);
     if (!host.open()) {
         return fail(host.error());
     }

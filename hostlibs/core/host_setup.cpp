@@ -126,19 +126,20 @@ bool open_host(const HostConfiguration& configuration, std::string* error) {
             detail::set_user(*host, configuration.user_id, configuration.user_no);
             const int timeout = configuration.busy_timeout_ms;
             const std::string& data = host->data_native;
-            if (detail::make_dirs(data + "TEMP/", &reason) &&
-                detail::make_dirs(data + "SPOOL/", &reason) &&
-                detail::make_private_dir(data, &reason) &&
-                host->host_db.open(data + "host.db", timeout, &reason) &&
+            const bool read_only = configuration.read_only;
+            if ((read_only || (detail::make_dirs(data + "TEMP/", &reason) &&
+                               detail::make_dirs(data + "SPOOL/", &reason) &&
+                               detail::make_private_dir(data, &reason))) &&
+                host->host_db.open(data + "host.db", timeout, &reason, read_only) &&
                 host->host_db.exec(detail::SiteTable::schema(), &reason) &&
                 host->host_db.exec(detail::JobQueue::schema(), &reason) &&
                 host->host_db.exec(detail::error_log_schema(), &reason) &&
                 host->devices.open(data + detail::kDevicesLayout.file_name, detail::kDevicesLayout,
-                                   timeout, &reason) &&
+                                   timeout, &reason, read_only) &&
                 host->settings.open(data + detail::kSettingsLayout.file_name,
-                                    detail::kSettingsLayout, timeout, &reason) &&
+                                    detail::kSettingsLayout, timeout, &reason, read_only) &&
                 host->passwords.open(data + detail::kPasswordsLayout.file_name,
-                                     detail::kPasswordsLayout, timeout, &reason) &&
+                                     detail::kPasswordsLayout, timeout, &reason, read_only) &&
                 host->password_hashes.open(host->passwords.database(), &reason)) {
                 detail::start_journals(*host);
                 // Modules reach the root through its drive, whatever its native path.

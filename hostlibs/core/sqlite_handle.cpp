@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "core/long_path_vfs.h"
@@ -47,9 +49,50 @@ int run_control(sqlite3_stmt* stmt) {
 
 }  // namespace
 
-bool Database::open(const std::string& native_path, int busy_timeout_ms, std::string* error) {
+namespace {
+
+// A file URI of a path, for opening options that only a URI carries.
+std::string file_uri(const std::string& path) {
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) != 0 || std::strchr("/-._~", c) != nullptr) {
+            uri += static_cast<char>(c);
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            uri += escaped;
+        }
+    }
+    return uri;
+}
+
+// Why a file (or, when it does not exist yet, its folder) cannot be written;
+// empty when it can.
+std::string unwritable(const std::string& native_path) {
+    const std::string folder = native_path.substr(0, native_path.find_last_of('/') + 1);
+    for (const std::string& path : {folder, native_path}) {
+        if (::access(path.c_str(), W_OK) != 0 && errno != ENOENT) {
+            return "cannot write " + path + ": " + std::strerror(errno);
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+bool Database::open(const std::string& native_path, int busy_timeout_ms, std::string* error,
+                    bool read_only) {
     close();
-    make_private(native_path);
+    std::string reason = read_only ? std::string() : unwritable(native_path);
+    if (!reason.empty()) {
+        if (error != nullptr) {
+            *error = reason;
+        }
+        return false;
+    }
+    if (!read_only) {
+        make_private(native_path);
+    }
     std::string path = native_path;
     const size_t slash = native_path.find_last_of('/');
     if (native_path.size() >= kLongDatabasePath && slash != std::string::npos) {
@@ -63,9 +106,20 @@ bool Database::open(const std::string& native_path, int busy_timeout_ms, std::st
         }
         path = "/proc/self/fd/" + std::to_string(folder_) + native_path.substr(slash);
     }
-    int rc = sqlite3_open_v2(path.c_str(), &db_,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             long_path_vfs());
+    const int flags =
+        SQLITE_OPEN_NOMUTEX |
+        (read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    int rc = sqlite3_open_v2(path.c_str(), &db_, flags, long_path_vfs());
+    // A file in a folder that cannot be written has no shared-memory index to
+    // read its log through; nobody writes it there, so it is read as it stands.
+    if (rc == SQLITE_OK && read_only &&
+        sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) !=
+            SQLITE_OK) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+        rc = sqlite3_open_v2((file_uri(path) + "?immutable=1").c_str(), &db_,
+                             flags | SQLITE_OPEN_URI, long_path_vfs());
+    }
     if (rc != SQLITE_OK) {
         if (error != nullptr) {
             *error = native_path + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "cannot open");
@@ -75,8 +129,10 @@ bool Database::open(const std::string& native_path, int busy_timeout_ms, std::st
     }
     sqlite3_extended_result_codes(db_, 0);
     sqlite3_busy_timeout(db_, busy_timeout_ms);
-    std::string reason;
-    if (!exec("PRAGMA journal_mode=WAL", &reason) || !exec("PRAGMA synchronous=NORMAL", &reason) ||
+    // A save that reported success survives a power cut: every commit is
+    // synced to disk before it returns.
+    if ((!read_only && !exec("PRAGMA journal_mode=WAL", &reason)) ||
+        !exec("PRAGMA synchronous=FULL", &reason) ||
         !prepare_control(db_, "BEGIN IMMEDIATE", &begin_, &reason) ||
         !prepare_control(db_, "COMMIT", &commit_, &reason) ||
         !prepare_control(db_, "ROLLBACK", &rollback_, &reason)) {

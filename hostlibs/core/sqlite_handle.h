@@ -16,9 +16,12 @@ class Database {
     Database& operator=(const Database&) = delete;
     ~Database() { close(); }
 
-    // Opens (creating) the file in WAL mode with the busy timeout; false with
-    // the reason in *error.
-    bool open(const std::string& native_path, int busy_timeout_ms, std::string* error);
+    // Opens (creating) the file in WAL mode with the busy timeout, every
+    // commit synced to disk; false with the reason in *error (a file or folder
+    // that cannot be written is named with the system's reason). Read-only,
+    // nothing is created or changed.
+    bool open(const std::string& native_path, int busy_timeout_ms, std::string* error,
+              bool read_only = false);
     void close();
     bool is_open() const { return db_ != nullptr; }
     sqlite3* get() const { return db_; }

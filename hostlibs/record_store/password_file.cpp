@@ -53,6 +53,12 @@ bool older_password_key(uint8_t* key) {
 }
 
 bool PasswordHashes::open(Database& db, std::string* error) {
+    // An older file opened read-only has no table of hashes, nor can it get
+    // one: its records are found by their hashed keys alone.
+    if (sqlite3_db_readonly(db.get(), "main") == 1 &&
+        !select_.prepare(db, "SELECT hash FROM password_hashes WHERE name = ?1", nullptr)) {
+        return true;
+    }
     return db.exec(
                "CREATE TABLE IF NOT EXISTS password_hashes("
                " name BLOB PRIMARY KEY, hash TEXT NOT NULL)",
@@ -70,6 +76,9 @@ void PasswordHashes::close() {
 }
 
 bool PasswordHashes::find(const uint8_t* name, std::string* hash) {
+    if (select_.get() == nullptr) {
+        return false;
+    }
     select_.bind_blob(1, name, kPasswordNameSize);
     ResetOnExit reset(select_);
     if (select_.step() != SQLITE_ROW) {
@@ -80,6 +89,9 @@ bool PasswordHashes::find(const uint8_t* name, std::string* hash) {
 }
 
 int PasswordHashes::store(const uint8_t* name, const std::string& hash) {
+    if (upsert_.get() == nullptr) {
+        return SQLITE_READONLY;
+    }
     upsert_.bind_blob(1, name, kPasswordNameSize);
     upsert_.bind_text(2, hash);
     ResetOnExit reset(upsert_);

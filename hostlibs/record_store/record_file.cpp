@@ -39,10 +39,10 @@ int status_of_sqlite(int rc, int busy_status) {
 }
 
 bool RecordFile::open(const std::string& native_path, const RecordLayout& layout,
-                      int busy_timeout_ms, std::string* error) {
+                      int busy_timeout_ms, std::string* error, bool read_only) {
     close();
     layout_ = layout;
-    if (!db_.open(native_path, busy_timeout_ms, error) || !db_.exec(kSchema, error) ||
+    if (!db_.open(native_path, busy_timeout_ms, error, read_only) || !db_.exec(kSchema, error) ||
         !db_.exec(ChangeJournal::schema(), error) ||
         !journal_.open(db_, layout.file_name, layout.fields, layout.field_count, layout.key_size,
                        error)) {

@@ -35,7 +35,7 @@ class RecordFile {
     RecordFile& operator=(const RecordFile&) = delete;
 
     bool open(const std::string& native_path, const RecordLayout& layout, int busy_timeout_ms,
-              std::string* error);
+              std::string* error, bool read_only = false);
     void close();
     bool is_open() const { return db_.is_open(); }
     const RecordLayout& layout() const { return layout_; }

@@ -2,11 +2,13 @@
 // devices file, the listing subcommands and a headless run.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 
 #include "host_test_support.h"
 #include "hostlibs/host_setup.h"
@@ -211,6 +213,52 @@ TEST_F(Devgroup, ARootWhoseMakingWasCutShortIsRefusedForEveryCommand) {
             << outcome.err;
     }
     EXPECT_FALSE(std::filesystem::exists(root_.file("root.complete")));
+}
+
+// A root that cannot be written serves the commands that only read; those
+// that write name the path they cannot write and why. Run as root, the
+// commands run as the user nobody, for whom the root is not writable.
+TEST_F(Devgroup, AReadOnlyRootServesReadingCommandsAndRefusesWritingOnes) {
+    hosttest::write_file(root_.file("good.csv"), kGood);
+    ASSERT_EQ(run("import devices " + root_.file("good.csv")).exit_code, 0);
+    const bool as_root = geteuid() == 0;
+    namespace fs = std::filesystem;
+    auto set_modes = [&](bool writable) {
+        const fs::perms folder = writable || as_root ? fs::perms(0755) : fs::perms(0555);
+        const fs::perms file = writable || as_root ? fs::perms(0644) : fs::perms(0444);
+        fs::permissions(root_.path(), writable ? fs::perms(0700) : folder);
+        for (const auto& entry : fs::recursive_directory_iterator(root_.path())) {
+            fs::permissions(entry.path(), entry.is_directory() ? folder : file);
+        }
+    };
+    set_modes(false);
+    TempFolder out("devgroup-read-only-");
+    auto run_reading = [&](const std::string& arguments) {
+        const std::string command = std::string(as_root ? "setpriv --reuid=65534 --regid=65534 "
+                                                          "--clear-groups "
+                                                        : "") +
+                                    DEVGROUP_EXE + " --root " + root_.path() + " " + arguments +
+                                    " >" + out.file("out") + " 2>" + out.file("err");
+        const int status = std::system(command.c_str());
+        return std::make_tuple(WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                               hosttest::read_file(out.file("out")),
+                               hosttest::read_file(out.file("err")));
+    };
+    for (const char* command : {"export devices", "log", "jobs", "sites", "history"}) {
+        const auto [code, text, err] = run_reading(command);
+        EXPECT_EQ(code, 0) << command << ": " << err;
+        if (std::string(command) == "export devices") {
+            EXPECT_NE(text.find("K0000003,Flow meter FT-201,65535,FLOW"), std::string::npos);
+        }
+    }
+    for (const std::string& command :
+         {"import devices " + root_.file("good.csv"), std::string("--keys '<F2>'")}) {
+        const auto [code, text, err] = run_reading(command);
+        EXPECT_EQ(code, 1) << command;
+        EXPECT_NE(err.find("cannot write " + root_.file("DATA/")), std::string::npos) << err;
+        EXPECT_NE(err.find("Permission denied"), std::string::npos) << err;
+    }
+    set_modes(true);
 }
 
 TEST_F(Devgroup, VersionAndHelpDescribeTheProgram) {

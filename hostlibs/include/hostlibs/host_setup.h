@@ -31,9 +31,14 @@ struct HostConfiguration {
     std::optional<uint32_t> fixed_now;  // when set, host_now() returns it
     int busy_timeout_ms = 2000;         // wait for another process's lock before 84/85
     bool change_journal = true;         // journal every insert and update of the record files
+    // Opens the files for reading only: nothing is made or changed, so a root
+    // that cannot be written serves all the same.
+    bool read_only = false;
 };
 
-// Opens the host's files under <root>/DATA, creating missing ones empty:
+// Opens the host's files under <root>/DATA, creating missing ones empty
+// (unless read-only); a file or folder that cannot be written is refused with
+// its path and the system's reason:
 // devices.db, settings.db, passwords.db, host.db (sites, jobs, error log),
 // and the folders TEMP and SPOOL. The root itself must exist or be creatable.
 HOSTSETUP_API bool open_host(const HostConfiguration& configuration, std::string* error);
