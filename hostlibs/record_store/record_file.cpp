@@ -176,11 +176,11 @@ int RecordFile::take_row(const Statement& select, uint8_t* key) {
 }
 
 int RecordFile::take_record(int64_t position, const void* data, int size, uint8_t* key) {
-    // A shorter stored record reads with its missing bytes zero.
-    std::memset(last_read_.data(), 0, static_cast<size_t>(layout_.record_size));
     if (size > 0) {
         std::memcpy(last_read_.data(), data, static_cast<size_t>(size));
     }
+    // A shorter stored record reads with its missing bytes zero.
+    std::memset(last_read_.data() + size, 0, static_cast<size_t>(layout_.record_size - size));
     std::memcpy(buffer_, last_read_.data(), static_cast<size_t>(layout_.record_size));
     std::memcpy(current_key_.data(), last_read_.data(), static_cast<size_t>(layout_.key_size));
     current_position_ = position;
@@ -228,6 +228,7 @@ int RecordFile::walk(Move move, uint8_t* key) {
 
 int RecordFile::read_ahead(Move move) {
     end_walk();
+    ahead_.resize(kReadAheadCount);
     Statement& select = move == Move::kNext ? walk_next_ : walk_previous_;
     ResetOnExit reset(select);
     select.bind_blob(1, current_key_.data(), layout_.key_size);
@@ -241,10 +242,11 @@ int RecordFile::read_ahead(Move move) {
         }
         AheadRecord& record = ahead_[static_cast<size_t>(ahead_count_++)];
         record.position = select.column_int64(0);
-        record.data.fill(0);  // a shorter stored record reads with its missing bytes zero
         if (size > 0) {
             std::memcpy(record.data.data(), select.column_blob(1), static_cast<size_t>(size));
         }
+        // A shorter stored record reads with its missing bytes zero.
+        std::memset(record.data.data() + size, 0, static_cast<size_t>(layout_.record_size - size));
     }
     if (ahead_count_ > 0) {
         ahead_move_ = move;  // an error after the first records shows on the next seek

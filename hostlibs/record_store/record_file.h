@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/sqlite_handle.h"
 #include "record_store/change_journal.h"
@@ -96,12 +97,12 @@ class RecordFile {
     Statement first_, last_, equal_, direct_, write_, write_data_, upsert_, erase_, all_;
     Statement walk_next_, walk_previous_;
     // Records read ahead by the last walk seek (kFirst: none), served in order.
-    static constexpr int kReadAheadCount = 256;
+    static constexpr int kReadAheadCount = 2048;
     struct AheadRecord {
         int64_t position;
         std::array<uint8_t, kMaxRecordSize> data;
     };
-    std::array<AheadRecord, kReadAheadCount> ahead_{};
+    std::vector<AheadRecord> ahead_;  // kReadAheadCount once a walk first reads ahead
     Move ahead_move_ = Move::kFirst;
     int ahead_count_ = 0;
     int ahead_next_ = 0;
