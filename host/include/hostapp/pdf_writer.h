@@ -15,5 +15,5 @@ int devgroup_write_pdf(const char* const* lines, const int* page_lengths, int pa
 using WritePdfFunction = decltype(&devgroup_write_pdf);
 }
 
-// The library's file name, looked for beside the module library.
+// The library's file name, looked for in the lib folder beside the program (program_library).
 inline constexpr const char* kPdfWriterLibrary = "libdevgroup_pdf.so";
