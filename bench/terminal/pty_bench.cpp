@@ -19,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "screen_model.h"
@@ -45,8 +46,10 @@ struct Run {
     double echo_us = 0;
     int letter_bytes = 0;
     int letter_cells = 0;
+    int letter_needed = 0;  // the bytes those cells need at the least
     int page_bytes = 0;
     int page_cells = 0;
+    int page_needed = 0;
     double cpu_ms = 0;  // user and system time of the whole run, steady under load
 };
 
@@ -143,6 +146,7 @@ bool measure(const Program& program, Run* run) {
     process.drain(screen);
 
     std::vector<ScreenCell> before = screen.cells();
+    std::pair<int, int> cursor_before = screen.cursor();
     const char letter[2] = {kLetter, '\0'};
     const Clock::time_point typed = Clock::now();
     if (!process.send(letter))
@@ -157,12 +161,16 @@ bool measure(const Program& program, Run* run) {
     run->echo_us = elapsed_us(typed);
     run->letter_bytes += process.drain(screen);
     run->letter_cells = ScreenModel::changed_cells(before, screen.cells());
+    run->letter_needed =
+        screen.needed_bytes(before, screen.cells(), cursor_before, screen.cursor());
 
     before = screen.cells();
+    cursor_before = screen.cursor();
     if (!process.send(kPageDown))
         return false;
     run->page_bytes = process.drain(screen);
     run->page_cells = ScreenModel::changed_cells(before, screen.cells());
+    run->page_needed = screen.needed_bytes(before, screen.cells(), cursor_before, screen.cursor());
     run->cpu_ms = process.finish();
     return true;
 }
@@ -268,8 +276,10 @@ int main(int argc, char** argv) {
         print_line("typed letter to echo", summarise(results[p], &Run::echo_us), "us");
         print_line("bytes for a letter", summarise(results[p], &Run::letter_bytes), "");
         print_line("cells a letter changed", summarise(results[p], &Run::letter_cells), "");
+        print_line("bytes those cells need", summarise(results[p], &Run::letter_needed), "");
         print_line("bytes for a page change", summarise(results[p], &Run::page_bytes), "");
         print_line("cells a page change changed", summarise(results[p], &Run::page_cells), "");
+        print_line("bytes those cells need", summarise(results[p], &Run::page_needed), "");
         print_line("processor time, whole run", summarise(results[p], &Run::cpu_ms), "ms");
     }
     const auto ratio = [&](auto field) {
@@ -277,5 +287,11 @@ int main(int argc, char** argv) {
     };
     std::printf("devgroup / dialog (medians): first paint %.2f, key echo %.2f\n",
                 ratio(&Run::first_paint_ms), ratio(&Run::echo_us));
+    const auto over_need = [&](auto written, auto needed) {
+        return summarise(results[0], written).median / summarise(results[0], needed).median;
+    };
+    std::printf("devgroup bytes / bytes needed (medians): letter %.2f, page change %.2f\n",
+                over_need(&Run::letter_bytes, &Run::letter_needed),
+                over_need(&Run::page_bytes, &Run::page_needed));
     return 0;
 }

@@ -112,6 +112,80 @@ int ScreenModel::changed_cells(const std::vector<ScreenCell>& before,
     return changed;
 }
 
+namespace {
+
+int digits(int n) {
+    return n >= 100 ? 3 : n >= 10 ? 2 : 1;
+}
+
+// "ESC [ row ; column H", or "ESC [ column G" within the row.
+int move_bytes(std::pair<int, int> from, std::pair<int, int> to) {
+    if (from == to)
+        return 0;
+    if (from.first == to.first)
+        return 3 + digits(to.second + 1);
+    return 4 + digits(to.first + 1) + digits(to.second + 1);
+}
+
+int colour_bytes(uint32_t colour) {
+    if (colour == kDefaultColour)
+        return 0;
+    if (colour < 16)
+        return 3;                                 // ";3N", ";9N" and the like
+    return 6 + digits(static_cast<int>(colour));  // ";38;5;N"
+}
+
+// One "ESC [ ... m" that sets the whole look from scratch.
+int rendition_bytes(uint32_t attr) {
+    int bytes = 4;  // ESC [ 0 m
+    for (uint32_t flag = 1; flag < 12; ++flag) {
+        if (attr & (1u << (kFlagShift + flag)))
+            bytes += 2;
+    }
+    return bytes + colour_bytes(attr & 0x1ffu) + colour_bytes((attr >> 9) & 0x1ffu);
+}
+
+int character_bytes(uint32_t ch) {
+    return ch < 0x80 ? 1 : ch < 0x800 ? 2 : ch < 0x10000 ? 3 : 4;
+}
+
+}  // namespace
+
+int ScreenModel::needed_bytes(const std::vector<ScreenCell>& before,
+                              const std::vector<ScreenCell>& after,
+                              std::pair<int, int> cursor_before, std::pair<int, int> cursor) const {
+    const auto cell = [this](const std::vector<ScreenCell>& cells, int row, int column) {
+        return cells[static_cast<size_t>(row * columns_ + column)];
+    };
+    std::pair<int, int> at = cursor_before;
+    uint32_t look = ~0u;  // unknown: the first changed cell sets it
+    int bytes = 0;
+    for (int row = 0; row < rows_; ++row) {
+        for (int column = 0; column < columns_; ++column) {
+            const ScreenCell wanted = cell(after, row, column);
+            if (cell(before, row, column) == wanted)
+                continue;
+            // Rewriting a short unchanged gap on the same row costs its characters.
+            const std::pair<int, int> here{row, column};
+            int gap = 0;
+            if (at.first == row && at.second < column) {
+                for (int c = at.second; c < column; ++c) {
+                    const ScreenCell kept = cell(after, row, c);
+                    gap = kept.attr == look ? gap + character_bytes(kept.ch) : 1 << 20;
+                }
+            }
+            bytes += std::min(move_bytes(at, here), gap);
+            if (wanted.attr != look) {
+                bytes += rendition_bytes(wanted.attr);
+                look = wanted.attr;
+            }
+            bytes += character_bytes(wanted.ch);
+            at = {row, std::min(column + 1, columns_ - 1)};
+        }
+    }
+    return bytes + move_bytes(at, cursor);
+}
+
 void ScreenModel::print(uint32_t ch) {
     if (wrap_pending_) {
         wrap_pending_ = false;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct ScreenCell {
@@ -28,6 +29,17 @@ class ScreenModel {
 
     static int changed_cells(const std::vector<ScreenCell>& before,
                              const std::vector<ScreenCell>& after);
+
+    // Where the cursor stands (row, column), counted from 0.
+    std::pair<int, int> cursor() const { return {row_, column_}; }
+
+    // The fewest bytes an xterm program needs to turn `before` into `after`
+    // and leave the cursor at `cursor`: for each run of changed cells one
+    // cursor address, one combined rendition wherever the look changes, and
+    // the characters (an unchanged gap of a few cells is cheaper rewritten
+    // than jumped). A yardstick for what an update writes, not a tight bound.
+    int needed_bytes(const std::vector<ScreenCell>& before, const std::vector<ScreenCell>& after,
+                     std::pair<int, int> cursor_before, std::pair<int, int> cursor) const;
 
   private:
     enum class State { ground, escape, charset, csi, osc, osc_escape };

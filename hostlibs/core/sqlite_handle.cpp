@@ -15,19 +15,15 @@ namespace hostlibs::detail {
 
 namespace {
 
-bool prepare_control(sqlite3* db, const char* sql, sqlite3_stmt** stmt, std::string* error) {
-    if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, stmt, nullptr) != SQLITE_OK) {
-        *error = sqlite3_errmsg(db);
-        return false;
-    }
-    return true;
-}
-
 // The host's data files hold passwords and who changed what: readable by
 // their owner only, whatever the umask. The file is made (or narrowed) before
 // SQLite opens it, since its write-ahead log and index take the file's mode;
 // the log and index of an older, wider file are narrowed too.
 void make_private(const std::string& native_path) {
+    struct stat status {};
+    if (::stat(native_path.c_str(), &status) == 0 && (status.st_mode & 077) == 0) {
+        return;  // already private, and so are the log and index made from it
+    }
     const int file = ::open(native_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (file >= 0) {
         fchmod(file, 0600);
@@ -38,12 +34,17 @@ void make_private(const std::string& native_path) {
     }
 }
 
-int run_control(sqlite3_stmt* stmt) {
-    if (stmt == nullptr) {
-        return SQLITE_MISUSE;
+// Runs one of a connection's transaction statements, prepared at its first use
+// and kept for the connection's life.
+int run_control(sqlite3* db, const char* sql, sqlite3_stmt** stmt) {
+    if (*stmt == nullptr) {
+        const int rc = sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, stmt, nullptr);
+        if (rc != SQLITE_OK) {
+            return rc;
+        }
     }
-    int rc = sqlite3_step(stmt);
-    sqlite3_reset(stmt);
+    int rc = sqlite3_step(*stmt);
+    sqlite3_reset(*stmt);
     return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
 
@@ -132,10 +133,7 @@ bool Database::open(const std::string& native_path, int busy_timeout_ms, std::st
     // A save that reported success survives a power cut: every commit is
     // synced to disk before it returns.
     if ((!read_only && !exec("PRAGMA journal_mode=WAL", &reason)) ||
-        !exec("PRAGMA synchronous=FULL", &reason) ||
-        !prepare_control(db_, "BEGIN IMMEDIATE", &begin_, &reason) ||
-        !prepare_control(db_, "COMMIT", &commit_, &reason) ||
-        !prepare_control(db_, "ROLLBACK", &rollback_, &reason)) {
+        !exec("PRAGMA synchronous=FULL", &reason)) {
         if (error != nullptr) {
             *error = native_path + ": " + reason;
         }
@@ -174,16 +172,16 @@ bool Database::exec(const char* sql, std::string* error) {
 }
 
 int Database::begin_immediate() {
-    return run_control(begin_);
+    return run_control(db_, "BEGIN IMMEDIATE", &begin_);
 }
 
 int Database::commit() {
-    return run_control(commit_);
+    return run_control(db_, "COMMIT", &commit_);
 }
 
 void Database::rollback() {
     if (db_ != nullptr && sqlite3_get_autocommit(db_) == 0) {
-        run_control(rollback_);
+        run_control(db_, "ROLLBACK", &rollback_);
     }
 }
 
@@ -204,11 +202,24 @@ bool Statement::prepare(const Database& db, const char* sql, std::string* error)
     return true;
 }
 
+void Statement::prepare_later(const Database& db, const char* sql) {
+    finalize();
+    later_db_ = db.get();
+    later_sql_ = sql;
+}
+
+sqlite3_stmt* Statement::prepare_now() {
+    sqlite3_prepare_v3(later_db_, later_sql_, -1, SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
+    return stmt_;
+}
+
 void Statement::finalize() {
     if (stmt_ != nullptr) {
         sqlite3_finalize(stmt_);
         stmt_ = nullptr;
     }
+    later_db_ = nullptr;
+    later_sql_ = nullptr;
 }
 
 std::string Statement::column_text(int column) const {

@@ -51,18 +51,22 @@ class Statement {
     ~Statement() { finalize(); }
 
     bool prepare(const Database& db, const char* sql, std::string* error);
+    // Prepares `sql` (kept by pointer: a literal) at the first bind or step,
+    // so a statement that a session never runs costs nothing. Should that
+    // fail, binds and steps fail as on a statement never prepared.
+    void prepare_later(const Database& db, const char* sql);
     void finalize();
     sqlite3_stmt* get() const { return stmt_; }
     // Binds without copying: the bytes must stay valid until reset().
     void bind_blob(int index, const void* data, int size) {
-        sqlite3_bind_blob(stmt_, index, data, size, SQLITE_STATIC);
+        sqlite3_bind_blob(ready(), index, data, size, SQLITE_STATIC);
     }
-    void bind_int64(int index, sqlite3_int64 value) { sqlite3_bind_int64(stmt_, index, value); }
+    void bind_int64(int index, sqlite3_int64 value) { sqlite3_bind_int64(ready(), index, value); }
     void bind_text(int index, const std::string& text) {
-        sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
+        sqlite3_bind_text(ready(), index, text.data(), static_cast<int>(text.size()),
                           SQLITE_TRANSIENT);
     }
-    int step() { return sqlite3_step(stmt_); }
+    int step() { return sqlite3_step(ready()); }
     void reset() {
         sqlite3_reset(stmt_);
         sqlite3_clear_bindings(stmt_);
@@ -74,7 +78,14 @@ class Statement {
     std::string column_text(int column) const;
 
   private:
+    sqlite3_stmt* ready() {
+        return stmt_ != nullptr || later_sql_ == nullptr ? stmt_ : prepare_now();
+    }
+    sqlite3_stmt* prepare_now();
+
     sqlite3_stmt* stmt_ = nullptr;
+    sqlite3* later_db_ = nullptr;
+    const char* later_sql_ = nullptr;
 };
 
 // Resets a statement when the scope ends, so no read transaction stays open.

@@ -1,5 +1,7 @@
 #include "record_store/record_file.h"
 
+#include <time.h>
+
 #include <algorithm>
 #include <cstring>
 #include <set>
@@ -14,8 +16,21 @@ namespace {
 
 // How long records read ahead may be served before the walk seeks afresh:
 // this bounds how stale a get-next can be, while a bulk walk still reads
-// a batch of records per seek.
-constexpr std::chrono::milliseconds kReadAheadLimit{5};
+// a batch of records per seek. The age is read from the coarse clock (one
+// tick, a few milliseconds, late at most): a walk asks it once per record,
+// and the precise clock would cost a tenth of a million-record walk.
+constexpr int64_t kReadAheadLimitNs = 5'000'000;
+
+// A walk's first seek reads few records, since most walks are short; each
+// further seek of the same walk reads twice as many, up to the most.
+constexpr int kFirstReadAhead = 32;
+constexpr int kMostReadAhead = 2048;
+
+int64_t coarse_now_ns() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS records("
@@ -96,10 +111,7 @@ bool RecordFile::open(const std::string& native_path, const RecordLayout& layout
          "SELECT pos, data FROM records WHERE key < ?1 ORDER BY key DESC LIMIT ?2"},
     };
     for (const Prepared& p : statements) {
-        if (!p.statement->prepare(db_, p.sql, error)) {
-            close();
-            return false;
-        }
+        p.statement->prepare_later(db_, p.sql);
     }
     return true;
 }
@@ -213,28 +225,43 @@ int RecordFile::get_move(Move move, uint8_t* key) {
 // open); successive moves in the same direction are served from the batch for
 // at most kReadAheadLimit, then the walk seeks again from the current key.
 int RecordFile::walk(Move move, uint8_t* key) {
-    const auto now = std::chrono::steady_clock::now();
+    const int64_t now = coarse_now_ns();
     if (ahead_move_ != move || ahead_next_ >= ahead_count_ ||
-        now - ahead_read_at_ > kReadAheadLimit) {
-        const int status = read_ahead(move);
+        now - ahead_read_at_ns_ > kReadAheadLimitNs) {
+        const int batch =
+            ahead_move_ == move ? std::min(ahead_batch_ * 2, kMostReadAhead) : kFirstReadAhead;
+        const int status = read_ahead(move, batch);
         if (status != RS_OK) {
             return status;
         }
-        ahead_read_at_ = now;
+        ahead_read_at_ns_ = now;
     }
+    // The record goes straight to the caller; the handle's own copies of its
+    // bytes and key are made only when the walk ends (see end_walk).
     const AheadRecord& next = ahead_[static_cast<size_t>(ahead_next_++)];
-    return take_record(next.position, next.data.data(), layout_.record_size, key);
+    std::memcpy(buffer_, next.data.data(), static_cast<size_t>(layout_.record_size));
+    if (key != nullptr) {
+        std::memcpy(key, next.data.data(), static_cast<size_t>(layout_.key_size));
+    }
+    current_position_ = next.position;
+    has_current_ = true;
+    walk_current_ = &next;
+    return RS_OK;
 }
 
-int RecordFile::read_ahead(Move move) {
+int RecordFile::read_ahead(Move move, int batch) {
     end_walk();
-    ahead_.resize(kReadAheadCount);
+    if (batch > ahead_capacity_) {
+        ahead_ = std::make_unique_for_overwrite<AheadRecord[]>(static_cast<size_t>(batch));
+        ahead_capacity_ = batch;
+    }
+    ahead_batch_ = batch;
     Statement& select = move == Move::kNext ? walk_next_ : walk_previous_;
     ResetOnExit reset(select);
     select.bind_blob(1, current_key_.data(), layout_.key_size);
-    select.bind_int64(2, kReadAheadCount);
+    select.bind_int64(2, batch);
     int rc = SQLITE_ROW;
-    while (ahead_count_ < kReadAheadCount && (rc = select.step()) == SQLITE_ROW) {
+    while (ahead_count_ < batch && (rc = select.step()) == SQLITE_ROW) {
         const int size = select.column_bytes(1);
         if (size > layout_.record_size) {
             rc = SQLITE_TOOBIG;  // never write past the caller's buffer
@@ -246,7 +273,10 @@ int RecordFile::read_ahead(Move move) {
             std::memcpy(record.data.data(), select.column_blob(1), static_cast<size_t>(size));
         }
         // A shorter stored record reads with its missing bytes zero.
-        std::memset(record.data.data() + size, 0, static_cast<size_t>(layout_.record_size - size));
+        if (size < layout_.record_size) {
+            std::memset(record.data.data() + size, 0,
+                        static_cast<size_t>(layout_.record_size - size));
+        }
     }
     if (ahead_count_ > 0) {
         ahead_move_ = move;  // an error after the first records shows on the next seek
@@ -259,6 +289,13 @@ int RecordFile::read_ahead(Move move) {
 }
 
 void RecordFile::end_walk() {
+    if (walk_current_ != nullptr) {
+        std::memcpy(last_read_.data(), walk_current_->data.data(),
+                    static_cast<size_t>(layout_.record_size));
+        std::memcpy(current_key_.data(), walk_current_->data.data(),
+                    static_cast<size_t>(layout_.key_size));
+        walk_current_ = nullptr;
+    }
     ahead_move_ = Move::kFirst;
     ahead_count_ = 0;
     ahead_next_ = 0;

@@ -8,9 +8,9 @@
 #pragma once
 
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -77,7 +77,9 @@ class RecordFile {
     // Next or previous, served from records read ahead while calls in one
     // direction follow each other closely.
     int walk(Move move, uint8_t* key);
-    int read_ahead(Move move);
+    // Reads up to `batch` records on from the current key.
+    int read_ahead(Move move, int batch);
+    // Leaves the read-ahead records, keeping the current record's bytes.
     void end_walk();
     int get_equal(uint8_t* key);
     int get_direct(uint8_t* key);
@@ -97,16 +99,20 @@ class RecordFile {
     Statement first_, last_, equal_, direct_, write_, write_data_, upsert_, erase_, all_;
     Statement walk_next_, walk_previous_;
     // Records read ahead by the last walk seek (kFirst: none), served in order.
-    static constexpr int kReadAheadCount = 2048;
     struct AheadRecord {
         int64_t position;
         std::array<uint8_t, kMaxRecordSize> data;
     };
-    std::vector<AheadRecord> ahead_;  // kReadAheadCount once a walk first reads ahead
+    std::unique_ptr<AheadRecord[]> ahead_;  // grows with the longest batch read
+    int ahead_capacity_ = 0;
+    int ahead_batch_ = 0;  // records the last seek asked for
     Move ahead_move_ = Move::kFirst;
     int ahead_count_ = 0;
     int ahead_next_ = 0;
-    std::chrono::steady_clock::time_point ahead_read_at_{};
+    int64_t ahead_read_at_ns_ = 0;  // coarse monotonic clock
+    // The read-ahead record a walk last delivered, whose bytes and key
+    // last_read_ and current_key_ stand for until end_walk copies them in.
+    const AheadRecord* walk_current_ = nullptr;
     RecordLayout layout_{};
     uint8_t* buffer_ = nullptr;
     // The current record: its position, key and the bytes this handle last read of it.

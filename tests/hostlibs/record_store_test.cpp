@@ -122,6 +122,39 @@ TEST_F(RecordStoreTest, ClassicSequenceWalksPositionsAndUpdates) {
     EXPECT_EQ(get_text(stored("K0000003").group, 8), "G3");
 }
 
+TEST_F(RecordStoreTest, LongWalksCrossReadAheadBatchesAndUpdateWhereTheyStop) {
+    add_devices(300);
+    ASSERT_EQ(rs_call(RS_GET_FIRST, key_, 0), RS_OK);
+    for (int i = 2; i <= 250; ++i) {
+        ASSERT_EQ(rs_call(RS_GET_NEXT, key_, 0), RS_OK) << i;
+        char expected[16];
+        std::snprintf(expected, sizeof expected, "K%07d", i);
+        ASSERT_EQ(key_of(record_), expected);
+        ASSERT_EQ(std::string(key_, 8), expected);
+    }
+    // The record a walk stopped on is the one updated, from the bytes it read.
+    put_text(record_.group, 8, "WALKED");
+    ASSERT_EQ(rs_call(RS_UPDATE, &record_, 0), RS_OK);
+    EXPECT_EQ(get_text(stored("K0000250").group, 8), "WALKED");
+    EXPECT_EQ(get_text(stored("K0000250").instrument, 30), "Instrument 250");
+    EXPECT_EQ(get_text(stored("K0000249").group, 8), "G249");
+    uint8_t position[4] = {};
+    ASSERT_EQ(rs_call(RS_GET_POSITION, position, 0), RS_OK);
+    // Walks on either way from there, across batches again.
+    for (int i = 249; i >= 150; --i) {
+        ASSERT_EQ(rs_call(RS_GET_PREVIOUS, key_, 0), RS_OK);
+        ASSERT_EQ(get_text(record_.instrument, 30), "Instrument " + std::to_string(i));
+    }
+    std::memcpy(&record_, position, 4);
+    ASSERT_EQ(rs_call(RS_GET_DIRECT, key_, 0), RS_OK);
+    EXPECT_EQ(get_text(record_.group, 8), "WALKED");
+    int rest = 0;
+    while (rs_call(RS_GET_NEXT, key_, 0) == RS_OK) {
+        ++rest;
+    }
+    EXPECT_EQ(rest, 50);
+}
+
 TEST_F(RecordStoreTest, ProcessesUpdatingOneRecordAtOnceKeepEachOthersChanges) {
     add_devices(1);
     // Four processes at once, each writing one letter of the group.
@@ -180,9 +213,9 @@ TEST_F(RecordStoreTest, WalkSeesRecordsAnotherProcessAddsAndDeletesMeanwhile) {
     EXPECT_EQ(key_of(record_), "K0000003");
     EXPECT_EQ(get_text(record_.instrument, 30), "Three");
     // A walk that goes on in one direction still sees a record added later,
-    // once its read snapshot is older than its limit.
+    // once its read snapshot is older than its limit (read off a coarse clock).
     ASSERT_EQ(peer("put K0000005 Five"), 0);
-    usleep(10000);
+    usleep(30000);
     ASSERT_EQ(rs_call(RS_GET_NEXT, key_, 0), RS_OK);
     EXPECT_EQ(key_of(record_), "K0000005");
     ASSERT_EQ(rs_call(RS_GET_NEXT, key_, 0), RS_OK);

@@ -222,6 +222,13 @@ TEST_F(DeviceReport, ViewerArgumentTextIsCutToExactly120CharactersEndingInAQuote
     EXPECT_EQ(text.substr(9, 2 + path.size() + 2), "4 " + path + " \"");
 }
 
+TEST_F(DeviceReport, PathLongerThanTheJobBlockIsRefusedRatherThanCut) {
+    const uint32_t viewer = site(SITE_DEVICE_SCREEN_VIEWER);
+    const std::string path = "\\" + std::string(79, 'p');
+    EXPECT_EQ(submit_report(viewer, path.c_str(), "T"), SUBMIT_NOTHING);
+    EXPECT_TRUE(hostlibs::run_list().empty());
+}
+
 TEST_F(DeviceReport, FailingJobAddRemovesTheReportAndShowsMessageSix) {
     fill_rows(3);
     const uint32_t printer = site(1);
