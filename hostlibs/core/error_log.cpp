@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "core/host_state.h"
+#include "hostlibs/printable.h"
 #include "platform/byte_fields.h"
 #include "platform/host_libraries.h"
 
@@ -85,6 +86,27 @@ std::vector<ErrorLogEntry> read_error_log() {
     }
     query.reset();
     return entries;
+}
+
+void log_host_failure(const char* source, uint32_t code, const std::string& why) {
+    ErrorRecord record{};
+    record.kind = 5;
+    std::memset(record.source, ' ', sizeof record.source);
+    std::memcpy(record.source, source, strnlen(source, sizeof record.source));
+    record.code = code;
+    std::memset(record.blanks, ' ', sizeof record.blanks);
+    std::string text = printable(why);
+    if (text.size() >= sizeof record.text) {
+        text = "..." + text.substr(text.size() - (sizeof record.text - 4));
+    }
+    std::memcpy(record.text, text.data(), text.size());
+    ErrorLogRequest request{};
+    if (const char* user = host_user_id(); user != nullptr) {
+        std::memcpy(request.user_id, user, strnlen(user, sizeof request.user_id));
+    }
+    request.record = &record;
+    request.record_length = static_cast<int16_t>(sizeof record);
+    host_error_log(&request);
 }
 
 }  // namespace hostlibs

@@ -1,5 +1,7 @@
 // Opening and closing the host's data, and the host core operations.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdarg>
@@ -51,6 +53,10 @@ bool make_private_dir(const std::string& path, std::string* error) {
 
 // Creates every missing folder of a path.
 bool make_dirs(const std::string& path, std::string* error) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        return true;  // the usual case: nothing to make
+    }
     for (size_t slash = path.find('/', 1); slash != std::string::npos;
          slash = path.find('/', slash + 1)) {
         if (!make_dir(path.substr(0, slash), error)) {
@@ -58,6 +64,30 @@ bool make_dirs(const std::string& path, std::string* error) {
         }
     }
     return true;
+}
+
+// Files opened when first used are looked at now: missing (made when first
+// used), empty, or an SQLite database by its first bytes. A file overwritten
+// with something else is refused at once, with its name.
+bool valid_database_file(const std::string& path, std::string* error) {
+    static constexpr char kHeader[] = "SQLite format 3";  // 16 bytes with the NUL
+    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0) {
+        if (errno == ENOENT) {
+            return true;
+        }
+        *error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    char head[sizeof kHeader] = {};
+    const ssize_t got = ::read(file, head, sizeof head);
+    ::close(file);
+    if (got == 0 || (got == static_cast<ssize_t>(sizeof head) &&
+                     std::memcmp(head, kHeader, sizeof head) == 0)) {
+        return true;
+    }
+    *error = path + ": file is not a database";
+    return false;
 }
 
 }  // namespace
@@ -136,11 +166,17 @@ bool open_host(const HostConfiguration& configuration, std::string* error) {
                 host->host_db.exec(detail::error_log_schema(), &reason) &&
                 host->devices.open(data + detail::kDevicesLayout.file_name, detail::kDevicesLayout,
                                    timeout, &reason, read_only) &&
-                host->settings.open(data + detail::kSettingsLayout.file_name,
-                                    detail::kSettingsLayout, timeout, &reason, read_only) &&
-                host->passwords.open(data + detail::kPasswordsLayout.file_name,
-                                     detail::kPasswordsLayout, timeout, &reason, read_only) &&
-                host->password_hashes.open(host->passwords.database(), &reason)) {
+                detail::valid_database_file(data + detail::kSettingsLayout.file_name, &reason) &&
+                detail::valid_database_file(data + detail::kPasswordsLayout.file_name, &reason)) {
+                // Few sessions print or ask for a password: those files open when first used.
+                host->settings.open_on_use(data + detail::kSettingsLayout.file_name,
+                                           detail::kSettingsLayout, timeout, read_only);
+                detail::PasswordHashes& hashes = host->password_hashes;
+                host->passwords.open_on_use(data + detail::kPasswordsLayout.file_name,
+                                            detail::kPasswordsLayout, timeout, read_only,
+                                            [&hashes](detail::Database& db, std::string* why) {
+                                                return hashes.open(db, why);
+                                            });
                 detail::start_journals(*host);
                 // Modules reach the root through its drive, whatever its native path.
                 const std::string& root = host->root_native;

@@ -13,12 +13,6 @@
 
 namespace hostlibs::detail {
 
-namespace {
-
-// The host's data files hold passwords and who changed what: readable by
-// their owner only, whatever the umask. The file is made (or narrowed) before
-// SQLite opens it, since its write-ahead log and index take the file's mode;
-// the log and index of an older, wider file are narrowed too.
 void make_private(const std::string& native_path) {
     struct stat status {};
     if (::stat(native_path.c_str(), &status) == 0 && (status.st_mode & 077) == 0) {
@@ -33,6 +27,8 @@ void make_private(const std::string& native_path) {
         chmod((native_path + suffix).c_str(), 0600);
     }
 }
+
+namespace {
 
 // Runs one of a connection's transaction statements, prepared at its first use
 // and kept for the connection's life.

@@ -9,6 +9,12 @@ namespace hostlibs::detail {
 
 class Statement;
 
+// The host's data files hold passwords and who changed what: readable by
+// their owner only, whatever the umask. The file is made (or narrowed) before
+// SQLite opens it, since its write-ahead log and index take the file's mode;
+// the log and index of an older, wider file are narrowed too.
+void make_private(const std::string& native_path);
+
 class Database {
   public:
     Database() = default;

@@ -324,30 +324,9 @@ void menubar_forget_closing_screen() {
 namespace hostlibs {
 namespace {
 
-// Error-log code of a menu file that cannot be read or does not parse.
-constexpr uint32_t kMenuFileFailed = 0x80008001;
-
-// Records why the menu did not load in the error log, as "FILE: line N:
-// reason" with control bytes escaped; a path too long for the record loses
-// its start, so the file's own name and the reason stay.
+// Records why the menu did not load in the error log, as "FILE: line N: reason".
 void log_menu_failure(const std::string& why) {
-    ErrorRecord record{};
-    record.kind = 5;
-    std::memcpy(record.source, "MENUBAR ", sizeof record.source);
-    record.code = kMenuFileFailed;
-    std::memset(record.blanks, ' ', sizeof record.blanks);
-    std::string text = printable(why);
-    if (text.size() >= sizeof record.text) {
-        text = "..." + text.substr(text.size() - (sizeof record.text - 4));
-    }
-    std::memcpy(record.text, text.data(), text.size());
-    ErrorLogRequest request{};
-    if (const char* user = host_user_id(); user != nullptr) {
-        std::memcpy(request.user_id, user, strnlen(user, sizeof request.user_id));
-    }
-    request.record = &record;
-    request.record_length = static_cast<int16_t>(sizeof record);
-    host_error_log(&request);
+    log_host_failure("MENUBAR", kMenuFileFailed, why);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <set>
 #include <string_view>
 
+#include "hostlibs/host_setup.h"
 #include "platform/byte_fields.h"
 #include "platform/host_libraries.h"
 
@@ -116,6 +117,46 @@ bool RecordFile::open(const std::string& native_path, const RecordLayout& layout
     return true;
 }
 
+void RecordFile::open_on_use(const std::string& native_path, const RecordLayout& layout,
+                             int busy_timeout_ms, bool read_only,
+                             std::function<bool(Database&, std::string*)> then) {
+    close();
+    layout_ = layout;
+    if (!read_only) {
+        make_private(native_path);
+    }
+    on_use_ = OnUse{native_path, busy_timeout_ms, read_only, std::move(then)};
+}
+
+bool RecordFile::ensure_open(std::string* error) {
+    if (is_open()) {
+        return true;
+    }
+    std::string reason = "record file not open";
+    if (on_use_) {
+        OnUse& how = *on_use_;
+        uint8_t* const bound = buffer_;  // a buffer bound before the first use stays bound
+        const bool opened =
+            open(how.native_path, layout_, how.busy_timeout_ms, &reason, how.read_only) &&
+            (!how.then || how.then(db_, &reason));
+        if (!opened) {
+            close();
+        }
+        buffer_ = bound;
+        if (opened) {
+            return true;
+        }
+        if (!how.failure_logged) {
+            how.failure_logged = true;
+            log_host_failure("RECORDS", kRecordFileFailed, reason);
+        }
+    }
+    if (error != nullptr) {
+        *error = reason;
+    }
+    return false;
+}
+
 void RecordFile::close() {
     end_walk();
     journal_.close();
@@ -130,8 +171,8 @@ void RecordFile::close() {
 }
 
 int RecordFile::call(int operation, void* key, int key_number) {
-    if (!is_open()) {
-        return RS_NOT_OPEN;
+    if (!ensure_open(nullptr)) {
+        return on_use_ ? RS_IO_ERROR : RS_NOT_OPEN;
     }
     if (key_number != 0) {
         return RS_INVALID_KEY_NUMBER;
@@ -411,8 +452,7 @@ int RecordFile::update() {
 bool RecordFile::put_all(const uint8_t* records, size_t count, std::string* error,
                          const std::function<int()>& also) {
     end_walk();
-    if (!is_open()) {
-        *error = "record file not open";
+    if (!ensure_open(error)) {
         return false;
     }
     const size_t size = static_cast<size_t>(layout_.record_size);
@@ -476,8 +516,7 @@ bool RecordFile::find_stored(const uint8_t* key, int64_t* position, uint8_t* dat
 
 bool RecordFile::for_each(const std::function<bool(const uint8_t*)>& visit, std::string* error) {
     end_walk();
-    if (!is_open()) {
-        *error = "record file not open";
+    if (!ensure_open(error)) {
         return false;
     }
     std::array<uint8_t, kMaxRecordSize> record{};
@@ -503,8 +542,7 @@ bool RecordFile::for_each(const std::function<bool(const uint8_t*)>& visit, std:
 
 bool RecordFile::remove(const uint8_t* key, std::string* error) {
     end_walk();
-    if (!is_open()) {
-        *error = "record file not open";
+    if (!ensure_open(error)) {
         return false;
     }
     erase_.bind_blob(1, key, layout_.key_size);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,11 +38,18 @@ class RecordFile {
 
     bool open(const std::string& native_path, const RecordLayout& layout, int busy_timeout_ms,
               std::string* error, bool read_only = false);
+    // Makes the file ready to open at its first use (see ensure_open), so a
+    // session that never reads it never pays for opening it; a file that
+    // cannot be opened then fails that use, and the first such failure is
+    // written to the error log. `then` opens what else lives in its database.
+    void open_on_use(const std::string& native_path, const RecordLayout& layout,
+                     int busy_timeout_ms, bool read_only,
+                     std::function<bool(Database&, std::string*)> then = nullptr);
+    // Opens a file made ready to open on use; true when the file is open.
+    bool ensure_open(std::string* error);
     void close();
     bool is_open() const { return db_.is_open(); }
     const RecordLayout& layout() const { return layout_; }
-    // The file's database, for tables kept beside the records.
-    Database& database() { return db_; }
 
     // The bound record buffer (record_size bytes), or null.
     void bind(void* buffer) { buffer_ = static_cast<uint8_t*>(buffer); }
@@ -58,8 +66,8 @@ class RecordFile {
 
     // The change journal, newest first; only `key`'s entries when not null.
     bool read_journal(const uint8_t* key, const std::function<void(const JournalChange&)>& visit,
-                      std::string* error) const {
-        return is_open() && journal_.read(db_, key, visit, error);
+                      std::string* error) {
+        return ensure_open(error) && journal_.read(db_, key, visit, error);
     }
 
     // Set-up access outside the operation codes (no effect on the current record).
@@ -93,6 +101,16 @@ class RecordFile {
 
     // The stored record of a key, if any: its position and bytes (record_size).
     bool find_stored(const uint8_t* key, int64_t* position, uint8_t* data);
+
+    // How to open a file left to open on use.
+    struct OnUse {
+        std::string native_path;
+        int busy_timeout_ms = 0;
+        bool read_only = false;
+        std::function<bool(Database&, std::string*)> then;
+        bool failure_logged = false;
+    };
+    std::optional<OnUse> on_use_;
 
     Database db_;
     ChangeJournal journal_;

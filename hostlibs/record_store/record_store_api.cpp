@@ -287,7 +287,8 @@ static int update_password(RecordFile& file, detail::PasswordHashes& hashes, voi
 static int call_passwords(int operation, void* key, int key_number) {
     detail::HostState* host = detail::host_state();
     RecordFile* file = passwords();
-    if (host == nullptr || file == nullptr || file->bound() == nullptr || key_number != 0) {
+    if (host == nullptr || file == nullptr || file->bound() == nullptr || key_number != 0 ||
+        !file->ensure_open(nullptr)) {
         return call(file, operation, key, key_number);
     }
     detail::PasswordHashes& hashes = host->password_hashes;

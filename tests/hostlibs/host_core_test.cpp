@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -78,6 +79,36 @@ TEST_F(HostCoreTest, ACorruptDataFileIsRefusedWithItsName) {
     EXPECT_FALSE(open(configuration()));
     EXPECT_NE(error_.find("settings.db"), std::string::npos) << error_;
     EXPECT_FALSE(hostlibs::host_is_open());
+}
+
+TEST_F(HostCoreTest, AFileThatFailsToOpenWhenFirstUsedFailsThatUseAndIsLoggedOnce) {
+    // A settings file of another layout passes the first look at start-up.
+    hostlibs::close_host();
+    std::filesystem::copy_file(root_ + "/DATA/devices.db", root_ + "/DATA/settings.db",
+                               std::filesystem::copy_options::overwrite_existing);
+    ASSERT_TRUE(open(configuration())) << error_;
+    SettingRecord setting{};
+    ASSERT_EQ(rs_settings_set_buffer(&setting), RS_OK);
+    char key[40] = {};
+    EXPECT_EQ(rs_settings_call(RS_GET_FIRST, key, 0), RS_IO_ERROR);
+    EXPECT_EQ(rs_settings_call(RS_GET_FIRST, key, 0), RS_IO_ERROR);
+    EXPECT_FALSE(hostlibs::for_each_setting([](const SettingRecord&) { return true; }, &error_));
+    EXPECT_NE(error_.find("another layout"), std::string::npos) << error_;
+    const std::vector<hostlibs::ErrorLogEntry> log = hostlibs::read_error_log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].source, "RECORDS");
+    EXPECT_EQ(log[0].code, hostlibs::kRecordFileFailed);
+    EXPECT_NE(log[0].text.find("settings.db: holds records of another layout"), std::string::npos)
+        << log[0].text;
+    // The password file opens when first used, with its hashes, into the
+    // buffer bound before.
+    PasswordRecord password{};
+    put_text(password.name, sizeof password.name, "ADA");
+    put_text(password.password, sizeof password.password, "SECRET");
+    ASSERT_EQ(rs_password_set_buffer(&password), RS_OK);
+    EXPECT_EQ(rs_password_call(RS_GET_EQUAL, &password, 0), RS_KEY_NOT_FOUND);
+    ASSERT_TRUE(hostlibs::put_password(password, &error_)) << error_;
+    EXPECT_EQ(rs_password_call(RS_GET_EQUAL, &password, 0), RS_OK);
 }
 
 TEST_F(HostCoreTest, ErrorLogKeepsTheRecordBytesAndTheUser) {

@@ -495,6 +495,7 @@ TEST_F(RecordStoreTest, StoredRecordsOfTheWrongSizeNeverOverrunTheBuffer) {
 }
 
 TEST_F(RecordStoreTest, FileOfAnotherLayoutIsRefused) {
+    ASSERT_TRUE(hostlibs::put_setting_text("KEY", "value", &error_)) << error_;
     hostlibs::close_host();
     std::filesystem::rename(root_ + "/DATA/settings.db", root_ + "/DATA/devices.db");
     std::filesystem::remove(root_ + "/DATA/devices.db-wal");

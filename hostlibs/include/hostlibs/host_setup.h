@@ -41,6 +41,8 @@ struct HostConfiguration {
 // its path and the system's reason:
 // devices.db, settings.db, passwords.db, host.db (sites, jobs, error log),
 // and the folders TEMP and SPOOL. The root itself must exist or be creatable.
+// The settings and password files are only looked at here (one that is not a
+// database is refused) and open at their first use.
 HOSTSETUP_API bool open_host(const HostConfiguration& configuration, std::string* error);
 // Closes every file and resets all state of the data libraries.
 HOSTSETUP_API void close_host();
@@ -70,6 +72,16 @@ struct ErrorLogEntry {
 };
 
 HOSTSETUP_API std::vector<ErrorLogEntry> read_error_log();
+
+// Error-log codes of the host's own failures.
+inline constexpr uint32_t kMenuFileFailed = 0x80008001;    // a menu file unread or unparsed
+inline constexpr uint32_t kRecordFileFailed = 0x80008002;  // a record file that did not open
+
+// Writes a failure of the host's own to the error log, from `source` (up
+// to 8 characters) under the user of the moment: `why` with control bytes
+// escaped, and when too long for the record without its start, so that the
+// file's own name and the reason stay.
+HOSTSETUP_API void log_host_failure(const char* source, uint32_t code, const std::string& why);
 
 // ---------------------------------------------------------------- devices file
 
