@@ -264,7 +264,7 @@ int RecordFile::get_move(Move move, uint8_t* key) {
 // deleted or inserted meanwhile is stepped over correctly. One seek reads a
 // batch of the following records and ends its query at once (no snapshot stays
 // open); successive moves in the same direction are served from the batch for
-// at most kReadAheadLimit, then the walk seeks again from the current key.
+// at most kReadAheadLimitNs, then the walk seeks again from the current key.
 int RecordFile::walk(Move move, uint8_t* key) {
     const int64_t now = coarse_now_ns();
     if (ahead_move_ != move || ahead_next_ >= ahead_count_ ||

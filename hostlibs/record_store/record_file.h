@@ -13,7 +13,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "core/sqlite_handle.h"
 #include "record_store/change_journal.h"
