@@ -28,17 +28,17 @@ bench-pty: setup
 
 # libFuzzer targets of every reader (clang, AddressSanitizer, UBSan) in
 # build/fuzz: `fuzz` runs each for FUZZ_SECONDS, `fuzz-long` to 10 million
-# executions each.
+# executions each (FUZZ_TARGETS="screen_file screen_run" runs only those).
 FUZZ_SECONDS ?= 4
 fuzz: setup
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz
-	scripts/fuzz.sh build/fuzz --seconds $(FUZZ_SECONDS)
+	scripts/fuzz.sh build/fuzz --seconds $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 fuzz-long: setup
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz
-	scripts/fuzz.sh build/fuzz --runs 10000000
+	scripts/fuzz.sh build/fuzz --runs 10000000 $(FUZZ_TARGETS)
 
 # Applies each breakage of scripts/mutants/mutants.list and reports which
 # ones the module's tests did not catch.

@@ -4,15 +4,20 @@
 # per target. New inputs collect in BUILD/corpus/NAME; a crashing input is kept
 # as BUILD/crash-NAME-*. Exits 1 when any target crashed.
 #
-#     scripts/fuzz.sh BUILD --seconds N     each target for N seconds
-#     scripts/fuzz.sh BUILD --runs N        each target to N executions
+#     scripts/fuzz.sh BUILD --seconds N [NAME...]   each target for N seconds
+#     scripts/fuzz.sh BUILD --runs N [NAME...]      each target to N executions
+# Names (csv_import, screen_file, ...) limit the run to those targets, so a
+# long run can be split over processes or sessions.
 set -uo pipefail
-build=${1:?usage: scripts/fuzz.sh BUILD --seconds N | --runs N}
+usage="usage: scripts/fuzz.sh BUILD --seconds N | --runs N [NAME...]"
+build=${1:?$usage}
 case "${2:-}" in
     --seconds) limit=(-max_total_time="${3:?}") ;;
     --runs) limit=(-runs="${3:?}") ;;
-    *) echo "usage: scripts/fuzz.sh BUILD --seconds N | --runs N" >&2; exit 2 ;;
+    *) echo "$usage" >&2; exit 2 ;;
 esac
+shift 3
+chosen=" $* "
 seeds="$(dirname "$0")/../tests/fuzz/corpus"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -20,6 +25,7 @@ failed=0
 for target in "$build"/bin/fuzz_*; do
     [ -x "$target" ] || continue
     name=$(basename "$target"); name=${name#fuzz_}
+    [ $# -eq 0 ] || [[ "$chosen" == *" $name "* ]] || continue
     mkdir -p "$build/corpus/$name"
     log="$build/fuzz-$name.log"
     "$target" "${limit[@]}" -max_len=8192 -timeout=10 -rss_limit_mb=1024 -print_final_stats=1 \
