@@ -9,13 +9,14 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
-#include <map>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "escape_sequences.h"
 #include "platform/pc_keys.h"
 #include "platform/screen_size.h"
+#include "terminal_painter.h"
 #include "terminal_view.h"
 
 namespace screenlib::detail {
@@ -27,29 +28,34 @@ namespace pc = pc_key;
 // Bytes of one escape sequence arrive together; a longer gap ends it.
 constexpr int kSequenceGapMs = 30;
 
-// PC colour numbers (blue is 1, red 4) to curses colour numbers.
-constexpr short kCursesColor[8] = {COLOR_BLACK, COLOR_BLUE,    COLOR_GREEN,  COLOR_CYAN,
-                                   COLOR_RED,   COLOR_MAGENTA, COLOR_YELLOW, COLOR_WHITE};
-
 volatile std::sig_atomic_t g_terminal_open = 0;
 constexpr std::array<int, 4> kRestoringSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// What the painter writes before ncurses ends the terminal, kept where a
+// signal handler can reach it without allocating.
+char g_restoring[128];
+std::size_t g_restoring_length = 0;
+
+void end_terminal() {
+    if (g_terminal_open) {
+        if (g_restoring_length > 0 && ::write(STDOUT_FILENO, g_restoring, g_restoring_length) < 0) {
+            // nothing more to do for a terminal that is gone
+        }
+        endwin();
+        g_terminal_open = 0;
+    }
+}
 
 // Restores the terminal on the signals that end a program, then lets the
 // signal do what it would.
 extern "C" void restore_on_signal(int signal_number) {
-    if (g_terminal_open) {
-        endwin();
-        g_terminal_open = 0;
-    }
+    end_terminal();
     std::signal(signal_number, SIG_DFL);
     std::raise(signal_number);
 }
 
 extern "C" void restore_at_exit() {
-    if (g_terminal_open) {
-        endwin();
-        g_terminal_open = 0;
-    }
+    end_terminal();
 }
 
 class TerminalBackend final : public Backend {
@@ -59,17 +65,19 @@ class TerminalBackend final : public Backend {
     explicit TerminalBackend(SCREEN* terminal)
         : terminal_(terminal),
           shadow_(std::max<int>(LINES, SCREEN_ROWS), std::max<int>(COLS, SCREEN_COLUMNS)),
-          colour_(has_colors() && !no_color_requested()) {
+          painter_(STDOUT_FILENO, has_colors() && !no_color_requested()) {
+        const std::string& restoring = painter_.restoring_bytes();
+        g_restoring_length = std::min(restoring.size(), sizeof g_restoring);
+        std::memcpy(g_restoring, restoring.data(), g_restoring_length);
         mouse_ = mousemask(BUTTON1_CLICKED | BUTTON1_PRESSED, nullptr) != 0;
         too_small_ = terminal_too_small(LINES, COLS);
+        // ncurses has just cleared the terminal.
+        painter_.resize(LINES, COLS, true);
         if (too_small_)
             repaint();
     }
     ~TerminalBackend() override {
-        if (g_terminal_open) {
-            endwin();
-            g_terminal_open = 0;
-        }
+        end_terminal();
         delscreen(terminal_);
         for (std::size_t i = 0; i < kRestoringSignals.size(); ++i) {
             std::signal(kRestoringSignals[i], previous_handlers_[i]);
@@ -91,11 +99,8 @@ class TerminalBackend final : public Backend {
         shadow_.put(row, column, cells, count);
         if (too_small_)
             return;
-        for (int i = 0; i < count; ++i) {
-            const int c = column + i;
-            if (row >= 0 && row < LINES && c >= 0 && c < COLS)
-                draw_cell(row, c, cells[i]);
-        }
+        for (int i = 0; i < count; ++i)
+            painter_.put(row, column + i, cells[i]);
     }
 
     Cell cell(int row, int column) const override { return shadow_.cell(row, column); }
@@ -105,12 +110,14 @@ class TerminalBackend final : public Backend {
         cursor_row_ = row;
         cursor_column_ = column;
         cursor_visible_ = visible;
-        show_cursor();
     }
 
-    void flush() override { refresh(); }
+    void flush() override {
+        painter_.update(cursor_row_, cursor_column_, cursor_visible_ && !too_small_);
+    }
 
     int read_key() override {
+        flush();  // whatever was drawn shows before the wait for a key
         for (;;) {
             errno = 0;
             const int key = getch();
@@ -118,12 +125,9 @@ class TerminalBackend final : public Backend {
                 continue;  // a signal interrupted the wait; input is still open
             if (key == ERR)
                 return -1;
-            if (key == KEY_RESIZE) {
-                repaint();
-                continue;
-            }
-            if (key == kCtrlL) {
-                clearok(curscr, TRUE);  // whatever the terminal shows now, all of it is sent again
+            if (key == KEY_RESIZE || key == kCtrlL) {
+                // Whatever the terminal shows now, all of it is drawn again.
+                refresh();  // ncurses settles its own (blank) idea of the screen first
                 repaint();
                 continue;
             }
@@ -153,30 +157,14 @@ class TerminalBackend final : public Backend {
   private:
     static constexpr int kCtrlL = 0x0C;
 
-    void draw_cell(int row, int column, Cell cell) {
-        const auto ch = static_cast<unsigned char>(cell.character);
-        mvaddch(
-            row, column,
-            static_cast<chtype>(ch >= 0x20 && ch < 0x7F ? ch : ' ') | attributes(cell.attribute));
-    }
-
-    void show_cursor() {
-        const bool visible = cursor_visible_ && !too_small_ && cursor_row_ >= 0 &&
-                             cursor_row_ < LINES && cursor_column_ >= 0 && cursor_column_ < COLS;
-        curs_set(visible ? 1 : 0);
-        if (visible)
-            move(cursor_row_, cursor_column_);
-    }
-
     // Draws the whole terminal anew at its present size: the screen, or the
     // too-small notice.
     void repaint() {
         too_small_ = terminal_too_small(LINES, COLS);
-        erase();
+        painter_.resize(LINES, COLS, false);
         paint_terminal(shadow_, LINES, COLS,
-                       [this](int row, int column, Cell cell) { draw_cell(row, column, cell); });
-        show_cursor();
-        refresh();
+                       [this](int row, int column, Cell cell) { painter_.put(row, column, cell); });
+        flush();
     }
 
     // After an Escape: Escape alone (or twice, both count), a sequence of a
@@ -225,47 +213,10 @@ class TerminalBackend final : public Backend {
         }
     }
 
-    // Without colour a PC attribute reads as on a monochrome display: a
-    // background is reverse video, a bright foreground bold, blue underline.
-    static chtype monochrome_attributes(uint8_t attribute) {
-        chtype result = A_NORMAL;
-        if ((attribute & 0x70) != 0)
-            result |= A_REVERSE;
-        else if ((attribute & 0x07) == 0x01)
-            result |= A_UNDERLINE;
-        if ((attribute & 0x08) != 0)
-            result |= A_BOLD;
-        return result;
-    }
-
-    chtype attributes(uint8_t attribute) {
-        if (!colour_)
-            return monochrome_attributes(attribute);
-        const int foreground = attribute & 0x07;
-        const int background = (attribute >> 4) & 0x07;
-        const int key = foreground | (background << 3);
-        auto found = pairs_.find(key);
-        short pair = 0;
-        if (found != pairs_.end()) {
-            pair = found->second;
-        } else if (static_cast<int>(pairs_.size()) + 1 < COLOR_PAIRS) {
-            pair = static_cast<short>(pairs_.size() + 1);
-            init_pair(pair, kCursesColor[foreground], kCursesColor[background]);
-            pairs_.emplace(key, pair);
-        }
-        chtype result = COLOR_PAIR(pair);
-        if (attribute & 0x08)
-            result |= A_BOLD;
-        if (attribute & 0x80)
-            result |= A_BLINK;
-        return result;
-    }
-
     SCREEN* terminal_;
-    HeadlessBackend shadow_;  // what the terminal shows, cell by cell
-    std::map<int, short> pairs_;
+    HeadlessBackend shadow_;  // the screen, cell by cell, whatever the terminal's size
+    TerminalPainter painter_;
     bool mouse_ = false;
-    bool colour_ = false;
     bool too_small_ = false;
     int cursor_row_ = 0;
     int cursor_column_ = 0;
@@ -390,6 +341,9 @@ std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
         // colour reset after each update shorter.
         use_default_colors();
     }
+    // ncurses clears the terminal now and keeps its own screen untouched from
+    // here on, so reading keys never redraws over what the painter shows.
+    refresh();
     auto backend = std::make_unique<TerminalBackend>(terminal);
     backend->set_previous_handlers(previous);
     return backend;
