@@ -14,12 +14,24 @@ namespace {
 // PC colour numbers (blue is 1, red 4) to the terminal's (red is 1, blue 4).
 constexpr int kTerminalColour[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 
+// A sequence without its padding marks ("$<5>"): delays that terminals of
+// today do not need, and that would show as text if sent.
+std::string without_padding(std::string sequence) {
+    for (std::size_t mark; (mark = sequence.find("$<")) != std::string::npos;) {
+        const std::size_t end = sequence.find('>', mark);
+        if (end == std::string::npos)
+            break;
+        sequence.erase(mark, end - mark + 1);
+    }
+    return sequence;
+}
+
 // A capability of the terminal's description; empty when it has none.
 std::string capability(const char* name) {
     const char* value = tigetstr(const_cast<char*>(name));
     if (value == nullptr || reinterpret_cast<std::intptr_t>(value) == -1)
         return {};
-    return value;
+    return without_padding(value);
 }
 
 // Fewer characters than this are shorter written out than repeated.

@@ -311,7 +311,7 @@ TEST(EditorInATerminal, PicksSavesAndPrintsToTheScreenViewer) {
 
 // Inside tmux the program may run with TERM=screen or with the outer
 // terminal's TERM=xterm-256color; the keys work either way.
-TEST(EditorInATerminal, KeysWorkUnderScreenAndXtermTerminalTypes) {
+TEST(EditorInATerminal, KeysWorkUnderScreenXtermAndVt100TerminalTypes) {
     if (!have_tmux())
         GTEST_SKIP() << "tmux is not installed";
     TempFolder folder("toolbank_e2e_keys");
@@ -335,6 +335,13 @@ TEST(EditorInATerminal, KeysWorkUnderScreenAndXtermTerminalTypes) {
         terminal.keys("F10");
         ASSERT_TRUE(terminal.wait_for("Save changes")) << terminal.screen();
     }
+    // A description with padding marks (vt100's "$<5>"): none of them shows.
+    Terminal terminal("toolbank_e2e_vt100_" + std::to_string(getpid()));
+    ASSERT_TRUE(terminal.start(editor_command("TERM=vt100", root)));
+    ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
+    terminal.type("VV");
+    ASSERT_TRUE(terminal.wait_for("VV")) << terminal.screen();
+    EXPECT_EQ(terminal.screen().find("$<"), std::string::npos) << terminal.screen();
 }
 
 TEST(EditorInATerminal, WithoutColourTheCurrentFieldIsInReverseVideo) {
