@@ -38,9 +38,8 @@ std::size_t g_restoring_length = 0;
 
 void end_terminal() {
     if (g_terminal_open) {
-        if (g_restoring_length > 0 && ::write(STDOUT_FILENO, g_restoring, g_restoring_length) < 0) {
-            // nothing more to do for a terminal that is gone
-        }
+        if (::write(STDOUT_FILENO, g_restoring, g_restoring_length) < 0)
+            g_restoring_length = 0;  // the terminal is gone: nothing more to send it
         endwin();
         g_terminal_open = 0;
     }
@@ -331,14 +330,12 @@ std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
     nonl();
     keypad(stdscr, TRUE);
     set_escdelay(30);
-    // Each key's change is drawn whole: no look for typeahead before every
-    // update, which costs a system call or two per key.
+    // No look for typeahead: ncurses draws nothing after the clear below.
     typeahead(-1);
     if (has_colors() && !no_color_requested()) {
         start_color();
-        // Every cell of a window has its own colour pair; the terminal's own
-        // colours are left for what no window covers, which also makes the
-        // colour reset after each update shorter.
+        // ncurses clears in the terminal's own colours, which what no window
+        // covers keeps.
         use_default_colors();
     }
     // ncurses clears the terminal now and keeps its own screen untouched from
