@@ -205,7 +205,9 @@ void Statement::prepare_later(const Database& db, const char* sql) {
 }
 
 sqlite3_stmt* Statement::prepare_now() {
-    sqlite3_prepare_v3(later_db_, later_sql_, -1, SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
+    const int rc =
+        sqlite3_prepare_v3(later_db_, later_sql_, -1, SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
+    not_prepared_ = rc != SQLITE_OK ? rc : SQLITE_MISUSE;
     return stmt_;
 }
 

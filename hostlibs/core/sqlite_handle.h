@@ -59,7 +59,7 @@ class Statement {
     bool prepare(const Database& db, const char* sql, std::string* error);
     // Prepares `sql` (kept by pointer: a literal) at the first bind or step,
     // so a statement that a session never runs costs nothing. Should that
-    // fail, binds and steps fail as on a statement never prepared.
+    // fail, binds do nothing and a step gives the reason (SQLITE_BUSY, say).
     void prepare_later(const Database& db, const char* sql);
     void finalize();
     sqlite3_stmt* get() const { return stmt_; }
@@ -72,7 +72,10 @@ class Statement {
         sqlite3_bind_text(ready(), index, text.data(), static_cast<int>(text.size()),
                           SQLITE_TRANSIENT);
     }
-    int step() { return sqlite3_step(ready()); }
+    int step() {
+        sqlite3_stmt* statement = ready();
+        return statement != nullptr ? sqlite3_step(statement) : not_prepared_;
+    }
     void reset() {
         sqlite3_reset(stmt_);
         sqlite3_clear_bindings(stmt_);
@@ -92,6 +95,7 @@ class Statement {
     sqlite3_stmt* stmt_ = nullptr;
     sqlite3* later_db_ = nullptr;
     const char* later_sql_ = nullptr;
+    int not_prepared_ = SQLITE_MISUSE;  // why the last preparing failed
 };
 
 // Resets a statement when the scope ends, so no read transaction stays open.
