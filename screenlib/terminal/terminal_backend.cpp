@@ -1,6 +1,7 @@
 #include "terminal_backend.h"
 
 #include <ncurses.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -57,6 +58,31 @@ extern "C" void restore_at_exit() {
     end_terminal();
 }
 
+// Ctrl-Z and fg: ncurses suspends and resumes the terminal, but on resuming
+// redraws only its own (blank) idea of the screen, and goes on waiting for a
+// key. Continuing, the program sets a flag and a one-off alarm whose handler
+// (without restarting) ends that wait, so the screen is drawn again at once.
+volatile std::sig_atomic_t g_resumed = 0;
+
+extern "C" void end_wait_for_key(int /*signal_number*/) {}
+
+extern "C" void note_resumed(int /*signal_number*/) {
+    g_resumed = 1;
+    itimerval soon{};
+    soon.it_value.tv_usec = 1000;
+    setitimer(ITIMER_REAL, &soon, nullptr);
+}
+
+// Installs a handler that does not restart what it interrupts; returns the previous one.
+struct sigaction install_handler(int signal_number, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previous {};
+    sigaction(signal_number, &action, &previous);
+    return previous;
+}
+
 class TerminalBackend final : public Backend {
   public:
     // The screen is never smaller than the host's, whatever the terminal
@@ -81,6 +107,8 @@ class TerminalBackend final : public Backend {
         for (std::size_t i = 0; i < kRestoringSignals.size(); ++i) {
             std::signal(kRestoringSignals[i], previous_handlers_[i]);
         }
+        sigaction(SIGCONT, &previous_continue_, nullptr);
+        sigaction(SIGALRM, &previous_alarm_, nullptr);
     }
     TerminalBackend(const TerminalBackend&) = delete;
     TerminalBackend& operator=(const TerminalBackend&) = delete;
@@ -117,13 +145,22 @@ class TerminalBackend final : public Backend {
 
     int read_key() override {
         flush();  // whatever was drawn shows before the wait for a key
+        // ncurses keeps the failure of an interrupted read as one more ERR to give.
+        bool interrupted = false;
         for (;;) {
             errno = 0;
             const int key = getch();
-            if (key == ERR && errno == EINTR)
+            if (g_resumed) {
+                g_resumed = 0;
+                repaint();
+            }
+            if (key == ERR && (errno == EINTR || interrupted)) {
+                interrupted = errno == EINTR;
                 continue;  // a signal interrupted the wait; input is still open
+            }
             if (key == ERR)
                 return -1;
+            interrupted = false;
             if (key == KEY_RESIZE || key == kCtrlL) {
                 // Whatever the terminal shows now, all of it is drawn again.
                 refresh();  // ncurses settles its own (blank) idea of the screen first
@@ -221,6 +258,8 @@ class TerminalBackend final : public Backend {
     int cursor_column_ = 0;
     bool cursor_visible_ = false;
     std::array<void (*)(int), 4> previous_handlers_{SIG_DFL, SIG_DFL, SIG_DFL, SIG_DFL};
+    struct sigaction previous_continue_ = install_handler(SIGCONT, note_resumed);
+    struct sigaction previous_alarm_ = install_handler(SIGALRM, end_wait_for_key);
 };
 
 }  // namespace

@@ -422,4 +422,29 @@ TEST(EditorInATerminal, ResizedDownAndBackTheScreenIsAsFreshlyDrawn) {
     EXPECT_EQ(terminal.screen_with_attributes(), fresh);
 }
 
+TEST(EditorInATerminal, SuspendedAndContinuedTheScreenComesBackAndKeysStillWork) {
+    if (!have_tmux())
+        GTEST_SKIP() << "tmux is not installed";
+    TempFolder folder("toolbank_e2e_suspend");
+    const std::string root = folder.path() + "/root";
+    ASSERT_NO_FATAL_FAILURE(make_root(root));
+    Terminal terminal("toolbank_e2e_suspend_" + std::to_string(getpid()));
+    ASSERT_TRUE(terminal.start("bash --norc --noprofile"));
+    terminal.type(editor_command("TERM=xterm-256color", root));
+    terminal.keys("Enter");
+    ASSERT_TRUE(terminal.wait_for("PgUp/PgDn")) << terminal.screen();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::string before = terminal.screen_with_attributes();
+    terminal.keys("C-z");
+    ASSERT_TRUE(terminal.wait_for("Stopped")) << terminal.screen();
+    terminal.type("fg");
+    terminal.keys("Enter");
+    ASSERT_TRUE(terminal.wait_for("PgUp/PgDn")) << terminal.screen();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(terminal.screen_with_attributes(), before);
+    terminal.type("ZZ");
+    ASSERT_TRUE(terminal.wait_for("ZZ")) << terminal.screen();
+    EXPECT_EQ(line_with(terminal.screen(), "Meter 0 ").substr(3, 2), "ZZ");
+}
+
 }  // namespace
