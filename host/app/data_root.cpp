@@ -1,4 +1,5 @@
 // Data roots: where they are, and making a new one from the assets.
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <string_view>
 
 #include "csv.h"
 #include "device_csv.h"
@@ -399,6 +401,33 @@ bool place_root(const fs::path& made, const fs::path& target, std::string* error
     return true;
 }
 
+// Folders in which a root is being made: the prefix, then the making
+// process's number, so that one left by a process that is gone is known.
+constexpr std::string_view kMakingPrefix = ".devgroup-making-";
+
+// Removes the folders that interrupted makings left in `parent`: those whose
+// process no longer runs. A folder of a running process, or one not named
+// so, stays.
+void remove_abandoned_makings(const fs::path& parent) {
+    std::error_code code;
+    for (const fs::directory_entry& entry : fs::directory_iterator(parent, code)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(kMakingPrefix, 0) != 0) {
+            continue;
+        }
+        const std::string rest = name.substr(kMakingPrefix.size());
+        char* end = nullptr;
+        const long pid = std::strtol(rest.c_str(), &end, 10);
+        if (pid <= 0 || end == rest.c_str() || *end != '-') {
+            continue;
+        }
+        if (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+            std::error_code ignored;
+            fs::remove_all(entry.path(), ignored);
+        }
+    }
+}
+
 }  // namespace
 
 bool create_root(const std::string& root, bool demo_data, std::string* error) {
@@ -431,7 +460,10 @@ bool create_root(const std::string& root, bool demo_data, std::string* error) {
     // The root is made beside its place and renamed into it whole, so no
     // half-made root ever stands under its name.
     fs::create_directories(target.parent_path(), code);
-    std::string pattern = (target.parent_path() / ".devgroup-making-XXXXXX").string();
+    remove_abandoned_makings(target.parent_path());
+    std::string pattern =
+        (target.parent_path() / (std::string(kMakingPrefix) + std::to_string(getpid()) + "-XXXXXX"))
+            .string();
     if (mkdtemp(pattern.data()) == nullptr) {
         *error = "cannot make a folder beside " + root + ": " + std::strerror(errno);
         return false;

@@ -5,11 +5,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "csv.h"
 #include "host_config.h"
@@ -159,7 +162,24 @@ TEST(DataRoot, MakingKilledAtAnyStepLeavesNoRootThatIsTaken) {
         const bool placed = step == RootStep::kPlaced;
         EXPECT_EQ(hostapp::root_exists(root), placed);
         EXPECT_EQ(std::filesystem::exists(root + "/host.conf"), placed);
+        // The next making clears away what the killed one left beside the root,
+        // and leaves the folder of a making that still runs.
+        const std::string running =
+            parent.file(".devgroup-making-" + std::to_string(getpid()) + "-running");
+        std::filesystem::create_directory(running);
+        const std::string other = parent.file("other");
         std::string error;
+        ASSERT_TRUE(hostapp::create_root(other, true, &error)) << error;
+        std::vector<std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(parent.path())) {
+            left.push_back(entry.path().filename().string());
+        }
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(
+            left,
+            (placed
+                 ? std::vector<std::string>{running.substr(running.rfind('/') + 1), "other", "root"}
+                 : std::vector<std::string>{running.substr(running.rfind('/') + 1), "other"}));
         ASSERT_TRUE(hostapp::create_root(root, true, &error)) << error;
         EXPECT_EQ(demo_device_count(root), 66);
     }
