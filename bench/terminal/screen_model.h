@@ -1,5 +1,5 @@
 // A small model of an xterm screen: enough of the escape sequences that
-// ncurses writes for xterm-256color to know which cells a burst of output
+// programs write for xterm-256color to know which cells a burst of output
 // changed. It is a measuring aid for the terminal benchmark, not a terminal.
 #pragma once
 
