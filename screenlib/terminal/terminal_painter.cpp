@@ -91,6 +91,10 @@ TerminalPainter::TerminalPainter(int fd, bool colour)
     // A terminal that scrolls when its last cell is written never gets that cell.
     last_cell_scrolls_ = flag("am") && !flag("xenl");
     restoring_ = with(cursor_address_, 0, 0) + plain_ + show_cursor_;
+    for (int attribute = 0; attribute < kPlain; ++attribute)
+        looks_[static_cast<std::size_t>(attribute)] =
+            look_of(Shown{' ', static_cast<uint8_t>(attribute), false});
+    looks_[kPlain] = look_of(Shown{});
 }
 
 void TerminalPainter::resize(int rows, int columns, bool cleared) {
@@ -100,7 +104,7 @@ void TerminalPainter::resize(int rows, int columns, bool cleared) {
     sent_ = frame_;
     known_ = cleared;
     if (cleared) {
-        look_ = look_of(Shown{});
+        look_ = kPlain;
         cursor_row_ = 0;
         cursor_column_ = 0;
     }
@@ -159,7 +163,7 @@ void TerminalPainter::move_to(int row, int column, std::string& out) {
         std::string gap;
         for (int c = cursor_column_; c < column; ++c) {
             const Shown& cell = at(frame_, row, c);
-            if (!(cell == at(sent_, row, c)) || look_of(cell) != look_) {
+            if (!(cell == at(sent_, row, c)) || look_index(cell) != look_) {
                 gap.clear();
                 break;
             }
@@ -180,8 +184,8 @@ void TerminalPainter::move_to(int row, int column, std::string& out) {
 void TerminalPainter::update(int cursor_row, int cursor_column, bool cursor_visible) {
     std::string out;
     if (!known_) {
-        look_ = look_of(Shown{});
-        out += look_ + clear_;
+        look_ = kPlain;
+        out += looks_[kPlain] + clear_;
         sent_.assign(frame_.size(), Shown{});
         cursor_row_ = 0;
         cursor_column_ = 0;
@@ -195,10 +199,9 @@ void TerminalPainter::update(int cursor_row, int cursor_column, bool cursor_visi
             if (last_cell_scrolls_ && row == rows_ - 1 && column == columns_ - 1)
                 continue;
             move_to(row, column, out);
-            std::string look = look_of(wanted);
-            if (look != look_) {
-                out += look;
-                look_ = std::move(look);
+            if (look_index(wanted) != look_) {
+                look_ = look_index(wanted);
+                out += looks_[static_cast<std::size_t>(look_)];
             }
             // A run of one character in one look goes as the character repeated.
             int run = 1;

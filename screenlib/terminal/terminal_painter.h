@@ -4,6 +4,7 @@
 // modes and reads the keys; the cells on the terminal are this painter's.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -39,6 +40,9 @@ class TerminalPainter {
         bool operator==(const Shown&) const = default;
     };
 
+    // Looks are numbered: an attribute byte, or kPlain for the terminal's own.
+    static constexpr int kPlain = 256;
+    static int look_index(const Shown& cell) { return cell.plain ? kPlain : cell.attribute; }
     std::string look_of(const Shown& cell) const;
     void move_to(int row, int column, std::string& out);
     Shown& at(std::vector<Shown>& cells, int row, int column) {
@@ -53,6 +57,7 @@ class TerminalPainter {
     std::string clear_, cursor_address_, column_address_, plain_, hide_cursor_, show_cursor_;
     std::string bold_, blink_, reverse_, underline_, foreground_, background_, repeat_;
     std::string restoring_;
+    std::array<std::string, kPlain + 1> looks_;  // the rendition of each look, made once
     int rows_ = 0;
     int columns_ = 0;
     std::vector<Shown> frame_;  // what the terminal should show
@@ -60,7 +65,7 @@ class TerminalPainter {
     bool known_ = false;
     int cursor_row_ = -1;  // where the terminal's cursor is; -1 unknown
     int cursor_column_ = -1;
-    std::string look_;  // the rendition in force; empty unknown
+    int look_ = -1;  // the look in force; -1 unknown
     int cursor_shown_ = -1;
 };
 
