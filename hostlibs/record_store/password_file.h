@@ -18,7 +18,7 @@ inline constexpr int kPasswordSize = 8;
 inline constexpr int kPasswordKeySize = kPasswordNameSize + kPasswordSize;
 
 // The hash string of an 8-byte (blank-padded) password; false when hashing
-// failed (out of memory).
+// failed (out of memory, or libsodium cannot be loaded).
 bool hash_password(const uint8_t* password, std::string* hash);
 // True when the 8-byte password matches the hash string.
 bool password_matches(const std::string& hash, const uint8_t* password);

@@ -7,6 +7,7 @@
 #include "core/host_state.h"
 #include "platform/host_libraries.h"
 #include "record_store/password_file.h"
+#include "record_store/sodium_library.h"
 
 namespace hostlibs {
 
@@ -243,6 +244,9 @@ static int get_password(RecordFile& file, detail::PasswordHashes& hashes, const 
     uint8_t lookup[detail::kPasswordKeySize];
     std::memcpy(lookup, key, sizeof lookup);
     const uint8_t* typed = key + kPasswordNameSize;
+    if (detail::sodium_library() == nullptr) {
+        return RS_IO_ERROR;  // no password can be checked; the error log says why
+    }
     std::string hash;
     if (hashes.find(lookup, &hash)) {
         if (!detail::password_matches(hash, typed)) {

@@ -74,8 +74,9 @@ struct ErrorLogEntry {
 HOSTSETUP_API std::vector<ErrorLogEntry> read_error_log();
 
 // Error-log codes of the host's own failures.
-inline constexpr uint32_t kMenuFileFailed = 0x80008001;    // a menu file unread or unparsed
-inline constexpr uint32_t kRecordFileFailed = 0x80008002;  // a record file that did not open
+inline constexpr uint32_t kMenuFileFailed = 0x80008001;         // a menu file unread or unparsed
+inline constexpr uint32_t kRecordFileFailed = 0x80008002;       // a record file that did not open
+inline constexpr uint32_t kPasswordLibraryFailed = 0x80008003;  // libsodium did not load
 
 // Writes a failure of the host's own to the error log, from `source` (up
 // to 8 characters) under the user of the moment: `why` with control bytes
