@@ -139,17 +139,26 @@ std::string editor_command(const std::string& environment, const std::string& ro
     return environment + " " + quoted(DEVGROUP_PROGRAM) + " --root " + quoted(root) + " --lang 1";
 }
 
-TEST(EditorInATerminal, PagesDownAndShowsATypedGroupName) {
-    if (!have_tmux())
-        GTEST_SKIP() << "tmux is not installed";
+// Every test runs only where tmux is, over a root of its own under `root`,
+// which the test makes (make_root) as it needs it.
+class EditorInATerminal : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!have_tmux())
+            GTEST_SKIP() << "tmux is not installed";
+    }
+    // A name for a tmux server of this process.
+    static std::string socket() { return "toolbank_e2e_" + std::to_string(getpid()); }
 
-    TempFolder folder("toolbank_e2e");
+    TempFolder folder{"toolbank_e2e"};
     const std::string root = folder.path() + "/root";
+};
+
+TEST_F(EditorInATerminal, PagesDownAndShowsATypedGroupName) {
     make_root(root);
 
-    Terminal terminal("toolbank_e2e_" + std::to_string(getpid()));
-    ASSERT_TRUE(terminal.start("TERM=xterm " + quoted(DEVGROUP_PROGRAM) + " --root " +
-                               quoted(root) + " --lang 1"));
+    Terminal terminal(socket());
+    ASSERT_TRUE(terminal.start(editor_command("TERM=xterm", root)));
     ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
 
     terminal.keys("NPage");
@@ -158,27 +167,18 @@ TEST(EditorInATerminal, PagesDownAndShowsATypedGroupName) {
     ASSERT_TRUE(terminal.wait_for("LAB7")) << terminal.screen();
 
     // The name stands in the group column of page 2's first row.
-    const std::string screen = terminal.screen();
-    size_t line_start = screen.find("Meter 20");
-    ASSERT_NE(line_start, std::string::npos);
-    line_start = screen.rfind('\n', line_start) + 1;
-    const std::string line = screen.substr(line_start, screen.find('\n', line_start) - line_start);
+    const std::string line = line_with(terminal.screen(), "Meter 20");
+    ASSERT_FALSE(line.empty());
     EXPECT_EQ(line.substr(3, 8), "LAB7    ") << line;
 }
 
 // An operator types a name, saves with F2 through the password prompt and
 // the confirmation, quits through the guards, and finds the name stored.
-TEST(EditorInATerminal, SavesThroughThePasswordPromptAndQuits) {
-    if (!have_tmux())
-        GTEST_SKIP() << "tmux is not installed";
-
-    TempFolder folder("toolbank_e2e");
-    const std::string root = folder.path() + "/root";
+TEST_F(EditorInATerminal, SavesThroughThePasswordPromptAndQuits) {
     make_root(root);
 
-    Terminal terminal("toolbank_e2e_save_" + std::to_string(getpid()));
-    ASSERT_TRUE(terminal.start("TERM=xterm " + quoted(DEVGROUP_PROGRAM) + " --root " +
-                               quoted(root) + " --lang 1"));
+    Terminal terminal(socket());
+    ASSERT_TRUE(terminal.start(editor_command("TERM=xterm", root)));
     ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
     terminal.type("PUMPS");
     ASSERT_TRUE(terminal.wait_for("PUMPS")) << terminal.screen();
@@ -218,12 +218,7 @@ TEST(EditorInATerminal, SavesThroughThePasswordPromptAndQuits) {
 
 // An operator picks a group with F4, saves it, prints the Device Group report
 // to the screen viewer, pages through it and comes back to the editor.
-TEST(EditorInATerminal, PicksSavesAndPrintsToTheScreenViewer) {
-    if (!have_tmux())
-        GTEST_SKIP() << "tmux is not installed";
-
-    TempFolder folder("toolbank_e2e");
-    const std::string root = folder.path() + "/root";
+TEST_F(EditorInATerminal, PicksSavesAndPrintsToTheScreenViewer) {
     make_root(root);
     {
         // 60 instruments make a report of two pages; Meter 1's group is
@@ -252,7 +247,7 @@ TEST(EditorInATerminal, PicksSavesAndPrintsToTheScreenViewer) {
         std::ofstream(root + "/host.conf") << conf;
     }
 
-    Terminal terminal("toolbank_e2e_print_" + std::to_string(getpid()));
+    Terminal terminal(socket());
     ASSERT_TRUE(terminal.start(editor_command("TERM=xterm", root)));
     ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
 
@@ -311,15 +306,11 @@ TEST(EditorInATerminal, PicksSavesAndPrintsToTheScreenViewer) {
 
 // Inside tmux the program may run with TERM=screen or with the outer
 // terminal's TERM=xterm-256color; the keys work either way.
-TEST(EditorInATerminal, KeysWorkUnderScreenXtermAndVt100TerminalTypes) {
-    if (!have_tmux())
-        GTEST_SKIP() << "tmux is not installed";
-    TempFolder folder("toolbank_e2e_keys");
-    const std::string root = folder.path() + "/root";
+TEST_F(EditorInATerminal, KeysWorkUnderScreenXtermAndVt100TerminalTypes) {
     ASSERT_NO_FATAL_FAILURE(make_root(root));
     for (const char* term : {"screen", "xterm-256color"}) {
         SCOPED_TRACE(term);
-        Terminal terminal("toolbank_e2e_keys_" + std::to_string(getpid()));
+        Terminal terminal(socket());
         ASSERT_TRUE(terminal.start(editor_command(std::string("TERM=") + term, root)));
         ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
         terminal.keys("End");
@@ -336,7 +327,7 @@ TEST(EditorInATerminal, KeysWorkUnderScreenXtermAndVt100TerminalTypes) {
         ASSERT_TRUE(terminal.wait_for("Save changes")) << terminal.screen();
     }
     // A description with padding marks (vt100's "$<5>"): none of them shows.
-    Terminal terminal("toolbank_e2e_vt100_" + std::to_string(getpid()));
+    Terminal terminal(socket());
     ASSERT_TRUE(terminal.start(editor_command("TERM=vt100", root)));
     ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
     terminal.type("VV");
@@ -344,13 +335,9 @@ TEST(EditorInATerminal, KeysWorkUnderScreenXtermAndVt100TerminalTypes) {
     EXPECT_EQ(terminal.screen().find("$<"), std::string::npos) << terminal.screen();
 }
 
-TEST(EditorInATerminal, WithoutColourTheCurrentFieldIsInReverseVideo) {
-    if (!have_tmux())
-        GTEST_SKIP() << "tmux is not installed";
-    TempFolder folder("toolbank_e2e_mono");
-    const std::string root = folder.path() + "/root";
+TEST_F(EditorInATerminal, WithoutColourTheCurrentFieldIsInReverseVideo) {
     ASSERT_NO_FATAL_FAILURE(make_root(root));
-    Terminal terminal("toolbank_e2e_mono_" + std::to_string(getpid()));
+    Terminal terminal(socket());
     ASSERT_TRUE(terminal.start(editor_command("NO_COLOR=1 TERM=xterm-256color", root)));
     ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
     const std::string screen = terminal.screen_with_attributes();
@@ -368,15 +355,11 @@ TEST(EditorInATerminal, WithoutColourTheCurrentFieldIsInReverseVideo) {
         EXPECT_EQ(without_resets.find(colour), std::string::npos) << "a colour in\n" << screen;
 }
 
-TEST(EditorInATerminal, ATerminalThatCannotPlaceTheCursorIsRefused) {
-    if (!have_tmux())
-        GTEST_SKIP() << "tmux is not installed";
-    TempFolder folder("toolbank_e2e_dumb");
-    const std::string root = folder.path() + "/root";
+TEST_F(EditorInATerminal, ATerminalThatCannotPlaceTheCursorIsRefused) {
     ASSERT_NO_FATAL_FAILURE(make_root(root));
     for (const char* term : {"dumb", "no-such-terminal"}) {
         SCOPED_TRACE(term);
-        Terminal terminal("toolbank_e2e_dumb_" + std::to_string(getpid()));
+        Terminal terminal(socket());
         ASSERT_TRUE(terminal.start(editor_command(std::string("TERM=") + term, root) +
                                    "; echo exit=$?; sleep 30"));
         ASSERT_TRUE(terminal.wait_for("exit=")) << terminal.screen();
@@ -387,13 +370,9 @@ TEST(EditorInATerminal, ATerminalThatCannotPlaceTheCursorIsRefused) {
     }
 }
 
-TEST(EditorInATerminal, TypingOverANameReplacesIt) {
-    if (!have_tmux())
-        GTEST_SKIP() << "tmux is not installed";
-    TempFolder folder("toolbank_e2e_replace");
-    const std::string root = folder.path() + "/root";
+TEST_F(EditorInATerminal, TypingOverANameReplacesIt) {
     ASSERT_NO_FATAL_FAILURE(make_root(root, "PRESS"));
-    Terminal terminal("toolbank_e2e_replace_" + std::to_string(getpid()));
+    Terminal terminal(socket());
     ASSERT_TRUE(terminal.start(editor_command("TERM=xterm", root)));
     ASSERT_TRUE(terminal.wait_for("PRESS")) << terminal.screen();
     terminal.type("PUMPS");
@@ -403,13 +382,9 @@ TEST(EditorInATerminal, TypingOverANameReplacesIt) {
 
 // Made too small the terminal shows the notice; made large again it shows
 // exactly what it showed before, cell by cell and colour by colour.
-TEST(EditorInATerminal, ResizedDownAndBackTheScreenIsAsFreshlyDrawn) {
-    if (!have_tmux())
-        GTEST_SKIP() << "tmux is not installed";
-    TempFolder folder("toolbank_e2e_resize");
-    const std::string root = folder.path() + "/root";
+TEST_F(EditorInATerminal, ResizedDownAndBackTheScreenIsAsFreshlyDrawn) {
     ASSERT_NO_FATAL_FAILURE(make_root(root));
-    Terminal terminal("toolbank_e2e_resize_" + std::to_string(getpid()));
+    Terminal terminal(socket());
     ASSERT_TRUE(terminal.start(editor_command("TERM=xterm-256color", root)));
     ASSERT_TRUE(terminal.wait_for("PgUp/PgDn")) << terminal.screen();
     const std::string fresh = terminal.screen_with_attributes();
@@ -422,13 +397,9 @@ TEST(EditorInATerminal, ResizedDownAndBackTheScreenIsAsFreshlyDrawn) {
     EXPECT_EQ(terminal.screen_with_attributes(), fresh);
 }
 
-TEST(EditorInATerminal, SuspendedAndContinuedTheScreenComesBackAndKeysStillWork) {
-    if (!have_tmux())
-        GTEST_SKIP() << "tmux is not installed";
-    TempFolder folder("toolbank_e2e_suspend");
-    const std::string root = folder.path() + "/root";
+TEST_F(EditorInATerminal, SuspendedAndContinuedTheScreenComesBackAndKeysStillWork) {
     ASSERT_NO_FATAL_FAILURE(make_root(root));
-    Terminal terminal("toolbank_e2e_suspend_" + std::to_string(getpid()));
+    Terminal terminal(socket());
     ASSERT_TRUE(terminal.start("bash --norc --noprofile"));
     terminal.type(editor_command("TERM=xterm-256color", root));
     terminal.keys("Enter");
