@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "core/c_boundary.h"
-#include "core/host_state.h"
+#include "host/host_state.h"
 #include "platform/host_libraries.h"
 
 namespace hostlibs {

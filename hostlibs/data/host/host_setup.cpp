@@ -10,7 +10,7 @@
 #include <ctime>
 #include <filesystem>
 
-#include "core/host_state.h"
+#include "host/host_state.h"
 #include "platform/host_libraries.h"
 #include "platform/native_files.h"
 

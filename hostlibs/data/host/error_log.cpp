@@ -1,10 +1,10 @@
-#include "core/error_log.h"
+#include "host/error_log.h"
 
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
-#include "core/host_state.h"
+#include "host/host_state.h"
 #include "hostlibs/printable.h"
 #include "platform/byte_fields.h"
 #include "platform/host_libraries.h"

@@ -1,6 +1,6 @@
 // The job queue's C interface and set-up access.
 #include "core/c_boundary.h"
-#include "core/host_state.h"
+#include "host/host_state.h"
 #include "platform/host_libraries.h"
 
 namespace hostlibs {

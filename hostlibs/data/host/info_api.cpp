@@ -1,7 +1,7 @@
 // General information: fresh file names.
 #include <cstring>
 
-#include "core/host_state.h"
+#include "host/host_state.h"
 #include "platform/host_libraries.h"
 
 extern "C" int info_file_name(char* buffer) {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "core/c_boundary.h"
-#include "core/host_state.h"
+#include "host/host_state.h"
 #include "platform/host_libraries.h"
 #include "record_store/password_file.h"
 #include "record_store/sodium_library.h"

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "core/error_log.h"
+#include "host/error_log.h"
 #include "core/sqlite_handle.h"
 #include "hostlibs/host_setup.h"
 #include "info/file_names.h"
