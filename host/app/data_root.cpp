@@ -280,7 +280,10 @@ bool older_root_is_whole(const fs::path& root) {
         return false;
     }
     const HostUser& user = *config.find_user(config.default_user);
-    if (!hostlibs::open_host({root.string(), user.user_id, user.number, std::nullopt}, &error)) {
+    // The root's own files, whatever store its host.conf names.
+    config.store.clear();
+    if (!hostlibs::open_host(host_configuration(root.string(), config, user, std::nullopt),
+                             &error)) {
         return false;
     }
     bool any = false;
@@ -360,7 +363,10 @@ bool fill_root(const fs::path& folder, bool demo_data, std::string* error) {
         return false;
     }
     const HostUser& user = *config.find_user(config.default_user);
-    if (!hostlibs::open_host({folder.string(), user.user_id, user.number, std::nullopt}, error)) {
+    // The demo data goes into the new root's own files.
+    config.store.clear();
+    if (!hostlibs::open_host(host_configuration(folder.string(), config, user, std::nullopt),
+                             error)) {
         return false;
     }
     const bool loaded = !demo_data || load_demo_data(assets / "demo", error);

@@ -207,6 +207,11 @@ constexpr ConfigKey kConfigKeys[] = {
          config->default_user = value;
          return true;
      }},
+    {"store",
+     [](const std::string& value, HostConfig* config, std::string*) {
+         config->store = value;
+         return true;
+     }},
     {"fallback_language", apply_fallback_language},
     {"password_interval", apply_password_interval},
     {"report_title", apply_report_title},
@@ -351,6 +356,18 @@ HostSettings make_settings(const HostConfig& config) {
                 std::min(config.report_title.size(), sizeof settings.report_title));
     store_u16(settings.fallback_language, static_cast<uint16_t>(config.fallback_language));
     return settings;
+}
+
+hostlibs::HostConfiguration host_configuration(const std::string& root, const HostConfig& config,
+                                               const HostUser& user,
+                                               std::optional<uint32_t> fixed_now) {
+    hostlibs::HostConfiguration configuration;
+    configuration.root = root;
+    configuration.user_id = user.user_id;
+    configuration.user_no = user.number;
+    configuration.fixed_now = fixed_now;
+    configuration.store = config.store;
+    return configuration;
 }
 
 }  // namespace hostapp

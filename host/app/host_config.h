@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "hostlibs/host_setup.h"
 #include "platform/host_records.h"
 
 namespace hostapp {
@@ -30,6 +31,9 @@ struct HostConfig {
     ModuleIdentity identity{};
     std::string module_path;  // empty: beside the program
     std::string default_user;
+    // A libpq connection string of the shared store the record files and
+    // sites live in; empty: SQLite files under DATA/.
+    std::string store;
     int fallback_language = 1;
     uint32_t password_interval = 300;
     std::string report_title;
@@ -56,5 +60,10 @@ bool load_host_config(const std::string& root, HostConfig* config, std::string* 
 
 // The HostSettings record of a configuration.
 HostSettings make_settings(const HostConfig& config);
+
+// What the host libraries open for `user` on `root` under this configuration.
+hostlibs::HostConfiguration host_configuration(const std::string& root, const HostConfig& config,
+                                               const HostUser& user,
+                                               std::optional<uint32_t> fixed_now);
 
 }  // namespace hostapp

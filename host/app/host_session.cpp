@@ -161,7 +161,8 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
         *error = "a language is a number from 1 to 99";
         return false;
     }
-    if (!hostlibs::open_host({state->root, user->user_id, user->number, options.now}, error)) {
+    if (!hostlibs::open_host(host_configuration(state->root, state->config, *user, options.now),
+                             error)) {
         return false;
     }
     hostlibs::reset_shell();

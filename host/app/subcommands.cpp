@@ -30,7 +30,8 @@ class OpenHost {
             return;
         }
         const HostUser& user = *config.find_user(config.default_user);
-        hostlibs::HostConfiguration configuration{root, user.user_id, user.number, std::nullopt};
+        hostlibs::HostConfiguration configuration =
+            host_configuration(root, config, user, std::nullopt);
         configuration.read_only = read_only;
         open_ = hostlibs::open_host(configuration, &error_);
     }

@@ -13,6 +13,7 @@
 #include "host/host_state.h"
 #include "platform/host_libraries.h"
 #include "platform/native_files.h"
+#include "record_store/sqlite/sqlite_record_storage.h"
 
 namespace hostlibs {
 
@@ -133,6 +134,14 @@ void start_journals(HostState& host) {
     host.passwords.set_journal_stamp(stamp_now);
 }
 
+// The root's record files: SQLite files under DATA/.
+bool open_record_store(HostState& host, std::string* error) {
+    (void)error;
+    host.record_store =
+        std::make_unique<SqliteRecordStore>(host.data_native, host.configuration.busy_timeout_ms);
+    return true;
+}
+
 void set_user(HostState& host, const std::string& user_id, uint32_t user_no) {
     host.user_id.fill(' ');
     std::memcpy(host.user_id.data(), user_id.data(), std::min<size_t>(user_id.size(), 8));
@@ -164,19 +173,21 @@ bool open_host(const HostConfiguration& configuration, std::string* error) {
                 host->host_db.exec(detail::SiteTable::schema(), &reason) &&
                 host->host_db.exec(detail::JobQueue::schema(), &reason) &&
                 host->host_db.exec(detail::error_log_schema(), &reason) &&
-                host->devices.open(data + detail::kDevicesLayout.file_name, detail::kDevicesLayout,
-                                   timeout, &reason, read_only) &&
+                detail::open_record_store(*host, &reason) &&
+                host->devices.open(*host->record_store, detail::kDevicesLayout, read_only,
+                                   &reason) &&
                 detail::valid_database_file(data + detail::kSettingsLayout.file_name, &reason) &&
                 detail::valid_database_file(data + detail::kPasswordsLayout.file_name, &reason)) {
                 // Few sessions print or ask for a password: those files open when first used.
-                host->settings.open_on_use(data + detail::kSettingsLayout.file_name,
-                                           detail::kSettingsLayout, timeout, read_only);
-                detail::PasswordHashes& hashes = host->password_hashes;
-                host->passwords.open_on_use(data + detail::kPasswordsLayout.file_name,
-                                            detail::kPasswordsLayout, timeout, read_only,
-                                            [&hashes](detail::Database& db, std::string* why) {
-                                                return hashes.open(db, why);
-                                            });
+                for (const detail::RecordLayout* layout :
+                     {&detail::kSettingsLayout, &detail::kPasswordsLayout}) {
+                    if (!read_only) {
+                        detail::make_private(data + layout->file_name);
+                    }
+                }
+                host->settings.open_on_use(*host->record_store, detail::kSettingsLayout, read_only);
+                host->passwords.open_on_use(*host->record_store, detail::kPasswordsLayout,
+                                            read_only);
                 detail::start_journals(*host);
                 // Modules reach the root through its drive, whatever its native path.
                 const std::string& root = host->root_native;

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "host/error_log.h"
 #include "core/sqlite_handle.h"
+#include "host/error_log.h"
 #include "hostlibs/host_setup.h"
 #include "info/file_names.h"
 #include "jobs/job_queue.h"
@@ -35,12 +35,12 @@ inline constexpr RecordField kPasswordFields[] = {
     {"reserved", 46, 1, FieldShape::kNumber}, {"language", 47, 1, FieldShape::kNumber},
 };
 
-inline constexpr RecordLayout kDevicesLayout{"devices.db", sizeof(DeviceRecord), 8, kDeviceFields,
-                                             4};
-inline constexpr RecordLayout kSettingsLayout{"settings.db", sizeof(SettingRecord), 40,
+inline constexpr RecordLayout kDevicesLayout{"devices.db",  "devices", sizeof(DeviceRecord), 8,
+                                             kDeviceFields, 4};
+inline constexpr RecordLayout kSettingsLayout{"settings.db",  "settings", sizeof(SettingRecord), 40,
                                               kSettingFields, 2};
-inline constexpr RecordLayout kPasswordsLayout{"passwords.db", sizeof(PasswordRecord), 38,
-                                               kPasswordFields, 6};
+inline constexpr RecordLayout kPasswordsLayout{
+    "passwords.db", "passwords", sizeof(PasswordRecord), 38, kPasswordFields, 6};
 
 // The drive through which modules see the open root ("C:\\").
 inline constexpr char kHostDrive = 'C';
@@ -60,10 +60,14 @@ struct HostState {
     int leave_count = 0;
 
     Database host_db;  // sites, jobs, error log
+    // Where the record files are stored; declared before them, which use it.
+    std::unique_ptr<RecordStore> record_store;
     RecordFile devices;
     RecordFile settings;
     RecordFile passwords;
-    PasswordHashes password_hashes;  // in the password file's database
+    // The password bytes the last read of the password file handed the
+    // caller: an update that leaves them as they are keeps the password.
+    std::array<uint8_t, kPasswordSize> password_delivered{};
     SiteTable sites{host_db};
     JobQueue jobs;
     FileNames file_names;

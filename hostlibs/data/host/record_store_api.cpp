@@ -154,8 +154,9 @@ bool put_password(const PasswordRecord& record, std::string* error) {
     const auto* name = reinterpret_cast<const uint8_t*>(stored.name);
     std::string reason;
     try {
-        if (host->passwords.put_all(reinterpret_cast<const uint8_t*>(&stored), 1, &reason,
-                                    [&] { return host->password_hashes.store(name, hash); })) {
+        if (host->passwords.put_all(
+                reinterpret_cast<const uint8_t*>(&stored), 1, &reason,
+                [&](detail::RecordStorage& storage) { return storage.store_hash(name, hash); })) {
             return true;
         }
     } catch (const std::exception& e) {
@@ -239,7 +240,8 @@ int rs_password_set_buffer(void* buffer) {
 // if it were stored. Update keeps the stored password unless the buffer's
 // password bytes differ from those the last read handed over, which then
 // become the new password.
-static int get_password(RecordFile& file, detail::PasswordHashes& hashes, const uint8_t* key) {
+static int get_password(RecordFile& file, std::array<uint8_t, detail::kPasswordSize>& delivered,
+                        const uint8_t* key) {
     using detail::kPasswordNameSize;
     uint8_t lookup[detail::kPasswordKeySize];
     std::memcpy(lookup, key, sizeof lookup);
@@ -248,11 +250,14 @@ static int get_password(RecordFile& file, detail::PasswordHashes& hashes, const 
         return RS_IO_ERROR;  // no password can be checked; the error log says why
     }
     std::string hash;
-    if (hashes.find(lookup, &hash)) {
+    const int found = file.storage()->find_hash(lookup, &hash);
+    if (found == RS_OK) {
         if (!detail::password_matches(hash, typed)) {
             return RS_KEY_NOT_FOUND;
         }
         std::memset(lookup + kPasswordNameSize, ' ', detail::kPasswordSize);
+    } else if (found != RS_KEY_NOT_FOUND) {
+        return found;
     } else if (!detail::older_password_key(lookup)) {
         return RS_IO_ERROR;
     }
@@ -260,17 +265,18 @@ static int get_password(RecordFile& file, detail::PasswordHashes& hashes, const 
     if (status == RS_OK) {
         std::memcpy(static_cast<uint8_t*>(file.bound()) + kPasswordNameSize, typed,
                     detail::kPasswordSize);
-        std::memcpy(hashes.delivered.data(), typed, detail::kPasswordSize);
+        std::memcpy(delivered.data(), typed, detail::kPasswordSize);
     }
     return status;
 }
 
-static int update_password(RecordFile& file, detail::PasswordHashes& hashes, void* key) {
+static int update_password(RecordFile& file, std::array<uint8_t, detail::kPasswordSize>& delivered,
+                           void* key) {
     using detail::kPasswordNameSize;
     auto* buffer = static_cast<uint8_t*>(file.bound());
     std::array<uint8_t, detail::kPasswordSize> password{};
     std::memcpy(password.data(), buffer + kPasswordNameSize, password.size());
-    const bool changed = password != hashes.delivered;
+    const bool changed = password != delivered;
     std::string hash;
     if (changed && !detail::hash_password(password.data(), &hash)) {
         return RS_IO_ERROR;
@@ -280,9 +286,9 @@ static int update_password(RecordFile& file, detail::PasswordHashes& hashes, voi
     int status = file.call(RS_UPDATE, key, 0);
     std::memcpy(buffer + kPasswordNameSize, password.data(), password.size());
     if (status == RS_OK && changed) {
-        status = hashes.store(buffer, hash) == SQLITE_OK ? RS_OK : RS_IO_ERROR;
+        status = file.storage()->store_hash(buffer, hash);
         if (status == RS_OK) {
-            hashes.delivered = password;
+            delivered = password;
         }
     }
     return status;
@@ -295,18 +301,18 @@ static int call_passwords(int operation, void* key, int key_number) {
         !file->ensure_open(nullptr)) {
         return call(file, operation, key, key_number);
     }
-    detail::PasswordHashes& hashes = host->password_hashes;
+    std::array<uint8_t, detail::kPasswordSize>& delivered = host->password_delivered;
     if (operation == RS_GET_EQUAL) {
         return key == nullptr ? RS_BUFFER_TOO_SHORT
-                              : get_password(*file, hashes, static_cast<const uint8_t*>(key));
+                              : get_password(*file, delivered, static_cast<const uint8_t*>(key));
     }
     if (operation == RS_UPDATE) {
-        return update_password(*file, hashes, key);
+        return update_password(*file, delivered, key);
     }
     // Other reads hand over the stored password part.
     const int status = file->call(operation, key, key_number);
     if (status == RS_OK && operation != RS_GET_POSITION) {
-        std::memcpy(hashes.delivered.data(),
+        std::memcpy(delivered.data(),
                     static_cast<uint8_t*>(file->bound()) + detail::kPasswordNameSize,
                     detail::kPasswordSize);
     }

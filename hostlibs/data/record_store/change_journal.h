@@ -1,30 +1,22 @@
 // The change journal of one record file: every insert and update appends,
 // in the writing transaction, one row per changed field with its old and new
-// bytes, the record's key and position, the host clock and the user.
+// bytes, the record's key and position, the host clock and the user. This
+// decides the rows and reads them back; the storage writes and keeps them.
 //
-// Table: journal(id, file, time, user, key, pos, field, old, new); `old` is
-// NULL for a field of a new record. Fields marked secret (the password) are
-// journalled as changed without their bytes.
+// `old` is absent for a field of a new record. Fields marked secret (the
+// password) are journalled as changed without their bytes, and blanked in
+// the journalled key.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
-#include <vector>
 
-#include "core/sqlite_handle.h"
+#include "record_store/record_storage.h"
 
 namespace hostlibs::detail {
-
-enum class FieldShape { kText, kNumber, kHex, kSecret };
-
-// One field of a record layout, for the journal.
-struct RecordField {
-    const char* name;
-    int offset;
-    int width;
-    FieldShape shape;
-};
 
 // One journalled field change, readable.
 struct JournalChange {
@@ -47,32 +39,23 @@ struct JournalStamp {
 
 class ChangeJournal {
   public:
-    static const char* schema();
-
-    // Prepares the journal's insert on the record file's connection.
-    bool open(const Database& db, const char* file_name, const RecordField* fields, int field_count,
-              int key_size, std::string* error);
-    void close();
+    void open(const RecordLayout& layout) { layout_ = layout; }
     // Where each entry's clock and user come from; none disables the journal.
     void set_stamp(std::function<JournalStamp()> stamp) { stamp_ = std::move(stamp); }
     bool enabled() const { return static_cast<bool>(stamp_); }
 
-    // Reads the journal newest first, only the entries of `key` (key_size
-    // bytes) when it is not null, with values made readable by field shape.
-    bool read(const Database& db, const uint8_t* key,
-              const std::function<void(const JournalChange&)>& visit, std::string* error) const;
+    // The rows of the fields that differ between `before` (null for a new
+    // record) and `after`, stamped now; none when the journal is off. The
+    // rows point into `before`, `after` and this journal's key buffer.
+    std::optional<JournalRows> rows(const uint8_t* before, const uint8_t* after);
 
-    // Journals the fields that differ between `before` (null for a new
-    // record) and `after`; an SQLite result, SQLITE_OK when all was written.
-    int record(int64_t position, const uint8_t* before, const uint8_t* after);
+    // A stored row with its values made readable by field shape.
+    JournalChange readable(const StoredJournalRow& row) const;
 
   private:
-    Statement insert_;
-    const char* file_name_ = "";
-    const RecordField* fields_ = nullptr;
-    int field_count_ = 0;
-    int key_size_ = 0;
+    RecordLayout layout_{};
     std::function<JournalStamp()> stamp_;
+    std::array<uint8_t, kMaxRecordSize> key_{};  // the journalled key of the last rows
 };
 
 }  // namespace hostlibs::detail

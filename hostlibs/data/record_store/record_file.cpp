@@ -33,99 +33,32 @@ int64_t coarse_now_ns() {
     return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-constexpr const char* kSchema =
-    "CREATE TABLE IF NOT EXISTS records("
-    " pos INTEGER PRIMARY KEY AUTOINCREMENT, key BLOB NOT NULL UNIQUE, data BLOB NOT NULL);"
-    "CREATE TABLE IF NOT EXISTS layout(record_size INTEGER NOT NULL, key_size INTEGER NOT NULL);";
+}  // namespace
+
+namespace {
+
+// An update whose compare-and-swap keeps missing (another writer changes the
+// record between each read and write) gives up after this many tries.
+constexpr int kMostSwapTries = 16;
 
 }  // namespace
 
-int status_of_sqlite(int rc, int busy_status) {
-    switch (rc & 0xFF) {
-        case SQLITE_OK:
-        case SQLITE_DONE:
-        case SQLITE_ROW:
-            return RS_OK;
-        case SQLITE_BUSY:
-        case SQLITE_LOCKED:
-            return busy_status;
-        default:
-            return RS_IO_ERROR;
-    }
-}
-
-bool RecordFile::open(const std::string& native_path, const RecordLayout& layout,
-                      int busy_timeout_ms, std::string* error, bool read_only) {
+bool RecordFile::open(RecordStore& store, const RecordLayout& layout, bool read_only,
+                      std::string* error) {
     close();
     layout_ = layout;
-    if (!db_.open(native_path, busy_timeout_ms, error, read_only) || !db_.exec(kSchema, error) ||
-        !db_.exec(ChangeJournal::schema(), error) ||
-        !journal_.open(db_, layout.file_name, layout.fields, layout.field_count, layout.key_size,
-                       error)) {
-        close();
+    storage_ = store.open_file(layout, read_only, error);
+    if (storage_ == nullptr) {
         return false;
     }
-    // The file remembers its record layout; a file of another layout is refused.
-    Statement check;
-    if (!check.prepare(db_, "SELECT record_size, key_size FROM layout", error)) {
-        close();
-        return false;
-    }
-    if (check.step() == SQLITE_ROW) {
-        if (check.column_int64(0) != layout.record_size ||
-            check.column_int64(1) != layout.key_size) {
-            if (error != nullptr) {
-                *error = native_path + ": holds records of another layout";
-            }
-            close();
-            return false;
-        }
-        check.reset();
-    } else {
-        check.reset();
-        std::string insert = "INSERT INTO layout VALUES(" + std::to_string(layout.record_size) +
-                             "," + std::to_string(layout.key_size) + ")";
-        if (!db_.exec(insert.c_str(), error)) {
-            close();
-            return false;
-        }
-    }
-    check.finalize();
-    struct Prepared {
-        Statement* statement;
-        const char* sql;
-    };
-    const Prepared statements[] = {
-        {&first_, "SELECT pos, data FROM records ORDER BY key LIMIT 1"},
-        {&last_, "SELECT pos, data FROM records ORDER BY key DESC LIMIT 1"},
-        {&equal_, "SELECT pos, data FROM records WHERE key = ?1"},
-        {&direct_, "SELECT pos, data FROM records WHERE pos = ?1"},
-        {&write_, "UPDATE records SET key = ?2, data = ?3 WHERE pos = ?1"},
-        {&write_data_, "UPDATE records SET data = ?3 WHERE pos = ?1"},
-        {&upsert_,
-         "INSERT INTO records(key, data) VALUES(?1, ?2)"
-         " ON CONFLICT(key) DO UPDATE SET data = excluded.data"},
-        {&erase_, "DELETE FROM records WHERE key = ?1"},
-        {&all_, "SELECT pos, data FROM records ORDER BY key"},
-        {&walk_next_, "SELECT pos, data FROM records WHERE key > ?1 ORDER BY key LIMIT ?2"},
-        {&walk_previous_,
-         "SELECT pos, data FROM records WHERE key < ?1 ORDER BY key DESC LIMIT ?2"},
-    };
-    for (const Prepared& p : statements) {
-        p.statement->prepare_later(db_, p.sql);
-    }
+    journal_.open(layout);
     return true;
 }
 
-void RecordFile::open_on_use(const std::string& native_path, const RecordLayout& layout,
-                             int busy_timeout_ms, bool read_only,
-                             std::function<bool(Database&, std::string*)> then) {
+void RecordFile::open_on_use(RecordStore& store, const RecordLayout& layout, bool read_only) {
     close();
     layout_ = layout;
-    if (!read_only) {
-        make_private(native_path);
-    }
-    on_use_ = OnUse{native_path, busy_timeout_ms, read_only, std::move(then)};
+    on_use_ = OnUse{&store, read_only};
 }
 
 bool RecordFile::ensure_open(std::string* error) {
@@ -136,12 +69,7 @@ bool RecordFile::ensure_open(std::string* error) {
     if (on_use_) {
         OnUse& how = *on_use_;
         uint8_t* const bound = buffer_;  // a buffer bound before the first use stays bound
-        const bool opened =
-            open(how.native_path, layout_, how.busy_timeout_ms, &reason, how.read_only) &&
-            (!how.then || how.then(db_, &reason));
-        if (!opened) {
-            close();
-        }
+        const bool opened = open(*how.store, layout_, how.read_only, &reason);
         buffer_ = bound;
         if (opened) {
             return true;
@@ -159,15 +87,10 @@ bool RecordFile::ensure_open(std::string* error) {
 
 void RecordFile::close() {
     end_walk();
-    journal_.close();
-    for (Statement* s : {&first_, &last_, &equal_, &direct_, &write_, &write_data_, &upsert_,
-                         &erase_, &all_, &walk_next_, &walk_previous_}) {
-        s->finalize();
-    }
-    db_.close();
+    storage_.reset();
     buffer_ = nullptr;
     has_current_ = false;
-    current_position_ = 0;
+    current_.position = 0;
 }
 
 int RecordFile::call(int operation, void* key, int key_number) {
@@ -208,48 +131,26 @@ int RecordFile::call(int operation, void* key, int key_number) {
     }
 }
 
-int RecordFile::deliver(Statement& select, uint8_t* key, int not_found_status) {
-    ResetOnExit reset(select);
-    int rc = select.step();
-    if (rc == SQLITE_DONE) {
-        return not_found_status;
+int RecordFile::take(int status, const StoredRecord& record, uint8_t* key) {
+    if (status != RS_OK) {
+        return status;  // a failed operation leaves the current record as it was
     }
-    if (rc != SQLITE_ROW) {
-        return status_of_sqlite(rc, RS_FILE_LOCKED);
-    }
-    return take_row(select, key);
-}
-
-int RecordFile::take_row(const Statement& select, uint8_t* key) {
-    const int size = select.column_bytes(1);
-    if (size > layout_.record_size) {
-        return RS_BUFFER_TOO_SHORT;  // never write past the caller's buffer
-    }
-    return take_record(select.column_int64(0), select.column_blob(1), size, key);
-}
-
-int RecordFile::take_record(int64_t position, const void* data, int size, uint8_t* key) {
-    if (size > 0) {
-        std::memcpy(last_read_.data(), data, static_cast<size_t>(size));
-    }
-    // A shorter stored record reads with its missing bytes zero.
-    std::memset(last_read_.data() + size, 0, static_cast<size_t>(layout_.record_size - size));
-    std::memcpy(buffer_, last_read_.data(), static_cast<size_t>(layout_.record_size));
-    std::memcpy(current_key_.data(), last_read_.data(), static_cast<size_t>(layout_.key_size));
-    current_position_ = position;
+    current_ = record;
     has_current_ = true;
+    std::memcpy(buffer_, current_.data.data(), static_cast<size_t>(layout_.record_size));
     if (key != nullptr) {
-        std::memcpy(key, current_key_.data(), static_cast<size_t>(layout_.key_size));
+        std::memcpy(key, current_.data.data(), static_cast<size_t>(layout_.key_size));
     }
     return RS_OK;
 }
 
 int RecordFile::get_move(Move move, uint8_t* key) {
+    StoredRecord record;
     switch (move) {
         case Move::kFirst:
-            return deliver(first_, key, RS_END_OF_FILE);
+            return take(storage_->first(&record), record, key);
         case Move::kLast:
-            return deliver(last_, key, RS_END_OF_FILE);
+            return take(storage_->last(&record), record, key);
         case Move::kNext:
         case Move::kPrevious:
             if (!has_current_) {
@@ -277,14 +178,14 @@ int RecordFile::walk(Move move, uint8_t* key) {
         }
         ahead_read_at_ns_ = now;
     }
-    // The record goes straight to the caller; the handle's own copies of its
-    // bytes and key are made only when the walk ends (see end_walk).
-    const AheadRecord& next = ahead_[static_cast<size_t>(ahead_next_++)];
+    // The record goes straight to the caller; the handle's own copy of its
+    // bytes is made only when the walk ends (see end_walk).
+    const StoredRecord& next = ahead_[static_cast<size_t>(ahead_next_++)];
     std::memcpy(buffer_, next.data.data(), static_cast<size_t>(layout_.record_size));
     if (key != nullptr) {
         std::memcpy(key, next.data.data(), static_cast<size_t>(layout_.key_size));
     }
-    current_position_ = next.position;
+    current_.position = next.position;
     has_current_ = true;
     walk_current_ = &next;
     return RS_OK;
@@ -293,48 +194,23 @@ int RecordFile::walk(Move move, uint8_t* key) {
 int RecordFile::read_ahead(Move move, int batch) {
     end_walk();
     if (batch > ahead_capacity_) {
-        ahead_ = std::make_unique_for_overwrite<AheadRecord[]>(static_cast<size_t>(batch));
+        ahead_ = std::make_unique_for_overwrite<StoredRecord[]>(static_cast<size_t>(batch));
         ahead_capacity_ = batch;
     }
     ahead_batch_ = batch;
-    Statement& select = move == Move::kNext ? walk_next_ : walk_previous_;
-    ResetOnExit reset(select);
-    select.bind_blob(1, current_key_.data(), layout_.key_size);
-    select.bind_int64(2, batch);
-    int rc = SQLITE_ROW;
-    while (ahead_count_ < batch && (rc = select.step()) == SQLITE_ROW) {
-        const int size = select.column_bytes(1);
-        if (size > layout_.record_size) {
-            rc = SQLITE_TOOBIG;  // never write past the caller's buffer
-            break;
-        }
-        AheadRecord& record = ahead_[static_cast<size_t>(ahead_count_++)];
-        record.position = select.column_int64(0);
-        if (size > 0) {
-            std::memcpy(record.data.data(), select.column_blob(1), static_cast<size_t>(size));
-        }
-        // A shorter stored record reads with its missing bytes zero.
-        if (size < layout_.record_size) {
-            std::memset(record.data.data() + size, 0,
-                        static_cast<size_t>(layout_.record_size - size));
-        }
-    }
-    if (ahead_count_ > 0) {
-        ahead_move_ = move;  // an error after the first records shows on the next seek
+    const int status = storage_->batch(move == Move::kNext, current_.data.data(), batch,
+                                       ahead_.get(), &ahead_count_);
+    if (status == RS_OK && ahead_count_ > 0) {
+        ahead_move_ = move;
         return RS_OK;
     }
-    if (rc == SQLITE_DONE) {
-        return RS_END_OF_FILE;
-    }
-    return rc == SQLITE_TOOBIG ? RS_BUFFER_TOO_SHORT : status_of_sqlite(rc, RS_FILE_LOCKED);
+    ahead_count_ = 0;
+    return status == RS_OK ? RS_END_OF_FILE : status;
 }
 
 void RecordFile::end_walk() {
     if (walk_current_ != nullptr) {
-        std::memcpy(last_read_.data(), walk_current_->data.data(),
-                    static_cast<size_t>(layout_.record_size));
-        std::memcpy(current_key_.data(), walk_current_->data.data(),
-                    static_cast<size_t>(layout_.key_size));
+        current_ = *walk_current_;
         walk_current_ = nullptr;
     }
     ahead_move_ = Move::kFirst;
@@ -346,8 +222,8 @@ int RecordFile::get_equal(uint8_t* key) {
     if (key == nullptr) {
         return RS_BUFFER_TOO_SHORT;
     }
-    equal_.bind_blob(1, key, layout_.key_size);
-    return deliver(equal_, key, RS_KEY_NOT_FOUND);
+    StoredRecord record;
+    return take(storage_->equal(key, &record), record, key);
 }
 
 int RecordFile::get_direct(uint8_t* key) {
@@ -355,8 +231,8 @@ int RecordFile::get_direct(uint8_t* key) {
     if (position == 0) {
         return RS_INVALID_RECORD_ADDRESS;
     }
-    direct_.bind_int64(1, position);
-    return deliver(direct_, key, RS_INVALID_RECORD_ADDRESS);
+    StoredRecord record;
+    return take(storage_->direct(position, &record), record, key);
 }
 
 int RecordFile::get_position(uint8_t* key) {
@@ -366,91 +242,76 @@ int RecordFile::get_position(uint8_t* key) {
     if (!has_current_) {
         return RS_INVALID_POSITIONING;
     }
-    store_u32(key, static_cast<uint32_t>(current_position_));
+    store_u32(key, static_cast<uint32_t>(current_.position));
     return RS_OK;
 }
 
 // Writes the bytes of the buffer that differ from what this handle last read
 // of the current record, merged onto the record as it is stored now, so that
 // another process's change to other bytes survives. When the other process
-// changed one of the same bytes to a different value, nothing is written.
+// changed one of the same bytes to a different value, or deleted the record,
+// nothing is written and the status is 80.
+//
+// The write is a compare-and-swap on the bytes the merge started from: in
+// the common case (nobody wrote meanwhile) one write does it; when it misses,
+// the record is read again, merged again and swapped again, a bounded number
+// of times.
 int RecordFile::update() {
     if (!has_current_) {
         return RS_INVALID_POSITIONING;
     }
     const size_t size = static_cast<size_t>(layout_.record_size);
-    WriteTransaction transaction(db_);
-    int rc = transaction.begin();
-    if (rc != SQLITE_OK) {
-        return status_of_sqlite(rc, RS_RECORD_LOCKED);
-    }
-    std::array<uint8_t, kMaxRecordSize> merged{};
-    {
-        direct_.bind_int64(1, current_position_);
-        ResetOnExit reset(direct_);
-        rc = direct_.step();
-        if (rc == SQLITE_DONE) {
+    StoredRecord stored = current_;  // the record as this handle believes it stored
+    for (int tries = 0; tries < kMostSwapTries; ++tries) {
+        std::array<uint8_t, kMaxRecordSize> merged = stored.data;
+        for (size_t i = 0; i < size; ++i) {
+            const bool mine = buffer_[i] != current_.data[i];
+            if (!mine) {
+                continue;
+            }
+            const bool theirs = merged[i] != current_.data[i];
+            if (theirs && merged[i] != buffer_[i]) {
+                return RS_CHANGED_BY_OTHER;
+            }
+            merged[i] = buffer_[i];
+        }
+        const std::span<const uint8_t> after(merged.data(), size);
+        std::optional<JournalRows> rows = journal_.rows(stored.data.data(), merged.data());
+        const int status = storage_->swap(current_.position,
+                                          std::span<const uint8_t>(stored.data.data(), stored.size),
+                                          after, rows ? &*rows : nullptr);
+        if (status == RS_OK) {
+            // The buffer now holds the record as stored, which is what this handle last read.
+            current_.data = merged;
+            current_.size = static_cast<int>(size);
+            std::memcpy(buffer_, merged.data(), size);
+            return RS_OK;
+        }
+        if (status != kSwapMissed) {
+            return status;
+        }
+        const int read = storage_->direct(current_.position, &stored);
+        if (read == RS_INVALID_RECORD_ADDRESS) {
             return RS_CHANGED_BY_OTHER;  // deleted since this handle read it
         }
-        if (rc != SQLITE_ROW) {
-            return status_of_sqlite(rc, RS_RECORD_LOCKED);
-        }
-        const int stored_size = direct_.column_bytes(1);
-        if (stored_size > layout_.record_size) {
-            return RS_BUFFER_TOO_SHORT;
-        }
-        if (stored_size > 0) {
-            std::memcpy(merged.data(), direct_.column_blob(1), static_cast<size_t>(stored_size));
+        if (read != RS_OK) {
+            return read;
         }
     }
-    const std::array<uint8_t, kMaxRecordSize> before = merged;
-    for (size_t i = 0; i < size; ++i) {
-        const bool mine = buffer_[i] != last_read_[i];
-        if (!mine) {
-            continue;
-        }
-        const bool theirs = merged[i] != last_read_[i];
-        if (theirs && merged[i] != buffer_[i]) {
-            return RS_CHANGED_BY_OTHER;
-        }
-        merged[i] = buffer_[i];
+    return RS_CHANGED_BY_OTHER;
+}
+
+bool RecordFile::failure(int status, std::string* error) const {
+    if (error != nullptr) {
+        *error = status == RS_RECORD_LOCKED || status == RS_FILE_LOCKED
+                     ? std::string(layout_.file_name) + ": locked by another process"
+                     : storage_->last_error();
     }
-    // The key's index is written only when the key itself changes.
-    const bool key_changed =
-        std::memcmp(merged.data(), before.data(), static_cast<size_t>(layout_.key_size)) != 0;
-    Statement& write = key_changed ? write_ : write_data_;
-    write.bind_int64(1, current_position_);
-    if (key_changed) {
-        write.bind_blob(2, merged.data(), layout_.key_size);
-    }
-    write.bind_blob(3, merged.data(), layout_.record_size);
-    {
-        ResetOnExit reset(write);
-        rc = write.step();
-    }
-    if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
-        return RS_DUPLICATE_KEY;
-    }
-    if (rc != SQLITE_DONE) {
-        return status_of_sqlite(rc, RS_RECORD_LOCKED);
-    }
-    rc = journal_.record(current_position_, before.data(), merged.data());
-    if (rc != SQLITE_OK) {
-        return status_of_sqlite(rc, RS_RECORD_LOCKED);
-    }
-    rc = transaction.commit();
-    if (rc != SQLITE_OK) {
-        return status_of_sqlite(rc, RS_RECORD_LOCKED);
-    }
-    // The buffer now holds the record as stored, which is what this handle last read.
-    std::memcpy(last_read_.data(), merged.data(), size);
-    std::memcpy(buffer_, merged.data(), size);
-    std::memcpy(current_key_.data(), merged.data(), static_cast<size_t>(layout_.key_size));
-    return RS_OK;
+    return false;
 }
 
 bool RecordFile::put_all(const uint8_t* records, size_t count, std::string* error,
-                         const std::function<int()>& also) {
+                         const std::function<int(RecordStorage&)>& also) {
     end_walk();
     if (!ensure_open(error)) {
         return false;
@@ -465,52 +326,42 @@ bool RecordFile::put_all(const uint8_t* records, size_t count, std::string* erro
             return false;
         }
     }
-    WriteTransaction transaction(db_);
-    int rc = transaction.begin();
-    std::array<uint8_t, kMaxRecordSize> before{};
-    for (size_t i = 0; i < count && rc == SQLITE_OK; ++i) {
+    int status = storage_->begin_write();
+    if (status != RS_OK) {
+        return failure(status, error);
+    }
+    StoredRecord before;
+    for (size_t i = 0; i < count && status == RS_OK; ++i) {
         const uint8_t* record = records + i * size;
+        bool replaces = false;
+        if (journal_.enabled()) {
+            status = storage_->equal(record, &before);
+            replaces = status == RS_OK;
+            status = status == RS_KEY_NOT_FOUND ? RS_OK : status;
+        }
         int64_t position = 0;
-        const bool replaces = journal_.enabled() && find_stored(record, &position, before.data());
-        {
-            upsert_.bind_blob(1, record, layout_.key_size);
-            upsert_.bind_blob(2, record, layout_.record_size);
-            ResetOnExit reset(upsert_);
-            rc = upsert_.step();
-            rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
+        if (status == RS_OK) {
+            status = storage_->upsert(std::span<const uint8_t>(record, size), &position);
         }
-        if (rc == SQLITE_OK && journal_.enabled()) {
-            if (!replaces) {
-                position = sqlite3_last_insert_rowid(db_.get());
+        if (status == RS_OK) {
+            std::optional<JournalRows> rows =
+                journal_.rows(replaces ? before.data.data() : nullptr, record);
+            if (rows) {
+                status = storage_->append_journal(position, *rows);
             }
-            rc = journal_.record(position, replaces ? before.data() : nullptr, record);
         }
     }
-    if (rc == SQLITE_OK && also) {
-        rc = also();
+    if (status == RS_OK && also) {
+        status = also(*storage_);
     }
-    if (rc == SQLITE_OK) {
-        rc = transaction.commit();
+    if (status == RS_OK) {
+        status = storage_->commit_write();
     }
-    if (rc != SQLITE_OK) {
-        *error = db_.last_error();
-        return false;
+    if (status != RS_OK) {
+        const bool failed = failure(status, error);
+        storage_->rollback_write();
+        return failed;
     }
-    return true;
-}
-
-bool RecordFile::find_stored(const uint8_t* key, int64_t* position, uint8_t* data) {
-    equal_.bind_blob(1, key, layout_.key_size);
-    ResetOnExit reset(equal_);
-    if (equal_.step() != SQLITE_ROW) {
-        return false;
-    }
-    const int stored = std::min(equal_.column_bytes(1), layout_.record_size);
-    std::memset(data, 0, static_cast<size_t>(layout_.record_size));
-    if (stored > 0) {
-        std::memcpy(data, equal_.column_blob(1), static_cast<size_t>(stored));
-    }
-    *position = equal_.column_int64(0);
     return true;
 }
 
@@ -519,25 +370,9 @@ bool RecordFile::for_each(const std::function<bool(const uint8_t*)>& visit, std:
     if (!ensure_open(error)) {
         return false;
     }
-    std::array<uint8_t, kMaxRecordSize> record{};
-    ResetOnExit reset(all_);
-    int rc;
-    while ((rc = all_.step()) == SQLITE_ROW) {
-        const int stored = all_.column_bytes(1);
-        record.fill(0);
-        if (stored > 0) {
-            std::memcpy(record.data(), all_.column_blob(1),
-                        static_cast<size_t>(std::min(stored, layout_.record_size)));
-        }
-        if (!visit(record.data())) {
-            return true;
-        }
-    }
-    if (rc != SQLITE_DONE) {
-        *error = db_.last_error();
-        return false;
-    }
-    return true;
+    const int status =
+        storage_->scan([&](const StoredRecord& record) { return visit(record.data.data()); });
+    return status == RS_OK || failure(status, error);
 }
 
 bool RecordFile::remove(const uint8_t* key, std::string* error) {
@@ -545,17 +380,23 @@ bool RecordFile::remove(const uint8_t* key, std::string* error) {
     if (!ensure_open(error)) {
         return false;
     }
-    erase_.bind_blob(1, key, layout_.key_size);
-    ResetOnExit reset(erase_);
-    if (erase_.step() != SQLITE_DONE) {
-        *error = db_.last_error();
-        return false;
-    }
-    if (sqlite3_changes(db_.get()) == 0) {
+    const int status = storage_->remove(key);
+    if (status == RS_KEY_NOT_FOUND) {
         *error = "no record with this key";
         return false;
     }
-    return true;
+    return status == RS_OK || failure(status, error);
+}
+
+bool RecordFile::read_journal(const uint8_t* key,
+                              const std::function<void(const JournalChange&)>& visit,
+                              std::string* error) {
+    if (!ensure_open(error)) {
+        return false;
+    }
+    const int status = storage_->read_journal(
+        key, [&](const StoredJournalRow& row) { visit(journal_.readable(row)); });
+    return status == RS_OK || failure(status, error);
 }
 
 }  // namespace hostlibs::detail

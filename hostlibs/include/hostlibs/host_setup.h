@@ -34,6 +34,10 @@ struct HostConfiguration {
     // Opens the files for reading only: nothing is made or changed, so a root
     // that cannot be written serves all the same.
     bool read_only = false;
+    // Where the record files, their journal and the sites are kept: a libpq
+    // connection string of a shared PostgreSQL store, or empty for SQLite
+    // files under <root>/DATA.
+    std::string store = {};
 };
 
 // Opens the host's files under <root>/DATA, creating missing ones empty
@@ -77,6 +81,7 @@ HOSTSETUP_API std::vector<ErrorLogEntry> read_error_log();
 inline constexpr uint32_t kMenuFileFailed = 0x80008001;         // a menu file unread or unparsed
 inline constexpr uint32_t kRecordFileFailed = 0x80008002;       // a record file that did not open
 inline constexpr uint32_t kPasswordLibraryFailed = 0x80008003;  // libsodium did not load
+inline constexpr uint32_t kStoreFailed = 0x80008004;            // a record store operation failed
 
 // Writes a failure of the host's own to the error log, from `source` (up
 // to 8 characters) under the user of the moment: `why` with control bytes

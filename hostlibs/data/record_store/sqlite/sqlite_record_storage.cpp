@@ -1,0 +1,402 @@
+#include "record_store/sqlite/sqlite_record_storage.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "hostlibs/host_setup.h"
+#include "platform/host_libraries.h"
+
+namespace hostlibs::detail {
+
+namespace {
+
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS records("
+    " pos INTEGER PRIMARY KEY AUTOINCREMENT, key BLOB NOT NULL UNIQUE, data BLOB NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS layout(record_size INTEGER NOT NULL, key_size INTEGER NOT NULL);"
+    // Journal rows are only ever appended, so the plain rowid keeps their
+    // order; no index or sequence table adds a page write to each save.
+    "CREATE TABLE IF NOT EXISTS journal("
+    " id INTEGER PRIMARY KEY, file TEXT NOT NULL, time INTEGER NOT NULL,"
+    " user TEXT NOT NULL, key BLOB NOT NULL, pos INTEGER NOT NULL, field TEXT NOT NULL,"
+    " old BLOB, new BLOB NOT NULL);";
+
+constexpr const char* kHashSchema =
+    "CREATE TABLE IF NOT EXISTS password_hashes(name BLOB PRIMARY KEY, hash TEXT NOT NULL)";
+
+constexpr int kHashNameSize = 30;  // the password file's name field
+
+// A file that keeps a secret field (the password file) keeps its hashes beside the records.
+bool keeps_hashes(const RecordLayout& layout) {
+    for (int i = 0; i < layout.field_count; ++i) {
+        if (layout.fields[i].shape == FieldShape::kSecret) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string blob_text(const Statement& row, int column) {
+    const void* bytes = row.column_blob(column);
+    const int size = row.column_bytes(column);
+    return size > 0 ? std::string(static_cast<const char*>(bytes), static_cast<size_t>(size))
+                    : std::string();
+}
+
+}  // namespace
+
+std::unique_ptr<RecordStorage> SqliteRecordStore::open_file(const RecordLayout& layout,
+                                                            bool read_only, std::string* error) {
+    auto storage = std::make_unique<SqliteRecordStorage>();
+    if (!storage->open(data_native_ + layout.file_name, layout, busy_timeout_ms_, read_only,
+                       error)) {
+        return nullptr;
+    }
+    return storage;
+}
+
+bool SqliteRecordStorage::open(const std::string& native_path, const RecordLayout& layout,
+                               int busy_timeout_ms, bool read_only, std::string* error) {
+    layout_ = layout;
+    native_path_ = native_path;
+    if (!db_.open(native_path, busy_timeout_ms, error, read_only) || !db_.exec(kSchema, error)) {
+        return false;
+    }
+    // The file remembers its record layout; a file of another layout is refused.
+    Statement check;
+    if (!check.prepare(db_, "SELECT record_size, key_size FROM layout", error)) {
+        return false;
+    }
+    if (check.step() == SQLITE_ROW) {
+        if (check.column_int64(0) != layout.record_size ||
+            check.column_int64(1) != layout.key_size) {
+            if (error != nullptr) {
+                *error = native_path + ": holds records of another layout";
+            }
+            return false;
+        }
+    } else {
+        check.finalize();
+        Statement insert;
+        if (!insert.prepare(db_, "INSERT INTO layout VALUES(?1, ?2)", error)) {
+            return false;
+        }
+        insert.bind_int64(1, layout.record_size);
+        insert.bind_int64(2, layout.key_size);
+        if (insert.step() != SQLITE_DONE) {
+            if (error != nullptr) {
+                *error = db_.last_error();
+            }
+            return false;
+        }
+    }
+    check.finalize();
+    // An older password file opened read-only has no table of hashes, nor can
+    // it get one: its records are found by their hashed keys alone.
+    if (keeps_hashes(layout) && !(read_only && sqlite3_db_readonly(db_.get(), "main") == 1) &&
+        !db_.exec(kHashSchema, error)) {
+        return false;
+    }
+    struct Prepared {
+        Statement* statement;
+        const char* sql;
+    };
+    const Prepared statements[] = {
+        {&first_, "SELECT pos, data FROM records ORDER BY key LIMIT 1"},
+        {&last_, "SELECT pos, data FROM records ORDER BY key DESC LIMIT 1"},
+        {&equal_, "SELECT pos, data FROM records WHERE key = ?1"},
+        {&direct_, "SELECT pos, data FROM records WHERE pos = ?1"},
+        {&swap_, "UPDATE records SET key = ?4, data = ?3 WHERE pos = ?1 AND data = ?2"},
+        {&swap_data_, "UPDATE records SET data = ?3 WHERE pos = ?1 AND data = ?2"},
+        {&upsert_,
+         "INSERT INTO records(key, data) VALUES(?1, ?2)"
+         " ON CONFLICT(key) DO UPDATE SET data = excluded.data RETURNING pos"},
+        {&erase_, "DELETE FROM records WHERE key = ?1"},
+        {&all_, "SELECT pos, data FROM records ORDER BY key"},
+        {&walk_next_, "SELECT pos, data FROM records WHERE key > ?1 ORDER BY key LIMIT ?2"},
+        {&walk_previous_,
+         "SELECT pos, data FROM records WHERE key < ?1 ORDER BY key DESC LIMIT ?2"},
+        {&journal_insert_,
+         "INSERT INTO journal(file, time, user, key, pos, field, old, new)"
+         " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"},
+        {&hash_select_, "SELECT hash FROM password_hashes WHERE name = ?1"},
+        {&hash_upsert_,
+         "INSERT INTO password_hashes(name, hash) VALUES(?1, ?2)"
+         " ON CONFLICT(name) DO UPDATE SET hash = excluded.hash"},
+    };
+    for (const Prepared& p : statements) {
+        p.statement->prepare_later(db_, p.sql);
+    }
+    return true;
+}
+
+int SqliteRecordStorage::failed(int rc, int busy_status) {
+    switch (rc & 0xFF) {
+        case SQLITE_OK:
+        case SQLITE_DONE:
+        case SQLITE_ROW:
+            return RS_OK;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return busy_status;
+        default:
+            log_host_failure("RECORDS", kStoreFailed, last_error());
+            return RS_IO_ERROR;
+    }
+}
+
+std::string SqliteRecordStorage::last_error() const {
+    return native_path_ + ": " + db_.last_error();
+}
+
+bool SqliteRecordStorage::take_row(const Statement& select, StoredRecord* record) const {
+    const int size = select.column_bytes(1);
+    if (size > layout_.record_size) {
+        return false;  // never write past the caller's buffer
+    }
+    record->position = select.column_int64(0);
+    record->size = size;
+    if (size > 0) {
+        std::memcpy(record->data.data(), select.column_blob(1), static_cast<size_t>(size));
+    }
+    // A shorter stored record reads with its missing bytes zero.
+    std::memset(record->data.data() + size, 0, static_cast<size_t>(layout_.record_size - size));
+    return true;
+}
+
+int SqliteRecordStorage::deliver(Statement& select, StoredRecord* record, int none_status) {
+    ResetOnExit reset(select);
+    const int rc = select.step();
+    if (rc == SQLITE_DONE) {
+        return none_status;
+    }
+    if (rc != SQLITE_ROW) {
+        return failed(rc, RS_FILE_LOCKED);
+    }
+    return take_row(select, record) ? RS_OK : RS_BUFFER_TOO_SHORT;
+}
+
+int SqliteRecordStorage::first(StoredRecord* record) {
+    return deliver(first_, record, RS_END_OF_FILE);
+}
+
+int SqliteRecordStorage::last(StoredRecord* record) {
+    return deliver(last_, record, RS_END_OF_FILE);
+}
+
+int SqliteRecordStorage::equal(const uint8_t* key, StoredRecord* record) {
+    equal_.bind_blob(1, key, layout_.key_size);
+    return deliver(equal_, record, RS_KEY_NOT_FOUND);
+}
+
+int SqliteRecordStorage::direct(int64_t position, StoredRecord* record) {
+    direct_.bind_int64(1, position);
+    return deliver(direct_, record, RS_INVALID_RECORD_ADDRESS);
+}
+
+int SqliteRecordStorage::batch(bool forward, const uint8_t* key, int limit, StoredRecord* out,
+                               int* count) {
+    Statement& select = forward ? walk_next_ : walk_previous_;
+    ResetOnExit reset(select);
+    select.bind_blob(1, key, layout_.key_size);
+    select.bind_int64(2, limit);
+    *count = 0;
+    int rc = SQLITE_ROW;
+    bool too_long = false;
+    while (*count < limit && (rc = select.step()) == SQLITE_ROW) {
+        if (!take_row(select, &out[*count])) {
+            too_long = true;
+            break;
+        }
+        ++*count;
+    }
+    if (*count > 0) {
+        return RS_OK;  // an error after the first records shows on the next batch
+    }
+    if (too_long) {
+        return RS_BUFFER_TOO_SHORT;
+    }
+    return rc == SQLITE_DONE ? RS_END_OF_FILE : failed(rc, RS_FILE_LOCKED);
+}
+
+int SqliteRecordStorage::scan(const std::function<bool(const StoredRecord&)>& visit) {
+    ResetOnExit reset(all_);
+    StoredRecord record;
+    int rc;
+    while ((rc = all_.step()) == SQLITE_ROW) {
+        if (!take_row(all_, &record)) {
+            return RS_BUFFER_TOO_SHORT;
+        }
+        if (!visit(record)) {
+            return RS_OK;
+        }
+    }
+    return rc == SQLITE_DONE ? RS_OK : failed(rc, RS_FILE_LOCKED);
+}
+
+int SqliteRecordStorage::swap(int64_t position, std::span<const uint8_t> expected,
+                              std::span<const uint8_t> after, const JournalRows* journal) {
+    WriteTransaction transaction(db_);
+    int rc = transaction.begin();
+    if (rc != SQLITE_OK) {
+        return failed(rc, RS_RECORD_LOCKED);
+    }
+    // The key's index is written only when the key itself changes.
+    const size_t key_size = static_cast<size_t>(layout_.key_size);
+    const bool key_changed =
+        expected.size() < key_size || std::memcmp(expected.data(), after.data(), key_size) != 0;
+    Statement& write = key_changed ? swap_ : swap_data_;
+    write.bind_int64(1, position);
+    write.bind_blob(2, expected.data(), static_cast<int>(expected.size()));
+    write.bind_blob(3, after.data(), static_cast<int>(after.size()));
+    if (key_changed) {
+        write.bind_blob(4, after.data(), layout_.key_size);
+    }
+    {
+        ResetOnExit reset(write);
+        rc = write.step();
+    }
+    if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
+        return RS_DUPLICATE_KEY;
+    }
+    if (rc != SQLITE_DONE) {
+        return failed(rc, RS_RECORD_LOCKED);
+    }
+    if (sqlite3_changes(db_.get()) == 0) {
+        return kSwapMissed;
+    }
+    if (journal != nullptr) {
+        const int status = append_journal(position, *journal);
+        if (status != RS_OK) {
+            return status;
+        }
+    }
+    return failed(transaction.commit(), RS_RECORD_LOCKED);
+}
+
+int SqliteRecordStorage::begin_write() {
+    return failed(db_.begin_immediate(), RS_RECORD_LOCKED);
+}
+
+int SqliteRecordStorage::commit_write() {
+    const int rc = db_.commit();
+    if (rc != SQLITE_OK) {
+        rollback_write();
+    }
+    return failed(rc, RS_RECORD_LOCKED);
+}
+
+void SqliteRecordStorage::rollback_write() {
+    if (sqlite3_get_autocommit(db_.get()) == 0) {
+        db_.rollback();
+    }
+}
+
+int SqliteRecordStorage::upsert(std::span<const uint8_t> record, int64_t* position) {
+    upsert_.bind_blob(1, record.data(), layout_.key_size);
+    upsert_.bind_blob(2, record.data(), static_cast<int>(record.size()));
+    ResetOnExit reset(upsert_);
+    const int rc = upsert_.step();
+    if (rc != SQLITE_ROW) {
+        return failed(rc, RS_RECORD_LOCKED);
+    }
+    *position = upsert_.column_int64(0);
+    return RS_OK;
+}
+
+int SqliteRecordStorage::append_journal(int64_t position, const JournalRows& journal) {
+    static const uint8_t kNoBytes[1] = {0};
+    for (const JournalRow& row : journal.rows) {
+        ResetOnExit reset(journal_insert_);
+        journal_insert_.bind_text(1, journal.file);
+        journal_insert_.bind_int64(2, journal.time);
+        journal_insert_.bind_text(3, journal.user);
+        journal_insert_.bind_blob(4, journal.key.data(), static_cast<int>(journal.key.size()));
+        journal_insert_.bind_int64(5, position);
+        journal_insert_.bind_text(6, row.field);
+        if (row.has_old) {
+            journal_insert_.bind_blob(7, row.old_bytes.empty() ? kNoBytes : row.old_bytes.data(),
+                                      static_cast<int>(row.old_bytes.size()));
+        } else {
+            sqlite3_bind_null(journal_insert_.get(), 7);
+        }
+        journal_insert_.bind_blob(8, row.new_bytes.empty() ? kNoBytes : row.new_bytes.data(),
+                                  static_cast<int>(row.new_bytes.size()));
+        const int rc = journal_insert_.step();
+        if (rc != SQLITE_DONE) {
+            return failed(rc, RS_RECORD_LOCKED);
+        }
+    }
+    return RS_OK;
+}
+
+int SqliteRecordStorage::remove(const uint8_t* key) {
+    erase_.bind_blob(1, key, layout_.key_size);
+    ResetOnExit reset(erase_);
+    const int rc = erase_.step();
+    if (rc != SQLITE_DONE) {
+        return failed(rc, RS_RECORD_LOCKED);
+    }
+    return sqlite3_changes(db_.get()) == 0 ? RS_KEY_NOT_FOUND : RS_OK;
+}
+
+int SqliteRecordStorage::read_journal(const uint8_t* key,
+                                      const std::function<void(const StoredJournalRow&)>& visit) {
+    Statement select;
+    const char* sql = key != nullptr
+                          ? "SELECT id, file, time, user, key, pos, field, old, new FROM journal"
+                            " WHERE key = ?1 ORDER BY id DESC"
+                          : "SELECT id, file, time, user, key, pos, field, old, new FROM journal"
+                            " ORDER BY id DESC";
+    if (!select.prepare(db_, sql, nullptr)) {
+        return failed(SQLITE_ERROR, RS_FILE_LOCKED);
+    }
+    if (key != nullptr) {
+        select.bind_blob(1, key, layout_.key_size);
+    }
+    int rc;
+    while ((rc = select.step()) == SQLITE_ROW) {
+        StoredJournalRow row;
+        row.id = select.column_int64(0);
+        row.file = select.column_text(1);
+        row.time = static_cast<uint32_t>(select.column_int64(2));
+        row.user = select.column_text(3);
+        row.key = blob_text(select, 4);
+        row.position = select.column_int64(5);
+        row.field = select.column_text(6);
+        row.has_old = sqlite3_column_type(select.get(), 7) != SQLITE_NULL;
+        row.old_bytes = blob_text(select, 7);
+        row.new_bytes = blob_text(select, 8);
+        visit(row);
+    }
+    return rc == SQLITE_DONE ? RS_OK : failed(rc, RS_FILE_LOCKED);
+}
+
+int SqliteRecordStorage::find_hash(const uint8_t* name, std::string* hash) {
+    if (!keeps_hashes(layout_)) {
+        return RS_KEY_NOT_FOUND;
+    }
+    hash_select_.bind_blob(1, name, kHashNameSize);
+    ResetOnExit reset(hash_select_);
+    const int rc = hash_select_.step();
+    if (rc == SQLITE_DONE) {
+        return RS_KEY_NOT_FOUND;
+    }
+    if (rc != SQLITE_ROW) {
+        // An older file opened read-only has no table of hashes: no name has one.
+        return sqlite3_db_readonly(db_.get(), "main") == 1 ? RS_KEY_NOT_FOUND
+                                                           : failed(rc, RS_FILE_LOCKED);
+    }
+    *hash = hash_select_.column_text(0);
+    return RS_OK;
+}
+
+int SqliteRecordStorage::store_hash(const uint8_t* name, const std::string& hash) {
+    hash_upsert_.bind_blob(1, name, kHashNameSize);
+    hash_upsert_.bind_text(2, hash);
+    ResetOnExit reset(hash_upsert_);
+    const int rc = hash_upsert_.step();
+    return rc == SQLITE_DONE ? RS_OK : failed(rc, RS_RECORD_LOCKED);
+}
+
+}  // namespace hostlibs::detail

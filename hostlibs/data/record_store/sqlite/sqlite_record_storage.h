@@ -1,0 +1,72 @@
+// The record store on SQLite: one database file per record file under the
+// root's DATA/ folder, holding its records, its layout, its change journal
+// and (the password file) the password hashes.
+//
+// Tables: records(pos INTEGER PRIMARY KEY AUTOINCREMENT, key BLOB UNIQUE,
+// data BLOB), layout(record_size, key_size), journal(...), password_hashes(name, hash).
+// AUTOINCREMENT never hands out a position again after a delete; BLOBs
+// compare as bytes (memcmp).
+#pragma once
+
+#include <string>
+
+#include "core/sqlite_handle.h"
+#include "record_store/record_storage.h"
+
+namespace hostlibs::detail {
+
+class SqliteRecordStore : public RecordStore {
+  public:
+    SqliteRecordStore(std::string data_native, int busy_timeout_ms)
+        : data_native_(std::move(data_native)), busy_timeout_ms_(busy_timeout_ms) {}
+
+    std::unique_ptr<RecordStorage> open_file(const RecordLayout& layout, bool read_only,
+                                             std::string* error) override;
+
+  private:
+    std::string data_native_;  // ends in '/'
+    int busy_timeout_ms_;
+};
+
+class SqliteRecordStorage : public RecordStorage {
+  public:
+    // Opens (making it when missing, unless read-only) the file at `native_path`.
+    bool open(const std::string& native_path, const RecordLayout& layout, int busy_timeout_ms,
+              bool read_only, std::string* error);
+
+    int first(StoredRecord* record) override;
+    int last(StoredRecord* record) override;
+    int equal(const uint8_t* key, StoredRecord* record) override;
+    int direct(int64_t position, StoredRecord* record) override;
+    int batch(bool forward, const uint8_t* key, int limit, StoredRecord* out, int* count) override;
+    int scan(const std::function<bool(const StoredRecord&)>& visit) override;
+    int swap(int64_t position, std::span<const uint8_t> expected, std::span<const uint8_t> after,
+             const JournalRows* journal) override;
+    int begin_write() override;
+    int commit_write() override;
+    void rollback_write() override;
+    int upsert(std::span<const uint8_t> record, int64_t* position) override;
+    int append_journal(int64_t position, const JournalRows& journal) override;
+    int remove(const uint8_t* key) override;
+    int read_journal(const uint8_t* key,
+                     const std::function<void(const StoredJournalRow&)>& visit) override;
+    int find_hash(const uint8_t* name, std::string* hash) override;
+    int store_hash(const uint8_t* name, const std::string& hash) override;
+    std::string last_error() const override;
+
+  private:
+    // Steps a select of (pos, data); on a row, copies it into *record.
+    int deliver(Statement& select, StoredRecord* record, int none_status);
+    // Copies the row a select stands on; false when it is longer than the layout.
+    bool take_row(const Statement& select, StoredRecord* record) const;
+    // The record status of an SQLite result; an I/O error is logged once here.
+    int failed(int rc, int busy_status);
+
+    Database db_;
+    RecordLayout layout_{};
+    std::string native_path_;
+    Statement first_, last_, equal_, direct_, swap_, swap_data_, upsert_, erase_, all_;
+    Statement walk_next_, walk_previous_, journal_insert_, hash_select_, hash_upsert_;
+};
+
+}  // namespace hostlibs::detail
