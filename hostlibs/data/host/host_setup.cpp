@@ -14,6 +14,7 @@
 #include "platform/host_libraries.h"
 #include "platform/native_files.h"
 #include "record_store/sqlite/sqlite_record_storage.h"
+#include "sites/sqlite/sqlite_site_storage.h"
 
 namespace hostlibs {
 
@@ -170,7 +171,7 @@ bool open_host(const HostConfiguration& configuration, std::string* error) {
                                detail::make_dirs(data + "SPOOL/", &reason) &&
                                detail::make_private_dir(data, &reason))) &&
                 host->host_db.open(data + "host.db", timeout, &reason, read_only) &&
-                host->host_db.exec(detail::SiteTable::schema(), &reason) &&
+                host->host_db.exec(detail::SqliteSiteStorage::schema(), &reason) &&
                 host->host_db.exec(detail::JobQueue::schema(), &reason) &&
                 host->host_db.exec(detail::error_log_schema(), &reason) &&
                 detail::open_record_store(*host, &reason) &&

@@ -1,5 +1,6 @@
-// The site directory: sites in host.db, walked by class in id order through
-// independent handles, each with its own current site and draft of a new site.
+// The site directory: sites walked by class in id order through independent
+// handles, each with its own current site and draft of a new site, over the
+// site storage of the root's store.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/sqlite_handle.h"
 #include "hostlibs/host_setup.h"
+#include "sites/site_storage.h"
 
 namespace hostlibs::detail {
 
@@ -23,11 +24,12 @@ enum : int {
 
 class SiteTable {
   public:
-    explicit SiteTable(Database& db) : db_(db) {}
+    SiteTable() = default;
     SiteTable(const SiteTable&) = delete;
     SiteTable& operator=(const SiteTable&) = delete;
 
-    static const char* schema();
+    // Where the sites are stored (owned by the caller; null: none).
+    void use(SiteStorage* storage) { storage_ = storage; }
 
     // Handle lifecycle.
     int open(uint32_t* handle);
@@ -60,9 +62,9 @@ class SiteTable {
     };
 
     Cursor* cursor(uint32_t handle);
-    std::vector<SiteInfo> select(const char* where, const std::vector<int64_t>& values);
+    std::optional<SiteInfo> seek(SiteStorage::Seek how, int site_class, uint32_t id);
 
-    Database& db_;
+    SiteStorage* storage_ = nullptr;
     std::map<uint32_t, Cursor> cursors_;
     uint32_t next_handle_ = 1;
 };
