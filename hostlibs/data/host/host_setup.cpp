@@ -135,11 +135,13 @@ void start_journals(HostState& host) {
     host.passwords.set_journal_stamp(stamp_now);
 }
 
-// The root's record files: SQLite files under DATA/.
+// The root's record files and sites: SQLite files under DATA/.
 bool open_record_store(HostState& host, std::string* error) {
     (void)error;
     host.record_store =
         std::make_unique<SqliteRecordStore>(host.data_native, host.configuration.busy_timeout_ms);
+    host.site_storage = std::make_unique<SqliteSiteStorage>(host.host_db);
+    host.sites.use(host.site_storage.get());
     return true;
 }
 
