@@ -34,7 +34,7 @@ usage() {
 }
 
 # The directory holding initdb and pg_ctl: pg_config's, else the newest of
-# Debian's versioned folders, else whatever is on PATH.
+# Debian's versioned folders that has them, else whatever is on PATH.
 find_bin() {
     local dir
     if command -v pg_config >/dev/null; then
@@ -44,11 +44,13 @@ find_bin() {
             return
         fi
     fi
-    dir=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1 || true)
-    if [ -n "$dir" ] && [ -x "$dir/initdb" ] && [ -x "$dir/pg_ctl" ]; then
-        echo "$dir"
-        return
-    fi
+    # A version's folder may hold only its client programs.
+    for dir in $(printf '%s\n' /usr/lib/postgresql/*/bin | sort -rV); do
+        if [ -x "$dir/initdb" ] && [ -x "$dir/pg_ctl" ]; then
+            echo "$dir"
+            return
+        fi
+    done
     if command -v initdb >/dev/null && command -v pg_ctl >/dev/null; then
         dirname "$(command -v initdb)"
         return
@@ -132,6 +134,14 @@ make_dir() {
     return 1
 }
 
+abandon() {
+    if [ -f "$dir/data/postmaster.pid" ]; then
+        as_server "$bin/pg_ctl" stop -w -s -m immediate -D "$dir/data" >/dev/null 2>&1 || true
+    fi
+    cd /
+    rm -rf "$dir"
+}
+
 cmd_start() {
     local watch_pid=""
     if [ "${1:-}" = "--watch" ]; then
@@ -147,6 +157,9 @@ cmd_start() {
         command -v runuser >/dev/null || die "running as root, but runuser is missing"
     fi
     make_dir || die "cannot make a folder under ${TMPDIR:-/tmp} or /tmp that the server's user can enter"
+    # Whatever ends the start early takes the server and folder with it.
+    trap abandon EXIT
+    trap 'exit 1' INT TERM HUP
     echo "$bin" >"$dir/$marker"
     # The server's user may not be able to enter the caller's folder.
     cd "$dir"
@@ -155,7 +168,6 @@ cmd_start() {
         --auth-local=trust --auth-host=scram-sha-256 --no-sync --no-instructions \
         >"$dir/initdb.log" 2>&1; then
         cat "$dir/initdb.log" >&2
-        rm -rf "$dir"
         die "initdb failed"
     fi
     cat >"$dir/data/pg_hba.conf" <<EOF
@@ -175,12 +187,12 @@ EOF
         if [ $tries -ge 10 ] || ! grep -q -e "could not bind" -e "could not create any TCP/IP sockets" \
             "$dir/server.log" 2>/dev/null; then
             show_failure "the server did not start"
-            rm -rf "$dir"
             exit 1
         fi
         : >"$dir/server.log"
     done
 
+    trap - EXIT INT TERM HUP
     if [ -n "$watch_pid" ]; then
         (
             while kill -0 "$watch_pid" 2>/dev/null && [ -d "$dir" ]; do sleep 1; done
