@@ -9,7 +9,9 @@
 //   }
 //
 // The classes throw std::runtime_error (with libpq's message) when the server
-// cannot be reached or a statement fails, which fails the test.
+// cannot be reached or a statement fails, which fails the test. In a test
+// fixture, keep a PgTestSchema in a std::optional and emplace it in SetUp()
+// after REQUIRE_POSTGRES(), so that a missing server skips rather than fails.
 #pragma once
 
 #include <gtest/gtest.h>
