@@ -9,7 +9,7 @@
 
 namespace {
 
-class ChangeJournal : public TempRootTest {
+class ChangeJournalFixture : public TempRootTest {
   protected:
     std::vector<hostlibs::JournalEntry> journal(const std::string& file = "devices",
                                                 std::optional<std::string> key = std::nullopt) {
@@ -47,7 +47,11 @@ class ChangeJournal : public TempRootTest {
     }
 };
 
-TEST_F(ChangeJournal, AnInsertJournalsEveryFieldAndAnUpdateOnlyTheChangedOnes) {
+// Each test runs on both backends.
+using ChangeJournal = OnEachBackend<ChangeJournalFixture>;
+ON_EACH_BACKEND(ChangeJournal);
+
+TEST_P(ChangeJournal, AnInsertJournalsEveryFieldAndAnUpdateOnlyTheChangedOnes) {
     put("K1", "Oven", "");
     ASSERT_EQ(update_group("K1", "HEAT"), RS_OK);
     EXPECT_EQ(lines(journal()), (std::vector<std::string>{
@@ -60,7 +64,7 @@ TEST_F(ChangeJournal, AnInsertJournalsEveryFieldAndAnUpdateOnlyTheChangedOnes) {
     EXPECT_EQ(journal().front().position, journal().back().position);
 }
 
-TEST_F(ChangeJournal, ReplacingARecordJournalsItsOldValuesAndTheUserOfTheMoment) {
+TEST_P(ChangeJournal, ReplacingARecordJournalsItsOldValuesAndTheUserOfTheMoment) {
     put("K1", "Oven", "HEAT");
     hostlibs::set_host_user("BERTA", 2);
     hostlibs::set_host_clock(1614834367 + 60);
@@ -70,7 +74,7 @@ TEST_F(ChangeJournal, ReplacingARecordJournalsItsOldValuesAndTheUserOfTheMoment)
     EXPECT_EQ(entries.front().describe(), "2021-03-04 05:07:07 BERTA K1 group: HEAT -> COLD");
 }
 
-TEST_F(ChangeJournal, AKeyFilterShowsThatRecordOnly) {
+TEST_P(ChangeJournal, AKeyFilterShowsThatRecordOnly) {
     put("K1", "Oven", "");
     put("K2", "Lamp", "");
     ASSERT_EQ(update_group("K2", "LIGHT"), RS_OK);
@@ -83,7 +87,7 @@ TEST_F(ChangeJournal, AKeyFilterShowsThatRecordOnly) {
     EXPECT_FALSE(hostlibs::read_journal("nothing", std::nullopt, &ignored, &error_));
 }
 
-TEST_F(ChangeJournal, AFailedUpdateJournalsNothing) {
+TEST_P(ChangeJournal, AFailedUpdateJournalsNothing) {
     put("K1", "Oven", "");
     const size_t before = journal().size();
     DeviceRecord record{};
@@ -100,7 +104,7 @@ TEST_F(ChangeJournal, AFailedUpdateJournalsNothing) {
     EXPECT_EQ(journal().size(), before);
 }
 
-TEST_F(ChangeJournal, APasswordNeverReachesTheJournalNotEvenThroughTheKey) {
+TEST_P(ChangeJournal, APasswordNeverReachesTheJournalNotEvenThroughTheKey) {
     PasswordRecord record{};
     put_text(record.name, 30, "ADAM");
     put_text(record.password, 8, "secret");
@@ -116,7 +120,7 @@ TEST_F(ChangeJournal, APasswordNeverReachesTheJournalNotEvenThroughTheKey) {
               "2021-03-04 05:06:07 OPERATOR ADAM password: (new) -> (hidden)");
 }
 
-TEST_F(ChangeJournal, CanBeSwitchedOff) {
+TEST_P(ChangeJournal, CanBeSwitchedOff) {
     hostlibs::close_host();
     hostlibs::HostConfiguration config = configuration();
     config.change_journal = false;

@@ -5,6 +5,8 @@
 //   record_peer ROOT del KEY               deletes one record
 //   record_peer ROOT hold MILLISECONDS     holds the devices file's write lock, printing
 //                                          "locked" once it has it
+// With DEVGROUP_PEER_STORE set, the root's records are in that shared store.
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -19,9 +21,17 @@
 
 namespace {
 
+// The shared store the test's own process uses, or null for SQLite.
+const char* shared_store() {
+    return std::getenv("DEVGROUP_PEER_STORE");
+}
+
 bool open_root(const std::string& root) {
     hostlibs::HostConfiguration config;
     config.root = root;
+    if (shared_store() != nullptr) {
+        config.store = shared_store();
+    }
     std::string error;
     if (!hostlibs::open_host(config, &error)) {
         std::fprintf(stderr, "peer: %s\n", error.c_str());
@@ -73,7 +83,28 @@ int change_record(const std::string& root, bool put, const char* key, const char
     return ok ? 0 : 103;
 }
 
+// Holds the shared devices table against writers; readers go on.
+int hold_shared_lock(int milliseconds) {
+    PGconn* conn = PQconnectdb(shared_store());
+    PGresult* result = PQexec(conn, "BEGIN; LOCK TABLE devices IN EXCLUSIVE MODE");
+    const bool locked = PQresultStatus(result) == PGRES_COMMAND_OK;
+    PQclear(result);
+    if (locked) {
+        std::printf("locked\n");
+        std::fflush(stdout);
+        usleep(static_cast<useconds_t>(milliseconds) * 1000);
+        PQclear(PQexec(conn, "COMMIT"));
+    } else {
+        std::fprintf(stderr, "peer: %s", PQerrorMessage(conn));
+    }
+    PQfinish(conn);
+    return locked ? 0 : 100;
+}
+
 int hold_lock(const std::string& root, int milliseconds) {
+    if (shared_store() != nullptr) {
+        return hold_shared_lock(milliseconds);
+    }
     sqlite3* db = nullptr;
     std::string path = root + "/DATA/devices.db";
     if (sqlite3_open(path.c_str(), &db) != SQLITE_OK ||

@@ -26,7 +26,7 @@ std::string key_of(const DeviceRecord& record) {
     return get_text(record.key, 8);
 }
 
-class RecordStoreTest : public TempRootTest {
+class RecordStoreTestFixture : public TempRootTest {
   protected:
     void SetUp() override {
         TempRootTest::SetUp();
@@ -74,7 +74,12 @@ class RecordStoreTest : public TempRootTest {
     char key_[8] = {};
 };
 
-TEST_F(RecordStoreTest, ClassicSequenceWalksPositionsAndUpdates) {
+// Each test runs on both backends; those that look into the SQLite files themselves on SQLite.
+using RecordStoreTest = OnEachBackend<RecordStoreTestFixture>;
+ON_EACH_BACKEND(RecordStoreTest);
+using SqliteRecordStoreTest = RecordStoreTestFixture;
+
+TEST_P(RecordStoreTest, ClassicSequenceWalksPositionsAndUpdates) {
     add_devices(5);
     ASSERT_EQ(rs_call(RS_GET_FIRST, key_, 0), RS_OK);
     EXPECT_EQ(key_of(record_), "K0000001");
@@ -122,7 +127,7 @@ TEST_F(RecordStoreTest, ClassicSequenceWalksPositionsAndUpdates) {
     EXPECT_EQ(get_text(stored("K0000003").group, 8), "G3");
 }
 
-TEST_F(RecordStoreTest, LongWalksCrossReadAheadBatchesAndUpdateWhereTheyStop) {
+TEST_P(RecordStoreTest, LongWalksCrossReadAheadBatchesAndUpdateWhereTheyStop) {
     add_devices(300);
     ASSERT_EQ(rs_call(RS_GET_FIRST, key_, 0), RS_OK);
     for (int i = 2; i <= 250; ++i) {
@@ -155,7 +160,7 @@ TEST_F(RecordStoreTest, LongWalksCrossReadAheadBatchesAndUpdateWhereTheyStop) {
     EXPECT_EQ(rest, 50);
 }
 
-TEST_F(RecordStoreTest, ProcessesUpdatingOneRecordAtOnceKeepEachOthersChanges) {
+TEST_P(RecordStoreTest, ProcessesUpdatingOneRecordAtOnceKeepEachOthersChanges) {
     add_devices(1);
     // Four processes at once, each writing one letter of the group.
     std::string command;
@@ -170,7 +175,7 @@ TEST_F(RecordStoreTest, ProcessesUpdatingOneRecordAtOnceKeepEachOthersChanges) {
     EXPECT_EQ(std::string(stored("K0000001").group, 4), "WXYZ");
 }
 
-TEST_F(RecordStoreTest, UpdateRefusedWhenAnotherProcessChangedTheSameBytes) {
+TEST_P(RecordStoreTest, UpdateRefusedWhenAnotherProcessChangedTheSameBytes) {
     add_devices(2);
     std::memcpy(key_, "K0000001", 8);
     ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
@@ -189,7 +194,7 @@ TEST_F(RecordStoreTest, UpdateRefusedWhenAnotherProcessChangedTheSameBytes) {
     EXPECT_EQ(rs_call(RS_UPDATE, &record_, 0), RS_OK);
 }
 
-TEST_F(RecordStoreTest, UpdateOfARecordDeletedMeanwhileIsRefused) {
+TEST_P(RecordStoreTest, UpdateOfARecordDeletedMeanwhileIsRefused) {
     add_devices(2);
     std::memcpy(key_, "K0000002", 8);
     ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
@@ -201,7 +206,7 @@ TEST_F(RecordStoreTest, UpdateOfARecordDeletedMeanwhileIsRefused) {
     EXPECT_EQ(key_of(record_), "K0000001");
 }
 
-TEST_F(RecordStoreTest, WalkSeesRecordsAnotherProcessAddsAndDeletesMeanwhile) {
+TEST_P(RecordStoreTest, WalkSeesRecordsAnotherProcessAddsAndDeletesMeanwhile) {
     ASSERT_TRUE(
         hostlibs::put_devices({device("K0000002", "Two", 1, ""), device("K0000004", "Four", 1, ""),
                                device("K0000006", "Six", 1, "")},
@@ -225,7 +230,7 @@ TEST_F(RecordStoreTest, WalkSeesRecordsAnotherProcessAddsAndDeletesMeanwhile) {
     EXPECT_EQ(key_of(record_), "K0000005");
 }
 
-TEST_F(RecordStoreTest, EmptyFileAndNoCurrentRecord) {
+TEST_P(RecordStoreTest, EmptyFileAndNoCurrentRecord) {
     EXPECT_EQ(rs_call(RS_GET_FIRST, key_, 0), RS_END_OF_FILE);
     EXPECT_EQ(rs_call(RS_GET_LAST, key_, 0), RS_END_OF_FILE);
     EXPECT_EQ(rs_call(RS_GET_NEXT, key_, 0), RS_INVALID_POSITIONING);
@@ -249,7 +254,7 @@ TEST_F(RecordStoreTest, EmptyFileAndNoCurrentRecord) {
     EXPECT_EQ(rs_bind(&record_), RS_NOT_OPEN);
 }
 
-TEST_F(RecordStoreTest, FailedOperationsKeepTheCurrentRecord) {
+TEST_P(RecordStoreTest, FailedOperationsKeepTheCurrentRecord) {
     add_devices(3);
     std::memcpy(key_, "K0000002", 8);
     ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
@@ -262,7 +267,7 @@ TEST_F(RecordStoreTest, FailedOperationsKeepTheCurrentRecord) {
     EXPECT_EQ(key_of(record_), "K0000002");
 }
 
-TEST_F(RecordStoreTest, PositionsAreNotReusedAfterADelete) {
+TEST_P(RecordStoreTest, PositionsAreNotReusedAfterADelete) {
     add_devices(2);
     std::memcpy(key_, "K0000002", 8);
     ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
@@ -284,7 +289,7 @@ TEST_F(RecordStoreTest, PositionsAreNotReusedAfterADelete) {
     EXPECT_EQ(get_text(record_.instrument, 30), "Replaced");
 }
 
-TEST_F(RecordStoreTest, UpdateToAnExistingKeyIsADuplicate) {
+TEST_P(RecordStoreTest, UpdateToAnExistingKeyIsADuplicate) {
     add_devices(2);
     std::memcpy(key_, "K0000001", 8);
     ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
@@ -295,7 +300,7 @@ TEST_F(RecordStoreTest, UpdateToAnExistingKeyIsADuplicate) {
     EXPECT_EQ(get_text(stored("K0000002").group, 8), "G2");
 }
 
-TEST_F(RecordStoreTest, UpdateToAFreeKeyMovesTheRecordAndKeepsItsPosition) {
+TEST_P(RecordStoreTest, UpdateToAFreeKeyMovesTheRecordAndKeepsItsPosition) {
     add_devices(2);
     std::memcpy(key_, "K0000001", 8);
     ASSERT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_OK);
@@ -312,7 +317,7 @@ TEST_F(RecordStoreTest, UpdateToAFreeKeyMovesTheRecordAndKeepsItsPosition) {
     EXPECT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_KEY_NOT_FOUND);
 }
 
-TEST_F(RecordStoreTest, BatchPutIsAllOrNothing) {
+TEST_P(RecordStoreTest, BatchPutIsAllOrNothing) {
     add_devices(1);
     std::vector<DeviceRecord> batch = {device("K0000005", "A", 1, ""),
                                        device("K0000001", "B", 1, ""),
@@ -325,7 +330,7 @@ TEST_F(RecordStoreTest, BatchPutIsAllOrNothing) {
     EXPECT_EQ(get_text(stored("K0000001").instrument, 30), "Instrument 1");
 }
 
-TEST_F(RecordStoreTest, UpdateWaitsForAnotherWriterThenReportsTheLock) {
+TEST_P(RecordStoreTest, UpdateWaitsForAnotherWriterThenReportsTheLock) {
     add_devices(1);
     hostlibs::HostConfiguration config = configuration();
     config.busy_timeout_ms = 100;
@@ -348,7 +353,7 @@ TEST_F(RecordStoreTest, UpdateWaitsForAnotherWriterThenReportsTheLock) {
     EXPECT_EQ(rs_call(RS_UPDATE, &record_, 0), RS_OK);
 }
 
-TEST_F(RecordStoreTest, SettingsAndPasswordBuffersAreSwappedAndRestored) {
+TEST_F(SqliteRecordStoreTest, SettingsAndPasswordBuffersAreSwappedAndRestored) {
     ASSERT_TRUE(hostlibs::put_setting_text("default_site: 42", "1A", &error_)) << error_;
     ASSERT_TRUE(hostlibs::put_setting_text("default_site:", "7", &error_)) << error_;
     void* saved = reinterpret_cast<void*>(1);
@@ -417,7 +422,7 @@ TEST_F(RecordStoreTest, SettingsAndPasswordBuffersAreSwappedAndRestored) {
 // Each name has its own Argon2id string with a random salt; a read that is
 // not a lookup by password hands over no password, and an update keeps the
 // password unless the buffer brings a new one.
-TEST_F(RecordStoreTest, PasswordsAreSaltedHashesChangedOnlyOnPurpose) {
+TEST_F(SqliteRecordStoreTest, PasswordsAreSaltedHashesChangedOnlyOnPurpose) {
     PasswordRecord user{};
     for (const char* name : {"ANNA", "BEN"}) {
         put_text(user.name, 30, name);
@@ -464,7 +469,7 @@ TEST_F(RecordStoreTest, PasswordsAreSaltedHashesChangedOnlyOnPurpose) {
     EXPECT_EQ(finds("NOBODY", "same"), RS_KEY_NOT_FOUND);
 }
 
-TEST_F(RecordStoreTest, StoredRecordsOfTheWrongSizeNeverOverrunTheBuffer) {
+TEST_F(SqliteRecordStoreTest, StoredRecordsOfTheWrongSizeNeverOverrunTheBuffer) {
     // Rows written by some other tool: one too long, one too short.
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open((root_ + "/DATA/devices.db").c_str(), &db), SQLITE_OK);
@@ -494,7 +499,7 @@ TEST_F(RecordStoreTest, StoredRecordsOfTheWrongSizeNeverOverrunTheBuffer) {
     }
 }
 
-TEST_F(RecordStoreTest, FileOfAnotherLayoutIsRefused) {
+TEST_F(SqliteRecordStoreTest, FileOfAnotherLayoutIsRefused) {
     ASSERT_TRUE(hostlibs::put_setting_text("KEY", "value", &error_)) << error_;
     hostlibs::close_host();
     std::filesystem::rename(root_ + "/DATA/settings.db", root_ + "/DATA/devices.db");

@@ -6,7 +6,7 @@
 
 namespace {
 
-class SitesTest : public TempRootTest {
+class SitesTestFixture : public TempRootTest {
   protected:
     uint32_t add(int site_class, const std::string& name, uint32_t flags = 0,
                  uint8_t device_type = 1) {
@@ -31,7 +31,11 @@ class SitesTest : public TempRootTest {
     }
 };
 
-TEST_F(SitesTest, WalksAClassInIdOrderWithIndependentHandles) {
+// Each test runs on both backends.
+using SitesTest = OnEachBackend<SitesTestFixture>;
+ON_EACH_BACKEND(SitesTest);
+
+TEST_P(SitesTest, WalksAClassInIdOrderWithIndependentHandles) {
     const uint32_t a = add(3, "Queue A");
     const uint32_t fax = add(5, "Fax one");
     const uint32_t b = add(3, "Queue B", SITE_FLAG_HIDDEN);
@@ -87,7 +91,7 @@ TEST_F(SitesTest, WalksAClassInIdOrderWithIndependentHandles) {
     EXPECT_EQ(site_close(second), 0);
 }
 
-TEST_F(SitesTest, AnEmptyDirectoryHasNoCurrentSite) {
+TEST_P(SitesTest, AnEmptyDirectoryHasNoCurrentSite) {
     SiteDirectory handle = 0;
     ASSERT_EQ(site_open(&handle), 0);
     uint32_t flags = 7, id = 7;
@@ -101,7 +105,7 @@ TEST_F(SitesTest, AnEmptyDirectoryHasNoCurrentSite) {
     EXPECT_NE(site_open(&handle), 0) << "no host open";
 }
 
-TEST_F(SitesTest, NewSiteIsAddedToTheWalkedClassAndBecomesCurrent) {
+TEST_P(SitesTest, NewSiteIsAddedToTheWalkedClassAndBecomesCurrent) {
     add(5, "Template");
     SiteDirectory handle = 0;
     ASSERT_EQ(site_open(&handle), 0);
@@ -140,7 +144,7 @@ TEST_F(SitesTest, NewSiteIsAddedToTheWalkedClassAndBecomesCurrent) {
     EXPECT_EQ(made.state, 1);
 }
 
-class JobsTest : public SitesTest {
+class JobsTestFixture : public SitesTestFixture {
   protected:
     // Writes a report file in DATA/TEMP; returns its host-form path.
     std::string write_report(const std::string& name, const std::string& content) {
@@ -165,7 +169,10 @@ class JobsTest : public SitesTest {
     }
 };
 
-TEST_F(JobsTest, ReportJobTakesOverTheFileAndIsListed) {
+using JobsTest = OnEachBackend<JobsTestFixture>;
+ON_EACH_BACKEND(JobsTest);
+
+TEST_P(JobsTest, ReportJobTakesOverTheFileAndIsListed) {
     const uint32_t site = add(3, "Printer room");
     const std::string path = write_report("R1.LST", "line\x81page\x82");
     const JobHeader h = header();
@@ -209,7 +216,7 @@ TEST_F(JobsTest, ReportJobTakesOverTheFileAndIsListed) {
     EXPECT_TRUE(std::filesystem::exists(jobs[0].spool_file));
 }
 
-TEST_F(JobsTest, BadJobsAreRefusedAndAnUnendedJobIsDropped) {
+TEST_P(JobsTest, BadJobsAreRefusedAndAnUnendedJobIsDropped) {
     const uint32_t site = add(4, "Queue");
     const JobHeader h = header();
     JobHandle job = 0;

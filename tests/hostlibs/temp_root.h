@@ -1,4 +1,7 @@
 // A fresh data root in /tmp, opened as the host for one test and removed after it.
+// OnEachBackend<Fixture> runs a fixture's tests once with the record files
+// and sites in the root's SQLite files and once in a shared PostgreSQL store
+// (a fresh schema of the tests' server).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -6,20 +9,39 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "hostlibs/host_setup.h"
+#include "pg_test_server.h"
 #include "temp_folder.h"
+
+enum class Backend { kSqlite, kPostgres };
 
 class TempRootTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_FALSE(folder_.path().empty());
         root_ = folder_.path();
+        if (backend() == Backend::kPostgres) {
+            REQUIRE_POSTGRES();
+            schema_.emplace();
+            store_ = schema_->conninfo();
+            ASSERT_TRUE(hostlibs::init_store(store_, &error_)) << error_;
+            // Other processes of the test (record_peer) use the same store.
+            setenv("DEVGROUP_PEER_STORE", store_.c_str(), 1);
+        } else {
+            unsetenv("DEVGROUP_PEER_STORE");
+        }
         ASSERT_TRUE(open(configuration())) << error_;
     }
 
-    void TearDown() override { hostlibs::close_host(); }
+    void TearDown() override {
+        hostlibs::close_host();
+        unsetenv("DEVGROUP_PEER_STORE");
+    }
+
+    virtual Backend backend() const { return Backend::kSqlite; }
 
     hostlibs::HostConfiguration configuration() const {
         hostlibs::HostConfiguration config;
@@ -27,6 +49,7 @@ class TempRootTest : public ::testing::Test {
         config.user_id = "OPERATOR";
         config.user_no = 42;
         config.fixed_now = 1614834367;  // 2021-03-04 05:06:07 UTC
+        config.store = store_;
         return config;
     }
 
@@ -37,7 +60,24 @@ class TempRootTest : public ::testing::Test {
     TempFolder folder_{"hostlibs-test-"};
     std::string root_;
     std::string error_;
+    std::optional<PgTestSchema> schema_;
+    std::string store_;  // the shared store's connection string; empty: SQLite
 };
+
+template <class Fixture>
+class OnEachBackend : public Fixture, public ::testing::WithParamInterface<Backend> {
+  protected:
+    Backend backend() const override { return this->GetParam(); }
+};
+
+inline std::string backend_name(const ::testing::TestParamInfo<Backend>& info) {
+    return info.param == Backend::kSqlite ? "SQLite" : "PostgreSQL";
+}
+
+#define ON_EACH_BACKEND(Suite)                                                                \
+    INSTANTIATE_TEST_SUITE_P(Backends, Suite,                                                 \
+                             ::testing::Values(Backend::kSqlite, Backend::kPostgres), \
+                             backend_name)
 
 // Fixed-width text helpers for building records.
 inline void put_text(char* field, size_t width, const std::string& text) {
