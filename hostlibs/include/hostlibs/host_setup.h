@@ -77,6 +77,7 @@ HOSTSETUP_API std::vector<ErrorLogEntry> read_error_log();
 inline constexpr uint32_t kMenuFileFailed = 0x80008001;         // a menu file unread or unparsed
 inline constexpr uint32_t kRecordFileFailed = 0x80008002;       // a record file that did not open
 inline constexpr uint32_t kPasswordLibraryFailed = 0x80008003;  // libsodium did not load
+inline constexpr uint32_t kStoreFailed = 0x80008004;  // a shared store operation failed
 
 // Writes a failure of the host's own to the error log, from `source` (up
 // to 8 characters) under the user of the moment: `why` with control bytes
