@@ -45,30 +45,27 @@ std::string reason_of(const PGresult* result, PGconn* conn) {
         }
         return one_line(message);
     }
-    std::string why = primary;
+    std::string why = one_line(primary);
     if (const char* detail = PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL)) {
-        why += std::string(" (") + detail + ")";
+        why += " (" + one_line(detail) + ")";
     }
-    return one_line(why);
+    return why;
 }
 
 }  // namespace
 
 std::string one_line(std::string_view message) {
-    std::string line;
-    bool gap = false;
-    for (char c : message) {
-        if (c == '\n' || c == '\r' || c == '\t') {
-            gap = true;
-            continue;
-        }
-        if (gap && !line.empty()) {
-            line += ' ';
-        }
-        gap = false;
-        line += c;
+    // libpq gives the reason on the first line and advice on the lines after it.
+    const size_t start = message.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos) {
+        return {};
     }
-    return line;
+    message.remove_prefix(start);
+    message = message.substr(0, message.find_first_of("\r\n"));
+    while (!message.empty() && (message.back() == ' ' || message.back() == '\t')) {
+        message.remove_suffix(1);
+    }
+    return std::string(message);
 }
 
 // ---------------------------------------------------------------- parameters

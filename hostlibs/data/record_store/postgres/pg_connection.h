@@ -159,7 +159,7 @@ class PG_STORE_API PgConnection {
     std::string error_;
 };
 
-// The server's message on one line, without its trailing newline.
+// The first line of a server's or libpq's message: its reason.
 std::string one_line(std::string_view message);
 
 }  // namespace hostlibs::detail

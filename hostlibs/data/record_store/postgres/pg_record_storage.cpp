@@ -208,7 +208,7 @@ std::span<const uint8_t> PgRecordStorage::key_of(const uint8_t* key) const {
 }
 
 int PgRecordStorage::failed(const std::string& why) {
-    error_ = "shared store table " + std::string(layout_.table) + ": " + why;
+    error_ = "shared store " + std::string(layout_.table) + ": " + why;
     log_host_failure("RECORDS", kStoreFailed, error_);
     return RS_IO_ERROR;
 }
@@ -216,10 +216,10 @@ int PgRecordStorage::failed(const std::string& why) {
 int PgRecordStorage::failed(const PgResult& result, int lock) {
     switch (result.outcome()) {
         case PgOutcome::kLock:
-            error_ = "shared store table " + std::string(layout_.table) + ": " + result.error();
+            error_ = "shared store " + std::string(layout_.table) + ": " + result.error();
             return lock;
         case PgOutcome::kDuplicate:
-            error_ = "shared store table " + std::string(layout_.table) + ": " + result.error();
+            error_ = "shared store " + std::string(layout_.table) + ": " + result.error();
             return RS_DUPLICATE_KEY;
         default:
             return failed(result.error());
