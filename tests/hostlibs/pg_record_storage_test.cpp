@@ -385,6 +385,11 @@ TEST_F(PgStoreTest, AWriteIsAllOrNothing) {
     EXPECT_EQ(devices_->equal(key, &r), RS_KEY_NOT_FOUND);
     // And the connection serves again afterwards.
     put(*devices_, record({2, 0, 0, 0}));
+
+    // The server's warnings never reach the terminal.
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(admin_.exec("ROLLBACK").ok());  // "no transaction in progress"
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 TEST_F(PgStoreTest, PasswordHashesAreFoundByTheirExactName) {

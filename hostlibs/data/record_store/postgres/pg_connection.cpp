@@ -30,6 +30,8 @@ std::string array_of(Oid element, size_t count) {
     return out;
 }
 
+void ignore_notice(void*, const char*) {}
+
 bool is_state(const char* sqlstate, const char* expected) {
     return sqlstate != nullptr && std::strcmp(sqlstate, expected) == 0;
 }
@@ -253,6 +255,10 @@ bool PgConnection::open(const std::string& conninfo, int busy_timeout_ms, std::s
         close();
         return false;
     }
+    // The server's notices and warnings would otherwise go to stderr, over
+    // the screen; the store acts on errors only. The processor stays with
+    // the connection through PQreset.
+    PQsetNoticeProcessor(conn_, ignore_notice, nullptr);
     if (!start_session(error)) {
         close();
         return false;
