@@ -13,7 +13,9 @@
 #include "host/host_state.h"
 #include "platform/host_libraries.h"
 #include "platform/native_files.h"
+#include "record_store/postgres/pg_record_storage.h"
 #include "record_store/sqlite/sqlite_record_storage.h"
+#include "sites/postgres/pg_site_storage.h"
 #include "sites/sqlite/sqlite_site_storage.h"
 
 namespace hostlibs {
@@ -135,12 +137,21 @@ void start_journals(HostState& host) {
     host.passwords.set_journal_stamp(stamp_now);
 }
 
-// The root's record files and sites: SQLite files under DATA/.
+// The root's record files and sites: in the shared store host.conf names,
+// else SQLite files under DATA/.
 bool open_record_store(HostState& host, std::string* error) {
-    (void)error;
-    host.record_store =
-        std::make_unique<SqliteRecordStore>(host.data_native, host.configuration.busy_timeout_ms);
-    host.site_storage = std::make_unique<SqliteSiteStorage>(host.host_db);
+    const int timeout = host.configuration.busy_timeout_ms;
+    if (host.configuration.store.empty()) {
+        host.record_store = std::make_unique<SqliteRecordStore>(host.data_native, timeout);
+        host.site_storage = std::make_unique<SqliteSiteStorage>(host.host_db);
+    } else {
+        auto shared = std::make_unique<PgRecordStore>();
+        if (!shared->open(host.configuration.store, timeout, error)) {
+            return false;
+        }
+        host.site_storage = std::make_unique<PgSiteStorage>(shared->connection());
+        host.record_store = std::move(shared);
+    }
     host.sites.use(host.site_storage.get());
     return true;
 }

@@ -214,9 +214,8 @@ std::vector<JobInfo> JobQueue::list() {
     std::vector<JobInfo> jobs;
     Statement query;
     if (!query.prepare(db_,
-                       "SELECT jobs.id, site_id, header, user, type, title, spool_file,"
-                       " submitted_at, coalesce(sites.name, '') FROM jobs"
-                       " LEFT JOIN sites ON sites.id = jobs.site_id ORDER BY jobs.id",
+                       "SELECT id, site_id, header, user, type, title, spool_file,"
+                       " submitted_at FROM jobs ORDER BY id",
                        nullptr)) {
         return jobs;
     }
@@ -232,10 +231,14 @@ std::vector<JobInfo> JobQueue::list() {
         job.title = query.column_text(5);
         job.spool_file = query.column_text(6);
         job.submitted_at = static_cast<uint32_t>(query.column_int64(7));
-        job.site_name = query.column_text(8);
         jobs.push_back(std::move(job));
     }
     query.reset();
+    // The sites may live in a shared store: their names are looked up there.
+    for (JobInfo& job : jobs) {
+        std::optional<SiteInfo> site = sites_.find(job.site_id);
+        job.site_name = site ? site->name : std::string();
+    }
     return jobs;
 }
 

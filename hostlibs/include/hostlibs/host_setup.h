@@ -177,6 +177,13 @@ struct JobInfo {
 // Finished jobs (job_end called) in submission order.
 HOSTSETUP_API std::vector<JobInfo> list_jobs();
 
+// ---------------------------------------------------------------- shared store
+
+// Makes the schema of the shared PostgreSQL store at `conninfo`, or upgrades
+// it to this program's version, in one transaction under an advisory lock;
+// running it again changes nothing, and a newer schema is refused.
+HOSTSETUP_API bool init_store(const std::string& conninfo, std::string* error);
+
 // ---------------------------------------------------------------- paths
 
 // Native paths of the open host ("" when closed): <root>/DATA/ and one of its files.

@@ -1,0 +1,98 @@
+// The record files in a shared PostgreSQL store: one connection serves the
+// three files of a workstation, each file a table of the store's schema
+// (see pg_schema.h), with one journal and one table of password hashes.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "record_store/postgres/pg_connection.h"
+#include "record_store/record_storage.h"
+
+namespace hostlibs::detail {
+
+class PG_STORE_API PgRecordStore : public RecordStore {
+  public:
+    // Connects and checks the schema; false with a reason naming the server
+    // when it cannot. `busy_timeout_ms` bounds every wait for a lock.
+    bool open(const std::string& conninfo, int busy_timeout_ms, std::string* error);
+
+    std::unique_ptr<RecordStorage> open_file(const RecordLayout& layout, bool read_only,
+                                             std::string* error) override;
+
+    // The connection the files share, for what else lives in the store (sites).
+    const std::shared_ptr<PgConnection>& connection() const { return conn_; }
+
+  private:
+    std::shared_ptr<PgConnection> conn_;
+};
+
+class PG_STORE_API PgRecordStorage : public RecordStorage {
+  public:
+    PgRecordStorage(std::shared_ptr<PgConnection> conn, const RecordLayout& layout, bool read_only);
+
+    int first(StoredRecord* record) override;
+    int last(StoredRecord* record) override;
+    int equal(const uint8_t* key, StoredRecord* record) override;
+    int direct(int64_t position, StoredRecord* record) override;
+    int batch(bool forward, const uint8_t* key, int limit, StoredRecord* out, int* count) override;
+    int scan(const std::function<bool(const StoredRecord&)>& visit) override;
+
+    int swap(int64_t position, std::span<const uint8_t> expected, std::span<const uint8_t> after,
+             const JournalRows* journal) override;
+
+    int begin_write() override;
+    int commit_write() override;
+    void rollback_write() override;
+    int upsert(std::span<const uint8_t> record, int64_t* position) override;
+    int append_journal(int64_t position, const JournalRows& journal) override;
+    int remove(const uint8_t* key) override;
+
+    int read_journal(const uint8_t* key,
+                     const std::function<void(const StoredJournalRow&)>& visit) override;
+
+    int find_hash(const uint8_t* name, std::string* hash) override;
+    int store_hash(const uint8_t* name, const std::string& hash) override;
+
+    std::string last_error() const override { return error_; }
+
+  private:
+    enum Query {
+        kFirst,
+        kLast,
+        kEqual,
+        kDirect,
+        kNext,
+        kPrevious,
+        kScan,
+        kSwap,
+        kUpsert,
+        kRemove,
+        kAppendJournal,
+        kJournal,
+        kKeyJournal,
+        kFindHash,
+        kStoreHash,
+        kQueryCount
+    };
+
+    std::span<const uint8_t> key_of(const uint8_t* key) const;
+    // One record of a result into `record`; RS_BUFFER_TOO_SHORT when the
+    // stored record is longer than the layout.
+    int take(const PgResult& result, int row, StoredRecord* record) const;
+    int read_one(Query query, const PgParams& params, int none, StoredRecord* record);
+    // The status of a failed statement; `lock` is what a lock not had means
+    // (RS_RECORD_LOCKED for writes, RS_FILE_LOCKED for reads). An error is
+    // logged once here.
+    int failed(const PgResult& result, int lock);
+    int failed(const std::string& why);
+    static void add_journal(PgParams* params, const JournalRows& journal);
+
+    std::shared_ptr<PgConnection> conn_;
+    RecordLayout layout_;
+    bool read_only_;
+    PgStatement queries_[kQueryCount];
+    std::string error_;
+};
+
+}  // namespace hostlibs::detail

@@ -1,0 +1,39 @@
+// The shared store's schema, with a version number so that a store made by
+// one program version is used only by programs that know it.
+//
+// store_meta(name, value)               'schema_version' -> kStoreSchemaVersion
+// layouts(table_name, record_size, key_size)   one row per record file
+// devices, settings, passwords(pos, key, data) pos: identity in 32 bits,
+//                                       never reused; key: unique bytea
+// journal(id, file, time, "user", key, pos, field, old, new)
+// password_hashes(name, hash)
+// sites, site_lines                     the site directory
+//
+// The schema is made in the first schema of the search path, so a
+// connection's `options='-csearch_path=NAME'` picks where the store lives.
+#pragma once
+
+#include <string>
+
+#include "record_store/postgres/pg_connection.h"
+
+namespace hostlibs::detail {
+
+inline constexpr int kStoreSchemaVersion = 1;
+
+// Makes the schema or upgrades it to this program's version, in one
+// transaction under an advisory lock, so that two administrators running
+// it at once do not collide. A schema at this version is left as it is; a
+// newer one is refused.
+PG_STORE_API bool init_schema(PgConnection& conn, std::string* error);
+
+// What a workstation checks at connect: the schema is there at this
+// program's version.
+PG_STORE_API bool check_schema(PgConnection& conn, std::string* error);
+
+// Gives a workstation's role what it needs of the store and nothing more:
+// reading and writing records, appending to the journal, no schema changes.
+PG_STORE_API bool grant_workstation_role(PgConnection& conn, const std::string& role,
+                                         std::string* error);
+
+}  // namespace hostlibs::detail
