@@ -44,6 +44,15 @@ FORBIDDEN_EDGES = [("hostlibs_data", "screenlib"), ("screenlib", "hostlibs_data"
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 
+# The host libraries' folders from the bottom up: a folder includes its own
+# headers and those of folders below it. The data side never includes the
+# user-interface side, which may include the data side's.
+HOSTLIB_FOLDERS = {
+    "data": {"core": 0, "datetime": 1, "info": 1, "record_store": 1, "sites": 1, "jobs": 2,
+             "host": 3},
+    "ui": {"core": 0, "status": 4, "help": 4, "menubar": 5, "shell": 5},
+}
+
 
 def include_problems():
     public = {}
@@ -65,7 +74,24 @@ def include_problems():
                     problems.append(f"{where} climbs out of its folder")
                 elif "/" not in name and name in public and not (path.parent / name).exists():
                     problems.append(f"{where} skips its layer: write \"{public[name]}/{name}\"")
+                else:
+                    problems += hostlib_folder_problems(path, name, where)
     return problems
+
+
+def hostlib_folder_problems(path, name, where):
+    parts = path.relative_to(ROOT).parts
+    if len(parts) < 4 or parts[0] != "hostlibs" or parts[1] not in HOSTLIB_FOLDERS:
+        return []
+    ranks = HOSTLIB_FOLDERS[parts[1]]
+    own, used = parts[2], pathlib.PurePosixPath(name).parts[0]
+    if used not in ranks:
+        if parts[1] == "data" and used in HOSTLIB_FOLDERS["ui"]:
+            return [f"{where}: the data side includes the user-interface side"]
+        return []
+    if ranks[used] > ranks[own]:
+        return [f"{where}: hostlibs/{parts[1]}/{own} includes {used}/, a folder above it"]
+    return []
 
 
 def graph_problems(build_dir):
