@@ -353,7 +353,7 @@ TEST_P(RecordStoreTest, UpdateWaitsForAnotherWriterThenReportsTheLock) {
     EXPECT_EQ(rs_call(RS_UPDATE, &record_, 0), RS_OK);
 }
 
-TEST_F(SqliteRecordStoreTest, SettingsAndPasswordBuffersAreSwappedAndRestored) {
+TEST_P(RecordStoreTest, SettingsAndPasswordBuffersAreSwappedAndRestored) {
     ASSERT_TRUE(hostlibs::put_setting_text("default_site: 42", "1A", &error_)) << error_;
     ASSERT_TRUE(hostlibs::put_setting_text("default_site:", "7", &error_)) << error_;
     void* saved = reinterpret_cast<void*>(1);
@@ -396,21 +396,13 @@ TEST_F(SqliteRecordStoreTest, SettingsAndPasswordBuffersAreSwappedAndRestored) {
     EXPECT_EQ(found.language, 2);
     EXPECT_EQ(std::string(found.user_code, 4), "ADM1");
     EXPECT_EQ(std::string(found.password, 8), "SECRET  ") << "the typed password comes back";
-    // The file itself keeps no password, not even in the key.
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((root_ + "/DATA/passwords.db").c_str(), &db), SQLITE_OK);
-    sqlite3_stmt* rows = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT key, data FROM records", -1, &rows, nullptr),
-              SQLITE_OK);
-    while (sqlite3_step(rows) == SQLITE_ROW) {
-        for (int column = 0; column < 2; ++column) {
-            const std::string bytes(static_cast<const char*>(sqlite3_column_blob(rows, column)),
-                                    static_cast<size_t>(sqlite3_column_bytes(rows, column)));
-            EXPECT_EQ(bytes.find("SECRET"), std::string::npos) << "column " << column;
-        }
+    // The store itself keeps no password, not even in the key.
+    const auto stored = stored_rows("passwords", "SELECT key, data FROM {records}");
+    ASSERT_EQ(stored.size(), 1u);
+    for (const std::string& bytes : stored.front()) {
+        EXPECT_EQ(bytes.find("ADMIN"), 0u) << "the record was read";
+        EXPECT_EQ(bytes.find("SECRET"), std::string::npos);
     }
-    sqlite3_finalize(rows);
-    sqlite3_close(db);
     // An update through the buffer writes the hash back, never the password.
     found.language = 1;
     ASSERT_EQ(rs_password_call(RS_UPDATE, &found, 0), RS_OK);
@@ -422,7 +414,7 @@ TEST_F(SqliteRecordStoreTest, SettingsAndPasswordBuffersAreSwappedAndRestored) {
 // Each name has its own Argon2id string with a random salt; a read that is
 // not a lookup by password hands over no password, and an update keeps the
 // password unless the buffer brings a new one.
-TEST_F(SqliteRecordStoreTest, PasswordsAreSaltedHashesChangedOnlyOnPurpose) {
+TEST_P(RecordStoreTest, PasswordsAreSaltedHashesChangedOnlyOnPurpose) {
     PasswordRecord user{};
     for (const char* name : {"ANNA", "BEN"}) {
         put_text(user.name, 30, name);
@@ -430,16 +422,9 @@ TEST_F(SqliteRecordStoreTest, PasswordsAreSaltedHashesChangedOnlyOnPurpose) {
         ASSERT_TRUE(hostlibs::put_password(user, &error_)) << error_;
     }
     std::vector<std::string> hashes;
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((root_ + "/DATA/passwords.db").c_str(), &db), SQLITE_OK);
-    sqlite3_stmt* rows = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT hash FROM password_hashes", -1, &rows, nullptr),
-              SQLITE_OK);
-    while (sqlite3_step(rows) == SQLITE_ROW) {
-        hashes.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(rows, 0)));
+    for (const auto& row : stored_rows("passwords", "SELECT hash FROM password_hashes")) {
+        hashes.push_back(row.at(0));
     }
-    sqlite3_finalize(rows);
-    sqlite3_close(db);
     ASSERT_EQ(hashes.size(), 2u);
     EXPECT_EQ(hashes[0].rfind("$argon2id$", 0), 0u) << hashes[0];
     EXPECT_NE(hashes[0], hashes[1]) << "the same password under two salts";

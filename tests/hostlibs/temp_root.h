@@ -11,9 +11,11 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "hostlibs/host_setup.h"
 #include "pg_test_server.h"
+#include "sqlite_rows.h"
 #include "temp_folder.h"
 
 enum class Backend { kSqlite, kPostgres };
@@ -57,6 +59,16 @@ class TempRootTest : public ::testing::Test {
         return hostlibs::open_host(config, &error_);
     }
 
+    // The rows a query of one record file's store finds, each column as its
+    // bytes; `{records}` in the query stands for the file's records table.
+    std::vector<std::vector<std::string>> stored_rows(const std::string& file, std::string sql) {
+        const std::string table = schema_ ? file : "records";
+        for (size_t at; (at = sql.find("{records}")) != std::string::npos;) {
+            sql.replace(at, 9, table);
+        }
+        return schema_ ? schema_->query(sql) : sqlite_rows(root_ + "/DATA/" + file + ".db", sql);
+    }
+
     TempFolder folder_{"hostlibs-test-"};
     std::string root_;
     std::string error_;
@@ -74,10 +86,9 @@ inline std::string backend_name(const ::testing::TestParamInfo<Backend>& info) {
     return info.param == Backend::kSqlite ? "SQLite" : "PostgreSQL";
 }
 
-#define ON_EACH_BACKEND(Suite)                                                                \
-    INSTANTIATE_TEST_SUITE_P(Backends, Suite,                                                 \
-                             ::testing::Values(Backend::kSqlite, Backend::kPostgres), \
-                             backend_name)
+#define ON_EACH_BACKEND(Suite) \
+    INSTANTIATE_TEST_SUITE_P(  \
+        Backends, Suite, ::testing::Values(Backend::kSqlite, Backend::kPostgres), backend_name)
 
 // Fixed-width text helpers for building records.
 inline void put_text(char* field, size_t width, const std::string& text) {

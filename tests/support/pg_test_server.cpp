@@ -234,6 +234,26 @@ void PgTestSchema::exec(const std::string& sql) {
         throw std::runtime_error("SQL failed: " + sql + ": " + error);
 }
 
+std::vector<std::vector<std::string>> PgTestSchema::query(const std::string& sql) {
+    // Binary results: bytea and text columns come back as their bytes.
+    PGresult* result = PQexecParams(conn_, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 1);
+    if (PQresultStatus(result) != PGRES_TUPLES_OK) {
+        const std::string why = PQresultErrorMessage(result);
+        PQclear(result);
+        throw std::runtime_error("SQL failed: " + sql + ": " + why);
+    }
+    std::vector<std::vector<std::string>> rows;
+    for (int row = 0; row < PQntuples(result); ++row) {
+        std::vector<std::string>& columns = rows.emplace_back();
+        for (int column = 0; column < PQnfields(result); ++column) {
+            columns.emplace_back(PQgetvalue(result, row, column),
+                                 static_cast<size_t>(PQgetlength(result, row, column)));
+        }
+    }
+    PQclear(result);
+    return rows;
+}
+
 std::string PgTestSchema::create_login_role(const std::string& name, const std::string& password) {
     std::string role = unique_name("r", name);
     exec("CREATE ROLE " + quote_identifier(conn_, role) + " LOGIN PASSWORD " +
