@@ -6,27 +6,28 @@ namespace hostlibs::detail {
 
 namespace {
 
-#define SITE_COLUMNS                                                                     \
-    "id, class, name, short_name, flags, device_type, device_text, connect_driver,"      \
-    " connect_parameters, transfer_driver, transfer_parameters, mode, state,"            \
-    " ARRAY(SELECT line FROM site_lines WHERE site_id = sites.id ORDER BY line),"        \
+#define SITE_COLUMNS                                                                \
+    "id, class, name, short_name, flags, device_type, device_text, connect_driver," \
+    " connect_parameters, transfer_driver, transfer_parameters, mode, state,"       \
+    " ARRAY(SELECT line FROM site_lines WHERE site_id = sites.id ORDER BY line),"   \
     " ARRAY(SELECT text FROM site_lines WHERE site_id = sites.id ORDER BY line)"
 
-const PgStatement kLowestId{"site_lowest", "SELECT " SITE_COLUMNS " FROM sites ORDER BY id LIMIT 1",
-                            {}};
-const PgStatement kById{"site_by_id", "SELECT " SITE_COLUMNS " FROM sites WHERE id = $1", {kInt8Oid}};
-const PgStatement kFirstOfClass{
-    "site_first",
-    "SELECT " SITE_COLUMNS " FROM sites WHERE class = $1 ORDER BY id LIMIT 1",
-    {kInt4Oid}};
-const PgStatement kLastOfClass{
-    "site_last",
-    "SELECT " SITE_COLUMNS " FROM sites WHERE class = $1 ORDER BY id DESC LIMIT 1",
-    {kInt4Oid}};
-const PgStatement kNextInClass{
-    "site_next",
-    "SELECT " SITE_COLUMNS " FROM sites WHERE class = $1 AND id > $2 ORDER BY id LIMIT 1",
-    {kInt4Oid, kInt8Oid}};
+const PgStatement kLowestId{
+    "site_lowest", "SELECT " SITE_COLUMNS " FROM sites ORDER BY id LIMIT 1", {}};
+const PgStatement kById{
+    "site_by_id", "SELECT " SITE_COLUMNS " FROM sites WHERE id = $1", {kInt8Oid}};
+const PgStatement kFirstOfClass{"site_first",
+                                "SELECT " SITE_COLUMNS
+                                " FROM sites WHERE class = $1 ORDER BY id LIMIT 1",
+                                {kInt4Oid}};
+const PgStatement kLastOfClass{"site_last",
+                               "SELECT " SITE_COLUMNS
+                               " FROM sites WHERE class = $1 ORDER BY id DESC LIMIT 1",
+                               {kInt4Oid}};
+const PgStatement kNextInClass{"site_next",
+                               "SELECT " SITE_COLUMNS
+                               " FROM sites WHERE class = $1 AND id > $2 ORDER BY id LIMIT 1",
+                               {kInt4Oid, kInt8Oid}};
 const PgStatement kPreviousInClass{
     "site_previous",
     "SELECT " SITE_COLUMNS " FROM sites WHERE class = $1 AND id < $2 ORDER BY id DESC LIMIT 1",
