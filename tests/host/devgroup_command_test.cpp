@@ -233,12 +233,24 @@ TEST_F(Devgroup, AReadOnlyRootServesReadingCommandsAndRefusesWritingOnes) {
     };
     set_modes(false);
     TempFolder out("devgroup-read-only-");
+    // The other user runs a copy of the program and its libraries in a folder
+    // anyone may enter: the checkout may lie in one that user cannot enter.
+    TempFolder program("devgroup-program-");
+    const fs::path build = fs::path(DEVGROUP_EXE).parent_path().parent_path();
+    fs::create_directories(program.file("bin"));
+    fs::copy(build / "lib", program.file("lib"), fs::copy_options::recursive);
+    fs::copy_file(DEVGROUP_EXE, program.file("bin/devgroup"));
+    for (const auto& entry : fs::recursive_directory_iterator(program.path())) {
+        fs::permissions(entry.path(), fs::perms(0755));
+    }
+    fs::permissions(program.path(), fs::perms(0755));
     auto run_reading = [&](const std::string& arguments) {
         const std::string command = std::string(as_root ? "setpriv --reuid=65534 --regid=65534 "
                                                           "--clear-groups "
                                                         : "") +
-                                    DEVGROUP_EXE + " --root " + root_.path() + " " + arguments +
-                                    " >" + out.file("out") + " 2>" + out.file("err");
+                                    "env LD_LIBRARY_PATH=" + program.file("lib") + " " +
+                                    program.file("bin/devgroup") + " --root " + root_.path() + " " +
+                                    arguments + " >" + out.file("out") + " 2>" + out.file("err");
         const int status = std::system(command.c_str());
         return std::make_tuple(WIFEXITED(status) ? WEXITSTATUS(status) : -1,
                                hosttest::read_file(out.file("out")),
