@@ -1,5 +1,5 @@
 # Thin wrapper over the CMake presets. `make run` and `make test` do all set-up.
-.PHONY: run test setup build bench bench-pty format clean mutants lint
+.PHONY: run test setup build bench bench-pty bench-store format clean mutants lint
 
 run: setup
 	cmake --preset release >/dev/null
@@ -25,6 +25,13 @@ bench-pty: setup
 	cmake --preset release >/dev/null
 	cmake --build --preset release
 	./build/release/bin/pty_bench --devgroup build/release/bin/devgroup $(ARGS)
+
+# The record store on a throwaway PostgreSQL server beside bare libpq on the
+# same server: ratios, round trips, TCP and eight workstations saving at once.
+bench-store: setup
+	cmake --preset release >/dev/null
+	cmake --build --preset release --target store_bench
+	scripts/run-store-benchmark.sh build/release $(ARGS)
 
 # libFuzzer targets of every reader (clang, AddressSanitizer, UBSan) in
 # build/fuzz: `fuzz` runs each for FUZZ_SECONDS, `fuzz-long` to 10 million

@@ -176,7 +176,10 @@ int RecordFile::walk(Move move, uint8_t* key) {
         if (status != RS_OK) {
             return status;
         }
-        ahead_read_at_ns_ = now;
+        // The age counts from the batch's arrival: counted from the seek, a
+        // batch that took longer than the limit to arrive would be dropped
+        // after one record, and the walk would seek once per record.
+        ahead_read_at_ns_ = coarse_now_ns();
     }
     // The record goes straight to the caller; the handle's own copy of its
     // bytes is made only when the walk ends (see end_walk).
