@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The tests' throwaway PostgreSQL server.
 #
-#   pg_test_server.sh start [--watch PID]   make and start a server, print its PG_* lines
+#   pg_test_server.sh start [--durable] [--watch PID]
+#                                           make and start a server, print its PG_* lines
 #   pg_test_server.sh stop DIR              stop it at once and remove its folder
 #   pg_test_server.sh restart DIR           fast restart on the same port and socket
 #   pg_test_server.sh halt DIR              stop it, keeping the folder
@@ -10,7 +11,8 @@
 # `start` makes a fresh folder under the system's temporary directory (never
 # inside the checkout), runs initdb there (superuser "postgres", UTF8, C
 # locale, no syncing) and starts the server on a Unix socket in that folder and
-# on 127.0.0.1 at a free port, with durability off for speed. Local connections
+# on 127.0.0.1 at a free port, with durability off for speed (--durable keeps
+# a production server's settings, every commit flushed: for benchmarks). Local connections
 # are trusted; TCP ones log in with SCRAM-SHA-256. Run as root, the folder
 # belongs to the postgres user and the server runs as that user (the server
 # refuses root); otherwise it runs as the current user. On stdout it prints
@@ -29,7 +31,7 @@ die() {
 }
 
 usage() {
-    echo "usage: pg_test_server.sh start [--watch PID] | stop DIR | restart DIR | halt DIR | resume DIR" >&2
+    echo "usage: pg_test_server.sh start [--durable] [--watch PID] | stop DIR | restart DIR | halt DIR | resume DIR" >&2
     exit 2
 }
 
@@ -100,11 +102,12 @@ listen_addresses = '127.0.0.1'
 port = $1
 unix_socket_directories = '$dir'
 max_connections = 100
-fsync = off
-full_page_writes = off
-synchronous_commit = off
 password_encryption = 'scram-sha-256'
 EOF
+    if ! ${durable:-false}; then
+        printf 'fsync = off\nfull_page_writes = off\nsynchronous_commit = off\n' \
+            >>"$dir/data/test_server.conf"
+    fi
     $as_root && chown postgres: "$dir/data/test_server.conf"
     return 0
 }
@@ -144,6 +147,11 @@ abandon() {
 
 cmd_start() {
     local watch_pid=""
+    durable=false
+    if [ "${1:-}" = "--durable" ]; then
+        durable=true
+        shift
+    fi
     if [ "${1:-}" = "--watch" ]; then
         [[ "${2:-}" =~ ^[0-9]+$ ]] || usage
         watch_pid=$2
