@@ -203,6 +203,9 @@ bool open_host(const HostConfiguration& configuration, std::string* error) {
                 host->passwords.open_on_use(*host->record_store, detail::kPasswordsLayout,
                                             read_only);
                 detail::start_journals(*host);
+                if (!read_only) {
+                    host->record_store->watch(detail::kDevicesLayout);
+                }
                 // Modules reach the root through its drive, whatever its native path.
                 const std::string& root = host->root_native;
                 native_map_drive(detail::kHostDrive,
@@ -241,6 +244,11 @@ void set_host_clock(std::optional<uint32_t> fixed_now) {
     if (g_host) {
         g_host->fixed_now = fixed_now;
     }
+}
+
+bool devices_changed_elsewhere() {
+    return g_host && g_host->record_store &&
+           g_host->record_store->changed_elsewhere(detail::kDevicesLayout);
 }
 
 int host_leave_count() {
