@@ -234,6 +234,24 @@ void PgTestSchema::exec(const std::string& sql) {
         throw std::runtime_error("SQL failed: " + sql + ": " + error);
 }
 
+std::vector<std::vector<std::string>> PgTestSchema::query(const std::string& sql) {
+    PGresult* result = PQexec(conn_, sql.c_str());
+    if (PQresultStatus(result) != PGRES_TUPLES_OK) {
+        const std::string error = PQerrorMessage(conn_);
+        PQclear(result);
+        throw std::runtime_error("SQL failed: " + sql + ": " + error);
+    }
+    std::vector<std::vector<std::string>> rows(static_cast<size_t>(PQntuples(result)));
+    for (int row = 0; row < PQntuples(result); ++row) {
+        for (int column = 0; column < PQnfields(result); ++column) {
+            rows[static_cast<size_t>(row)].emplace_back(PQgetvalue(result, row, column),
+                                                        PQgetlength(result, row, column));
+        }
+    }
+    PQclear(result);
+    return rows;
+}
+
 std::string PgTestSchema::create_login_role(const std::string& name, const std::string& password) {
     std::string role = unique_name("r", name);
     exec("CREATE ROLE " + quote_identifier(conn_, role) + " LOGIN PASSWORD " +

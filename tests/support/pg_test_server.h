@@ -74,6 +74,9 @@ class PgTestSchema {
     // Runs SQL (one or more statements) as the superuser, search path set to
     // the schema.
     void exec(const std::string& sql);
+    // The rows of a query as the superuser, each a row of texts (NULL as an
+    // empty text; select bytea through encode() or convert_from()).
+    std::vector<std::vector<std::string>> query(const std::string& sql);
 
     // Makes a role that logs in with a password (stored as SCRAM-SHA-256) and
     // returns its name: NAME made unique across processes and tests. It gets
