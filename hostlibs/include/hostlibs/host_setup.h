@@ -38,6 +38,10 @@ struct HostConfiguration {
     // connection string of a shared PostgreSQL store, or empty for SQLite
     // files under <root>/DATA.
     std::string store = {};
+    // False opens only the workstation's own data (error log, job queue):
+    // the record files and the sites stay closed and the shared store is not
+    // reached, so the error log can be read while the store is away.
+    bool open_records = true;
 };
 
 // Opens the host's files under <root>/DATA, creating missing ones empty
