@@ -21,6 +21,10 @@ constexpr int kUnknownModule = -2;
 // A run list that never empties (a module pushing itself forever) still ends.
 constexpr int kMaxModuleRuns = 10000;
 constexpr int kFirstHotKeyCommand = 80;
+// How often a session on a shared store looks for changes of other
+// workstations while it waits for a key; a look reads only what the server
+// has sent, so it costs no round trip.
+constexpr int kChangePollMs = 500;
 
 HostSession::State* g_current = nullptr;
 
@@ -55,6 +59,18 @@ void language_changed_callback(int32_t language) {
         }
     }
     g_current->set_language(language);
+}
+
+// A change another workstation stored to the devices file is told on the
+// status line. Saving merges by key, so this is news, not a lock.
+void announce_changes_elsewhere() {
+    if (g_current == nullptr || !hostlibs::devices_changed_elsewhere()) {
+        return;
+    }
+    const std::string text =
+        g_current->text(TEXT_DEVICES_CHANGED, "devices changed on another workstation");
+    const StatusItem item = {0, 2, 1, static_cast<uint32_t>(text.size()), text.c_str()};
+    status_show(&item, 0);
 }
 
 std::string editor_title(const HostSession::State& state) {
@@ -190,6 +206,10 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
             hostlibs::close_host();
             return false;
         }
+    }
+
+    if (!state->config.store.empty()) {
+        screenlib::set_idle_handler(&announce_changes_elsewhere, kChangePollMs);
     }
 
     state->settings = make_settings(state->config);

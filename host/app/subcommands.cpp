@@ -21,10 +21,11 @@
 namespace hostapp {
 namespace {
 
-// The host libraries opened on a root for one subcommand.
+// The host libraries opened on a root for one subcommand; without
+// `records`, only the workstation's own data.
 class OpenHost {
   public:
-    OpenHost(const std::string& root, bool read_only) {
+    OpenHost(const std::string& root, bool read_only, bool records) {
         HostConfig config;
         if (!load_host_config(root, &config, &error_)) {
             return;
@@ -33,6 +34,7 @@ class OpenHost {
         hostlibs::HostConfiguration configuration =
             host_configuration(root, config, user, std::nullopt);
         configuration.read_only = read_only;
+        configuration.open_records = records;
         open_ = hostlibs::open_host(configuration, &error_);
     }
     ~OpenHost() {
@@ -248,11 +250,13 @@ const Subcommand* find_subcommand(const std::vector<std::string>& words) {
 
 int run_subcommand(const std::string& root, const Subcommand& command,
                    const std::vector<std::string>& words, const std::optional<std::string>& key) {
-    OpenHost host(root, command.read_only);
+    const std::string name = command.words;
+    // The error log is the workstation's own: it can be read while a shared
+    // store is away, which is when it is needed most.
+    OpenHost host(root, command.read_only, name != "log");
     if (!host.open()) {
         return fail(host.error());
     }
-    const std::string name = command.words;
     if (name == "export devices") {
         return export_command();
     }

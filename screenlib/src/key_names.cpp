@@ -155,6 +155,18 @@ int parse_key(std::string_view name) {
         return mouse_click_key(row, column);
     if (parse_place(name, "Resize:", &row, &column) && row > 0 && column > 0)
         return resize_key(row, column);
+    // Wait:MS, a pause of MS milliseconds.
+    constexpr std::string_view kWait = "Wait:";
+    if (name.size() > kWait.size() && name.size() <= kWait.size() + 6 &&
+        equal_ignoring_case(name.substr(0, kWait.size()), kWait)) {
+        int milliseconds = 0;
+        for (char ch : name.substr(kWait.size())) {
+            if (ch < '0' || ch > '9')
+                return -1;
+            milliseconds = milliseconds * 10 + (ch - '0');
+        }
+        return milliseconds <= kMaxWaitMs ? wait_key(milliseconds) : -1;
+    }
     return -1;
 }
 
@@ -203,6 +215,8 @@ bool parse_key_script(std::string_view script, std::vector<int>* keys, std::stri
 }
 
 std::string key_name(int key) {
+    if (is_wait(key))
+        return bracketed("Wait:" + std::to_string(wait_milliseconds(key)));
     if (is_mouse_click(key) || is_resize(key)) {
         return bracketed((is_resize(key) ? "Resize:" : "Click:") +
                          std::to_string((key >> 8) & 0xFF) + "," + std::to_string(key & 0xFF));
@@ -233,7 +247,7 @@ std::string key_name(int key) {
 }  // namespace screenlib
 
 extern "C" int key_char(int key) {
-    if (screenlib::is_mouse_click(key) || screenlib::is_resize(key))
+    if (screenlib::is_mouse_click(key) || screenlib::is_resize(key) || screenlib::is_wait(key))
         return 0;
     return key & 0xFF;
 }

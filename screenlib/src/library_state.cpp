@@ -1,8 +1,10 @@
 #include "library_state.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "drawing.h"
+#include "idle_handler.h"
 #include "terminal/terminal_backend.h"
 
 namespace screenlib::detail {
@@ -142,6 +144,8 @@ void shutdown() {
     s.menus.clear();
     release_backend();
     s.diagnostic_sink = nullptr;
+    s.idle_handler = nullptr;
+    s.idle_interval_ms = -1;
 }
 
 Backend* backend() {
@@ -151,5 +155,28 @@ Backend* backend() {
 void set_diagnostic_sink(std::function<void(const std::string&)> sink) {
     detail::state().diagnostic_sink = std::move(sink);
 }
+
+void set_idle_handler(std::function<void()> handler, int interval_ms) {
+    auto& s = detail::state();
+    s.idle_interval_ms = handler ? std::max(interval_ms, 1) : -1;
+    s.idle_handler = std::move(handler);
+}
+
+namespace detail {
+
+int idle_interval_ms() {
+    return state().idle_interval_ms;
+}
+
+void run_idle_handler() {
+    auto& s = state();
+    if (s.idle_handler) {
+        // A copy: the handler may replace itself.
+        const std::function<void()> handler = s.idle_handler;
+        handler();
+    }
+}
+
+}  // namespace detail
 
 }  // namespace screenlib

@@ -28,6 +28,9 @@ struct LibraryState {
     // Diagnostics for stderr held back while the terminal shows the screens.
     bool terminal_in_use = false;
     std::vector<std::string> held_diagnostics;
+    // Run while a backend waits for a key (set_idle_handler).
+    std::function<void()> idle_handler;
+    int idle_interval_ms = -1;
 };
 
 LibraryState& state();

@@ -1,6 +1,9 @@
 // The headless backend: cells in memory, keys from a script, tones recorded.
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
+#include "idle_handler.h"
 #include "platform/pc_keys.h"
 #include "screenlib/screenlib.h"
 #include "terminal_view.h"
@@ -64,7 +67,9 @@ int HeadlessBackend::read_key() {
             return -1;
         }
         const int key = script_[next_key_++];
-        if (is_resize(key)) {
+        if (is_wait(key)) {
+            pass_time(wait_milliseconds(key));
+        } else if (is_resize(key)) {
             resize_terminal((key >> 8) & 0xFF, key & 0xFF);
         } else if (key == pc_key::CtrlL) {
             ++repaints_;
@@ -72,6 +77,23 @@ int HeadlessBackend::read_key() {
             return key;
         }
     }
+}
+
+// A script's pause: time passes as it would at a terminal with no key
+// pressed, the idle handler running at its interval (and once at the end).
+void HeadlessBackend::pass_time(int milliseconds) {
+    using Clock = std::chrono::steady_clock;
+    const auto until = Clock::now() + std::chrono::milliseconds(milliseconds);
+    const int interval = detail::idle_interval_ms();
+    for (;;) {
+        const auto left = until - Clock::now();
+        if (left <= Clock::duration::zero())
+            break;
+        const auto step = std::chrono::milliseconds(interval);
+        std::this_thread::sleep_for(interval < 0 ? left : std::min<Clock::duration>(left, step));
+        detail::run_idle_handler();
+    }
+    detail::run_idle_handler();
 }
 
 void HeadlessBackend::resize_terminal(int rows, int columns) {

@@ -1,6 +1,7 @@
 #include "terminal_backend.h"
 
 #include <ncurses.h>
+#include <poll.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "escape_sequences.h"
+#include "idle_handler.h"
 #include "platform/pc_keys.h"
 #include "platform/screen_size.h"
 #include "terminal_painter.h"
@@ -148,8 +150,22 @@ class TerminalBackend final : public Backend {
         // ncurses keeps the failure of an interrupted read as one more ERR to give.
         bool interrupted = false;
         for (;;) {
+            // With an idle handler the wait is cut into its intervals.
+            const int interval = idle_interval_ms();
+            timeout(interval);
             errno = 0;
-            const int key = getch();
+            int key = getch();
+            if (key == ERR && interval >= 0 && errno != EINTR && !interrupted) {
+                if (!input_waiting()) {  // the interval passed without a key
+                    run_idle_handler();
+                    flush();
+                    continue;
+                }
+                // A byte or the end of input is there: read it as without a handler.
+                timeout(-1);
+                errno = 0;
+                key = getch();
+            }
             if (g_resumed) {
                 g_resumed = 0;
                 repaint();
@@ -236,6 +252,12 @@ class TerminalBackend final : public Backend {
         }
         timeout(-1);
         return code;
+    }
+
+    // Whether the terminal's input holds a byte, or its end, right now.
+    static bool input_waiting() {
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        return poll(&input, 1, 0) > 0;
     }
 
     static bool final_byte(int ch) { return ch >= 0x40 && ch <= 0x7E; }

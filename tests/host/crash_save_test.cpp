@@ -1,6 +1,7 @@
 // Saves of 100 changed rows through the real module, headless under the host
-// program: killed at random moments, run by eight processes at once, and run
-// out of file space. Nothing may be torn, and nothing lost without a report.
+// program: killed at random moments and run by eight processes at once, with
+// the records in SQLite files and in a shared PostgreSQL store, and run out
+// of file space. Nothing may be torn, and nothing lost without a report.
 //
 // The counts here are small; scripts/crash-tests.sh runs the same tests with
 // large ones (DEVGROUP_CRASH_RUNS, DEVGROUP_CONCURRENT_ROUNDS), and
@@ -8,9 +9,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,10 +16,15 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <random>
 #include <thread>
 
+#include "devgroup_process.h"
 #include "host_test_support.h"
+#include "hostlibs/host_setup.h"
+#include "pg_test_server.h"
+#include "test_backends.h"
 
 namespace {
 
@@ -36,11 +39,6 @@ constexpr size_t kGroupOffset = offsetof(DeviceRecord, group);
 int count_from(const char* variable, int otherwise) {
     const char* value = std::getenv(variable);
     return value != nullptr && std::atoi(value) > 0 ? std::atoi(value) : otherwise;
-}
-
-std::string program() {
-    const char* named = std::getenv("DEVGROUP_CRASH_PROGRAM");
-    return named != nullptr && *named != '\0' ? named : DEVGROUP_EXE;
 }
 
 std::string key_of(int row) {
@@ -66,45 +64,12 @@ std::string save_script(const std::function<std::string(int)>& name_of) {
     return keys + "<F2>y<Enter>";
 }
 
-// Starts devgroup with its output in a file; with a file size limit, writes
-// past it fail (EFBIG) instead of killing the process.
-pid_t start(const std::vector<std::string>& arguments, const std::string& output,
-            rlim_t file_limit = RLIM_INFINITY) {
-    std::vector<std::string> words = {program()};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (file_limit != RLIM_INFINITY) {
-            signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{file_limit, file_limit};
-            setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        FILE* out = std::freopen(output.c_str(), "w", stdout);
-        if (out == nullptr || dup2(fileno(stdout), STDERR_FILENO) < 0) {
-            _exit(126);
-        }
-        std::vector<char*> argv;
-        for (std::string& word : words) {
-            argv.push_back(word.data());
-        }
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
+using hosttest::finish_devgroup;
+using hosttest::run_devgroup;
+using hosttest::start_devgroup;
 
-int finish(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-}
-
-int run(const std::vector<std::string>& arguments, const std::string& output) {
-    return finish(start(arguments, output));
-}
-
-// What a devices file holds after a run, read straight from SQLite.
+// What a devices file holds after a run, read straight from SQLite or the
+// store's tables, not through the code under test.
 struct Stored {
     std::string integrity;
     std::map<std::string, std::string> groups;                // key -> group
@@ -115,6 +80,33 @@ std::string trimmed(const void* bytes, size_t size) {
     std::string text(static_cast<const char*>(bytes), size);
     text.erase(text.find_last_not_of(' ') + 1);
     return text;
+}
+
+// Bytes from the hexadecimal digits of encode(..., 'hex').
+std::string from_hex(const std::string& digits) {
+    std::string bytes;
+    for (size_t i = 0; i + 1 < digits.size(); i += 2) {
+        bytes.push_back(static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+Stored read_stored(PgTestSchema& store) {
+    Stored stored;
+    stored.integrity = "ok";  // the server keeps its own files whole
+    for (const auto& row : store.query("SELECT encode(data, 'hex') FROM devices")) {
+        const std::string data = from_hex(row[0]);
+        if (data.size() == sizeof(DeviceRecord)) {
+            stored.groups[data.substr(0, 8)] = trimmed(data.data() + kGroupOffset, 8);
+        }
+    }
+    for (const auto& row :
+         store.query("SELECT encode(key, 'hex'), encode(new, 'hex') FROM journal"
+                     " WHERE file = 'devices.db' AND field = 'group' AND old IS NOT NULL")) {
+        const std::string group = from_hex(row[1]);
+        stored.journal[from_hex(row[0])].push_back(trimmed(group.data(), group.size()));
+    }
+    return stored;
 }
 
 Stored read_stored(const std::string& root) {
@@ -156,15 +148,23 @@ Stored read_stored(const std::string& root) {
     return stored;
 }
 
-class CrashSave : public ::testing::Test {
+class CrashSaveTest : public ::testing::Test {
   protected:
+    virtual Backend backend() const { return Backend::kSqlite; }
+
+    void SetUp() override {
+        if (backend() == Backend::kPostgres) {
+            REQUIRE_POSTGRES();
+        }
+    }
+
     // One root with 100 rows named OLD1..OLD100, no password prompt and
     // users P0..P7; each run works on a copy of it.
     static void SetUpTestSuite() {
         pristine_ = new TempFolder("devgroup-crash-");
         const std::string root = pristine_->file("root");
         const std::string log = pristine_->file("make.txt");
-        ASSERT_EQ(run({"--root", root, "--keys", ""}, log), 0) << hosttest::read_file(log);
+        ASSERT_EQ(run_devgroup({"--root", root, "--keys", ""}, log), 0) << hosttest::read_file(log);
         std::string config = hosttest::read_file(root + "/host.conf");
         config.replace(config.find("password_interval = 300"), 23, "password_interval = 0");
         for (int p = 0; p < kProcesses; ++p) {
@@ -178,7 +178,9 @@ class CrashSave : public ::testing::Test {
                    "\n";
         }
         hosttest::write_file(pristine_->file("rows.csv"), csv);
-        ASSERT_EQ(run({"--root", root, "import", "devices", pristine_->file("rows.csv")}, log), 0)
+        ASSERT_EQ(
+            run_devgroup({"--root", root, "import", "devices", pristine_->file("rows.csv")}, log),
+            0)
             << hosttest::read_file(log);
     }
     static void TearDownTestSuite() {
@@ -186,11 +188,48 @@ class CrashSave : public ::testing::Test {
         pristine_ = nullptr;
     }
 
+    // A copy of the pristine root; on PostgreSQL its records in a fresh
+    // store, filled with the same rows.
     std::string fresh_root(const std::string& name) {
         const std::string root = work_.file(name);
         fs::remove_all(root);
         fs::copy(pristine_->file("root"), root, fs::copy_options::recursive);
+        store_.reset();
+        if (backend() == Backend::kPostgres) {
+            store_ = std::make_unique<PgTestSchema>();
+            std::string error;
+            EXPECT_TRUE(hostlibs::init_store(store_->conninfo(), &error)) << error;
+            hosttest::name_store(root, store_->conninfo());
+            const std::string log = work_.file("import.txt");
+            EXPECT_EQ(run_devgroup(
+                          {"--root", root, "import", "devices", pristine_->file("rows.csv")}, log),
+                      0)
+                << hosttest::read_file(log);
+        }
         return root;
+    }
+
+    Stored stored_now(const std::string& root) {
+        return store_ ? read_stored(*store_) : read_stored(root);
+    }
+
+    // Waits until the first row of a save is stored, or `limit` passed.
+    void wait_for_save(const std::string& root, std::chrono::steady_clock::duration limit) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        if (store_) {
+            while (std::chrono::steady_clock::now() < until &&
+                   store_->query("SELECT 1 FROM journal WHERE old IS NOT NULL LIMIT 1").empty()) {
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+            }
+            return;
+        }
+        // The save begins when the file's write-ahead log first grows.
+        const fs::path log = root + "/DATA/devices.db-wal";
+        std::error_code missing;
+        while (std::chrono::steady_clock::now() < until &&
+               (fs::file_size(log, missing) == 0 || missing)) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
     }
 
     std::string keys_file(const std::string& name, const std::string& keys) {
@@ -207,7 +246,7 @@ class CrashSave : public ::testing::Test {
     Examined examine(const std::string& root, const std::function<std::string(int)>& new_group,
                      const std::string& what) {
         Examined result;
-        const Stored stored = read_stored(root);
+        const Stored stored = stored_now(root);
         auto fault = [&](const std::string& text) {
             ++result.faults;
             ADD_FAILURE() << what << ": " << text;
@@ -234,7 +273,7 @@ class CrashSave : public ::testing::Test {
             }
             result.stored += is_new ? 1 : 0;
         }
-        if (run({"--root", root, "export", "devices"}, work_.file("export.txt")) != 0) {
+        if (run_devgroup({"--root", root, "export", "devices"}, work_.file("export.txt")) != 0) {
             fault("export: " + hosttest::read_file(work_.file("export.txt")));
         }
         return result;
@@ -242,9 +281,14 @@ class CrashSave : public ::testing::Test {
 
     static TempFolder* pristine_;
     TempFolder work_{"devgroup-crash-run-"};
+    std::unique_ptr<PgTestSchema> store_;  // the shared store of the run, when on PostgreSQL
 };
 
-TempFolder* CrashSave::pristine_ = nullptr;
+TempFolder* CrashSaveTest::pristine_ = nullptr;
+
+using CrashSave = OnEachBackend<CrashSaveTest>;
+ON_EACH_BACKEND(CrashSave);
+using CrashSaveSqlite = CrashSaveTest;
 
 std::string new_group(int row) {
     return "NEW" + std::to_string(row + 1);
@@ -252,25 +296,17 @@ std::string new_group(int row) {
 
 // Killed at a random moment of a save, the file holds each row's old or new
 // group, never anything else, and its journal says which.
-TEST_F(CrashSave, KillNineDuringASaveTearsNothing) {
+TEST_P(CrashSave, KillNineDuringASaveTearsNothing) {
     const std::string keys = keys_file("save.txt", save_script(new_group));
-    // The save begins when the file's write-ahead log first grows; an
-    // uninterrupted run tells how long it goes on from there.
+    // An uninterrupted run tells how long a save goes on once it began.
     using Clock = std::chrono::steady_clock;
-    auto wait_for_save = [](const std::string& root, Clock::duration limit) {
-        const fs::path log = root + "/DATA/devices.db-wal";
-        const auto until = Clock::now() + limit;
-        std::error_code missing;
-        while (Clock::now() < until && (fs::file_size(log, missing) == 0 || missing)) {
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
-    };
     const std::string whole = fresh_root("whole");
     const auto started = Clock::now();
-    const pid_t first = start({"--root", whole, "--keys-file", keys}, work_.file("out.txt"));
+    const pid_t first =
+        start_devgroup({"--root", whole, "--keys-file", keys}, work_.file("out.txt"));
     wait_for_save(whole, std::chrono::seconds(60));
     const auto save_began = Clock::now();
-    ASSERT_EQ(finish(first), 0);
+    ASSERT_EQ(finish_devgroup(first), 0);
     const auto save_took = Clock::now() - save_began;
     const Examined uninterrupted = examine(whole, new_group, "uninterrupted");
     ASSERT_EQ(uninterrupted.stored, kRows);
@@ -284,11 +320,12 @@ TEST_F(CrashSave, KillNineDuringASaveTearsNothing) {
     std::map<std::string, int> outcomes;
     for (int i = 0; i < runs; ++i) {
         const std::string root = fresh_root("killed");
-        const pid_t pid = start({"--root", root, "--keys-file", keys}, work_.file("out.txt"));
+        const pid_t pid =
+            start_devgroup({"--root", root, "--keys-file", keys}, work_.file("out.txt"));
         wait_for_save(root, 2 * (save_began - started));
         std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
         kill(pid, SIGKILL);
-        finish(pid);
+        finish_devgroup(pid);
         const Examined examined = examine(root, new_group, "run " + std::to_string(i));
         torn += examined.faults > 0 ? 1 : 0;
         ++outcomes[examined.stored == 0 ? "none" : examined.stored == kRows ? "all" : "some"];
@@ -299,7 +336,7 @@ TEST_F(CrashSave, KillNineDuringASaveTearsNothing) {
 
 // Eight processes, each saving its own twelve rows of one file at once: each
 // row ends with its process's name, or that process reported the failure.
-TEST_F(CrashSave, EightProcessesSavingAtOnceLoseNoUpdate) {
+TEST_P(CrashSave, EightProcessesSavingAtOnceLoseNoUpdate) {
     const int rounds = count_from("DEVGROUP_CONCURRENT_ROUNDS", 1);
     int lost = 0;
     int reported = 0;
@@ -316,17 +353,17 @@ TEST_F(CrashSave, EightProcessesSavingAtOnceLoseNoUpdate) {
         for (int p = 0; p < kProcesses; ++p) {
             const std::string keys =
                 keys_file("p" + std::to_string(p) + ".txt", save_script(name_of(p)));
-            pids.push_back(
-                start({"--root", root, "--user", "P" + std::to_string(p), "--keys-file", keys},
-                      work_.file("p" + std::to_string(p) + ".out")));
+            pids.push_back(start_devgroup(
+                {"--root", root, "--user", "P" + std::to_string(p), "--keys-file", keys},
+                work_.file("p" + std::to_string(p) + ".out")));
         }
         for (pid_t pid : pids) {
-            EXPECT_EQ(finish(pid), 0);
+            EXPECT_EQ(finish_devgroup(pid), 0);
         }
         // A process whose save failed says so in the error log under its user.
-        ASSERT_EQ(run({"--root", root, "log"}, work_.file("log.txt")), 0);
+        ASSERT_EQ(run_devgroup({"--root", root, "log"}, work_.file("log.txt")), 0);
         const std::string log = hosttest::read_file(work_.file("log.txt"));
-        const Stored stored = read_stored(root);
+        const Stored stored = stored_now(root);
         EXPECT_EQ(stored.integrity, "ok");
         for (int row = 0; row < kRows; ++row) {
             const int p = owner(row) < kProcesses ? owner(row) : -1;
@@ -352,7 +389,7 @@ TEST_F(CrashSave, EightProcessesSavingAtOnceLoseNoUpdate) {
 
 // Out of file space in mid-save: the save says it failed, and the rows
 // stored before the failure are stored, in table order, the rest untouched.
-TEST_F(CrashSave, AFullDiskFailsTheSaveLoudlyAndKeepsWhatWasStored) {
+TEST_F(CrashSaveSqlite, AFullDiskFailsTheSaveLoudlyAndKeepsWhatWasStored) {
     const std::string root = fresh_root("full");
     const std::string keys = keys_file("save.txt", save_script(new_group));
     // Room for the files as they are and a little growth, not for 100 updates.
@@ -362,9 +399,9 @@ TEST_F(CrashSave, AFullDiskFailsTheSaveLoudlyAndKeepsWhatWasStored) {
             largest = std::max<rlim_t>(largest, entry.file_size());
         }
     }
-    const pid_t pid =
-        start({"--root", root, "--keys-file", keys}, work_.file("out.txt"), largest + 64 * 1024);
-    EXPECT_EQ(finish(pid), 0);
+    const pid_t pid = start_devgroup({"--root", root, "--keys-file", keys}, work_.file("out.txt"),
+                                     largest + 64 * 1024);
+    EXPECT_EQ(finish_devgroup(pid), 0);
     const Examined examined = examine(root, new_group, "full disk");
     EXPECT_EQ(examined.faults, 0);
     const int stored = examined.stored;
@@ -375,7 +412,7 @@ TEST_F(CrashSave, AFullDiskFailsTheSaveLoudlyAndKeepsWhatWasStored) {
         const bool is_new = after.groups.at(key_of(row)) == new_group(row);
         EXPECT_EQ(is_new, row < stored) << key_of(row) << ": stored out of table order";
     }
-    ASSERT_EQ(run({"--root", root, "log"}, work_.file("log.txt")), 0);
+    ASSERT_EQ(run_devgroup({"--root", root, "log"}, work_.file("log.txt")), 0);
     EXPECT_NE(hosttest::read_file(work_.file("log.txt")).find("Unable to update devices.dbf"),
               std::string::npos)
         << hosttest::read_file(work_.file("log.txt"));

@@ -66,4 +66,9 @@ inline void write_file(const std::string& path, const std::string& text) {
     out << text;
 }
 
+// Points a root's host.conf at a shared store (a libpq connection string).
+inline void name_store(const std::string& root, const std::string& conninfo) {
+    write_file(root + "/host.conf", read_file(root + "/host.conf") + "store = " + conninfo + "\n");
+}
+
 }  // namespace hosttest

@@ -530,7 +530,8 @@ TEST_F(PgStoreTest, AConnectionLostDuringAWriteFailsItToTheEnd) {
     EXPECT_EQ(file->upsert(record({3, 0, 0, 0}), &position), RS_IO_ERROR);
     EXPECT_NE(file->commit_write(), RS_OK);
     file->rollback_write();
-    EXPECT_EQ(store_failures().size(), 3u);
+    // One loss of the connection, one record, however many calls it fails.
+    EXPECT_EQ(store_failures().size(), 1u);
     StoredRecord r;
     EXPECT_EQ(file->first(&r), RS_END_OF_FILE);
 }

@@ -1,7 +1,7 @@
 // A fresh data root in /tmp, opened as the host for one test and removed after it.
-// OnEachBackend<Fixture> runs a fixture's tests once with the record files
-// and sites in the root's SQLite files and once in a shared PostgreSQL store
-// (a fresh schema of the tests' server).
+// With OnEachBackend<Fixture> (test_backends.h) a fixture's tests run once
+// with the record files and sites in the root's SQLite files and once in a
+// shared PostgreSQL store (a fresh schema of the tests' server).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,8 +17,7 @@
 #include "pg_test_server.h"
 #include "sqlite_rows.h"
 #include "temp_folder.h"
-
-enum class Backend { kSqlite, kPostgres };
+#include "test_backends.h"
 
 class TempRootTest : public ::testing::Test {
   protected:
@@ -66,7 +65,8 @@ class TempRootTest : public ::testing::Test {
         for (size_t at; (at = sql.find("{records}")) != std::string::npos;) {
             sql.replace(at, 9, table);
         }
-        return schema_ ? schema_->query(sql) : sqlite_rows(root_ + "/DATA/" + file + ".db", sql);
+        return schema_ ? schema_->query_bytes(sql)
+                       : sqlite_rows(root_ + "/DATA/" + file + ".db", sql);
     }
 
     TempFolder folder_{"hostlibs-test-"};
@@ -75,20 +75,6 @@ class TempRootTest : public ::testing::Test {
     std::optional<PgTestSchema> schema_;
     std::string store_;  // the shared store's connection string; empty: SQLite
 };
-
-template <class Fixture>
-class OnEachBackend : public Fixture, public ::testing::WithParamInterface<Backend> {
-  protected:
-    Backend backend() const override { return this->GetParam(); }
-};
-
-inline std::string backend_name(const ::testing::TestParamInfo<Backend>& info) {
-    return info.param == Backend::kSqlite ? "SQLite" : "PostgreSQL";
-}
-
-#define ON_EACH_BACKEND(Suite) \
-    INSTANTIATE_TEST_SUITE_P(  \
-        Backends, Suite, ::testing::Values(Backend::kSqlite, Backend::kPostgres), backend_name)
 
 // Fixed-width text helpers for building records.
 inline void put_text(char* field, size_t width, const std::string& text) {

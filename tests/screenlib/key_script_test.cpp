@@ -1,4 +1,6 @@
 // Key names and key scripts.
+#include <chrono>
+
 #include "screen_test_support.h"
 
 namespace {
@@ -30,10 +32,12 @@ TEST(KeyScript, NamesGiveThePcKeyCodes) {
 TEST(KeyScript, ScriptsMixLiteralsAndNames) {
     std::vector<int> keys;
     std::string error;
-    ASSERT_TRUE(screenlib::parse_key_script("ab<Enter><lt>x<F10><A-p><Click:3,7>", &keys, &error))
+    ASSERT_TRUE(screenlib::parse_key_script("ab<Enter><lt>x<F10><A-p><Click:3,7><Wait:600000>",
+                                            &keys, &error))
         << error;
-    EXPECT_EQ(keys, (std::vector<int>{0x1E61, 0x3062, KEY_ENTER, 0x333C, 0x2D78, KEY_F10, 0x1900,
-                                      screenlib::mouse_click_key(3, 7)}));
+    EXPECT_EQ(keys,
+              (std::vector<int>{0x1E61, 0x3062, KEY_ENTER, 0x333C, 0x2D78, KEY_F10, 0x1900,
+                                screenlib::mouse_click_key(3, 7), screenlib::wait_key(600000)}));
     for (int key : keys) {
         std::vector<int> again;
         ASSERT_TRUE(screenlib::parse_key_script(screenlib::key_name(key), &again, &error)) << error;
@@ -50,6 +54,9 @@ TEST(KeyScript, UnknownNamesAreRefusedWithAClearMessage) {
         {"x<Enter", "unterminated key name '<Enter' in key script"},
         {"a\tb", "character 0x09 cannot stand in a key script; name the key"},
         {"<Click:3>", "unknown key name '<Click:3>' in key script"},
+        {"<Wait:600001>", "unknown key name '<Wait:600001>' in key script"},
+        {"<Wait:>", "unknown key name '<Wait:>' in key script"},
+        {"<Wait:-1>", "unknown key name '<Wait:-1>' in key script"},
         // Long scripts are refused whole and quoted only in part.
         {std::string(screenlib::kMaxKeyScriptBytes + 1, 'a'), "key script longer than 1 MiB"},
         {"<" + std::string(5000, 'x'),
@@ -69,6 +76,28 @@ TEST(KeyScript, UnknownNamesAreRefusedWithAClearMessage) {
     EXPECT_EQ(error, "unknown key name '<Nope>' in key script");
     EXPECT_TRUE(backend.script_exhausted());  // a refused script leaves no keys
     EXPECT_EQ(backend.read_key(), -1);
+    screenlib::shutdown();
+}
+
+// A script's pause lets time pass with the idle handler running, and is
+// no key of its own.
+TEST(KeyScript, WaitsRunTheIdleHandlerAndGiveNoKey) {
+    screenlib::HeadlessBackend& backend = screenlib::use_headless();
+    int runs = 0;
+    screenlib::set_idle_handler([&runs] { ++runs; }, 10);
+    std::string error;
+    ASSERT_TRUE(backend.set_script("<Wait:100>a", &error)) << error;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(backend.read_key(), 0x1E61);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(100));
+    EXPECT_GE(runs, 5);
+    // The handler goes with the library's state.
+    const int before_shutdown = runs;
+    screenlib::shutdown();
+    screenlib::HeadlessBackend& again = screenlib::use_headless();
+    ASSERT_TRUE(again.set_script("<Wait:20>", &error)) << error;
+    EXPECT_EQ(again.read_key(), -1);
+    EXPECT_EQ(runs, before_shutdown);
     screenlib::shutdown();
 }
 

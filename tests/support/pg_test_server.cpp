@@ -234,24 +234,31 @@ void PgTestSchema::exec(const std::string& sql) {
         throw std::runtime_error("SQL failed: " + sql + ": " + error);
 }
 
-std::vector<std::vector<std::string>> PgTestSchema::query(const std::string& sql) {
-    // Binary results: bytea and text columns come back as their bytes.
-    PGresult* result = PQexecParams(conn_, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 1);
+std::vector<std::vector<std::string>> PgTestSchema::rows_of(const std::string& sql, int format) {
+    PGresult* result =
+        PQexecParams(conn_, sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, format);
     if (PQresultStatus(result) != PGRES_TUPLES_OK) {
-        const std::string why = PQresultErrorMessage(result);
+        const std::string error = PQerrorMessage(conn_);
         PQclear(result);
-        throw std::runtime_error("SQL failed: " + sql + ": " + why);
+        throw std::runtime_error("SQL failed: " + sql + ": " + error);
     }
-    std::vector<std::vector<std::string>> rows;
+    std::vector<std::vector<std::string>> rows(static_cast<size_t>(PQntuples(result)));
     for (int row = 0; row < PQntuples(result); ++row) {
-        std::vector<std::string>& columns = rows.emplace_back();
         for (int column = 0; column < PQnfields(result); ++column) {
-            columns.emplace_back(PQgetvalue(result, row, column),
-                                 static_cast<size_t>(PQgetlength(result, row, column)));
+            rows[static_cast<size_t>(row)].emplace_back(PQgetvalue(result, row, column),
+                                                        PQgetlength(result, row, column));
         }
     }
     PQclear(result);
     return rows;
+}
+
+std::vector<std::vector<std::string>> PgTestSchema::query(const std::string& sql) {
+    return rows_of(sql, 0);
+}
+
+std::vector<std::vector<std::string>> PgTestSchema::query_bytes(const std::string& sql) {
+    return rows_of(sql, 1);
 }
 
 std::string PgTestSchema::create_login_role(const std::string& name, const std::string& password) {

@@ -74,9 +74,11 @@ class PgTestSchema {
     // Runs SQL (one or more statements) as the superuser, search path set to
     // the schema.
     void exec(const std::string& sql);
-    // The rows of a query as the superuser, each column's value as its bytes
-    // (binary format: a bytea or text column is its content).
+    // The rows of a query as the superuser, each a row of texts (NULL as an
+    // empty text; select bytea through encode() or convert_from()).
     std::vector<std::vector<std::string>> query(const std::string& sql);
+    // The same in binary format: a bytea or text column is its bytes.
+    std::vector<std::vector<std::string>> query_bytes(const std::string& sql);
 
     // Makes a role that logs in with a password (stored as SCRAM-SHA-256) and
     // returns its name: NAME made unique across processes and tests. It gets
@@ -91,6 +93,8 @@ class PgTestSchema {
     std::string tcp_conninfo(const std::string& role, const std::string& passfile) const;
 
   private:
+    std::vector<std::vector<std::string>> rows_of(const std::string& sql, int format);
+
     PgTestServerInfo server_;
     std::string schema_;
     pg_conn* conn_ = nullptr;

@@ -156,6 +156,31 @@ bool open_record_store(HostState& host, std::string* error) {
     return true;
 }
 
+// The record files and the sites, on SQLite files or a shared store.
+bool open_records(HostState& host, std::string* reason) {
+    const std::string& data = host.data_native;
+    const bool read_only = host.configuration.read_only;
+    if (!(open_record_store(host, reason) &&
+          host.devices.open(*host.record_store, kDevicesLayout, read_only, reason) &&
+          valid_database_file(data + kSettingsLayout.file_name, reason) &&
+          valid_database_file(data + kPasswordsLayout.file_name, reason))) {
+        return false;
+    }
+    // Few sessions print or ask for a password: those files open when first used.
+    for (const RecordLayout* layout : {&kSettingsLayout, &kPasswordsLayout}) {
+        if (!read_only) {
+            make_private(data + layout->file_name);
+        }
+    }
+    host.settings.open_on_use(*host.record_store, kSettingsLayout, read_only);
+    host.passwords.open_on_use(*host.record_store, kPasswordsLayout, read_only);
+    start_journals(host);
+    if (!read_only) {
+        host.record_store->watch(kDevicesLayout);
+    }
+    return true;
+}
+
 void set_user(HostState& host, const std::string& user_id, uint32_t user_no) {
     host.user_id.fill(' ');
     std::memcpy(host.user_id.data(), user_id.data(), std::min<size_t>(user_id.size(), 8));
@@ -187,22 +212,7 @@ bool open_host(const HostConfiguration& configuration, std::string* error) {
                 host->host_db.exec(detail::SqliteSiteStorage::schema(), &reason) &&
                 host->host_db.exec(detail::JobQueue::schema(), &reason) &&
                 host->host_db.exec(detail::error_log_schema(), &reason) &&
-                detail::open_record_store(*host, &reason) &&
-                host->devices.open(*host->record_store, detail::kDevicesLayout, read_only,
-                                   &reason) &&
-                detail::valid_database_file(data + detail::kSettingsLayout.file_name, &reason) &&
-                detail::valid_database_file(data + detail::kPasswordsLayout.file_name, &reason)) {
-                // Few sessions print or ask for a password: those files open when first used.
-                for (const detail::RecordLayout* layout :
-                     {&detail::kSettingsLayout, &detail::kPasswordsLayout}) {
-                    if (!read_only) {
-                        detail::make_private(data + layout->file_name);
-                    }
-                }
-                host->settings.open_on_use(*host->record_store, detail::kSettingsLayout, read_only);
-                host->passwords.open_on_use(*host->record_store, detail::kPasswordsLayout,
-                                            read_only);
-                detail::start_journals(*host);
+                (!configuration.open_records || detail::open_records(*host, &reason))) {
                 // Modules reach the root through its drive, whatever its native path.
                 const std::string& root = host->root_native;
                 native_map_drive(detail::kHostDrive,
@@ -241,6 +251,11 @@ void set_host_clock(std::optional<uint32_t> fixed_now) {
     if (g_host) {
         g_host->fixed_now = fixed_now;
     }
+}
+
+bool devices_changed_elsewhere() {
+    return g_host && g_host->record_store &&
+           g_host->record_store->changed_elsewhere(detail::kDevicesLayout);
 }
 
 int host_leave_count() {

@@ -150,6 +150,13 @@ class RecordStore {
     // and changes nothing.
     virtual std::unique_ptr<RecordStorage> open_file(const RecordLayout& layout, bool read_only,
                                                      std::string* error) = 0;
+
+    // Writes of other workstations to a record file: after watch(layout),
+    // changed_elsewhere(layout) tells whether another workstation stored a
+    // change to it since the call before. Files only this root uses (SQLite)
+    // report none.
+    virtual void watch(const RecordLayout&) {}
+    virtual bool changed_elsewhere(const RecordLayout&) { return false; }
 };
 
 }  // namespace hostlibs::detail

@@ -38,6 +38,10 @@ struct HostConfiguration {
     // connection string of a shared PostgreSQL store, or empty for SQLite
     // files under <root>/DATA.
     std::string store = {};
+    // False opens only the workstation's own data (error log, job queue):
+    // the record files and the sites stay closed and the shared store is not
+    // reached, so the error log can be read while the store is away.
+    bool open_records = true;
 };
 
 // Opens the host's files under <root>/DATA, creating missing ones empty
@@ -56,6 +60,12 @@ HOSTSETUP_API bool host_is_open();
 HOSTSETUP_API void set_host_user(const std::string& user_id, uint32_t user_no);
 // Fixes the clock (a value) or lets it follow the system clock (nullopt).
 HOSTSETUP_API void set_host_clock(std::optional<uint32_t> fixed_now);
+
+// True when another workstation stored a change to the devices file of a
+// shared store since the last call (the first call counts from open_host);
+// always false on the SQLite files. Reads only what the server already sent,
+// so it may be called while waiting for a key.
+HOSTSETUP_API bool devices_changed_elsewhere();
 
 // Number of host_leave() calls since open_host().
 HOSTSETUP_API int host_leave_count();

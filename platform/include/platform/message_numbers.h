@@ -33,4 +33,5 @@ enum HostMessage : int {
     TEXT_HELP = 114,
     TEXT_KEY_MENU = 115,
     TEXT_KEY_PAGE = 116,
+    TEXT_DEVICES_CHANGED = 117,
 };

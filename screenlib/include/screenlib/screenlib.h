@@ -154,6 +154,7 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
     std::vector<Cell> cells_at_last_key_;
     std::vector<int> changed_per_key_;
     void count_changes();
+    void pass_time(int milliseconds);
 };
 
 // A window of the library's window stack that the host program fills with
@@ -262,6 +263,25 @@ constexpr int resize_key(int rows, int columns) {
 constexpr bool is_resize(int key) {
     return key >= 0 && (key & kResizeFlag) != 0;
 }
+// A key script's pause (<Wait:MS>): the headless backend lets MS
+// milliseconds pass, running the idle handler, before it reads on.
+constexpr int kWaitFlag = 0x04000000;
+constexpr int kMaxWaitMs = 600000;
+constexpr int wait_key(int milliseconds) {
+    return kWaitFlag | (milliseconds & 0xFFFFF);
+}
+constexpr bool is_wait(int key) {
+    return key >= 0 && (key & kWaitFlag) != 0;
+}
+constexpr int wait_milliseconds(int key) {
+    return key & 0xFFFFF;
+}
+
+// Work done while the program waits for a key: a backend waiting for one
+// calls `handler` every `interval_ms` milliseconds (the terminal between
+// keys, the headless backend during a script's <Wait:MS>). The handler may
+// draw; what it draws shows at once. An empty handler, or shutdown(), ends it.
+SCREENLIB_CXX_API void set_idle_handler(std::function<void()> handler, int interval_ms);
 
 // The script name of a key code ("<Enter>", "a"); "<0xHHHH>" for one without a name.
 SCREENLIB_CXX_API std::string key_name(int key);

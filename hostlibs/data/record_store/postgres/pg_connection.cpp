@@ -32,6 +32,43 @@ std::string array_of(Oid element, size_t count) {
 
 void ignore_notice(void*, const char*) {}
 
+// Connection settings the conninfo may override (it is expanded after them):
+// a server that takes the connection but never answers, or a host that drops
+// every packet, fails the attempt within the connect timeout rather than
+// hanging the editor for minutes; keepalives and the TCP user timeout find a
+// server gone silent under an open connection. All are ignored on a Unix socket.
+struct ConnectDefault {
+    const char* keyword;
+    const char* variable;  // libpq's environment variable for it, which also overrides
+    const char* value;
+};
+
+constexpr ConnectDefault kConnectDefaults[] = {
+    {"connect_timeout", "PGCONNECT_TIMEOUT", nullptr},  // kDefaultConnectTimeout
+    {"keepalives", nullptr, "1"},
+    {"keepalives_idle", nullptr, "30"},
+    {"keepalives_interval", nullptr, "10"},
+    {"keepalives_count", nullptr, "3"},
+    {"tcp_user_timeout", nullptr, "30000"},
+};
+
+PGconn* connect_with_defaults(const std::string& conninfo) {
+    const std::string timeout = std::to_string(kDefaultConnectTimeout);
+    std::vector<const char*> keywords;
+    std::vector<const char*> values;
+    for (const ConnectDefault& setting : kConnectDefaults) {
+        if (setting.variable == nullptr || std::getenv(setting.variable) == nullptr) {
+            keywords.push_back(setting.keyword);
+            values.push_back(setting.value != nullptr ? setting.value : timeout.c_str());
+        }
+    }
+    keywords.push_back("dbname");
+    values.push_back(conninfo.c_str());
+    keywords.push_back(nullptr);
+    values.push_back(nullptr);
+    return PQconnectdbParams(keywords.data(), values.data(), 1);
+}
+
 bool is_state(const char* sqlstate, const char* expected) {
     return sqlstate != nullptr && std::strcmp(sqlstate, expected) == 0;
 }
@@ -248,7 +285,7 @@ bool PgConnection::open(const std::string& conninfo, int busy_timeout_ms, std::s
     }
     conninfo_ = conninfo;
     busy_timeout_ms_ = busy_timeout_ms;
-    conn_ = PQconnectdb(conninfo.c_str());
+    conn_ = connect_with_defaults(conninfo);
     if (conn_ == nullptr || PQstatus(conn_) != CONNECTION_OK) {
         *error = "cannot connect to the shared store at " + server() + ": " +
                  (conn_ != nullptr ? one_line(PQerrorMessage(conn_)) : "out of memory");
@@ -272,6 +309,7 @@ void PgConnection::close() {
         conn_ = nullptr;
     }
     broken_ = false;
+    loss_reported_ = false;
     in_transaction_ = false;
     prepared_.clear();
 }
@@ -291,13 +329,51 @@ bool PgConnection::start_session(std::string* error) {
     const Oid types[] = {kTextOid};
     PgResult result = finish(PQexecParams(conn_, "SELECT set_config('lock_timeout', $1, false)", 1,
                                           types, values.data(), lengths.data(), nullptr, 1));
+    for (const std::string& channel : channels_) {
+        if (result.ok()) {
+            result = finish(PQexec(conn_, ("LISTEN " + quote_identifier(channel)).c_str()));
+        }
+    }
     if (!result.ok()) {
         *error =
             "cannot set up a session of the shared store at " + server() + ": " + result.error();
         return false;
     }
     prepared_.clear();
+    loss_reported_ = false;
     return true;
+}
+
+bool PgConnection::first_report_of_loss() {
+    return !std::exchange(loss_reported_, true);
+}
+
+bool PgConnection::listen(const std::string& channel) {
+    channels_.push_back(channel);
+    const std::string quoted = quote_identifier(channel);
+    return !quoted.empty() && exec(("LISTEN " + quoted).c_str()).ok();
+}
+
+int PgConnection::notifications(const std::string& channel) {
+    if (conn_ == nullptr || broken_) {
+        return 0;
+    }
+    if (PQconsumeInput(conn_) == 0) {
+        // Gone while idle: the next call connects again, quietly, since no
+        // operation failed.
+        if (PQstatus(conn_) == CONNECTION_BAD) {
+            broken_ = true;
+            prepared_.clear();
+        }
+        return 0;
+    }
+    int count = 0;
+    const int own = PQbackendPID(conn_);
+    while (PGnotify* notice = PQnotifies(conn_)) {
+        count += notice->be_pid != own && channel == notice->relname ? 1 : 0;
+        PQfreemem(notice);
+    }
+    return count;
 }
 
 bool PgConnection::ensure_connected(std::string* error) {

@@ -109,7 +109,9 @@ class PG_STORE_API PgConnection {
     ~PgConnection();
 
     // Connects; a conninfo holding a password is refused. `busy_timeout_ms`
-    // bounds every wait for another session's lock.
+    // bounds every wait for another session's lock. Unless the conninfo (or
+    // PGCONNECT_TIMEOUT) says otherwise, a connection attempt gives up after
+    // kDefaultConnectTimeout seconds and TCP keepalives find a silent server.
     bool open(const std::string& conninfo, int busy_timeout_ms, std::string* error);
     void close();
     bool is_open() const { return conn_ != nullptr; }
@@ -131,6 +133,18 @@ class PG_STORE_API PgConnection {
     PgResult commit();  // a transaction the server rolled back is a failure
     void rollback();
     bool in_transaction() const { return in_transaction_; }
+
+    // The first failure of each loss of the connection is true, the others
+    // false until a connection is made again: one outage, one report.
+    bool first_report_of_loss();
+
+    // Listens on a channel from now on, also after a reconnect.
+    bool listen(const std::string& channel);
+    // How many notifications other sessions sent on `channel` since the last
+    // call; those of this session are left out, those of other channels
+    // dropped. Reads only what the server has already sent: no statement, no
+    // wait. A connection found lost is left to the next call to connect again.
+    int notifications(const std::string& channel);
 
     // "host:port" (a socket folder for host) of the server, for messages.
     std::string server() const;
@@ -154,10 +168,16 @@ class PG_STORE_API PgConnection {
     std::string conninfo_;
     int busy_timeout_ms_ = 0;
     bool broken_ = false;  // lost; connect again on the next call
+    bool loss_reported_ = false;
+    std::vector<std::string> channels_;
     bool in_transaction_ = false;
     std::unordered_set<std::string> prepared_;
     std::string error_;
 };
+
+// Seconds a connection attempt waits for a server that does not answer,
+// unless the conninfo's connect_timeout or PGCONNECT_TIMEOUT says otherwise.
+inline constexpr int kDefaultConnectTimeout = 10;
 
 // The first line of a server's or libpq's message: its reason.
 std::string one_line(std::string_view message);

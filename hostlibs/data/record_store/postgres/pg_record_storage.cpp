@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <utility>
 
 #include "hostlibs/host_setup.h"
 #include "platform/host_libraries.h"
@@ -38,6 +39,13 @@ bool plain_name(const char* name) {
 }
 
 }  // namespace
+
+// Every write of a record file is announced, in its own transaction, on the
+// file's channel; the notification carries the writer's backend pid, by
+// which a workstation tells its own writes from those of others.
+std::string change_channel(const RecordLayout& layout) {
+    return std::string("devgroup_") + (layout.table != nullptr ? layout.table : "");
+}
 
 // ---------------------------------------------------------------- store
 
@@ -113,11 +121,25 @@ std::unique_ptr<RecordStorage> PgRecordStore::open_file(const RecordLayout& layo
     return std::make_unique<PgRecordStorage>(conn_, layout, read_only);
 }
 
+// Not listening costs the notice only, never a write: a failure is let be.
+void PgRecordStore::watch(const RecordLayout& layout) {
+    if (conn_ != nullptr && plain_name(layout.table)) {
+        conn_->listen(change_channel(layout));
+    }
+}
+
+bool PgRecordStore::changed_elsewhere(const RecordLayout& layout) {
+    return conn_ != nullptr && conn_->notifications(change_channel(layout)) > 0;
+}
+
 // ---------------------------------------------------------------- storage
 
 PgRecordStorage::PgRecordStorage(std::shared_ptr<PgConnection> conn, const RecordLayout& layout,
                                  bool read_only)
-    : conn_(std::move(conn)), layout_(layout), read_only_(read_only) {
+    : conn_(std::move(conn)),
+      layout_(layout),
+      read_only_(read_only),
+      channel_(change_channel(layout)) {
     const std::string t = layout.table;
     constexpr const char* kJournalColumns =
         "id, file, time, \"user\", key, pos, field, old, new FROM journal";
@@ -153,10 +175,12 @@ PgRecordStorage::PgRecordStorage(std::shared_ptr<PgConnection> conn, const Recor
              " journalled AS (INSERT INTO journal(file, time, \"user\", key, pos, field, old, new)"
              " SELECT $5, $6, $7, $8, updated.pos, j.field, j.old, j.new"
              " FROM updated, unnest($9::text[], $10::bytea[], $11::bytea[]) AS j(field, old, new)"
-             " RETURNING 1)"
-             " SELECT (SELECT count(*) FROM updated), (SELECT count(*) FROM journalled)",
+             " RETURNING 1),"
+             " notified AS (SELECT pg_notify($12, '') FROM updated)"
+             " SELECT (SELECT count(*) FROM updated), (SELECT count(*) FROM journalled),"
+             " (SELECT count(*) FROM notified)",
          {kInt8Oid, kByteaOid, kByteaOid, kByteaOid, kTextOid, kInt8Oid, kTextOid, kByteaOid,
-          kTextArrayOid, kByteaArrayOid, kByteaArrayOid}},
+          kTextArrayOid, kByteaArrayOid, kByteaArrayOid, kTextOid}},
         // A replaced record keeps its position. Updating first means a
         // replacement draws no number from the identity, which a plain
         // INSERT ... ON CONFLICT would do and so run through the 32-bit
@@ -173,7 +197,13 @@ PgRecordStorage::PgRecordStorage(std::shared_ptr<PgConnection> conn, const Recor
              " ON CONFLICT (key) DO UPDATE SET data = EXCLUDED.data RETURNING pos)"
              " SELECT pos FROM updated UNION ALL SELECT pos FROM inserted",
          {kByteaOid, kByteaOid}},
-        {kRemove, "remove", "DELETE FROM " + t + " WHERE key = $1", {kByteaOid}},
+        {kRemove,
+         "remove",
+         "WITH removed AS (DELETE FROM " + t +
+             " WHERE key = $1 RETURNING pos)"
+             " SELECT count(*) FROM (SELECT pg_notify($2, '') FROM removed) AS notified",
+         {kByteaOid, kTextOid}},
+        {kNotify, "notify", "SELECT pg_notify($1, '')", {kTextOid}},
         {kAppendJournal,
          "append_journal",
          "INSERT INTO journal(file, time, \"user\", key, pos, field, old, new)"
@@ -221,6 +251,14 @@ int PgRecordStorage::failed(const PgResult& result, int lock) {
         case PgOutcome::kDuplicate:
             error_ = "shared store " + std::string(layout_.table) + ": " + result.error();
             return RS_DUPLICATE_KEY;
+        case PgOutcome::kLost:
+            // One record for each loss of the connection, not one per call
+            // that fails until it is back.
+            if (!conn_->first_report_of_loss()) {
+                error_ = "shared store " + std::string(layout_.table) + ": " + result.error();
+                return RS_IO_ERROR;
+            }
+            return failed(result.error());
         default:
             return failed(result.error());
     }
@@ -362,6 +400,7 @@ int PgRecordStorage::swap(int64_t position, std::span<const uint8_t> expected,
         .text(rows.user)
         .bytes(rows.key);
     add_journal(&params, rows);
+    params.text(channel_);
     PgResult result = conn_->run(queries_[kSwap], params);
     if (!result.ok()) {
         return failed(result, RS_RECORD_LOCKED);
@@ -374,15 +413,26 @@ int PgRecordStorage::begin_write() {
         return failed("opened for reading only");
     }
     PgResult result = conn_->begin();
+    wrote_ = false;
     return result.ok() ? RS_OK : failed(result, RS_RECORD_LOCKED);
 }
 
 int PgRecordStorage::commit_write() {
+    if (std::exchange(wrote_, false)) {
+        PgParams channel;
+        channel.text(channel_);
+        PgResult notified = conn_->run(queries_[kNotify], channel);
+        if (!notified.ok()) {
+            conn_->rollback();
+            return failed(notified, RS_RECORD_LOCKED);
+        }
+    }
     PgResult result = conn_->commit();
     return result.ok() ? RS_OK : failed(result, RS_RECORD_LOCKED);
 }
 
 void PgRecordStorage::rollback_write() {
+    wrote_ = false;
     conn_->rollback();
 }
 
@@ -403,6 +453,7 @@ int PgRecordStorage::upsert(std::span<const uint8_t> record, int64_t* position) 
         return failed("the record was not stored");
     }
     *position = result.integer(0, 0);
+    wrote_ = true;
     return RS_OK;
 }
 
@@ -426,12 +477,12 @@ int PgRecordStorage::remove(const uint8_t* key) {
         return failed("opened for reading only");
     }
     PgParams params;
-    params.bytes(key_of(key));
+    params.bytes(key_of(key)).text(channel_);
     PgResult result = conn_->run(queries_[kRemove], params);
     if (!result.ok()) {
         return failed(result, RS_RECORD_LOCKED);
     }
-    return result.affected() > 0 ? RS_OK : RS_KEY_NOT_FOUND;
+    return result.rows() == 1 && result.integer(0, 0) > 0 ? RS_OK : RS_KEY_NOT_FOUND;
 }
 
 int PgRecordStorage::read_journal(const uint8_t* key,

@@ -11,6 +11,9 @@
 
 namespace hostlibs::detail {
 
+// The channel on which the writes of a record file are announced.
+std::string change_channel(const RecordLayout& layout);
+
 class PG_STORE_API PgRecordStore : public RecordStore {
   public:
     // Connects and checks the schema; false with a reason naming the server
@@ -19,6 +22,9 @@ class PG_STORE_API PgRecordStore : public RecordStore {
 
     std::unique_ptr<RecordStorage> open_file(const RecordLayout& layout, bool read_only,
                                              std::string* error) override;
+
+    void watch(const RecordLayout& layout) override;
+    bool changed_elsewhere(const RecordLayout& layout) override;
 
     // The connection the files share, for what else lives in the store (sites).
     const std::shared_ptr<PgConnection>& connection() const { return conn_; }
@@ -68,6 +74,7 @@ class PG_STORE_API PgRecordStorage : public RecordStorage {
         kSwap,
         kUpsert,
         kRemove,
+        kNotify,
         kAppendJournal,
         kJournal,
         kKeyJournal,
@@ -91,6 +98,8 @@ class PG_STORE_API PgRecordStorage : public RecordStorage {
     std::shared_ptr<PgConnection> conn_;
     RecordLayout layout_;
     bool read_only_;
+    std::string channel_;  // announces this file's writes (change_channel)
+    bool wrote_ = false;   // the open set-up write changed a record
     PgStatement queries_[kQueryCount];
     std::string error_;
 };
