@@ -186,6 +186,11 @@ TEST_F(StoreCommand, InitGrantsTheWorkstationsRole) {
     EXPECT_EQ(granted.out,
               "made schema version 1\ngranted " + role + " the workstations' rights\n");
 
+    const DevgroupOutcome unknown = run(admin, "store init --grant devgroup_no_such_role");
+    EXPECT_EQ(unknown.exit_code, 1);
+    EXPECT_NE(unknown.err.find("schema at version 1, but cannot grant"), std::string::npos)
+        << unknown.err;
+
     import(station, "K1,Gauge,1,G1\nK2,Meter,1,G2\n");
     const DevgroupOutcome status = run(station, "store status");
     EXPECT_EQ(status.exit_code, 0) << status.err;

@@ -265,7 +265,12 @@ bool init_store(const std::string& conninfo, std::string* error, StoreInit* done
     if (done != nullptr) {
         *done = result;
     }
-    return grant_role.empty() || detail::grant_workstation_role(conn, grant_role, error);
+    if (!grant_role.empty() && !detail::grant_workstation_role(conn, grant_role, error)) {
+        // The schema stands; running init again grants without changing it.
+        error->insert(0, "schema at version " + std::to_string(result.version) + ", but ");
+        return false;
+    }
+    return true;
 }
 
 bool store_facts(StoreFacts* facts, std::string* error) {
