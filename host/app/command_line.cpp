@@ -40,6 +40,8 @@ constexpr OptionHelp kOptions[] = {
     {"--module", "PATH", "the module library (default: host.conf's module)"},
     {"--pdf", "OUT", "with report: writes the report as a PDF document to OUT"},
     {"--key", "K", "with history: only the changes of the record with key K"},
+    {"--grant", "ROLE", "with store init: grants ROLE the workstations' rights on the store"},
+    {"--to", "CONNINFO", "with store copy: the shared store to copy into (no password in it)"},
     {"--help", nullptr, "shows this help and exits"},
     {"--version", nullptr, "shows the version and exits"},
 };
@@ -124,7 +126,7 @@ struct CommandLine {
     HostOptions options;
     std::vector<std::string> words;
     std::optional<std::string> pdf_out;
-    std::optional<std::string> history_key;
+    SubcommandOptions command_options;
     bool help = false;
     bool version = false;
 };
@@ -189,7 +191,15 @@ bool set_option(const std::string& name, const std::string& value, CommandLine* 
     } else if (name == "--pdf") {
         line->pdf_out = value;
     } else if (name == "--key") {
-        line->history_key = value;
+        line->command_options.key = value;
+    } else if (name == "--grant" || name == "--to") {
+        // An empty role or connection string would name the defaults, not a choice.
+        if (value.empty()) {
+            *error = name + " needs a value (" + find_option(name)->value + "), not an empty text";
+            return false;
+        }
+        (name == "--grant" ? line->command_options.grant_role : line->command_options.copy_target) =
+            value;
     } else {
         line->options.module_path = value;
     }
@@ -296,11 +306,26 @@ int host_main(int argc, char** argv) {
             return usage_error(misused_command(line.words));
         }
     }
-    if (line.pdf_out && (command == nullptr || std::string(command->words) != "report")) {
-        return usage_error("--pdf goes with report");
+    // Each command's own option goes with that command alone.
+    struct OwnedOption {
+        const char* name;
+        bool given;
+        const char* command;
+    };
+    const OwnedOption owned_options[] = {
+        {"--pdf", line.pdf_out.has_value(), "report"},
+        {"--key", line.command_options.key.has_value(), "history"},
+        {"--grant", line.command_options.grant_role.has_value(), "store init"},
+        {"--to", line.command_options.copy_target.has_value(), "store copy"},
+    };
+    for (const OwnedOption& option : owned_options) {
+        if (option.given && (command == nullptr || std::string(command->words) != option.command)) {
+            return usage_error(std::string(option.name) + " goes with " + option.command);
+        }
     }
-    if (line.history_key && (command == nullptr || std::string(command->words) != "history")) {
-        return usage_error("--key goes with history");
+    if (command != nullptr && std::string(command->words) == "store copy" &&
+        !line.command_options.copy_target) {
+        return usage_error("store copy needs --to CONNINFO");
     }
     if (command != nullptr && !command->needs_root) {
         return run_report_command(line.words.back(), line.pdf_out);
@@ -336,7 +361,7 @@ int host_main(int argc, char** argv) {
                   << hostlibs::printable(line.options.root) << "\n";
     }
     if (command != nullptr) {
-        return run_subcommand(line.options.root, *command, line.words, line.history_key);
+        return run_subcommand(line.options.root, *command, line.words, line.command_options);
     }
     line.options.use_terminal = !line.options.keys.has_value();
     install_signal_handlers();

@@ -17,6 +17,7 @@
 #include "platform/bounded_read.h"
 #include "report_pdf.h"
 #include "report_view.h"
+#include "store_commands.h"
 
 namespace hostapp {
 namespace {
@@ -52,16 +53,11 @@ class OpenHost {
     std::string error_;
 };
 
-int fail(const std::string& message) {
-    std::cerr << "devgroup: " << hostlibs::printable(message) << "\n";
-    return 1;
-}
-
 int export_command() {
     std::string csv;
     std::string error;
     if (!export_devices(&csv, &error)) {
-        return fail("export devices: " + error);
+        return command_failed("export devices: " + error);
     }
     std::cout << csv << std::flush;
     return 0;
@@ -89,12 +85,12 @@ int import_command(const std::string& path) {
     std::string text;
     std::string error;
     if (!read_input(path, &text, &error)) {
-        return fail("import devices: " + error);
+        return command_failed("import devices: " + error);
     }
     int count = 0;
     const std::string source = path == "-" ? "standard input" : path;
     if (!import_devices(text, &count, &error)) {
-        return fail("import devices: " + source + ": " + error + "; nothing was changed");
+        return command_failed("import devices: " + source + ": " + error + "; nothing was changed");
     }
     std::cerr << "devgroup: imported " << count << (count == 1 ? " device\n" : " devices\n");
     return 0;
@@ -155,7 +151,7 @@ int history_command(const std::vector<std::string>& words, const std::optional<s
     std::vector<hostlibs::JournalEntry> entries;
     std::string error;
     if (!hostlibs::read_journal(file, key, &entries, &error)) {
-        return fail("history: " + error);
+        return command_failed("history: " + error);
     }
     for (const hostlibs::JournalEntry& entry : entries) {
         std::cout << hostlibs::printable(entry.describe()) << "\n";
@@ -183,11 +179,16 @@ int sites_command() {
 
 }  // namespace
 
+int command_failed(const std::string& message) {
+    std::cerr << "devgroup: " << hostlibs::printable(message) << "\n";
+    return 1;
+}
+
 int run_report_command(const std::string& file, const std::optional<std::string>& pdf_out) {
     std::string bytes;
     std::string error;
     if (!read_native_report(file, &bytes, &error)) {
-        return fail("report: " + error);
+        return command_failed("report: " + error);
     }
     const std::vector<ReportPage> pages = render_report(bytes);
     if (!pdf_out) {
@@ -203,7 +204,7 @@ int run_report_command(const std::string& file, const std::optional<std::string>
         return 0;
     }
     if (!write_report_pdf(pages, *pdf_out, &error)) {
-        return fail("report: " + error);
+        return command_failed("report: " + error);
     }
     const size_t written = std::max<size_t>(pages.size(), 1);
     std::cerr << "devgroup: wrote " << written << (written == 1 ? " page" : " pages") << " to "
@@ -225,6 +226,13 @@ const std::vector<Subcommand>& subcommands() {
          "one record"},
         {"report", "FILE", true, false,
          "a report file's pages as text; with --pdf OUT as a PDF document (needs no root)"},
+        {"store status", nullptr, true, true,
+         "where the register is kept (SQLite files or a shared store) and what it holds"},
+        {"store init", nullptr, true, true,
+         "makes or upgrades the shared store's schema; --grant ROLE gives ROLE a workstation's "
+         "rights"},
+        {"store copy", nullptr, true, true,
+         "copies the register into an empty shared store: --to CONNINFO"},
     };
     return table;
 }
@@ -249,13 +257,17 @@ const Subcommand* find_subcommand(const std::vector<std::string>& words) {
 }
 
 int run_subcommand(const std::string& root, const Subcommand& command,
-                   const std::vector<std::string>& words, const std::optional<std::string>& key) {
+                   const std::vector<std::string>& words, const SubcommandOptions& options) {
     const std::string name = command.words;
+    if (name == "store init") {
+        // The schema may not exist yet, so the store is not opened as a host opens it.
+        return store_init_command(root, options.grant_role.value_or(""));
+    }
     // The error log is the workstation's own: it can be read while a shared
     // store is away, which is when it is needed most.
     OpenHost host(root, command.read_only, name != "log");
     if (!host.open()) {
-        return fail(host.error());
+        return command_failed(host.error());
     }
     if (name == "export devices") {
         return export_command();
@@ -264,10 +276,16 @@ int run_subcommand(const std::string& root, const Subcommand& command,
         return import_command(words.back());
     }
     if (name == "history") {
-        return history_command(words, key);
+        return history_command(words, options.key);
     }
     if (name == "log") {
         return log_command();
+    }
+    if (name == "store status") {
+        return store_status_command();
+    }
+    if (name == "store copy") {
+        return store_copy_command(options.copy_target.value_or(""));
     }
     return name == "jobs" ? jobs_command() : sites_command();
 }

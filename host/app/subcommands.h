@@ -1,5 +1,6 @@
 // The program's subcommands for the people who run it: export and import
-// of the devices file, the error log, the job queue and the site directory.
+// of the devices file, the error log, the job queue, the site directory
+// and the store.
 #pragma once
 
 #include <optional>
@@ -22,10 +23,20 @@ const std::vector<Subcommand>& subcommands();
 // The subcommand the words name with the right number of operands, or null.
 const Subcommand* find_subcommand(const std::vector<std::string>& words);
 
+// The options that go with one subcommand.
+struct SubcommandOptions {
+    std::optional<std::string> key;          // history --key
+    std::optional<std::string> grant_role;   // store init --grant
+    std::optional<std::string> copy_target;  // store copy --to
+};
+
 // Runs one subcommand on an existing root; the exit code. Output goes to
-// stdout, failures to stderr. `key` is history's --key.
+// stdout, failures to stderr.
 int run_subcommand(const std::string& root, const Subcommand& command,
-                   const std::vector<std::string>& words, const std::optional<std::string>& key);
+                   const std::vector<std::string>& words, const SubcommandOptions& options);
+
+// Says "devgroup: MESSAGE" on stderr, its control bytes escaped; the exit code 1.
+int command_failed(const std::string& message);
 
 // `report FILE [--pdf OUT]`: the report file's pages as text on stdout, or
 // as a PDF document written to `pdf_out`; the exit code. Needs no root.

@@ -16,34 +16,14 @@
 
 namespace {
 
-struct Outcome {
-    int exit_code = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = hosttest::DevgroupOutcome;
 
 class Devgroup : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(root_.made()) << root_.error(); }
 
     Outcome run(const std::string& arguments) {
-        const std::string err_file = root_.file("stderr.txt");
-        const std::string command = std::string(DEVGROUP_EXE) + " --root " + root_.path() + " " +
-                                    arguments + " 2>" + err_file;
-        Outcome outcome;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (pipe == nullptr) {
-            return outcome;
-        }
-        char buffer[4096];
-        size_t got = 0;
-        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            outcome.out.append(buffer, got);
-        }
-        const int status = pclose(pipe);
-        outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        outcome.err = hosttest::read_file(err_file);
-        return outcome;
+        return hosttest::run_devgroup(root_.path(), arguments, root_.file("stderr.txt"));
     }
 
     hosttest::TempRoot root_{false};
@@ -256,7 +236,8 @@ TEST_F(Devgroup, AReadOnlyRootServesReadingCommandsAndRefusesWritingOnes) {
                                hosttest::read_file(out.file("out")),
                                hosttest::read_file(out.file("err")));
     };
-    for (const char* command : {"export devices", "log", "jobs", "sites", "history"}) {
+    for (const char* command :
+         {"export devices", "log", "jobs", "sites", "history", "store status"}) {
         const auto [code, text, err] = run_reading(command);
         EXPECT_EQ(code, 0) << command << ": " << err;
         if (std::string(command) == "export devices") {

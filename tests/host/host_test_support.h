@@ -1,8 +1,10 @@
 // A temporary data root for the host program's tests, removed afterwards.
 #pragma once
 
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -69,6 +71,44 @@ inline void write_file(const std::string& path, const std::string& text) {
 // Points a root's host.conf at a shared store (a libpq connection string).
 inline void name_store(const std::string& root, const std::string& conninfo) {
     write_file(root + "/host.conf", read_file(root + "/host.conf") + "store = " + conninfo + "\n");
+}
+
+// What one run of the devgroup program gave.
+struct DevgroupOutcome {
+    int exit_code = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs `devgroup --root ROOT ARGUMENTS` through the shell (ARGUMENTS quoted
+// as the shell needs), its stderr through the file `err_file`.
+inline DevgroupOutcome run_devgroup(const std::string& root, const std::string& arguments,
+                                    const std::string& err_file) {
+    const std::string command =
+        std::string(DEVGROUP_EXE) + " --root " + root + " " + arguments + " 2>" + err_file;
+    DevgroupOutcome outcome;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return outcome;
+    }
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        outcome.out.append(buffer, got);
+    }
+    const int status = pclose(pipe);
+    outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    outcome.err = read_file(err_file);
+    return outcome;
+}
+
+// A text as one shell word.
+inline std::string shell_quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
 }
 
 }  // namespace hosttest

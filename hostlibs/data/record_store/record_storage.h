@@ -46,6 +46,16 @@ struct RecordLayout {
     int field_count;
 };
 
+// A file with a secret field (the password file) keeps its hashes beside its records.
+inline bool keeps_hashes(const RecordLayout& layout) {
+    for (int i = 0; i < layout.field_count; ++i) {
+        if (layout.fields[i].shape == FieldShape::kSecret) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // One stored record. A record stored shorter than its layout reads with the
 // missing bytes zero; `size` keeps its stored length, so that a
 // compare-and-swap compares what is really stored.
@@ -135,6 +145,13 @@ class RecordStorage {
     // None: RS_KEY_NOT_FOUND. store_hash runs inside a write when one is open.
     virtual int find_hash(const uint8_t* name, std::string* hash) = 0;
     virtual int store_hash(const uint8_t* name, const std::string& hash) = 0;
+    // Every name and hash of the password file, in name order, until `visit`
+    // returns false (moving a store to another database). None: RS_OK.
+    virtual int scan_hashes(const std::function<bool(std::span<const uint8_t> name,
+                                                     const std::string& hash)>& visit) = 0;
+
+    // How many records the file holds, and how many journal rows.
+    virtual int count(int64_t* records, int64_t* journal_rows) = 0;
 
     // The database's reason for the last failure, with the file's name.
     virtual std::string last_error() const = 0;

@@ -147,7 +147,11 @@ bool SiteTable::add(const SiteInfo& site, uint32_t* id, std::string* error) {
 }
 
 std::vector<SiteInfo> SiteTable::list() {
-    return storage_ != nullptr ? storage_->list() : std::vector<SiteInfo>{};
+    std::vector<SiteInfo> sites;
+    if (storage_ != nullptr) {
+        storage_->list(&sites, nullptr);
+    }
+    return sites;
 }
 
 bool SiteTable::exists(uint32_t id) {

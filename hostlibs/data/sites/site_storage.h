@@ -27,8 +27,9 @@ class SiteStorage {
     // The site a seek finds, with its lines; none when there is none or the
     // database failed (a backend logs its failures).
     virtual std::optional<SiteInfo> seek(Seek seek, int site_class, uint32_t id) = 0;
-    // Every site in id order, with its lines.
-    virtual std::vector<SiteInfo> list() = 0;
+    // Every site in id order, with its lines; false with the reason (and no
+    // sites) when the database failed.
+    virtual bool list(std::vector<SiteInfo>* sites, std::string* error) = 0;
     // Stores a new site with its lines in one transaction; its id into *id.
     virtual bool add(const SiteInfo& site, uint32_t* id, std::string* error) = 0;
 };

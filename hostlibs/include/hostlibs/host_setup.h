@@ -189,10 +189,49 @@ HOSTSETUP_API std::vector<JobInfo> list_jobs();
 
 // ---------------------------------------------------------------- shared store
 
+struct StoreInit {
+    int64_t found_version = 0;  // the schema version the store held (0: none)
+    int64_t version = 0;        // the version it holds now: this program's
+};
+
 // Makes the schema of the shared PostgreSQL store at `conninfo`, or upgrades
 // it to this program's version, in one transaction under an advisory lock;
-// running it again changes nothing, and a newer schema is refused.
-HOSTSETUP_API bool init_store(const std::string& conninfo, std::string* error);
+// running it again changes nothing, and a newer schema is refused. With a
+// `grant_role`, that role then gets the rights a workstation needs (and no
+// right to change the schema).
+HOSTSETUP_API bool init_store(const std::string& conninfo, std::string* error,
+                              StoreInit* done = nullptr, const std::string& grant_role = {});
+
+// What one record file of the open host's store holds.
+struct StoreFileFacts {
+    std::string file;  // "devices", "settings", "passwords"
+    int64_t records = 0;
+    int64_t journal_rows = 0;
+};
+
+// Where the open host's register is kept and what it holds.
+struct StoreFacts {
+    std::string backend;                // "sqlite" or "postgresql"
+    std::string location;               // native path of DATA/, or the server as host:port/database
+    std::string engine_version;         // SQLite's version, or the server's
+    int64_t schema_version = 0;         // the shared store's schema version; 0 for SQLite files
+    int64_t program_version = 0;        // the shared store's schema version this program uses
+    std::vector<StoreFileFacts> files;  // devices, settings, passwords
+    int64_t password_hashes = 0;
+    int64_t sites = 0;
+};
+
+// Reads only; a record file not yet made (SQLite) counts as empty.
+HOSTSETUP_API bool store_facts(StoreFacts* facts, std::string* error);
+
+// Copies the open host's register (records at their positions, password
+// hashes, each file's journal in its order, sites with their ids and lines)
+// into the shared store at `target`, after making or upgrading its schema.
+// One transaction: the target must hold no record, hash, journal row or
+// site, else nothing is written; the counts it holds afterwards must match
+// the source's, else nothing is kept. `*copied` gets the target's facts.
+// A `target` holding a password is refused.
+HOSTSETUP_API bool copy_store(const std::string& target, StoreFacts* copied, std::string* error);
 
 // ---------------------------------------------------------------- paths
 

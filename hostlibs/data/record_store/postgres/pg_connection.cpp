@@ -171,6 +171,18 @@ PgParams& PgParams::bytea_array(
     return *this;
 }
 
+PgParams& PgParams::int8_array(const std::vector<int64_t>& values) {
+    std::string out = array_of(kInt8Oid, values.size());
+    for (int64_t value : values) {
+        put_u32(&out, 8);
+        put_u32(&out, static_cast<uint32_t>(static_cast<uint64_t>(value) >> 32));
+        put_u32(&out, static_cast<uint32_t>(value));
+    }
+    values_.push_back(std::move(out));
+    nulls_.push_back(false);
+    return *this;
+}
+
 void PgParams::pointers(std::vector<const char*>* values, std::vector<int>* lengths) const {
     values->clear();
     lengths->clear();
@@ -536,6 +548,11 @@ std::string PgConnection::quote_identifier(std::string_view name) const {
 
 int PgConnection::backend_pid() const {
     return conn_ != nullptr ? PQbackendPID(conn_) : 0;
+}
+
+std::string PgConnection::server_version() const {
+    const char* version = conn_ != nullptr ? PQparameterStatus(conn_, "server_version") : nullptr;
+    return version != nullptr ? version : "";
 }
 
 }  // namespace hostlibs::detail

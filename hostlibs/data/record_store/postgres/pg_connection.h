@@ -29,6 +29,7 @@ inline constexpr Oid kInt4Oid = 23;
 inline constexpr Oid kTextOid = 25;
 inline constexpr Oid kTextArrayOid = 1009;
 inline constexpr Oid kByteaArrayOid = 1001;
+inline constexpr Oid kInt8ArrayOid = 1016;
 
 // What a failed statement means to a caller.
 enum class PgOutcome {
@@ -51,6 +52,7 @@ class PG_STORE_API PgParams {
     // One-dimensional arrays; a null element stands for SQL NULL.
     PgParams& text_array(const std::vector<std::string_view>& values);
     PgParams& bytea_array(const std::vector<std::optional<std::span<const uint8_t>>>& values);
+    PgParams& int8_array(const std::vector<int64_t>& values);
 
     int count() const { return static_cast<int>(values_.size()); }
     // Pointers into the kept bytes, valid until the next change.
@@ -149,6 +151,8 @@ class PG_STORE_API PgConnection {
     // "host:port" (a socket folder for host) of the server, for messages.
     std::string server() const;
     int backend_pid() const;
+    // The server's version as it reports it ("16.4 (Debian 16.4-1)").
+    std::string server_version() const;
     // A name quoted for use as an SQL identifier (a role or schema name in
     // statements that take no parameters); empty when it cannot be.
     std::string quote_identifier(std::string_view name) const;

@@ -227,6 +227,14 @@ PgRecordStorage::PgRecordStorage(std::shared_ptr<PgConnection> conn, const Recor
          "INSERT INTO password_hashes(name, hash) VALUES($1, $2)"
          " ON CONFLICT (name) DO UPDATE SET hash = EXCLUDED.hash",
          {kByteaOid, kTextOid}},
+        {kScanHashes,
+         "scan_hashes",
+         "SELECT name, hash FROM password_hashes WHERE name > $1 ORDER BY name LIMIT $2",
+         {kByteaOid, kInt4Oid}},
+        {kCount,
+         "count",
+         "SELECT (SELECT count(*) FROM " + t + "), (SELECT count(*) FROM journal WHERE file = $1)",
+         {kTextOid}},
     };
     for (const Definition& d : definitions) {
         queries_[d.query] = PgStatement{t + "_" + d.suffix, d.sql, d.types};
@@ -543,6 +551,44 @@ int PgRecordStorage::store_hash(const uint8_t* name, const std::string& hash) {
     params.bytes({name, kHashNameSize}).text(hash);
     PgResult result = conn_->run(queries_[kStoreHash], params);
     return result.ok() ? RS_OK : failed(result, RS_RECORD_LOCKED);
+}
+
+int PgRecordStorage::scan_hashes(
+    const std::function<bool(std::span<const uint8_t>, const std::string&)>& visit) {
+    if (!keeps_hashes(layout_)) {
+        return RS_OK;  // the store's hashes are the password file's alone
+    }
+    std::string after;  // the empty name precedes every stored one
+    for (;;) {
+        PgParams params;
+        params.bytes({reinterpret_cast<const uint8_t*>(after.data()), after.size()})
+            .int4(kScanPage);
+        PgResult result = conn_->run(queries_[kScanHashes], params);
+        if (!result.ok()) {
+            return failed(result, RS_FILE_LOCKED);
+        }
+        for (int row = 0; row < result.rows(); ++row) {
+            if (!visit(result.bytes(row, 0), result.text(row, 1))) {
+                return RS_OK;
+            }
+        }
+        if (result.rows() < kScanPage) {
+            return RS_OK;
+        }
+        after = result.text(result.rows() - 1, 0);
+    }
+}
+
+int PgRecordStorage::count(int64_t* records, int64_t* journal_rows) {
+    PgParams params;
+    params.text(layout_.file_name);
+    PgResult result = conn_->run(queries_[kCount], params);
+    if (!result.ok()) {
+        return failed(result, RS_FILE_LOCKED);
+    }
+    *records = result.integer(0, 0);
+    *journal_rows = result.integer(0, 1);
+    return RS_OK;
 }
 
 }  // namespace hostlibs::detail

@@ -59,6 +59,9 @@ class PG_STORE_API PgRecordStorage : public RecordStorage {
 
     int find_hash(const uint8_t* name, std::string* hash) override;
     int store_hash(const uint8_t* name, const std::string& hash) override;
+    int scan_hashes(
+        const std::function<bool(std::span<const uint8_t>, const std::string&)>& visit) override;
+    int count(int64_t* records, int64_t* journal_rows) override;
 
     std::string last_error() const override { return error_; }
 
@@ -80,6 +83,8 @@ class PG_STORE_API PgRecordStorage : public RecordStorage {
         kKeyJournal,
         kFindHash,
         kStoreHash,
+        kScanHashes,
+        kCount,
         kQueryCount
     };
 

@@ -47,9 +47,13 @@ constexpr const char* kUpgrades[kStoreSchemaVersion] = {kVersion1};
 
 constexpr const char* kInitAdvice = "run `devgroup store init`";
 
-// Whether the store's schema exists where the connection makes its tables,
-// and at which version (0: none). False with a reason on failure.
-bool stored_version(PgConnection& conn, int64_t* version, std::string* error) {
+std::string version_text(int64_t version) {
+    return std::to_string(version);
+}
+
+}  // namespace
+
+bool stored_schema_version(PgConnection& conn, int64_t* version, std::string* error) {
     PgResult where = conn.exec(
         "SELECT current_schema(), EXISTS(SELECT 1 FROM pg_catalog.pg_tables"
         " WHERE schemaname = current_schema() AND tablename = 'store_meta')",
@@ -80,13 +84,7 @@ bool stored_version(PgConnection& conn, int64_t* version, std::string* error) {
     return true;
 }
 
-std::string version_text(int64_t version) {
-    return std::to_string(version);
-}
-
-}  // namespace
-
-bool init_schema(PgConnection& conn, std::string* error) {
+bool init_schema(PgConnection& conn, std::string* error, int64_t* found_version) {
     PgResult begun = conn.begin();
     if (!begun.ok()) {
         *error = "cannot start the schema change at " + conn.server() + ": " + begun.error();
@@ -104,8 +102,11 @@ bool init_schema(PgConnection& conn, std::string* error) {
     }
     int64_t version = 0;
     std::string why;
-    if (!stored_version(conn, &version, &why)) {
+    if (!stored_schema_version(conn, &version, &why)) {
         return fail(why);
+    }
+    if (found_version != nullptr) {
+        *found_version = version;
     }
     if (version > kStoreSchemaVersion) {
         return fail("the shared store at " + conn.server() + " has schema version " +
@@ -141,7 +142,7 @@ bool init_schema(PgConnection& conn, std::string* error) {
 
 bool check_schema(PgConnection& conn, std::string* error) {
     int64_t version = 0;
-    if (!stored_version(conn, &version, error)) {
+    if (!stored_schema_version(conn, &version, error)) {
         return false;
     }
     if (version == kStoreSchemaVersion) {

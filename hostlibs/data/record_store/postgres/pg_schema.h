@@ -24,8 +24,13 @@ inline constexpr int kStoreSchemaVersion = 1;
 // Makes the schema or upgrades it to this program's version, in one
 // transaction under an advisory lock, so that two administrators running
 // it at once do not collide. A schema at this version is left as it is; a
-// newer one is refused.
-PG_STORE_API bool init_schema(PgConnection& conn, std::string* error);
+// newer one is refused. `*found_version` (when given) gets the version the
+// store held before (0: no schema).
+PG_STORE_API bool init_schema(PgConnection& conn, std::string* error,
+                              int64_t* found_version = nullptr);
+
+// The version of the schema where the connection makes its tables (0: none).
+PG_STORE_API bool stored_schema_version(PgConnection& conn, int64_t* version, std::string* error);
 
 // What a workstation checks at connect: the schema is there at this
 // program's version.

@@ -26,16 +26,6 @@ constexpr const char* kHashSchema =
 
 constexpr int kHashNameSize = 30;  // the password file's name field
 
-// A file that keeps a secret field (the password file) keeps its hashes beside the records.
-bool keeps_hashes(const RecordLayout& layout) {
-    for (int i = 0; i < layout.field_count; ++i) {
-        if (layout.fields[i].shape == FieldShape::kSecret) {
-            return true;
-        }
-    }
-    return false;
-}
-
 std::string blob_text(const Statement& row, int column) {
     const void* bytes = row.column_blob(column);
     const int size = row.column_bytes(column);
@@ -397,6 +387,53 @@ int SqliteRecordStorage::store_hash(const uint8_t* name, const std::string& hash
     ResetOnExit reset(hash_upsert_);
     const int rc = hash_upsert_.step();
     return rc == SQLITE_DONE ? RS_OK : failed(rc, RS_RECORD_LOCKED);
+}
+
+int SqliteRecordStorage::scan_hashes(
+    const std::function<bool(std::span<const uint8_t>, const std::string&)>& visit) {
+    // An older file opened read-only may have no table of hashes: it has none.
+    if (!keeps_hashes(layout_) || !has_table("password_hashes")) {
+        return RS_OK;
+    }
+    Statement select;
+    if (!select.prepare(db_, "SELECT name, hash FROM password_hashes ORDER BY name", nullptr)) {
+        return failed(SQLITE_ERROR, RS_FILE_LOCKED);
+    }
+    int rc;
+    while ((rc = select.step()) == SQLITE_ROW) {
+        const auto* name = static_cast<const uint8_t*>(select.column_blob(0));
+        const std::span<const uint8_t> bytes(name, static_cast<size_t>(select.column_bytes(0)));
+        if (!visit(bytes, select.column_text(1))) {
+            return RS_OK;
+        }
+    }
+    return rc == SQLITE_DONE ? RS_OK : failed(rc, RS_FILE_LOCKED);
+}
+
+int SqliteRecordStorage::count(int64_t* records, int64_t* journal_rows) {
+    Statement select;
+    if (!select.prepare(db_,
+                        "SELECT (SELECT count(*) FROM records), (SELECT count(*) FROM journal)",
+                        nullptr)) {
+        return failed(SQLITE_ERROR, RS_FILE_LOCKED);
+    }
+    const int rc = select.step();
+    if (rc != SQLITE_ROW) {
+        return failed(rc, RS_FILE_LOCKED);
+    }
+    *records = select.column_int64(0);
+    *journal_rows = select.column_int64(1);
+    return RS_OK;
+}
+
+bool SqliteRecordStorage::has_table(const char* name) {
+    Statement select;
+    if (!select.prepare(db_, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1",
+                        nullptr)) {
+        return false;
+    }
+    select.bind_text(1, name);
+    return select.step() == SQLITE_ROW;
 }
 
 }  // namespace hostlibs::detail

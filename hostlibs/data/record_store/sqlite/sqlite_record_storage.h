@@ -52,6 +52,9 @@ class SqliteRecordStorage : public RecordStorage {
                      const std::function<void(const StoredJournalRow&)>& visit) override;
     int find_hash(const uint8_t* name, std::string* hash) override;
     int store_hash(const uint8_t* name, const std::string& hash) override;
+    int scan_hashes(
+        const std::function<bool(std::span<const uint8_t>, const std::string&)>& visit) override;
+    int count(int64_t* records, int64_t* journal_rows) override;
     std::string last_error() const override;
 
   private:
@@ -61,6 +64,7 @@ class SqliteRecordStorage : public RecordStorage {
     bool take_row(const Statement& select, StoredRecord* record) const;
     // The record status of an SQLite result; an I/O error is logged once here.
     int failed(int rc, int busy_status);
+    bool has_table(const char* name);
 
     Database db_;
     RecordLayout layout_{};

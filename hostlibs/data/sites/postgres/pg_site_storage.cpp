@@ -117,22 +117,26 @@ void PgSiteStorage::log_failure(const std::string& why) const {
     log_host_failure("SITES", kStoreFailed, "shared store sites: " + why);
 }
 
-std::vector<SiteInfo> PgSiteStorage::select(const PgStatement& statement, const PgParams& params) {
-    std::vector<SiteInfo> sites;
+bool PgSiteStorage::select(const PgStatement& statement, const PgParams& params,
+                           std::vector<SiteInfo>* sites, std::string* error) {
+    sites->clear();
     std::string why;
-    if (!conn_->ensure_connected(&why)) {
-        log_failure(why);
-        return sites;
+    PgResult result;
+    if (conn_->ensure_connected(&why)) {
+        result = conn_->run(statement, params);
+        why = result.error();
     }
-    PgResult result = conn_->run(statement, params);
     if (!result.ok()) {
-        log_failure(result.error());
-        return sites;
+        log_failure(why);
+        if (error != nullptr) {
+            *error = "shared store sites: " + why;
+        }
+        return false;
     }
     for (int row = 0; row < result.rows(); ++row) {
-        sites.push_back(read_site(result, row));
+        sites->push_back(read_site(result, row));
     }
-    return sites;
+    return true;
 }
 
 std::optional<SiteInfo> PgSiteStorage::seek(Seek seek, int site_class, uint32_t id) {
@@ -162,15 +166,15 @@ std::optional<SiteInfo> PgSiteStorage::seek(Seek seek, int site_class, uint32_t 
             params.int4(site_class).int8(id);
             break;
     }
-    std::vector<SiteInfo> found = select(*statement, params);
-    if (found.empty()) {
+    std::vector<SiteInfo> found;
+    if (!select(*statement, params, &found, nullptr) || found.empty()) {
         return std::nullopt;
     }
     return std::move(found.front());
 }
 
-std::vector<SiteInfo> PgSiteStorage::list() {
-    return select(kAll, PgParams{});
+bool PgSiteStorage::list(std::vector<SiteInfo>* sites, std::string* error) {
+    return select(kAll, PgParams{}, sites, error);
 }
 
 bool PgSiteStorage::add(const SiteInfo& site, uint32_t* id, std::string* error) {

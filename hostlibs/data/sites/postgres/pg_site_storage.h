@@ -15,13 +15,14 @@ class PgSiteStorage : public SiteStorage {
     explicit PgSiteStorage(std::shared_ptr<PgConnection> conn) : conn_(std::move(conn)) {}
 
     std::optional<SiteInfo> seek(Seek seek, int site_class, uint32_t id) override;
-    std::vector<SiteInfo> list() override;
+    bool list(std::vector<SiteInfo>* sites, std::string* error) override;
     bool add(const SiteInfo& site, uint32_t* id, std::string* error) override;
 
   private:
-    // The sites a prepared select finds, with their lines; none on failure
-    // (logged once per failed call).
-    std::vector<SiteInfo> select(const PgStatement& statement, const PgParams& params);
+    // The sites a prepared select finds, with their lines; false with the
+    // reason on failure (logged once per failed call).
+    bool select(const PgStatement& statement, const PgParams& params, std::vector<SiteInfo>* sites,
+                std::string* error);
     void log_failure(const std::string& why) const;
 
     std::shared_ptr<PgConnection> conn_;

@@ -45,28 +45,34 @@ const char* SqliteSiteStorage::schema() {
 }
 
 std::optional<SiteInfo> SqliteSiteStorage::seek(Seek seek, int site_class, uint32_t id) {
-    std::vector<SiteInfo> found;
+    const char* where = "1 ORDER BY id LIMIT 1";
+    std::vector<int64_t> values;
     switch (seek) {
         case Seek::kLowestId:
-            found = select("1 ORDER BY id LIMIT 1", {});
             break;
         case Seek::kId:
-            found = select("id = ?1", {static_cast<int64_t>(id)});
+            where = "id = ?1";
+            values = {static_cast<int64_t>(id)};
             break;
         case Seek::kFirstOfClass:
-            found = select("class = ?1 ORDER BY id LIMIT 1", {site_class});
+            where = "class = ?1 ORDER BY id LIMIT 1";
+            values = {site_class};
             break;
         case Seek::kLastOfClass:
-            found = select("class = ?1 ORDER BY id DESC LIMIT 1", {site_class});
+            where = "class = ?1 ORDER BY id DESC LIMIT 1";
+            values = {site_class};
             break;
         case Seek::kNextInClass:
-            found = select("class = ?1 AND id > ?2 ORDER BY id LIMIT 1", {site_class, id});
+            where = "class = ?1 AND id > ?2 ORDER BY id LIMIT 1";
+            values = {site_class, id};
             break;
         case Seek::kPreviousInClass:
-            found = select("class = ?1 AND id < ?2 ORDER BY id DESC LIMIT 1", {site_class, id});
+            where = "class = ?1 AND id < ?2 ORDER BY id DESC LIMIT 1";
+            values = {site_class, id};
             break;
     }
-    if (found.empty()) {
+    std::vector<SiteInfo> found;
+    if (!select(where, values, &found, nullptr) || found.empty()) {
         return std::nullopt;
     }
     return std::move(found.front());
@@ -125,41 +131,55 @@ bool SqliteSiteStorage::add(const SiteInfo& site, uint32_t* id, std::string* err
     return true;
 }
 
-std::vector<SiteInfo> SqliteSiteStorage::select(const char* where,
-                                                const std::vector<int64_t>& values) {
-    std::vector<SiteInfo> sites;
+bool SqliteSiteStorage::select(const char* where, const std::vector<int64_t>& values,
+                               std::vector<SiteInfo>* sites, std::string* error) {
+    sites->clear();
+    auto fail = [&] {
+        sites->clear();
+        if (error != nullptr) {
+            *error = "sites: " + db_.last_error();
+        }
+        return false;
+    };
     Statement query;
     std::string sql = std::string("SELECT ") + kColumns + " FROM sites WHERE " + where;
     if (!query.prepare(db_, sql.c_str(), nullptr)) {
-        return sites;
+        return fail();
     }
     for (size_t i = 0; i < values.size(); ++i) {
         query.bind_int64(static_cast<int>(i + 1), values[i]);
     }
-    while (query.step() == SQLITE_ROW) {
-        sites.push_back(read_site(query));
+    int rc;
+    while ((rc = query.step()) == SQLITE_ROW) {
+        sites->push_back(read_site(query));
+    }
+    if (rc != SQLITE_DONE) {
+        return fail();
     }
     query.reset();
-    if (sites.empty()) {
-        return sites;
+    if (sites->empty()) {
+        return true;
     }
     Statement lines;
     if (!lines.prepare(db_, "SELECT line, text FROM site_lines WHERE site_id = ?1 ORDER BY line",
                        nullptr)) {
-        return sites;
+        return fail();
     }
-    for (SiteInfo& site : sites) {
+    for (SiteInfo& site : *sites) {
         lines.bind_int64(1, site.id);
-        while (lines.step() == SQLITE_ROW) {
+        while ((rc = lines.step()) == SQLITE_ROW) {
             site.lines.emplace_back(static_cast<int>(lines.column_int64(0)), lines.column_text(1));
+        }
+        if (rc != SQLITE_DONE) {
+            return fail();
         }
         lines.reset();
     }
-    return sites;
+    return true;
 }
 
-std::vector<SiteInfo> SqliteSiteStorage::list() {
-    return select("1 ORDER BY id", {});
+bool SqliteSiteStorage::list(std::vector<SiteInfo>* sites, std::string* error) {
+    return select("1 ORDER BY id", {}, sites, error);
 }
 
 }  // namespace hostlibs::detail

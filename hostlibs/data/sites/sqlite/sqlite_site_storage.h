@@ -14,11 +14,14 @@ class SqliteSiteStorage : public SiteStorage {
     static const char* schema();
 
     std::optional<SiteInfo> seek(Seek seek, int site_class, uint32_t id) override;
-    std::vector<SiteInfo> list() override;
+    bool list(std::vector<SiteInfo>* sites, std::string* error) override;
     bool add(const SiteInfo& site, uint32_t* id, std::string* error) override;
 
   private:
-    std::vector<SiteInfo> select(const char* where, const std::vector<int64_t>& values);
+    // The sites a select finds, with their lines; false with the reason (and
+    // no sites) when the database failed.
+    bool select(const char* where, const std::vector<int64_t>& values, std::vector<SiteInfo>* sites,
+                std::string* error);
 
     Database& db_;
 };
