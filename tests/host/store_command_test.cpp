@@ -210,6 +210,18 @@ TEST_F(StoreCommand, CopyMovesTheRegisterWithItsPositionsJournalAndSites) {
     // A record stored last that sorts first, changed once; and a gap in the site ids.
     import(source, "A0000000,First by key,1,LATE\n");
     import(source, "A0000000,First by key,1,CHANGED\n");
+    // The record given the highest position goes before the copy: its
+    // position is never handed out again, in the copy either.
+    import(source, "Z9999999,Deleted before the copy,1,GONE\n");
+    const uint32_t deleted_position = device_positions(source, "").at("Z9999999");
+    {
+        hostlibs::HostConfiguration config;
+        config.root = source.path();
+        std::string error;
+        ASSERT_TRUE(hostlibs::open_host(config, &error)) << error;
+        ASSERT_TRUE(hostlibs::delete_device("Z9999999", &error)) << error;
+        hostlibs::close_host();
+    }
     {
         sqlite3* host_db = nullptr;
         ASSERT_EQ(sqlite3_open(source.file("DATA/host.db").c_str(), &host_db), SQLITE_OK);
@@ -248,6 +260,7 @@ TEST_F(StoreCommand, CopyMovesTheRegisterWithItsPositionsJournalAndSites) {
         highest = std::max(highest, position);
     }
     EXPECT_GT(device_positions(shared, db.conninfo()).at("B0000000"), highest);
+    EXPECT_GT(device_positions(shared, db.conninfo()).at("B0000000"), deleted_position);
 
     hostlibs::HostConfiguration config;
     config.root = shared.path();

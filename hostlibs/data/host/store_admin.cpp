@@ -95,7 +95,8 @@ bool facts_of(HostState& host, StoreFacts* facts, std::string* error) {
             return false;
         }
         if (storage != nullptr) {
-            if (storage->count(&counted.records, &counted.journal_rows) != RS_OK) {
+            if (storage->count(&counted.records, &counted.journal_rows,
+                               &counted.highest_position) != RS_OK) {
                 return storage_failed(*storage, error);
             }
             if (detail::keeps_hashes(file->layout()) &&
@@ -114,12 +115,13 @@ bool facts_of(HostState& host, StoreFacts* facts, std::string* error) {
 }
 
 // One record file into the target: its layout, records, hashes and journal.
-bool copy_file(HostState& host, RecordFile& file, int64_t journal_rows, detail::PgStoreCopy& copy,
-               std::string* error) {
+bool copy_file(HostState& host, RecordFile& file, const StoreFileFacts& facts,
+               detail::PgStoreCopy& copy, std::string* error) {
     const detail::RecordLayout& layout = file.layout();
     if (!copy.add_layout(layout, error)) {
         return false;
     }
+    copy.keep_positions_past(layout, facts.highest_position);
     RecordStorage* storage = nullptr;
     if (!storage_of(host, file, &storage, error)) {
         return false;
@@ -164,7 +166,7 @@ bool copy_file(HostState& host, RecordFile& file, int64_t journal_rows, detail::
         return false;
     }
 
-    copy.begin_journal(journal_rows);
+    copy.begin_journal(facts.journal_rows);
     std::vector<detail::StoredJournalRow> rows;
     auto send_rows = [&] {
         copied = rows.empty() || copy.add_journal(rows, error);
@@ -221,7 +223,7 @@ bool copy_into(HostState& host, detail::PgConnection& conn, const StoreFacts& so
     }
     const auto files = record_files(host);
     for (size_t i = 0; i < files.size(); ++i) {
-        if (!copy_file(host, *files[i], source.files[i].journal_rows, copy, error)) {
+        if (!copy_file(host, *files[i], source.files[i], copy, error)) {
             return false;
         }
     }

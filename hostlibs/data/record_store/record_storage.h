@@ -150,8 +150,10 @@ class RecordStorage {
     virtual int scan_hashes(const std::function<bool(std::span<const uint8_t> name,
                                                      const std::string& hash)>& visit) = 0;
 
-    // How many records the file holds, and how many journal rows.
-    virtual int count(int64_t* records, int64_t* journal_rows) = 0;
+    // How many records the file holds, how many journal rows, and the
+    // highest position it ever handed out (0 for none): a record deleted
+    // since keeps its position from being handed out again, also in a copy.
+    virtual int count(int64_t* records, int64_t* journal_rows, int64_t* highest_position) = 0;
 
     // The database's reason for the last failure, with the file's name.
     virtual std::string last_error() const = 0;

@@ -207,6 +207,7 @@ struct StoreFileFacts {
     std::string file;  // "devices", "settings", "passwords"
     int64_t records = 0;
     int64_t journal_rows = 0;
+    int64_t highest_position = 0;  // the highest position the file ever gave
 };
 
 // Where the open host's register is kept and what it holds.

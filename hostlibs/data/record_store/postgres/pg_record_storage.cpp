@@ -233,8 +233,10 @@ PgRecordStorage::PgRecordStorage(std::shared_ptr<PgConnection> conn, const Recor
          {kByteaOid, kInt4Oid}},
         {kCount,
          "count",
-         "SELECT (SELECT count(*) FROM " + t + "), (SELECT count(*) FROM journal WHERE file = $1)",
-         {kTextOid}},
+         "SELECT (SELECT count(*) FROM " + t +
+             "), (SELECT count(*) FROM journal WHERE file = $1),"
+             " coalesce(pg_sequence_last_value(pg_get_serial_sequence($2, 'pos')::regclass), 0)",
+         {kTextOid, kTextOid}},
     };
     for (const Definition& d : definitions) {
         queries_[d.query] = PgStatement{t + "_" + d.suffix, d.sql, d.types};
@@ -579,15 +581,16 @@ int PgRecordStorage::scan_hashes(
     }
 }
 
-int PgRecordStorage::count(int64_t* records, int64_t* journal_rows) {
+int PgRecordStorage::count(int64_t* records, int64_t* journal_rows, int64_t* highest_position) {
     PgParams params;
-    params.text(layout_.file_name);
+    params.text(layout_.file_name).text(layout_.table);
     PgResult result = conn_->run(queries_[kCount], params);
     if (!result.ok()) {
         return failed(result, RS_FILE_LOCKED);
     }
     *records = result.integer(0, 0);
     *journal_rows = result.integer(0, 1);
+    *highest_position = result.integer(0, 2);
     return RS_OK;
 }
 

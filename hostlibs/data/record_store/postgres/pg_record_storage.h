@@ -61,7 +61,7 @@ class PG_STORE_API PgRecordStorage : public RecordStorage {
     int store_hash(const uint8_t* name, const std::string& hash) override;
     int scan_hashes(
         const std::function<bool(std::span<const uint8_t>, const std::string&)>& visit) override;
-    int count(int64_t* records, int64_t* journal_rows) override;
+    int count(int64_t* records, int64_t* journal_rows, int64_t* highest_position) override;
 
     std::string last_error() const override { return error_; }
 

@@ -273,13 +273,23 @@ bool PgStoreCopy::count_shared(int64_t* password_hashes, int64_t* sites, std::st
 
 bool PgStoreCopy::commit(std::string* error) {
     // setval is strict: a table left empty keeps its identity as it is.
+    // A record file's positions go on past the highest it ever gave, even
+    // when the record that had it was deleted before the copy.
+    PgParams highest;
+    for (const char* table : {"devices", "settings", "passwords"}) {
+        const auto given = highest_positions_.find(table);
+        highest.int8(given != highest_positions_.end() ? given->second : 0);
+    }
     PgResult moved = conn_.exec(
-        "SELECT setval(pg_get_serial_sequence('devices', 'pos'), (SELECT max(pos) FROM devices)),"
-        " setval(pg_get_serial_sequence('settings', 'pos'), (SELECT max(pos) FROM settings)),"
-        " setval(pg_get_serial_sequence('passwords', 'pos'), (SELECT max(pos) FROM passwords)),"
+        "SELECT setval(pg_get_serial_sequence('devices', 'pos'),"
+        "  GREATEST((SELECT max(pos) FROM devices), NULLIF($1, 0))),"
+        " setval(pg_get_serial_sequence('settings', 'pos'),"
+        "  GREATEST((SELECT max(pos) FROM settings), NULLIF($2, 0))),"
+        " setval(pg_get_serial_sequence('passwords', 'pos'),"
+        "  GREATEST((SELECT max(pos) FROM passwords), NULLIF($3, 0))),"
         " setval(pg_get_serial_sequence('journal', 'id'), (SELECT max(id) FROM journal)),"
         " setval(pg_get_serial_sequence('sites', 'id'), (SELECT max(id) FROM sites))",
-        {}, PgParams());
+        {kInt8Oid, kInt8Oid, kInt8Oid}, highest);
     if (!moved.ok()) {
         return failed("cannot move the identities past the copied rows", moved, error);
     }

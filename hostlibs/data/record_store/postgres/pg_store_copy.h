@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -54,6 +55,11 @@ class PG_STORE_API PgStoreCopy {
 
     // Moves each identity past the highest value copied, so that new records
     // and sites never take a copied position or id, and commits.
+    // The highest position a file's source ever gave: the target's positions
+    // go on past it.
+    void keep_positions_past(const RecordLayout& layout, int64_t highest) {
+        highest_positions_[layout.table] = highest;
+    }
     bool commit(std::string* error);
 
   private:
@@ -65,6 +71,7 @@ class PG_STORE_API PgStoreCopy {
     int64_t journal_base_ = 0;  // journal ids given so far
     int64_t journal_expected_ = 0;
     int64_t journal_added_ = 0;
+    std::map<std::string, int64_t> highest_positions_;
 };
 
 }  // namespace hostlibs::detail

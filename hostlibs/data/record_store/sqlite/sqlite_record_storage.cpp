@@ -410,10 +410,13 @@ int SqliteRecordStorage::scan_hashes(
     return rc == SQLITE_DONE ? RS_OK : failed(rc, RS_FILE_LOCKED);
 }
 
-int SqliteRecordStorage::count(int64_t* records, int64_t* journal_rows) {
+int SqliteRecordStorage::count(int64_t* records, int64_t* journal_rows, int64_t* highest_position) {
     Statement select;
+    // AUTOINCREMENT keeps the highest position ever given in sqlite_sequence.
     if (!select.prepare(db_,
-                        "SELECT (SELECT count(*) FROM records), (SELECT count(*) FROM journal)",
+                        "SELECT (SELECT count(*) FROM records), (SELECT count(*) FROM journal),"
+                        " (SELECT coalesce(max(seq), 0) FROM sqlite_sequence"
+                        " WHERE name = 'records')",
                         nullptr)) {
         return failed(SQLITE_ERROR, RS_FILE_LOCKED);
     }
@@ -423,6 +426,7 @@ int SqliteRecordStorage::count(int64_t* records, int64_t* journal_rows) {
     }
     *records = select.column_int64(0);
     *journal_rows = select.column_int64(1);
+    *highest_position = select.column_int64(2);
     return RS_OK;
 }
 
