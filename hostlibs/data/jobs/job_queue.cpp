@@ -150,17 +150,18 @@ std::string JobQueue::take_over(const std::string& native_source) {
         return "";
     }
     std::string taken;
-    for (int attempt = 0; attempt < 1000 && taken.empty(); ++attempt) {
+    for (int attempt = 0; attempt < 1000; ++attempt) {
         const std::string name = attempt == 0 ? base : std::to_string(attempt) + "-" + base;
-        if (::renameat2(AT_FDCWD, native_source.c_str(), folder, name.c_str(), RENAME_NOREPLACE) ==
-            0) {
+        bool moved = ::renameat2(AT_FDCWD, native_source.c_str(), folder, name.c_str(),
+                                 RENAME_NOREPLACE) == 0;
+        if (!moved && (errno == EXDEV || errno == EINVAL)) {
+            moved = copy_then_remove(native_source, folder, name);
+        }
+        if (moved) {
             taken = spool_dir_ + name;
-        } else if (errno == EEXIST) {
-            continue;
-        } else if ((errno == EXDEV || errno == EINVAL) &&
-                   copy_then_remove(native_source, folder, name)) {
-            taken = spool_dir_ + name;
-        } else if (errno != EEXIST) {
+            break;
+        }
+        if (errno != EEXIST) {
             break;
         }
     }
