@@ -82,7 +82,22 @@ int native_create_new(const char* host_path) {
     if (!native_path(host_path, path, sizeof path)) {
         return -1;
     }
-    return open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    // The folder is opened without following a link, so a folder replaced by
+    // a link to somewhere else never receives the file.
+    char* slash = std::strrchr(path, '/');
+    if (slash == nullptr) {
+        return open(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    }
+    *slash = '\0';
+    const int folder =
+        open(slash == path ? "/" : path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) {
+        return -1;
+    }
+    const int file = openat(folder, slash + 1, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                            S_IRUSR | S_IWUSR);
+    close(folder);
+    return file;
 }
 
 int native_remove(const char* host_path) {

@@ -256,6 +256,20 @@ bool parse_command_line(int argc, char** argv, CommandLine* line, std::string* e
     return true;
 }
 
+// --user must name a user of host.conf: the root's, or the template's that a
+// root about to be made gets. A host.conf that does not load is left to the
+// command, which reports it.
+bool unknown_user(const std::string& user, const std::string& conf_folder, std::string* error) {
+    HostConfig config;
+    std::string ignored;
+    if (user.empty() || !load_host_config(conf_folder, &config, &ignored) ||
+        config.find_user(user) != nullptr) {
+        return false;
+    }
+    *error = "--user " + user + ": no such user in " + conf_folder + "/host.conf";
+    return true;
+}
+
 int run_host(const HostOptions& options) {
     HostSession session;
     std::string error;
@@ -328,6 +342,9 @@ int host_main(int argc, char** argv) {
         return usage_error("store copy needs --to CONNINFO");
     }
     if (command != nullptr && !command->needs_root) {
+        if (!line.options.user.empty()) {
+            return usage_error("--user goes with a data root; report reads only its FILE");
+        }
         return run_report_command(line.words.back(), line.pdf_out);
     }
     if (line.options.root.empty()) {
@@ -339,7 +356,13 @@ int host_main(int argc, char** argv) {
                   << "\n";
         return kFailure;
     }
-    if (state == RootState::kMissing) {
+    const bool missing = state == RootState::kMissing;
+    if (!(missing && command != nullptr && command->read_only) &&
+        unknown_user(line.options.user, missing ? assets_dir() + "/templates" : line.options.root,
+                     &error)) {
+        return usage_error(error);
+    }
+    if (missing) {
         if (command != nullptr && command->read_only) {
             std::cerr << "devgroup: no data root at " << hostlibs::printable(line.options.root)
                       << " (run devgroup --root DIR once to make one)\n";
@@ -352,13 +375,17 @@ int host_main(int argc, char** argv) {
                       << " is not a data root (no host.conf) and not empty; not touching it\n";
             return kFailure;
         }
-        if (!create_root(line.options.root, true, &error)) {
+        bool made = false;
+        if (!create_root(line.options.root, true, &error, &made)) {
             std::cerr << "devgroup: cannot make a data root: " << hostlibs::printable(error)
                       << "\n";
             return kFailure;
         }
-        std::cerr << "devgroup: made a data root with the demo data at "
-                  << hostlibs::printable(line.options.root) << "\n";
+        // Of processes racing to make one root, only the one that made it says so.
+        if (made) {
+            std::cerr << "devgroup: made a data root with the demo data at "
+                      << hostlibs::printable(line.options.root) << "\n";
+        }
     }
     if (command != nullptr) {
         return run_subcommand(line.options.root, *command, line.words, line.command_options);

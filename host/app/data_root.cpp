@@ -357,6 +357,10 @@ bool fill_root(const fs::path& folder, bool demo_data, std::string* error) {
         !write_file(folder / "host.conf", text, error)) {
         return false;
     }
+    // host.conf may name the module to load: only its owner may change it,
+    // whatever the umask, or the module would be refused.
+    fs::permissions(folder / "host.conf", fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove, code);
     reached(RootStep::kFilesLaid);
     HostConfig config;
     if (!load_host_config(folder.string(), &config, error)) {
@@ -385,8 +389,10 @@ bool fill_root(const fs::path& folder, bool demo_data, std::string* error) {
     return true;
 }
 
-// Renames the made folder to the root's name, in one step.
-bool place_root(const fs::path& made, const fs::path& target, std::string* error) {
+// Renames the made folder to the root's name, in one step. *placed tells
+// whether this rename put the root there, or another process's making did.
+bool place_root(const fs::path& made, const fs::path& target, bool* placed, std::string* error) {
+    *placed = false;
     if (std::rename(made.c_str(), target.c_str()) != 0) {
         const int reason = errno;
         // Another process may have made the same root meanwhile.
@@ -400,6 +406,7 @@ bool place_root(const fs::path& made, const fs::path& target, std::string* error
                  std::strerror(reason);
         return false;
     }
+    *placed = true;
     if (!sync_path(target.parent_path().string(), error)) {
         return false;
     }
@@ -436,9 +443,12 @@ void remove_abandoned_makings(const fs::path& parent) {
 
 }  // namespace
 
-bool create_root(const std::string& root, bool demo_data, std::string* error) {
+bool create_root(const std::string& root, bool demo_data, std::string* error, bool* made) {
     std::string ignored;
     error = error != nullptr ? error : &ignored;
+    bool placed = false;
+    made = made != nullptr ? made : &placed;
+    *made = false;
     if (hostlibs::host_is_open()) {
         *error = "a host session is open; close it before making a root";
         return false;
@@ -485,7 +495,7 @@ bool create_root(const std::string& root, bool demo_data, std::string* error) {
         mode = 0777 & ~mode;
     }
     chmod(making.c_str(), mode);
-    if (fill_root(making, demo_data, error) && place_root(making, target, error)) {
+    if (fill_root(making, demo_data, error) && place_root(making, target, made, error)) {
         return true;
     }
     fs::remove_all(making, code);

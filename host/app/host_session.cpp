@@ -9,6 +9,7 @@
 #include "hostlibs/menubar.h"
 #include "hostlibs/shell.h"
 #include "hostlibs/status.h"
+#include "module_trust.h"
 #include "platform/color_roles.h"
 #include "screenlib/screenlib.h"
 #include "session_state.h"
@@ -288,7 +289,12 @@ const std::vector<RunListEntry>& HostSession::modules_run() const {
 
 int HostSession::State::call_module_library() {
     if (module_handle == nullptr) {
-        module_handle = dlopen(module_path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        // Checked before dlopen: loading runs the library's constructors.
+        std::string trusted;
+        if (!check_module_trust(module_path, root + "/host.conf", &trusted, &last_error)) {
+            return kModuleFailed;
+        }
+        module_handle = dlopen(trusted.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (module_handle == nullptr) {
             const char* reason = dlerror();
             last_error = reason != nullptr ? reason : module_path;

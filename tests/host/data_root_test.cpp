@@ -185,6 +185,47 @@ TEST(DataRoot, MakingKilledAtAnyStepLeavesNoRootThatIsTaken) {
     }
 }
 
+std::string g_race_root;
+bool g_racing = false;
+bool g_other_made = false;
+
+// Of two makings of one root, the one whose rename comes second finds the
+// root made by the other: it succeeds, but does not say it made the root.
+TEST(DataRoot, OnlyTheMakingThatPlacedTheRootSaysItMadeIt) {
+    using hostapp::RootStep;
+    TempFolder parent("devgroup-race-");
+    g_race_root = parent.file("root");
+    g_racing = false;
+    g_other_made = false;
+    // Just before this making renames its folder, another one makes the root.
+    hostapp::set_root_step_hook([](RootStep reached) {
+        if (reached == RootStep::kMarked && !g_racing) {
+            g_racing = true;
+            hostapp::create_root(g_race_root, false, nullptr, &g_other_made);
+        }
+    });
+    const std::string csv = parent.file("devices.csv");
+    hosttest::write_file(csv, "key,instrument,status,group\r\n");
+    std::string arguments[] = {"devgroup", "--root", g_race_root, "import", "devices", csv};
+    char* argv[] = {arguments[0].data(), arguments[1].data(), arguments[2].data(),
+                    arguments[3].data(), arguments[4].data(), arguments[5].data()};
+    testing::internal::CaptureStderr();
+    const int exit_code = hostapp::host_main(6, argv);
+    const std::string said = testing::internal::GetCapturedStderr();
+    hostapp::set_root_step_hook(nullptr);
+    EXPECT_EQ(exit_code, 0) << said;
+    EXPECT_TRUE(g_other_made);
+    EXPECT_TRUE(hostapp::root_exists(g_race_root));
+    EXPECT_EQ(said.find("made a data root"), std::string::npos) << said;
+
+    // A making that places the root says so.
+    testing::internal::CaptureStderr();
+    arguments[2] = parent.file("second");
+    argv[2] = arguments[2].data();
+    EXPECT_EQ(hostapp::host_main(6, argv), 0);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("made a data root"), std::string::npos);
+}
+
 // A root cut short by an older version (host.conf, no mark, no settings) is
 // refused with the way to remove it; an older whole root is taken and marked.
 TEST(DataRoot, UnmarkedRootsAreTakenOnlyWhenWhole) {
@@ -245,8 +286,14 @@ TEST(DataRoot, DataFolderAndFilesArePrivateWhateverTheUmask) {
             }
         }
         EXPECT_GE(files, 4);
+        for (const char* name : {"DATA/TEMP", "DATA/SPOOL"}) {
+            EXPECT_EQ(mode_of(root.file(name)), 0700u) << name;
+        }
+        EXPECT_EQ(mode_of(root.file("DATA/rephead.dat")), 0600u);
     };
     expect_private();
+    // host.conf names the module to load: only its owner may change it.
+    EXPECT_EQ(mode_of(root.file("host.conf")) & 022, 0u);
 
     chmod(root.file("DATA").c_str(), 0755);
     chmod(root.file("DATA/passwords.db").c_str(), 0644);

@@ -1,6 +1,7 @@
 // The devgroup executable as its operators run it: export and import of the
 // devices file, the listing subcommands and a headless run.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -288,6 +289,52 @@ TEST_F(Devgroup, UsageErrorsExitTwoAndNameTheirCause) {
         EXPECT_NE(outcome.err.find(reason), std::string::npos) << arguments << ": " << outcome.err;
         EXPECT_NE(outcome.err.find("devgroup --help"), std::string::npos) << arguments;
     }
+}
+
+// --user names a user of host.conf whatever the command; otherwise it is bad
+// usage, and nothing is made or changed.
+TEST_F(Devgroup, AUserNotInHostConfIsBadUsageForEveryCommand) {
+    hosttest::write_file(root_.file("good.csv"), kGood);
+    const std::string unknown = "--user NOBODY: no such user in " + root_.file("host.conf");
+    for (const std::string& command :
+         {"import devices " + root_.file("good.csv"), std::string("export devices"),
+          std::string("log"), std::string("jobs"), std::string("sites"), std::string("history"),
+          std::string("--keys ''")}) {
+        const Outcome outcome = run("--user NOBODY " + command);
+        EXPECT_EQ(outcome.exit_code, 2) << command;
+        EXPECT_NE(outcome.err.find(unknown), std::string::npos) << command << ": " << outcome.err;
+    }
+    EXPECT_EQ(run("export devices").out, "key,instrument,status,group\r\n") << "nothing imported";
+
+    const std::string missing = root_.file("no-root");
+    const Outcome unmade =
+        run("--root " + missing + " --user NOBODY import devices " + root_.file("good.csv"));
+    EXPECT_EQ(unmade.exit_code, 2) << unmade.err;
+    EXPECT_NE(unmade.err.find("--user NOBODY: no such user"), std::string::npos) << unmade.err;
+    EXPECT_FALSE(std::filesystem::exists(missing));
+
+    const Outcome report = run("--user ADAM report " + root_.file("good.csv"));
+    EXPECT_EQ(report.exit_code, 2);
+    EXPECT_NE(report.err.find("--user goes with a data root"), std::string::npos) << report.err;
+    EXPECT_EQ(run("--user BERTA export devices").exit_code, 0);
+}
+
+// A module library named by a host.conf that others may write is refused
+// before it is loaded: its constructor never runs.
+TEST_F(Devgroup, AModuleNamedByAnUntrustedHostConfIsNeverLoaded) {
+    const std::string conf = root_.file("host.conf");
+    hosttest::write_file(conf, hosttest::read_file(conf) + "module = " + TINY_MODULE_PATH + "\n");
+    chmod(conf.c_str(), 0666);
+    const std::string marker = root_.file("constructor-ran");
+    setenv("TINY_MODULE_LOADED", marker.c_str(), 1);
+    const Outcome outcome = run("--keys ''");
+    unsetenv("TINY_MODULE_LOADED");
+    EXPECT_EQ(outcome.exit_code, 1);
+    EXPECT_NE(outcome.err.find("not loading the module " + std::string(TINY_MODULE_PATH) + ": " +
+                               conf + " is writable by group or others (mode 0666)"),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_FALSE(std::filesystem::exists(marker));
 }
 
 TEST_F(Devgroup, ImportReadsStandardInputAndCountsInTheSingular) {

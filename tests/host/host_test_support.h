@@ -17,7 +17,10 @@ namespace hosttest {
 
 class TempRoot {
   public:
-    explicit TempRoot(bool demo_data = true) {
+    // Under the system's temporary folder, or under `base`.
+    explicit TempRoot(bool demo_data = true,
+                      const std::filesystem::path& base = std::filesystem::temp_directory_path())
+        : folder_("devgroup-host-", base) {
         std::string error;
         made_ = hostapp::create_root(path_, demo_data, &error);
         error_ = error;
@@ -31,7 +34,7 @@ class TempRoot {
     std::string file(const std::string& relative) const { return path_ + "/" + relative; }
 
   private:
-    TempFolder folder_{"devgroup-host-"};
+    TempFolder folder_;
     std::string path_ = folder_.path();
     bool made_ = false;
     std::string error_;

@@ -126,11 +126,15 @@ TEST_F(ModuleLoading, MissingLibraryOrEntryPointIsAFailureNotACrash) {
 }
 
 TEST_F(ModuleLoading, HostConfNamesTheModuleRelativeToTheRoot) {
-    std::filesystem::create_directories(root_.file("lib"));
-    std::filesystem::copy_file(TINY_MODULE_PATH, root_.file("lib/tiny.so"));
-    hosttest::write_file(root_.file("host.conf"),
-                         hosttest::read_file(root_.file("host.conf")) + "module = lib/tiny.so\n");
+    // A root the host trusts a module in: no folder above it is open to others.
+    TempRoot trusted(false, TRUSTED_TEST_DIR);
+    ASSERT_TRUE(trusted.made()) << trusted.error();
+    std::filesystem::create_directories(trusted.file("lib"));
+    std::filesystem::copy_file(TINY_MODULE_PATH, trusted.file("lib/tiny.so"));
+    hosttest::write_file(trusted.file("host.conf"),
+                         hosttest::read_file(trusted.file("host.conf")) + "module = lib/tiny.so\n");
     hostapp::HostOptions configured = options();
+    configured.root = trusted.path();
     configured.module_path.clear();
     hostapp::HostSession session;
     std::string error;

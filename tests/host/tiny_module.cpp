@@ -3,7 +3,8 @@
 // $TINY_MODULE_OUT, and on its first call queues the error-log viewer (or
 // the module that $TINY_MODULE_PUSH names as "FIRST SECOND NAME [PARAMETERS]").
 // With $TINY_MODULE_MENU naming a menu file (host form) it shows that menu
-// bar during every call, so a headless run can tell its screen apart.
+// bar during every call, so a headless run can tell its screen apart. When
+// it is loaded at all, its constructor creates the file $TINY_MODULE_LOADED.
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,14 @@ T field_at(const HostContext* context, size_t offset) {
     T value;
     std::memcpy(&value, reinterpret_cast<const char*>(context) + offset, sizeof value);
     return value;
+}
+
+__attribute__((constructor)) void mark_loaded() {
+    if (const char* marker = std::getenv("TINY_MODULE_LOADED")) {
+        if (FILE* file = std::fopen(marker, "w")) {
+            std::fclose(file);
+        }
+    }
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -58,6 +60,59 @@ TEST_F(HostCoreTest, OpeningFailsWithAReasonWhenTheDataFolderIsAFile) {
     EXPECT_FALSE(open(configuration()));
     EXPECT_NE(error_.find("DATA"), std::string::npos) << error_;
     EXPECT_FALSE(hostlibs::host_is_open());
+}
+
+// Reports are written into TEMP and spooled into SPOOL: a link that takes
+// either out of the root is refused by name, and nothing is done through it.
+TEST_F(HostCoreTest, ReportFoldersThatAreLinksAreRefusedByName) {
+    for (const char* name : {"TEMP", "SPOOL"}) {
+        SCOPED_TRACE(name);
+        hostlibs::close_host();
+        TempFolder outside("devgroup-outside-");
+        chmod(outside.path().c_str(), 0755);
+        const std::string folder = root_ + "/DATA/" + name;
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directory_symlink(outside.path(), folder);
+        EXPECT_FALSE(open(configuration()));
+        EXPECT_NE(error_.find(folder + ": is a symbolic link"), std::string::npos) << error_;
+        struct stat info {};
+        ASSERT_EQ(stat(outside.path().c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0755u) << "the folder behind the link was changed";
+        std::filesystem::remove(folder);
+        ASSERT_TRUE(open(configuration())) << error_;
+    }
+}
+
+// What DATA holds is its owner's alone: the report folders, the trace and the
+// report header, also in a root made before they were so.
+TEST_F(HostCoreTest, ReportFoldersTraceAndHeaderArePrivate) {
+    hostlibs::close_host();
+    const std::string data = root_ + "/DATA/";
+    std::ofstream(data + "rephead.dat") << "header";
+    std::ofstream(data + "trace.log") << "1 old line\n";
+    for (const char* path : {"TEMP", "SPOOL"}) {
+        chmod((data + path).c_str(), 0755);
+    }
+    for (const char* path : {"rephead.dat", "trace.log"}) {
+        chmod((data + path).c_str(), 0644);
+    }
+    ASSERT_TRUE(open(configuration())) << error_;
+    auto mode_of = [&](const char* name) {
+        struct stat info {};
+        EXPECT_EQ(stat((data + name).c_str(), &info), 0) << name;
+        return info.st_mode & 0777;
+    };
+    EXPECT_EQ(mode_of("TEMP"), 0700u);
+    EXPECT_EQ(mode_of("SPOOL"), 0700u);
+    EXPECT_EQ(mode_of("rephead.dat"), 0600u);
+    EXPECT_EQ(mode_of("trace.log"), 0600u);
+
+    // A new trace is made private whatever the umask.
+    std::filesystem::remove(data + "trace.log");
+    const mode_t saved = umask(0);
+    host_trace("%s", "fresh");
+    umask(saved);
+    EXPECT_EQ(mode_of("trace.log"), 0600u);
 }
 
 TEST_F(HostCoreTest, ARelativeRootIsMadeAbsolute) {

@@ -255,6 +255,25 @@ TEST_F(DeviceReport, ReportThatCannotBeCreatedShowsMessageSix) {
     EXPECT_EQ(shown_messages, (std::vector<int>{6}));
 }
 
+// TEMP or SPOOL replaced by a link while the host is open: the report is
+// neither written nor spooled through it.
+TEST_F(DeviceReport, AReportFolderReplacedByALinkTakesNoReport) {
+    fill_rows(3);
+    const uint32_t printer = site(1);
+    for (const char* name : {"TEMP", "SPOOL"}) {
+        SCOPED_TRACE(name);
+        TempFolder outside("devgroup-outside-");
+        const std::string folder = hostlibs::data_path(name);
+        std::filesystem::rename(folder, folder + ".kept");
+        std::filesystem::create_directory_symlink(outside.path(), folder);
+        EXPECT_EQ(print_report(printer), SUBMIT_NOTHING);
+        EXPECT_TRUE(std::filesystem::is_empty(outside.path()));
+        EXPECT_TRUE(hostlibs::list_jobs().empty());
+        std::filesystem::remove(folder);
+        std::filesystem::rename(folder + ".kept", folder);
+    }
+}
+
 TEST_F(DeviceReport, ReportThatDidNotReachTheDiskWholeIsRemovedAndNotSubmitted) {
     fill_rows(100);
     const uint32_t printer = site(1);

@@ -1,5 +1,5 @@
 // The tests' one temporary folder: made fresh under the system's temporary
-// folder, removed with everything in it when the object goes.
+// folder (or under `base`), removed with everything in it when the object goes.
 #pragma once
 
 #include <stdlib.h>
@@ -10,9 +10,10 @@
 
 class TempFolder {
   public:
-    explicit TempFolder(const std::string& prefix = "devgroup-test-") {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
+    explicit TempFolder(
+        const std::string& prefix = "devgroup-test-",
+        const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+        std::string pattern = (base / (prefix + "XXXXXX")).string();
         if (mkdtemp(pattern.data()) != nullptr)
             path_ = pattern;
     }

@@ -49,8 +49,10 @@ std::string assets_dir();
 // Without it the data files exist but are empty. The root is made in a
 // folder beside its place, marked whole, put on disk and renamed into place,
 // so an interrupted making leaves no root under its name. The place must be
-// missing or an empty folder; a whole root there is left as it is.
-bool create_root(const std::string& root, bool demo_data, std::string* error);
+// missing or an empty folder; a whole root there is left as it is. *made
+// (when given) tells whether this call put the root in place, rather than
+// finding one or seeing another process's making finish first.
+bool create_root(const std::string& root, bool demo_data, std::string* error, bool* made = nullptr);
 
 enum class RootState {
     kMissing,     // no host.conf

@@ -55,6 +55,38 @@ bool make_private_dir(const std::string& path, std::string* error) {
     return false;
 }
 
+// TEMP and SPOOL take the reports: folders of the root itself (a link to a
+// folder elsewhere is refused, not followed), private like DATA.
+bool make_report_dir(const std::string& path, std::string* error) {
+    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+        *error = path + ": cannot create folder (" + std::strerror(errno) + ")";
+        return false;
+    }
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) {
+        *error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        *error = path + ": is a symbolic link; reports go only into a folder of the root itself";
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        *error = path + ": not a folder";
+        return false;
+    }
+    return make_private_dir(path, error);
+}
+
+// The trace and the report header of roots made before they were private are
+// narrowed; a file that is missing or not ours stays as it is.
+void narrow_file(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 077) != 0) {
+        chmod(path.c_str(), 0600);
+    }
+}
+
 // Creates every missing folder of a path.
 bool make_dirs(const std::string& path, std::string* error) {
     struct stat info {};
@@ -205,14 +237,19 @@ bool open_host(const HostConfiguration& configuration, std::string* error) {
             const int timeout = configuration.busy_timeout_ms;
             const std::string& data = host->data_native;
             const bool read_only = configuration.read_only;
-            if ((read_only || (detail::make_dirs(data + "TEMP/", &reason) &&
-                               detail::make_dirs(data + "SPOOL/", &reason) &&
-                               detail::make_private_dir(data, &reason))) &&
+            if ((read_only ||
+                 (detail::make_dirs(data, &reason) && detail::make_private_dir(data, &reason) &&
+                  detail::make_report_dir(data + "TEMP", &reason) &&
+                  detail::make_report_dir(data + "SPOOL", &reason))) &&
                 host->host_db.open(data + "host.db", timeout, &reason, read_only) &&
                 host->host_db.exec(detail::SqliteSiteStorage::schema(), &reason) &&
                 host->host_db.exec(detail::JobQueue::schema(), &reason) &&
                 host->host_db.exec(detail::error_log_schema(), &reason) &&
                 (!configuration.open_records || detail::open_records(*host, &reason))) {
+                if (!read_only) {
+                    detail::narrow_file(data + "trace.log");
+                    detail::narrow_file(data + "rephead.dat");
+                }
                 // Modules reach the root through its drive, whatever its native path.
                 const std::string& root = host->root_native;
                 native_map_drive(detail::kHostDrive,
@@ -373,9 +410,16 @@ void host_trace(const char* format, ...) {
     if (length < 0 || static_cast<size_t>(length) >= sizeof path) {
         return;
     }
-    if (FILE* trace = std::fopen(path, "a")) {
+    // Private like the rest of DATA.
+    const int file = open(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (file < 0) {
+        return;
+    }
+    if (FILE* trace = fdopen(file, "a")) {
         std::fprintf(trace, "%u %s\n", hostlibs::detail::clock_now(), line);
         std::fclose(trace);
+    } else {
+        close(file);
     }
 }
 

@@ -25,13 +25,14 @@ bool terminated_text(const char* field, size_t size, std::string* text) {
     return true;
 }
 
-// Copies `source` to a new file `target` (which must not exist), then removes the source.
-bool copy_then_remove(const std::string& source, const std::string& target) {
-    int in = ::open(source.c_str(), O_RDONLY);
+// Copies `source` to a new file `name` (which must not exist) in `folder`,
+// then removes the source.
+bool copy_then_remove(const std::string& source, int folder, const std::string& name) {
+    int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         return false;
     }
-    int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    int out = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (out < 0) {
         ::close(in);
         return false;
@@ -46,7 +47,7 @@ bool copy_then_remove(const std::string& source, const std::string& target) {
     ::close(in);
     ok = ::close(out) == 0 && ok;
     if (!ok) {
-        ::unlink(target.c_str());
+        ::unlinkat(folder, name.c_str(), 0);
         return false;
     }
     ::unlink(source.c_str());
@@ -141,27 +142,31 @@ std::string JobQueue::take_over(const std::string& native_source) {
     if (base.empty()) {
         return "";
     }
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        std::string target =
-            spool_dir_ + (attempt == 0 ? base : std::to_string(attempt) + "-" + base);
-        if (::renameat2(AT_FDCWD, native_source.c_str(), AT_FDCWD, target.c_str(),
-                        RENAME_NOREPLACE) == 0) {
-            return target;
-        }
-        if (errno == EEXIST) {
-            continue;
-        }
-        if (errno == EXDEV || errno == EINVAL) {
-            if (copy_then_remove(native_source, target)) {
-                return target;
-            }
-            if (errno == EEXIST) {
-                continue;
-            }
-        }
+    // The spool folder is opened without following a link: a SPOOL replaced
+    // by a link to elsewhere takes no report.
+    const std::string folder_path = spool_dir_.substr(0, spool_dir_.find_last_not_of('/') + 1);
+    const int folder = ::open(folder_path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) {
         return "";
     }
-    return "";
+    std::string taken;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::string name = attempt == 0 ? base : std::to_string(attempt) + "-" + base;
+        bool moved = ::renameat2(AT_FDCWD, native_source.c_str(), folder, name.c_str(),
+                                 RENAME_NOREPLACE) == 0;
+        if (!moved && (errno == EXDEV || errno == EINVAL)) {
+            moved = copy_then_remove(native_source, folder, name);
+        }
+        if (moved) {
+            taken = spool_dir_ + name;
+            break;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    ::close(folder);
+    return taken;
 }
 
 int JobQueue::end(uint32_t handle, uint32_t now) {

@@ -30,8 +30,9 @@ NATIVE_FILES_API bool native_file_exists(const char* host_path);
 // fopen on the native path; null when the path does not map or the open fails.
 NATIVE_FILES_API FILE* native_fopen(const char* host_path, const char* mode);
 
-// Creates a new file for reading and writing, failing when it exists;
-// a descriptor, or -1.
+// Creates a new file (mode 0600) for reading and writing, failing when it
+// exists or when the folder it goes into is a symbolic link; a descriptor,
+// or -1.
 NATIVE_FILES_API int native_create_new(const char* host_path);
 
 // Removes a file; 0 on success.
