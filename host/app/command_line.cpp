@@ -14,6 +14,7 @@
 #include "hostapp/host_app.h"
 #include "hostlibs/menubar.h"
 #include "hostlibs/printable.h"
+#include "journal_archive.h"
 #include "platform/bounded_read.h"
 #include "screenlib/screenlib.h"
 #include "subcommands.h"
@@ -40,6 +41,9 @@ constexpr OptionHelp kOptions[] = {
     {"--module", "PATH", "the module library (default: host.conf's module)"},
     {"--pdf", "OUT", "with report: writes the report as a PDF document to OUT"},
     {"--key", "K", "with history: only the changes of the record with key K"},
+    {"--prune-before", "DATE",
+     "with history and --to: moves the journal rows older than DATE (YYYY-MM-DD, UTC) out"},
+    {"--to", "OUT", "with --prune-before: the CSV file the rows go to (must not exist)"},
     {"--help", nullptr, "shows this help and exits"},
     {"--version", nullptr, "shows the version and exits"},
 };
@@ -124,7 +128,7 @@ struct CommandLine {
     HostOptions options;
     std::vector<std::string> words;
     std::optional<std::string> pdf_out;
-    std::optional<std::string> history_key;
+    HistoryOptions history;
     bool help = false;
     bool version = false;
 };
@@ -189,7 +193,16 @@ bool set_option(const std::string& name, const std::string& value, CommandLine* 
     } else if (name == "--pdf") {
         line->pdf_out = value;
     } else if (name == "--key") {
-        line->history_key = value;
+        line->history.key = value;
+    } else if (name == "--prune-before") {
+        int64_t clock = 0;
+        if (!parse_utc_date(value, &clock)) {
+            *error = "--prune-before takes a date as YYYY-MM-DD";
+            return false;
+        }
+        line->history.prune_before = clock;
+    } else if (name == "--to") {
+        line->history.prune_to = value;
     } else {
         line->options.module_path = value;
     }
@@ -299,8 +312,17 @@ int host_main(int argc, char** argv) {
     if (line.pdf_out && (command == nullptr || std::string(command->words) != "report")) {
         return usage_error("--pdf goes with report");
     }
-    if (line.history_key && (command == nullptr || std::string(command->words) != "history")) {
-        return usage_error("--key goes with history");
+    const bool history = command != nullptr && std::string(command->words) == "history";
+    const HistoryOptions& prune = line.history;
+    if ((prune.key || prune.prune_before || prune.prune_to) && !history) {
+        return usage_error(std::string(prune.key ? "--key" : "--prune-before and --to") +
+                           " go with history");
+    }
+    if (prune.prune_before.has_value() != prune.prune_to.has_value()) {
+        return usage_error("--prune-before and --to go together");
+    }
+    if (prune.key && prune.prune_before) {
+        return usage_error("--key does not go with --prune-before");
     }
     if (command != nullptr && !command->needs_root) {
         return run_report_command(line.words.back(), line.pdf_out);
@@ -336,7 +358,7 @@ int host_main(int argc, char** argv) {
                   << hostlibs::printable(line.options.root) << "\n";
     }
     if (command != nullptr) {
-        return run_subcommand(line.options.root, *command, line.words, line.history_key);
+        return run_subcommand(line.options.root, *command, line.words, line.history);
     }
     line.options.use_terminal = !line.options.keys.has_value();
     install_signal_handlers();

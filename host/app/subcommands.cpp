@@ -14,6 +14,7 @@
 #include "host_config.h"
 #include "hostlibs/host_setup.h"
 #include "hostlibs/printable.h"
+#include "journal_archive.h"
 #include "platform/bounded_read.h"
 #include "report_pdf.h"
 #include "report_view.h"
@@ -147,17 +148,52 @@ int jobs_command() {
     return 0;
 }
 
-// "history [devices] [--key K]": the change journal, newest first.
+// "history [FILE] [--key K]": the change journal, newest first, printed as
+// it is read.
 int history_command(const std::vector<std::string>& words, const std::optional<std::string>& key) {
     const std::string file = words.size() > 1 ? words[1] : "devices";
-    std::vector<hostlibs::JournalEntry> entries;
     std::string error;
-    if (!hostlibs::read_journal(file, key, &entries, &error)) {
+    const bool read = hostlibs::read_journal(
+        file, key,
+        [](const hostlibs::JournalEntry& entry) {
+            std::cout << hostlibs::printable(entry.describe()) << "\n";
+            return static_cast<bool>(std::cout);
+        },
+        &error);
+    if (!read) {
         return fail("history: " + error);
     }
-    for (const hostlibs::JournalEntry& entry : entries) {
-        std::cout << hostlibs::printable(entry.describe()) << "\n";
+    if (!(std::cout << std::flush)) {
+        return fail("history: cannot write the standard output");
     }
+    return 0;
+}
+
+// "history [FILE] --prune-before DATE --to OUT": moves the older rows of
+// FILE's journal (every file's without FILE) into the CSV file OUT.
+int prune_command(const std::vector<std::string>& words, int64_t before, const std::string& out) {
+    const std::string file = words.size() > 1 ? words[1] : "";
+    JournalArchive archive;
+    std::string error;
+    if (!archive.create(out, &error)) {
+        return fail("history: " + error);
+    }
+    int64_t moved = 0;
+    const bool pruned = hostlibs::prune_journal(
+        file, before,
+        [&](const std::vector<hostlibs::StoredJournalRow>& rows, std::string* why) {
+            return archive.append(rows, why);
+        },
+        &moved, &error);
+    const std::string count =
+        std::to_string(moved) + (moved == 1 ? " journal row" : " journal rows");
+    if (!pruned) {
+        // Rows are deleted only once OUT holds them: OUT may hold rows still
+        // in the journal, never the other way round.
+        return fail("history: " + error + "; " + count + " moved to " + out +
+                    " before the failure, the others are still in the journal");
+    }
+    std::cerr << "devgroup: moved " << count << " to " << hostlibs::printable(out) << "\n";
     return 0;
 }
 
@@ -200,10 +236,10 @@ int run_report_command(const std::string& file, const std::optional<std::string>
         }
         return 0;
     }
-    if (!write_report_pdf(pages, *pdf_out, &error)) {
+    int written = 0;
+    if (!write_report_pdf(pages, *pdf_out, &written, &error)) {
         return fail("report: " + error);
     }
-    const size_t written = std::max<size_t>(pages.size(), 1);
     std::cerr << "devgroup: wrote " << written << (written == 1 ? " page" : " pages") << " to "
               << *pdf_out << "\n";
     return 0;
@@ -220,7 +256,7 @@ const std::vector<Subcommand>& subcommands() {
         {"sites", nullptr, true, true, "the site directory"},
         {"history", "[FILE]", true, true,
          "the change journal of FILE (devices, settings, passwords), newest first; --key K keeps "
-         "one record"},
+         "one record; --prune-before moves old rows (of every file without FILE) to a CSV file"},
         {"report", "FILE", true, false,
          "a report file's pages as text; with --pdf OUT as a PDF document (needs no root)"},
     };
@@ -247,8 +283,9 @@ const Subcommand* find_subcommand(const std::vector<std::string>& words) {
 }
 
 int run_subcommand(const std::string& root, const Subcommand& command,
-                   const std::vector<std::string>& words, const std::optional<std::string>& key) {
-    OpenHost host(root, command.read_only);
+                   const std::vector<std::string>& words, const HistoryOptions& history) {
+    const bool prune = history.prune_before.has_value();
+    OpenHost host(root, command.read_only && !prune);
     if (!host.open()) {
         return fail(host.error());
     }
@@ -260,7 +297,8 @@ int run_subcommand(const std::string& root, const Subcommand& command,
         return import_command(words.back());
     }
     if (name == "history") {
-        return history_command(words, key);
+        return prune ? prune_command(words, *history.prune_before, history.prune_to.value_or(""))
+                     : history_command(words, history.key);
     }
     if (name == "log") {
         return log_command();

@@ -2,6 +2,7 @@
 // of the devices file, the error log, the job queue and the site directory.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,10 +23,17 @@ const std::vector<Subcommand>& subcommands();
 // The subcommand the words name with the right number of operands, or null.
 const Subcommand* find_subcommand(const std::vector<std::string>& words);
 
+// history's options: --key, and --prune-before (a clock value) with --to.
+struct HistoryOptions {
+    std::optional<std::string> key;
+    std::optional<int64_t> prune_before;
+    std::optional<std::string> prune_to;
+};
+
 // Runs one subcommand on an existing root; the exit code. Output goes to
-// stdout, failures to stderr. `key` is history's --key.
+// stdout, failures to stderr.
 int run_subcommand(const std::string& root, const Subcommand& command,
-                   const std::vector<std::string>& words, const std::optional<std::string>& key);
+                   const std::vector<std::string>& words, const HistoryOptions& history);
 
 // `report FILE [--pdf OUT]`: the report file's pages as text on stdout, or
 // as a PDF document written to `pdf_out`; the exit code. Needs no root.
