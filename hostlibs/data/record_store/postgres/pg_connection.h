@@ -29,6 +29,7 @@ inline constexpr Oid kInt4Oid = 23;
 inline constexpr Oid kTextOid = 25;
 inline constexpr Oid kTextArrayOid = 1009;
 inline constexpr Oid kByteaArrayOid = 1001;
+inline constexpr Oid kInt8ArrayOid = 1016;
 
 // What a failed statement means to a caller.
 enum class PgOutcome {
@@ -50,6 +51,7 @@ class PG_STORE_API PgParams {
     PgParams& null();
     // One-dimensional arrays; a null element stands for SQL NULL.
     PgParams& text_array(const std::vector<std::string_view>& values);
+    PgParams& int8_array(std::span<const int64_t> values);
     PgParams& bytea_array(const std::vector<std::optional<std::span<const uint8_t>>>& values);
 
     int count() const { return static_cast<int>(values_.size()); }
