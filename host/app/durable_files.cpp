@@ -51,8 +51,11 @@ FileReplacement::~FileReplacement() {
 
 bool FileReplacement::create(std::string* temporary, std::string* error) {
     const fs::path target(target_);
-    std::string pattern =
-        (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+    // Built by appending: GCC 12 warns falsely on "." + a moved string.
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".XXXXXX";
+    std::string pattern = (target.parent_path() / name).string();
     const int file = ::mkstemp(pattern.data());
     if (file < 0) {
         *error = "cannot write beside " + target_ + ": " + std::strerror(errno);
