@@ -42,7 +42,7 @@ constexpr OptionHelp kOptions[] = {
     {"--pdf", "OUT", "with report: writes the report as a PDF document to OUT"},
     {"--key", "K", "with history: only the changes of the record with key K"},
     {"--prune-before", "DATE",
-     "with history and --to: moves the journal rows older than DATE (YYYY-MM-DD, UTC) out"},
+     "with history and --to: moves journal rows older than DATE (YYYY-MM-DD, UTC) out"},
     {"--to", "OUT", "with --prune-before: the CSV file the rows go to (must not exist)"},
     {"--help", nullptr, "shows this help and exits"},
     {"--version", nullptr, "shows the version and exits"},
@@ -59,7 +59,7 @@ std::string help_text() {
     for (const OptionHelp& option : kOptions) {
         const std::string name =
             std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
-        std::snprintf(line, sizeof line, "  %-17s %s\n", name.c_str(), option.help);
+        std::snprintf(line, sizeof line, "  %-19s %s\n", name.c_str(), option.help);
         text += line;
     }
     text += "\nCommands:\n";
