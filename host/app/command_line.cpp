@@ -14,6 +14,7 @@
 #include "hostapp/host_app.h"
 #include "hostlibs/menubar.h"
 #include "hostlibs/printable.h"
+#include "journal_archive.h"
 #include "platform/bounded_read.h"
 #include "screenlib/screenlib.h"
 #include "subcommands.h"
@@ -41,7 +42,11 @@ constexpr OptionHelp kOptions[] = {
     {"--pdf", "OUT", "with report: writes the report as a PDF document to OUT"},
     {"--key", "K", "with history: only the changes of the record with key K"},
     {"--grant", "ROLE", "with store init: grants ROLE the workstations' rights on the store"},
-    {"--to", "CONNINFO", "with store copy: the shared store to copy into (no password in it)"},
+    {"--prune-before", "DATE",
+     "with history and --to: moves journal rows older than DATE (YYYY-MM-DD, UTC) out"},
+    {"--to", "TARGET",
+     "with store copy: the shared store to copy into (CONNINFO, no password in it); with "
+     "--prune-before: the CSV file the rows go to (must not exist)"},
     {"--help", nullptr, "shows this help and exits"},
     {"--version", nullptr, "shows the version and exits"},
 };
@@ -57,7 +62,7 @@ std::string help_text() {
     for (const OptionHelp& option : kOptions) {
         const std::string name =
             std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
-        std::snprintf(line, sizeof line, "  %-17s %s\n", name.c_str(), option.help);
+        std::snprintf(line, sizeof line, "  %-19s %s\n", name.c_str(), option.help);
         text += line;
     }
     text += "\nCommands:\n";
@@ -192,14 +197,20 @@ bool set_option(const std::string& name, const std::string& value, CommandLine* 
         line->pdf_out = value;
     } else if (name == "--key") {
         line->command_options.key = value;
+    } else if (name == "--prune-before") {
+        int64_t clock = 0;
+        if (!parse_utc_date(value, &clock)) {
+            *error = "--prune-before takes a date as YYYY-MM-DD";
+            return false;
+        }
+        line->command_options.prune_before = clock;
     } else if (name == "--grant" || name == "--to") {
-        // An empty role or connection string would name the defaults, not a choice.
+        // An empty role, connection string or file would name the defaults, not a choice.
         if (value.empty()) {
             *error = name + " needs a value (" + find_option(name)->value + "), not an empty text";
             return false;
         }
-        (name == "--grant" ? line->command_options.grant_role : line->command_options.copy_target) =
-            value;
+        (name == "--grant" ? line->command_options.grant_role : line->command_options.to) = value;
     } else {
         line->options.module_path = value;
     }
@@ -330,16 +341,26 @@ int host_main(int argc, char** argv) {
         {"--pdf", line.pdf_out.has_value(), "report"},
         {"--key", line.command_options.key.has_value(), "history"},
         {"--grant", line.command_options.grant_role.has_value(), "store init"},
-        {"--to", line.command_options.copy_target.has_value(), "store copy"},
+        {"--prune-before", line.command_options.prune_before.has_value(), "history"},
     };
     for (const OwnedOption& option : owned_options) {
         if (option.given && (command == nullptr || std::string(command->words) != option.command)) {
             return usage_error(std::string(option.name) + " goes with " + option.command);
         }
     }
-    if (command != nullptr && std::string(command->words) == "store copy" &&
-        !line.command_options.copy_target) {
+    const std::string words = command != nullptr ? command->words : "";
+    const SubcommandOptions& chosen = line.command_options;
+    if (words == "store copy" && !chosen.to) {
         return usage_error("store copy needs --to CONNINFO");
+    }
+    if (words != "store copy" && chosen.to && !chosen.prune_before) {
+        return usage_error("--to goes with store copy, or with history --prune-before");
+    }
+    if (words == "history" && chosen.prune_before && !chosen.to) {
+        return usage_error("--prune-before and --to go together");
+    }
+    if (chosen.key && chosen.prune_before) {
+        return usage_error("--key does not go with --prune-before");
     }
     if (command != nullptr && !command->needs_root) {
         if (!line.options.user.empty()) {

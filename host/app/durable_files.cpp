@@ -1,9 +1,11 @@
 #include "durable_files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -39,6 +41,47 @@ bool sync_tree(const std::string& folder, std::string* error) {
         return false;
     }
     return sync_path(folder, error);
+}
+
+FileReplacement::~FileReplacement() {
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+    }
+}
+
+bool FileReplacement::create(std::string* temporary, std::string* error) {
+    const fs::path target(target_);
+    // Built by appending: GCC 12 warns falsely on "." + a moved string.
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".XXXXXX";
+    std::string pattern = (target.parent_path() / name).string();
+    const int file = ::mkstemp(pattern.data());
+    if (file < 0) {
+        *error = "cannot write beside " + target_ + ": " + std::strerror(errno);
+        return false;
+    }
+    temporary_ = pattern;
+    // mkstemp makes the file private; the finished file gets the usual mode.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(file, 0666 & ~mask);
+    ::close(file);
+    *temporary = temporary_;
+    return true;
+}
+
+bool FileReplacement::commit(std::string* error) {
+    if (!sync_path(temporary_, error)) {
+        return false;
+    }
+    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        *error = "cannot write " + target_ + ": " + std::strerror(errno);
+        return false;
+    }
+    temporary_.clear();
+    const fs::path folder = fs::path(target_).parent_path();
+    return sync_path(folder.empty() ? "." : folder.string(), error);
 }
 
 }  // namespace hostapp

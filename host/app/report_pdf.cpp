@@ -2,12 +2,13 @@
 
 #include <dlfcn.h>
 
+#include "durable_files.h"
 #include "hostapp/host_app.h"
 #include "hostapp/pdf_writer.h"
 
 namespace hostapp {
 
-bool write_report_pdf(const std::vector<ReportPage>& pages, const std::string& out,
+bool write_report_pdf(const std::vector<ReportPage>& pages, const std::string& out, int* pdf_pages,
                       std::string* error) {
     const std::string library = program_library(kPdfWriterLibrary);
     // Never closed: cairo and fontconfig keep caches for the life of the
@@ -19,24 +20,35 @@ bool write_report_pdf(const std::vector<ReportPage>& pages, const std::string& o
         return false;
     }
     auto write = reinterpret_cast<WritePdfFunction>(dlsym(handle, "devgroup_write_pdf"));
-    bool written = false;
     if (write == nullptr) {
         *error = library + " has no devgroup_write_pdf";
-    } else {
-        std::vector<const char*> lines;
-        std::vector<int> page_lengths;
-        for (const ReportPage& page : pages) {
-            for (const std::string& line : page)
-                lines.push_back(line.c_str());
-            page_lengths.push_back(static_cast<int>(page.size()));
-        }
-        char reason[512] = {};
-        written = write(lines.data(), page_lengths.data(), static_cast<int>(page_lengths.size()),
-                        out.c_str(), reason, sizeof reason) != 0;
-        if (!written)
-            *error = reason;
+        return false;
     }
-    return written;
+    std::vector<const char*> lines;
+    std::vector<int> page_lengths;
+    for (const ReportPage& page : pages) {
+        for (const std::string& line : page) {
+            lines.push_back(line.c_str());
+        }
+        page_lengths.push_back(static_cast<int>(page.size()));
+    }
+    FileReplacement document(out);
+    std::string temporary;
+    if (!document.create(&temporary, error)) {
+        return false;
+    }
+    char reason[512] = {};
+    if (write(lines.data(), page_lengths.data(), static_cast<int>(page_lengths.size()),
+              temporary.c_str(), kMaxPdfPages, pdf_pages, reason, sizeof reason) == 0) {
+        // The writer names the file it wrote; the reader knows it as `out`.
+        std::string message = reason;
+        if (message.compare(0, temporary.size(), temporary) == 0) {
+            message = out + message.substr(temporary.size());
+        }
+        *error = message;
+        return false;
+    }
+    return document.commit(error);
 }
 
 }  // namespace hostapp

@@ -14,6 +14,7 @@
 #include "host_config.h"
 #include "hostlibs/host_setup.h"
 #include "hostlibs/printable.h"
+#include "journal_archive.h"
 #include "platform/bounded_read.h"
 #include "report_pdf.h"
 #include "report_view.h"
@@ -145,17 +146,52 @@ int jobs_command() {
     return 0;
 }
 
-// "history [devices] [--key K]": the change journal, newest first.
+// "history [FILE] [--key K]": the change journal, newest first, printed as
+// it is read.
 int history_command(const std::vector<std::string>& words, const std::optional<std::string>& key) {
     const std::string file = words.size() > 1 ? words[1] : "devices";
-    std::vector<hostlibs::JournalEntry> entries;
     std::string error;
-    if (!hostlibs::read_journal(file, key, &entries, &error)) {
+    const bool read = hostlibs::read_journal(
+        file, key,
+        [](const hostlibs::JournalEntry& entry) {
+            std::cout << hostlibs::printable(entry.describe()) << "\n";
+            return static_cast<bool>(std::cout);
+        },
+        &error);
+    if (!read) {
         return command_failed("history: " + error);
     }
-    for (const hostlibs::JournalEntry& entry : entries) {
-        std::cout << hostlibs::printable(entry.describe()) << "\n";
+    if (!(std::cout << std::flush)) {
+        return command_failed("history: cannot write the standard output");
     }
+    return 0;
+}
+
+// "history [FILE] --prune-before DATE --to OUT": moves the older rows of
+// FILE's journal (every file's without FILE) into the CSV file OUT.
+int prune_command(const std::vector<std::string>& words, int64_t before, const std::string& out) {
+    const std::string file = words.size() > 1 ? words[1] : "";
+    JournalArchive archive;
+    std::string error;
+    if (!archive.create(out, &error)) {
+        return command_failed("history: " + error);
+    }
+    int64_t moved = 0;
+    const bool pruned = hostlibs::prune_journal(
+        file, before,
+        [&](const std::vector<hostlibs::StoredJournalRow>& rows, std::string* why) {
+            return archive.append(rows, why);
+        },
+        &moved, &error);
+    const std::string count =
+        std::to_string(moved) + (moved == 1 ? " journal row" : " journal rows");
+    if (!pruned) {
+        // Rows are deleted only once OUT holds them: OUT may hold rows still
+        // in the journal, never the other way round.
+        return command_failed("history: " + error + "; " + count + " moved to " + out +
+                              " before the failure, the others are still in the journal");
+    }
+    std::cerr << "devgroup: moved " << count << " to " << hostlibs::printable(out) << "\n";
     return 0;
 }
 
@@ -203,10 +239,10 @@ int run_report_command(const std::string& file, const std::optional<std::string>
         }
         return 0;
     }
-    if (!write_report_pdf(pages, *pdf_out, &error)) {
+    int written = 0;
+    if (!write_report_pdf(pages, *pdf_out, &written, &error)) {
         return command_failed("report: " + error);
     }
-    const size_t written = std::max<size_t>(pages.size(), 1);
     std::cerr << "devgroup: wrote " << written << (written == 1 ? " page" : " pages") << " to "
               << *pdf_out << "\n";
     return 0;
@@ -223,7 +259,7 @@ const std::vector<Subcommand>& subcommands() {
         {"sites", nullptr, true, true, "the site directory"},
         {"history", "[FILE]", true, true,
          "the change journal of FILE (devices, settings, passwords), newest first; --key K keeps "
-         "one record"},
+         "one record; --prune-before moves old rows (of every file without FILE) to a CSV file"},
         {"report", "FILE", true, false,
          "a report file's pages as text; with --pdf OUT as a PDF document (needs no root)"},
         {"store status", nullptr, true, true,
@@ -265,7 +301,8 @@ int run_subcommand(const std::string& root, const Subcommand& command,
     }
     // The error log is the workstation's own: it can be read while a shared
     // store is away, which is when it is needed most.
-    OpenHost host(root, command.read_only, name != "log");
+    const bool prune = options.prune_before.has_value();
+    OpenHost host(root, command.read_only && !prune, name != "log");
     if (!host.open()) {
         return command_failed(host.error());
     }
@@ -276,7 +313,8 @@ int run_subcommand(const std::string& root, const Subcommand& command,
         return import_command(words.back());
     }
     if (name == "history") {
-        return history_command(words, options.key);
+        return prune ? prune_command(words, *options.prune_before, options.to.value_or(""))
+                     : history_command(words, options.key);
     }
     if (name == "log") {
         return log_command();
@@ -285,7 +323,7 @@ int run_subcommand(const std::string& root, const Subcommand& command,
         return store_status_command();
     }
     if (name == "store copy") {
-        return store_copy_command(options.copy_target.value_or(""));
+        return store_copy_command(options.to.value_or(""));
     }
     return name == "jobs" ? jobs_command() : sites_command();
 }

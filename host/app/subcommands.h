@@ -3,6 +3,7 @@
 // and the store.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,9 +26,10 @@ const Subcommand* find_subcommand(const std::vector<std::string>& words);
 
 // The options that go with one subcommand.
 struct SubcommandOptions {
-    std::optional<std::string> key;          // history --key
-    std::optional<std::string> grant_role;   // store init --grant
-    std::optional<std::string> copy_target;  // store copy --to
+    std::optional<std::string> key;         // history --key
+    std::optional<int64_t> prune_before;    // history --prune-before (a clock value)
+    std::optional<std::string> grant_role;  // store init --grant
+    std::optional<std::string> to;          // store copy --to CONNINFO, history --to OUT
 };
 
 // Runs one subcommand on an existing root; the exit code. Output goes to

@@ -5,9 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <tuple>
 
@@ -489,6 +491,134 @@ TEST_F(Devgroup, ReportFileAsTextAndAsPdfOfOnePagePerReportPage) {
     EXPECT_EQ(run("report " + root_.file("R1.LST") + " --pdf /no/such/folder/x.pdf").exit_code, 1);
     EXPECT_EQ(run("report").exit_code, 2);
     EXPECT_EQ(run("jobs --pdf " + root_.file("x.pdf")).exit_code, 2);
+}
+
+// True when poppler's pdftotext is there to read a PDF's text
+// (scripts/setup.sh installs it); in CI its absence is a failure.
+bool have_pdftotext() {
+    if (std::system("command -v pdftotext >/dev/null 2>&1") == 0)
+        return true;
+    const char* ci = std::getenv("CI");
+    EXPECT_FALSE(ci != nullptr && std::string(ci) == "true") << "pdftotext is required in CI";
+    return false;
+}
+
+std::string pdf_text(const std::string& pdf) {
+    const std::string text_file = pdf + ".txt";
+    EXPECT_EQ(
+        std::system(("pdftotext -layout -enc UTF-8 '" + pdf + "' '" + text_file + "'").c_str()), 0);
+    return hosttest::read_file(text_file);
+}
+
+// Files in `folder` other than those named.
+std::vector<std::string> other_files(const std::string& folder,
+                                     const std::vector<std::string>& expected) {
+    std::vector<std::string> others;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (std::find(expected.begin(), expected.end(), name) == expected.end())
+            others.push_back(name);
+    }
+    return others;
+}
+
+TEST_F(Devgroup, APdfLineWiderThanThePageWrapsAtOneLegibleSize) {
+    std::string line;
+    for (int i = 0; line.size() < 600000; ++i)
+        line += "W" + std::to_string(i) + ";";
+    hosttest::write_file(root_.file("LONG.LST"), "Header kept whole\x81" + line + "\x81\x82");
+    const Outcome pdf =
+        run("report " + root_.file("LONG.LST") + " --pdf " + root_.file("long.pdf"));
+    ASSERT_EQ(pdf.exit_code, 0) << pdf.err;
+    if (!have_pdftotext())
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    const std::string text = pdf_text(root_.file("long.pdf"));
+    EXPECT_EQ(text.substr(0, text.find('\n')).find("Header kept whole"), 4u) << "at the margin";
+    EXPECT_NE(text.find("\u21aa"), std::string::npos) << "wrapped pieces are marked";
+    // Every character of the line is drawn, in order, once the marks and the
+    // breaks between pieces and pages are taken out.
+    std::string drawn;
+    for (size_t at = text.find('\n') + 1; at < text.size(); ++at) {
+        if (text.compare(at, 3, "\u21aa") == 0)
+            at += 2;
+        else if (text[at] != '\n' && text[at] != ' ' && text[at] != '\f')
+            drawn += text[at];
+    }
+    EXPECT_TRUE(drawn == line) << "drew " << drawn.size() << " of " << line.size() << " characters";
+    const size_t pages = count_of(text, "\f");
+    EXPECT_GT(pages, 50u);
+    EXPECT_NE(pdf.err.find("wrote " + std::to_string(pages) + " pages"), std::string::npos)
+        << pdf.err;
+}
+
+TEST_F(Devgroup, AFailedPdfLeavesAnExistingDocumentAndNoTemporaryFile) {
+    const std::string folder = root_.file("out");
+    std::filesystem::create_directory(folder);
+    std::string report;
+    for (int page = 0; page < 10001; ++page)
+        report += "page\x81\x82";
+    hosttest::write_file(root_.file("HUGE.LST"), report);
+    hosttest::write_file(root_.file("SMALL.LST"), "one page\x81\x82");
+    const std::string old_pdf = folder + "/old.pdf";
+    hosttest::write_file(old_pdf, "the document before");
+
+    const Outcome huge = run("report " + root_.file("HUGE.LST") + " --pdf " + old_pdf);
+    EXPECT_EQ(huge.exit_code, 1);
+    EXPECT_NE(huge.err.find("more than 10000 PDF pages"), std::string::npos) << huge.err;
+    EXPECT_EQ(hosttest::read_file(old_pdf), "the document before");
+    EXPECT_EQ(other_files(folder, {"old.pdf"}), std::vector<std::string>{});
+
+    // A document written whole that cannot take its name (a folder has it).
+    std::filesystem::create_directory(folder + "/folder.pdf");
+    const Outcome taken =
+        run("report " + root_.file("SMALL.LST") + " --pdf " + folder + "/folder.pdf");
+    EXPECT_EQ(taken.exit_code, 1);
+    EXPECT_NE(taken.err.find("cannot write " + folder + "/folder.pdf"), std::string::npos)
+        << taken.err;
+    EXPECT_EQ(other_files(folder, {"old.pdf", "folder.pdf"}), std::vector<std::string>{});
+
+    const Outcome replaced = run("report " + root_.file("SMALL.LST") + " --pdf " + old_pdf);
+    ASSERT_EQ(replaced.exit_code, 0) << replaced.err;
+    EXPECT_EQ(hosttest::read_file(old_pdf).substr(0, 5), "%PDF-");
+    EXPECT_EQ(other_files(folder, {"old.pdf", "folder.pdf"}), std::vector<std::string>{});
+}
+
+TEST_F(Devgroup, PruningMovesOlderJournalRowsToANewCsvFile) {
+    hosttest::write_file(root_.file("good.csv"), kGood);
+    ASSERT_EQ(run("import devices " + root_.file("good.csv")).exit_code, 0);
+    const size_t before = count_of(run("history").out, "\n");
+    const std::string out = root_.file("old-rows.csv");
+    // The journal's clock is the system's here: every row is older than tomorrow.
+    char tomorrow[16];
+    const time_t later = std::time(nullptr) + 86400;
+    struct tm utc {};
+    std::strftime(tomorrow, sizeof tomorrow, "%Y-%m-%d", gmtime_r(&later, &utc));
+
+    const Outcome pruned =
+        run("history devices --prune-before " + std::string(tomorrow) + " --to " + out);
+    ASSERT_EQ(pruned.exit_code, 0) << pruned.err;
+    EXPECT_NE(pruned.err.find("moved 12 journal rows to " + out), std::string::npos) << pruned.err;
+    const std::string csv = hosttest::read_file(out);
+    EXPECT_EQ(csv.substr(0, csv.find('\n') + 1),
+              "id,file,time,user,key,position,field,old,new\r\n");
+    EXPECT_EQ(count_of(csv, "\r\n"), 13u);
+    EXPECT_NE(csv.find(",devices.db,"), std::string::npos) << csv;
+    const size_t row = csv.find(",\\x4b30303030303033,");
+    ASSERT_NE(row, std::string::npos) << csv;
+    EXPECT_NE(csv.find(",group,,\\x464c4f5720202020\r\n", row), std::string::npos) << csv;
+    EXPECT_EQ(count_of(run("history").out, "\n"), before - 12);
+
+    // The file is never overwritten, and the rows left are not touched.
+    const Outcome again = run("history --prune-before 2999-01-01 --to " + out);
+    EXPECT_EQ(again.exit_code, 1);
+    EXPECT_NE(again.err.find(out + " exists"), std::string::npos) << again.err;
+    EXPECT_EQ(hosttest::read_file(out), csv);
+    EXPECT_EQ(count_of(run("history").out, "\n"), before - 12);
+
+    EXPECT_EQ(run("history --prune-before 2023-02-29 --to " + root_.file("x.csv")).exit_code, 2);
+    EXPECT_EQ(run("history --to " + root_.file("x.csv")).exit_code, 2);
+    EXPECT_EQ(run("log --prune-before 2023-01-01 --to " + root_.file("x.csv")).exit_code, 2);
+    EXPECT_FALSE(std::filesystem::exists(root_.file("x.csv")));
 }
 
 // A word the shell passes on as it stands.

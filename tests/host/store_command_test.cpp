@@ -101,7 +101,7 @@ TEST_F(StoreCommand, UsageAndConnectionStringsHoldingAPasswordAreRefused) {
         {"sites --to dbname=x", "--to goes with store copy"},
         {"store status --grant clerk", "--grant goes with store init"},
         {"store init --to dbname=x", "--to goes with store copy"},
-        {"store copy --to ''", "--to needs a value (CONNINFO), not an empty text"},
+        {"store copy --to ''", "--to needs a value (TARGET), not an empty text"},
         {"store", "store is used as 'store status' or 'store init' or 'store copy'"},
     };
     for (const auto& [arguments, reason] : usage) {

@@ -14,7 +14,14 @@ class ChangeJournalFixture : public TempRootTest {
     std::vector<hostlibs::JournalEntry> journal(const std::string& file = "devices",
                                                 std::optional<std::string> key = std::nullopt) {
         std::vector<hostlibs::JournalEntry> entries;
-        EXPECT_TRUE(hostlibs::read_journal(file, key, &entries, &error_)) << error_;
+        EXPECT_TRUE(hostlibs::read_journal(
+            file, key,
+            [&](const hostlibs::JournalEntry& entry) {
+                entries.push_back(entry);
+                return true;
+            },
+            &error_))
+            << error_;
         return entries;
     }
     std::vector<std::string> lines(const std::vector<hostlibs::JournalEntry>& entries) {
@@ -82,9 +89,9 @@ TEST_P(ChangeJournal, AKeyFilterShowsThatRecordOnly) {
     ASSERT_EQ(entries.size(), 5u);
     for (const auto& entry : entries)
         EXPECT_EQ(entry.key, "K2");
-    std::vector<hostlibs::JournalEntry> ignored;
-    EXPECT_FALSE(hostlibs::read_journal("devices", std::string(9, 'K'), &ignored, &error_));
-    EXPECT_FALSE(hostlibs::read_journal("nothing", std::nullopt, &ignored, &error_));
+    const auto ignore = [](const hostlibs::JournalEntry&) { return true; };
+    EXPECT_FALSE(hostlibs::read_journal("devices", std::string(9, 'K'), ignore, &error_));
+    EXPECT_FALSE(hostlibs::read_journal("nothing", std::nullopt, ignore, &error_));
 }
 
 TEST_P(ChangeJournal, AFailedUpdateJournalsNothing) {
@@ -128,6 +135,74 @@ TEST_P(ChangeJournal, CanBeSwitchedOff) {
     put("K1", "Oven", "");
     ASSERT_EQ(update_group("K1", "HEAT"), RS_OK);
     EXPECT_TRUE(journal().empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_P(ChangeJournal, ReadingStopsWhenTheVisitorSaysSo) {
+    put("K1", "Oven", "");
+    int visits = 0;
+    EXPECT_TRUE(hostlibs::read_journal(
+        "devices", std::nullopt, [&](const hostlibs::JournalEntry&) { return ++visits < 2; },
+        &error_));
+    EXPECT_EQ(visits, 2);
+}
+
+TEST_P(ChangeJournal, PruningDeletesOnlyTheOlderRowsThatWereKeptBatchByBatch) {
+    // 1,300 devices journal 5,200 rows at the fixed clock: more than one batch.
+    std::vector<DeviceRecord> records(1300);
+    for (size_t i = 0; i < records.size(); ++i)
+        put_text(records[i].key, 8, "D" + std::to_string(i));
+    ASSERT_TRUE(hostlibs::put_devices(records, &error_)) << error_;
+    ASSERT_TRUE(hostlibs::put_setting_text("default_site:", "1", &error_)) << error_;
+    const int64_t next_day = 1614834367 + 86400;
+    hostlibs::set_host_clock(static_cast<uint32_t>(next_day));
+    put("NEW", "Lamp", "");
+    const size_t settings_rows = journal("settings").size();
+    ASSERT_GT(settings_rows, 0u);
+
+    // The archive fails on the second batch: only the first one leaves the journal.
+    std::vector<hostlibs::StoredJournalRow> kept;
+    int batches = 0;
+    int64_t moved = 0;
+    EXPECT_FALSE(hostlibs::prune_journal(
+        "devices", next_day,
+        [&](const std::vector<hostlibs::StoredJournalRow>& rows, std::string* why) {
+            if (++batches == 2) {
+                *why = "disk full";
+                return false;
+            }
+            kept.insert(kept.end(), rows.begin(), rows.end());
+            return true;
+        },
+        &moved, &error_));
+    EXPECT_EQ(error_, "disk full");
+    ASSERT_GT(kept.size(), 0u);
+    EXPECT_EQ(moved, static_cast<int64_t>(kept.size()));
+    EXPECT_EQ(journal().size(), 5200 + 4 - kept.size());
+    for (size_t i = 1; i < kept.size(); ++i)
+        ASSERT_LT(kept[i - 1].id, kept[i].id) << "oldest first";
+    EXPECT_EQ(kept.front().file, "devices.db");
+    EXPECT_EQ(kept.front().key, "D0      ");
+    EXPECT_FALSE(kept.front().has_old);
+
+    // Every file's older rows go; the rows of the later day stay.
+    const size_t first_batch = kept.size();
+    const auto count = [&](const std::vector<hostlibs::StoredJournalRow>& rows, std::string*) {
+        kept.insert(kept.end(), rows.begin(), rows.end());
+        return true;
+    };
+    ASSERT_TRUE(hostlibs::prune_journal("", next_day, count, &moved, &error_)) << error_;
+    EXPECT_EQ(moved, static_cast<int64_t>(5200 - first_batch + settings_rows));
+    EXPECT_EQ(kept.size(), 5200 + settings_rows);
+    EXPECT_TRUE(journal("settings").empty());
+    const auto left = journal();
+    ASSERT_EQ(left.size(), 4u);
+    for (const auto& entry : left)
+        EXPECT_EQ(entry.key, "NEW");
+    EXPECT_FALSE(hostlibs::prune_journal("nothing", next_day, count, &moved, &error_));
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 
 namespace {
 
+using hostlibs::StoredJournalRow;
 using hostlibs::detail::FieldShape;
 using hostlibs::detail::JournalRows;
 using hostlibs::detail::kSwapMissed;
@@ -29,7 +30,6 @@ using hostlibs::detail::PgResult;
 using hostlibs::detail::RecordField;
 using hostlibs::detail::RecordLayout;
 using hostlibs::detail::RecordStorage;
-using hostlibs::detail::StoredJournalRow;
 using hostlibs::detail::StoredRecord;
 using Bytes = std::vector<uint8_t>;
 
@@ -69,7 +69,11 @@ JournalRows journal_of(const Bytes& key, const std::vector<hostlibs::detail::Jou
 
 std::vector<StoredJournalRow> journal(RecordStorage& file, const uint8_t* key = nullptr) {
     std::vector<StoredJournalRow> rows;
-    EXPECT_EQ(file.read_journal(key, [&](const StoredJournalRow& row) { rows.push_back(row); }),
+    EXPECT_EQ(file.read_journal(key,
+                                [&](const StoredJournalRow& row) {
+                                    rows.push_back(row);
+                                    return true;
+                                }),
               RS_OK);
     return rows;
 }

@@ -38,15 +38,18 @@ int store_failures() {
 }
 
 std::vector<std::string> group_changes(const std::string& key) {
-    std::vector<hostlibs::JournalEntry> entries;
-    std::string error;
-    EXPECT_TRUE(hostlibs::read_journal("devices", key, &entries, &error)) << error;
     std::vector<std::string> changes;
-    for (const auto& entry : entries) {
-        if (entry.field == "group" && !entry.inserted) {
-            changes.push_back(entry.old_value + " -> " + entry.new_value);
-        }
-    }
+    std::string error;
+    EXPECT_TRUE(hostlibs::read_journal(
+        "devices", key,
+        [&](const hostlibs::JournalEntry& entry) {
+            if (entry.field == "group" && !entry.inserted) {
+                changes.push_back(entry.old_value + " -> " + entry.new_value);
+            }
+            return true;
+        },
+        &error))
+        << error;
     return changes;
 }
 

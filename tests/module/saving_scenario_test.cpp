@@ -264,15 +264,18 @@ TEST_F(Saving, ARecordDeletedMeanwhileEndsTheSaveWithOneErrorRecord) {
     EXPECT_EQ(group_cell(2), padded("G3", 8));
     // Beside the records put in, the journal holds the two stored names and
     // nothing of the rows not stored.
-    std::vector<hostlibs::JournalEntry> journal;
     std::string error;
-    ASSERT_TRUE(hostlibs::read_journal("devices", std::nullopt, &journal, &error)) << error;
     std::vector<std::string> saved;
-    for (const auto& entry : journal) {
-        if (!entry.inserted)
-            saved.push_back(entry.key + " " + entry.field + ": " + entry.old_value + " -> " +
-                            entry.new_value);
-    }
+    ASSERT_TRUE(hostlibs::read_journal(
+        "devices", std::nullopt,
+        [&](const hostlibs::JournalEntry& entry) {
+            if (!entry.inserted)
+                saved.push_back(entry.key + " " + entry.field + ": " + entry.old_value + " -> " +
+                                entry.new_value);
+            return true;
+        },
+        &error))
+        << error;
     EXPECT_EQ(saved, (std::vector<std::string>{key_of(1) + " group: G1 -> b",
                                                key_of(0) + " group: G0 -> a"}));
 }

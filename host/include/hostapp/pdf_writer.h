@@ -6,12 +6,18 @@
 
 extern "C" {
 
-// Writes the report's pages to the PDF file `out` (native path): one A4 page
-// per report page, every line in a fixed-width font as the report wrote it.
+// Writes the report's pages to the PDF file `out` (native path): A4 pages,
+// every line in one fixed-width font size as the report wrote it. Each report
+// page starts a PDF page and continues on the next when taller; a line wider
+// than the page wraps, each further piece marked in the left margin.
 // `lines` holds the lines of all pages in turn, `page_lengths` how many each
-// page has. 1 when written; 0 with the reason in `error` otherwise.
+// page has. A report needing more than `max_pages` PDF pages is refused
+// before `out` is opened. 1 when every page was drawn, with their number in
+// `*pages_written`; 0 with the reason in `error` otherwise (`out` may then
+// hold part of a document).
 int devgroup_write_pdf(const char* const* lines, const int* page_lengths, int page_count,
-                       const char* out, char* error, size_t error_size);
+                       const char* out, int max_pages, int* pages_written, char* error,
+                       size_t error_size);
 using WritePdfFunction = decltype(&devgroup_write_pdf);
 }
 

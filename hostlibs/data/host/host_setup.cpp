@@ -311,23 +311,33 @@ std::string JournalEntry::describe() const {
            (inserted ? "(new)" : shown(old_value)) + " -> " + shown(new_value);
 }
 
-bool read_journal(const std::string& file, const std::optional<std::string>& key,
-                  std::vector<JournalEntry>* entries, std::string* error) {
-    std::string ignored;
-    error = error != nullptr ? error : &ignored;
+namespace {
+
+// The open host's record file that `file` names ("devices", ...), or null
+// with the reason.
+detail::RecordFile* journal_file(const std::string& file, std::string* error) {
     if (!g_host) {
         *error = "host not open";
-        return false;
+        return nullptr;
     }
-    detail::RecordFile* files[] = {&g_host->devices, &g_host->settings, &g_host->passwords};
-    detail::RecordFile* chosen = nullptr;
-    for (detail::RecordFile* candidate : files) {
+    for (detail::RecordFile* candidate :
+         {&g_host->devices, &g_host->settings, &g_host->passwords}) {
         if (file + ".db" == candidate->layout().file_name) {
-            chosen = candidate;
+            return candidate;
         }
     }
+    *error = "no record file " + file + " (devices, settings or passwords)";
+    return nullptr;
+}
+
+}  // namespace
+
+bool read_journal(const std::string& file, const std::optional<std::string>& key,
+                  const std::function<bool(const JournalEntry&)>& visit, std::string* error) {
+    std::string ignored;
+    error = error != nullptr ? error : &ignored;
+    detail::RecordFile* chosen = journal_file(file, error);
     if (chosen == nullptr) {
-        *error = "no record file " + file + " (devices, settings or passwords)";
         return false;
     }
     std::vector<uint8_t> key_bytes;
@@ -340,16 +350,51 @@ bool read_journal(const std::string& file, const std::optional<std::string>& key
         key_bytes.assign(size, ' ');
         std::copy(key->begin(), key->end(), key_bytes.begin());
     }
-    entries->clear();
     try {
         return chosen->read_journal(
             key ? key_bytes.data() : nullptr,
             [&](const detail::JournalChange& change) {
-                entries->push_back({change.id, change.time, change.user, change.key,
-                                    change.position, change.field, change.inserted,
-                                    change.old_value, change.new_value});
+                return visit({change.id, change.time, change.user, change.key, change.position,
+                              change.field, change.inserted, change.old_value, change.new_value});
             },
             error);
+    } catch (const std::exception& e) {
+        *error = e.what();
+        return false;
+    }
+}
+
+bool prune_journal(
+    const std::string& file, int64_t before,
+    const std::function<bool(const std::vector<StoredJournalRow>&, std::string*)>& keep,
+    int64_t* moved, std::string* error) {
+    std::string ignored;
+    error = error != nullptr ? error : &ignored;
+    *moved = 0;
+    if (!g_host || g_host->configuration.read_only) {
+        *error = !g_host ? "host not open" : "the host is open for reading only";
+        return false;
+    }
+    std::vector<detail::RecordFile*> files;
+    for (const char* name : {"devices", "settings", "passwords"}) {
+        if (file.empty() || file == name) {
+            files.push_back(journal_file(name, error));
+            if (files.back() == nullptr) {
+                return false;
+            }
+        }
+    }
+    if (files.empty()) {
+        *error = "no record file " + file + " (devices, settings or passwords)";
+        return false;
+    }
+    try {
+        for (detail::RecordFile* chosen : files) {
+            if (!chosen->prune_journal(before, keep, moved, error)) {
+                return false;
+            }
+        }
+        return true;
     } catch (const std::exception& e) {
         *error = e.what();
         return false;

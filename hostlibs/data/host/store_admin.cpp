@@ -167,20 +167,16 @@ bool copy_file(HostState& host, RecordFile& file, const StoreFileFacts& facts,
     }
 
     copy.begin_journal(facts.journal_rows);
-    std::vector<detail::StoredJournalRow> rows;
+    std::vector<StoredJournalRow> rows;
     auto send_rows = [&] {
         copied = rows.empty() || copy.add_journal(rows, error);
         rows.clear();
         return copied;
     };
-    status = storage->read_journal(nullptr, [&](const detail::StoredJournalRow& row) {
-        // read_journal visits every row; once the target refused, the rest are dropped.
-        if (copied) {
-            rows.push_back(row);
-            if (rows.size() == kCopyBatch) {
-                send_rows();
-            }
-        }
+    status = storage->read_journal(nullptr, [&](const StoredJournalRow& row) {
+        // Once the target refused a batch, the reading stops.
+        rows.push_back(row);
+        return rows.size() < kCopyBatch || send_rows();
     });
     if (status != RS_OK) {
         return storage_failed(*storage, error);

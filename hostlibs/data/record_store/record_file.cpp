@@ -392,14 +392,51 @@ bool RecordFile::remove(const uint8_t* key, std::string* error) {
 }
 
 bool RecordFile::read_journal(const uint8_t* key,
-                              const std::function<void(const JournalChange&)>& visit,
+                              const std::function<bool(const JournalChange&)>& visit,
                               std::string* error) {
     if (!ensure_open(error)) {
         return false;
     }
     const int status = storage_->read_journal(
-        key, [&](const StoredJournalRow& row) { visit(journal_.readable(row)); });
+        key, [&](const StoredJournalRow& row) { return visit(journal_.readable(row)); });
     return status == RS_OK || failure(status, error);
+}
+
+bool RecordFile::prune_journal(
+    int64_t before,
+    const std::function<bool(const std::vector<StoredJournalRow>&, std::string*)>& keep,
+    int64_t* moved, std::string* error) {
+    // A batch bounds the memory a prune takes and the rows one delete holds locked.
+    constexpr int kBatch = 5000;
+    if (!ensure_open(error)) {
+        return false;
+    }
+    std::vector<StoredJournalRow> rows;
+    std::vector<int64_t> ids;
+    for (int64_t after_id = 0;;) {
+        int status = storage_->old_journal(before, after_id, kBatch, &rows);
+        if (status != RS_OK) {
+            return failure(status, error);
+        }
+        if (rows.empty()) {
+            return true;
+        }
+        if (!keep(rows, error)) {
+            return false;
+        }
+        // Deleted by id, never by time: a row that arrived meanwhile was not kept.
+        ids.clear();
+        for (const StoredJournalRow& row : rows) {
+            ids.push_back(row.id);
+        }
+        int64_t deleted = 0;
+        status = storage_->delete_journal(ids, &deleted);
+        if (status != RS_OK) {
+            return failure(status, error);
+        }
+        *moved += deleted;
+        after_id = rows.back().id;
+    }
 }
 
 }  // namespace hostlibs::detail

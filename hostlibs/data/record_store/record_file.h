@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "record_store/change_journal.h"
 #include "record_store/record_storage.h"
@@ -54,8 +55,16 @@ class RecordFile {
     int call(int operation, void* key, int key_number);
 
     // The change journal, newest first; only `key`'s entries when not null.
-    bool read_journal(const uint8_t* key, const std::function<void(const JournalChange&)>& visit,
+    // Stops when `visit` returns false.
+    bool read_journal(const uint8_t* key, const std::function<bool(const JournalChange&)>& visit,
                       std::string* error);
+    // Moves the journal rows written before `before`, oldest first, a batch
+    // at a time: each batch is deleted only after `keep` returned true for
+    // it. *moved grows by the rows deleted.
+    bool prune_journal(
+        int64_t before,
+        const std::function<bool(const std::vector<StoredJournalRow>&, std::string*)>& keep,
+        int64_t* moved, std::string* error);
 
     // Set-up access outside the operation codes (no effect on the current record).
     // Inserts or replaces each record by key, all in one transaction; `also`

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "hostlibs/host_setup.h"  // StoredJournalRow
+
 namespace hostlibs::detail {
 
 inline constexpr int kMaxRecordSize = 120;
@@ -82,20 +84,6 @@ struct JournalRows {
     std::vector<JournalRow> rows;
 };
 
-// One journal row as stored.
-struct StoredJournalRow {
-    int64_t id = 0;  // order of writing
-    std::string file;
-    uint32_t time = 0;
-    std::string user;
-    std::string key;  // bytes
-    int64_t position = 0;
-    std::string field;
-    bool has_old = false;
-    std::string old_bytes;
-    std::string new_bytes;
-};
-
 // A compare-and-swap found the record holding other bytes than expected, or gone.
 inline constexpr int kSwapMissed = -1;
 
@@ -138,8 +126,18 @@ class RecordStorage {
     virtual int remove(const uint8_t* key) = 0;
 
     // The journal of this file, newest first; only `key`'s rows when not null.
+    // Rows are read a few at a time, never the whole journal at once; stops
+    // when `visit` returns false.
     virtual int read_journal(const uint8_t* key,
-                             const std::function<void(const StoredJournalRow&)>& visit) = 0;
+                             const std::function<bool(const StoredJournalRow&)>& visit) = 0;
+    // Pruning: up to `limit` journal rows of this file written before the
+    // clock value `before` with ids above `after_id`, oldest first, into
+    // *rows. One query that ends at once. None: RS_OK with no rows.
+    virtual int old_journal(int64_t before, int64_t after_id, int limit,
+                            std::vector<StoredJournalRow>* rows) = 0;
+    // Deletes the journal rows of this file with these ids, in one
+    // transaction; *deleted counts the rows that were there.
+    virtual int delete_journal(std::span<const int64_t> ids, int64_t* deleted) = 0;
 
     // The password file's hashes beside its records, by the 30-byte name.
     // None: RS_KEY_NOT_FOUND. store_hash runs inside a write when one is open.

@@ -143,10 +143,40 @@ struct JournalEntry {
 };
 
 // The journal of a record file ("devices", "settings" or "passwords"),
-// newest first; only the entries of one key (blank-padded as stored) when
-// `key` is given. False with a reason for an unknown file.
+// newest first, one entry at a time as it is read, so a journal of any length
+// is read in little memory; only the entries of one key (blank-padded as
+// stored) when `key` is given. Stops when `visit` returns false. False with a
+// reason for an unknown file or a failed read.
 HOSTSETUP_API bool read_journal(const std::string& file, const std::optional<std::string>& key,
-                                std::vector<JournalEntry>* entries, std::string* error);
+                                const std::function<bool(const JournalEntry&)>& visit,
+                                std::string* error);
+
+// One journal row as stored: enough to put it back.
+struct StoredJournalRow {
+    int64_t id = 0;    // order of writing
+    std::string file;  // the record file's stored name, "devices.db", ...
+    uint32_t time = 0;
+    std::string user;
+    std::string key;  // bytes, a secret in it blanked
+    int64_t position = 0;
+    std::string field;
+    bool has_old = false;  // false for the fields of a new record
+    std::string old_bytes;
+    std::string new_bytes;
+};
+
+// Moves the journal rows written before the clock value `before` out of the
+// journal of `file` ("devices", "settings", "passwords"; every file when
+// empty), oldest first, a batch at a time: `keep` gets each batch and must
+// put it somewhere lasting (written and synced) before it returns true; only
+// then is the batch deleted, so a crash in between leaves its rows in both
+// places, never in neither. Stops, deleting nothing more, at the first false
+// from `keep` (its reason in *error) or failed read or delete. *moved counts
+// the rows deleted, also on failure. Needs a host opened for writing.
+HOSTSETUP_API bool prune_journal(
+    const std::string& file, int64_t before,
+    const std::function<bool(const std::vector<StoredJournalRow>&, std::string*)>& keep,
+    int64_t* moved, std::string* error);
 
 // ---------------------------------------------------------------- sites
 

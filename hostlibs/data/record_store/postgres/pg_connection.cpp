@@ -15,6 +15,11 @@ void put_u32(std::string* out, uint32_t value) {
     out->append(bytes, 4);
 }
 
+void put_i64(std::string* out, int64_t value) {
+    put_u32(out, static_cast<uint32_t>(static_cast<uint64_t>(value) >> 32));
+    put_u32(out, static_cast<uint32_t>(value));
+}
+
 // The binary form of a one-dimensional array (the server's array_recv):
 // dimensions, a has-nulls flag, the element type, then each dimension's
 // size and lower bound, then each element as its length (-1: NULL) and bytes.
@@ -123,8 +128,7 @@ PgParams& PgParams::text(std::string_view value) {
 
 PgParams& PgParams::int8(int64_t value) {
     std::string out;
-    put_u32(&out, static_cast<uint32_t>(static_cast<uint64_t>(value) >> 32));
-    put_u32(&out, static_cast<uint32_t>(value));
+    put_i64(&out, value);
     values_.push_back(std::move(out));
     nulls_.push_back(false);
     return *this;
@@ -149,6 +153,17 @@ PgParams& PgParams::text_array(const std::vector<std::string_view>& values) {
     for (std::string_view value : values) {
         put_u32(&out, static_cast<uint32_t>(value.size()));
         out.append(value);
+    }
+    values_.push_back(std::move(out));
+    nulls_.push_back(false);
+    return *this;
+}
+
+PgParams& PgParams::int8_array(std::span<const int64_t> values) {
+    std::string out = array_of(kInt8Oid, values.size());
+    for (const int64_t value : values) {
+        put_u32(&out, 8);
+        put_i64(&out, value);
     }
     values_.push_back(std::move(out));
     nulls_.push_back(false);

@@ -51,6 +51,7 @@ class PG_STORE_API PgParams {
     PgParams& null();
     // One-dimensional arrays; a null element stands for SQL NULL.
     PgParams& text_array(const std::vector<std::string_view>& values);
+    PgParams& int8_array(std::span<const int64_t> values);
     PgParams& bytea_array(const std::vector<std::optional<std::span<const uint8_t>>>& values);
     PgParams& int8_array(const std::vector<int64_t>& values);
 

@@ -221,6 +221,15 @@ PgRecordStorage::PgRecordStorage(std::shared_ptr<PgConnection> conn, const Recor
          std::string("SELECT ") + kJournalColumns +
              " WHERE file = $1 AND id < $2 AND key = $4 ORDER BY id DESC LIMIT $3",
          {kTextOid, kInt8Oid, kInt4Oid, kByteaOid}},
+        {kOldJournal,
+         "old_journal",
+         std::string("SELECT ") + kJournalColumns +
+             " WHERE file = $1 AND id > $2 AND time < $3 ORDER BY id LIMIT $4",
+         {kTextOid, kInt8Oid, kInt8Oid, kInt4Oid}},
+        {kDeleteJournal,
+         "delete_journal",
+         "DELETE FROM journal WHERE file = $1 AND id = ANY($2)",
+         {kTextOid, kInt8ArrayOid}},
         {kFindHash, "find_hash", "SELECT hash FROM password_hashes WHERE name = $1", {kByteaOid}},
         {kStoreHash,
          "store_hash",
@@ -495,8 +504,31 @@ int PgRecordStorage::remove(const uint8_t* key) {
     return result.rows() == 1 && result.integer(0, 0) > 0 ? RS_OK : RS_KEY_NOT_FOUND;
 }
 
+namespace {
+
+StoredJournalRow journal_row(const PgResult& result, int row) {
+    StoredJournalRow stored;
+    stored.id = result.integer(row, 0);
+    stored.file = result.text(row, 1);
+    stored.time = static_cast<uint32_t>(result.integer(row, 2));
+    stored.user = result.text(row, 3);
+    stored.key = result.text(row, 4);
+    stored.position = result.integer(row, 5);
+    stored.field = result.text(row, 6);
+    stored.has_old = !result.is_null(row, 7);
+    if (stored.has_old) {
+        stored.old_bytes = result.text(row, 7);
+    }
+    stored.new_bytes = result.text(row, 8);
+    return stored;
+}
+
+}  // namespace
+
 int PgRecordStorage::read_journal(const uint8_t* key,
-                                  const std::function<void(const StoredJournalRow&)>& visit) {
+                                  const std::function<bool(const StoredJournalRow&)>& visit) {
+    // Pages of ids below the last one read: memory stays that of one page,
+    // and no cursor or snapshot is held between pages.
     int64_t before = std::numeric_limits<int64_t>::max();
     for (;;) {
         PgParams params;
@@ -509,26 +541,46 @@ int PgRecordStorage::read_journal(const uint8_t* key,
             return failed(result, RS_FILE_LOCKED);
         }
         for (int row = 0; row < result.rows(); ++row) {
-            StoredJournalRow stored;
-            stored.id = result.integer(row, 0);
-            stored.file = result.text(row, 1);
-            stored.time = static_cast<uint32_t>(result.integer(row, 2));
-            stored.user = result.text(row, 3);
-            stored.key = result.text(row, 4);
-            stored.position = result.integer(row, 5);
-            stored.field = result.text(row, 6);
-            stored.has_old = !result.is_null(row, 7);
-            if (stored.has_old) {
-                stored.old_bytes = result.text(row, 7);
-            }
-            stored.new_bytes = result.text(row, 8);
+            const StoredJournalRow stored = journal_row(result, row);
             before = stored.id;
-            visit(stored);
+            if (!visit(stored)) {
+                return RS_OK;
+            }
         }
         if (result.rows() < kJournalPage) {
             return RS_OK;
         }
     }
+}
+
+int PgRecordStorage::old_journal(int64_t before, int64_t after_id, int limit,
+                                 std::vector<StoredJournalRow>* rows) {
+    rows->clear();
+    PgParams params;
+    params.text(layout_.file_name).int8(after_id).int8(before).int4(limit);
+    PgResult result = conn_->run(queries_[kOldJournal], params);
+    if (!result.ok()) {
+        return failed(result, RS_FILE_LOCKED);
+    }
+    for (int row = 0; row < result.rows(); ++row) {
+        rows->push_back(journal_row(result, row));
+    }
+    return RS_OK;
+}
+
+int PgRecordStorage::delete_journal(std::span<const int64_t> ids, int64_t* deleted) {
+    *deleted = 0;
+    if (read_only_) {
+        return failed("opened for reading only");
+    }
+    PgParams params;
+    params.text(layout_.file_name).int8_array(ids);
+    PgResult result = conn_->run(queries_[kDeleteJournal], params);
+    if (!result.ok()) {
+        return failed(result, RS_RECORD_LOCKED);
+    }
+    *deleted = result.affected();
+    return RS_OK;
 }
 
 int PgRecordStorage::find_hash(const uint8_t* name, std::string* hash) {

@@ -55,7 +55,10 @@ class PG_STORE_API PgRecordStorage : public RecordStorage {
     int remove(const uint8_t* key) override;
 
     int read_journal(const uint8_t* key,
-                     const std::function<void(const StoredJournalRow&)>& visit) override;
+                     const std::function<bool(const StoredJournalRow&)>& visit) override;
+    int old_journal(int64_t before, int64_t after_id, int limit,
+                    std::vector<StoredJournalRow>* rows) override;
+    int delete_journal(std::span<const int64_t> ids, int64_t* deleted) override;
 
     int find_hash(const uint8_t* name, std::string* hash) override;
     int store_hash(const uint8_t* name, const std::string& hash) override;
@@ -81,6 +84,8 @@ class PG_STORE_API PgRecordStorage : public RecordStorage {
         kAppendJournal,
         kJournal,
         kKeyJournal,
+        kOldJournal,
+        kDeleteJournal,
         kFindHash,
         kStoreHash,
         kScanHashes,

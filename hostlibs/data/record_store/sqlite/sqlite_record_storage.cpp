@@ -330,15 +330,36 @@ int SqliteRecordStorage::remove(const uint8_t* key) {
     return sqlite3_changes(db_.get()) == 0 ? RS_KEY_NOT_FOUND : RS_OK;
 }
 
+namespace {
+
+constexpr const char* kJournalColumns =
+    "SELECT id, file, time, user, key, pos, field, old, new FROM journal";
+
+StoredJournalRow journal_row(const Statement& select) {
+    StoredJournalRow row;
+    row.id = select.column_int64(0);
+    row.file = select.column_text(1);
+    row.time = static_cast<uint32_t>(select.column_int64(2));
+    row.user = select.column_text(3);
+    row.key = blob_text(select, 4);
+    row.position = select.column_int64(5);
+    row.field = select.column_text(6);
+    row.has_old = sqlite3_column_type(select.get(), 7) != SQLITE_NULL;
+    row.old_bytes = blob_text(select, 7);
+    row.new_bytes = blob_text(select, 8);
+    return row;
+}
+
+}  // namespace
+
 int SqliteRecordStorage::read_journal(const uint8_t* key,
-                                      const std::function<void(const StoredJournalRow&)>& visit) {
+                                      const std::function<bool(const StoredJournalRow&)>& visit) {
+    // One statement stepped row by row: the rows are never all in memory.
     Statement select;
-    const char* sql = key != nullptr
-                          ? "SELECT id, file, time, user, key, pos, field, old, new FROM journal"
-                            " WHERE key = ?1 ORDER BY id DESC"
-                          : "SELECT id, file, time, user, key, pos, field, old, new FROM journal"
-                            " ORDER BY id DESC";
-    if (!select.prepare(db_, sql, nullptr)) {
+    const std::string sql =
+        std::string(kJournalColumns) +
+        (key != nullptr ? " WHERE key = ?1 ORDER BY id DESC" : " ORDER BY id DESC");
+    if (!select.prepare(db_, sql.c_str(), nullptr)) {
         return failed(SQLITE_ERROR, RS_FILE_LOCKED);
     }
     if (key != nullptr) {
@@ -346,20 +367,59 @@ int SqliteRecordStorage::read_journal(const uint8_t* key,
     }
     int rc;
     while ((rc = select.step()) == SQLITE_ROW) {
-        StoredJournalRow row;
-        row.id = select.column_int64(0);
-        row.file = select.column_text(1);
-        row.time = static_cast<uint32_t>(select.column_int64(2));
-        row.user = select.column_text(3);
-        row.key = blob_text(select, 4);
-        row.position = select.column_int64(5);
-        row.field = select.column_text(6);
-        row.has_old = sqlite3_column_type(select.get(), 7) != SQLITE_NULL;
-        row.old_bytes = blob_text(select, 7);
-        row.new_bytes = blob_text(select, 8);
-        visit(row);
+        if (!visit(journal_row(select))) {
+            return RS_OK;
+        }
     }
     return rc == SQLITE_DONE ? RS_OK : failed(rc, RS_FILE_LOCKED);
+}
+
+int SqliteRecordStorage::old_journal(int64_t before, int64_t after_id, int limit,
+                                     std::vector<StoredJournalRow>* rows) {
+    rows->clear();
+    Statement select;
+    const std::string sql =
+        std::string(kJournalColumns) + " WHERE id > ?1 AND time < ?2 ORDER BY id LIMIT ?3";
+    if (!select.prepare(db_, sql.c_str(), nullptr)) {
+        return failed(SQLITE_ERROR, RS_FILE_LOCKED);
+    }
+    select.bind_int64(1, after_id);
+    select.bind_int64(2, before);
+    select.bind_int64(3, limit);
+    int rc;
+    while ((rc = select.step()) == SQLITE_ROW) {
+        rows->push_back(journal_row(select));
+    }
+    return rc == SQLITE_DONE ? RS_OK : failed(rc, RS_FILE_LOCKED);
+}
+
+int SqliteRecordStorage::delete_journal(std::span<const int64_t> ids, int64_t* deleted) {
+    *deleted = 0;
+    WriteTransaction transaction(db_);
+    int rc = transaction.begin();
+    if (rc != SQLITE_OK) {
+        return failed(rc, RS_RECORD_LOCKED);
+    }
+    Statement erase;
+    if (!erase.prepare(db_, "DELETE FROM journal WHERE id = ?1", nullptr)) {
+        return failed(SQLITE_ERROR, RS_RECORD_LOCKED);
+    }
+    int64_t count = 0;
+    for (const int64_t id : ids) {
+        ResetOnExit reset(erase);
+        erase.bind_int64(1, id);
+        rc = erase.step();
+        if (rc != SQLITE_DONE) {
+            return failed(rc, RS_RECORD_LOCKED);
+        }
+        count += sqlite3_changes(db_.get());
+    }
+    rc = transaction.commit();
+    if (rc != SQLITE_OK) {
+        return failed(rc, RS_RECORD_LOCKED);
+    }
+    *deleted = count;
+    return RS_OK;
 }
 
 int SqliteRecordStorage::find_hash(const uint8_t* name, std::string* hash) {
