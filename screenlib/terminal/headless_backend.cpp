@@ -73,9 +73,9 @@ int HeadlessBackend::read_key() {
             resize_terminal((key >> 8) & 0xFF, key & 0xFF);
         } else if (key == pc_key::CtrlL) {
             ++repaints_;
-        } else {
+        } else if (!detail::terminal_too_small(terminal_rows_, terminal_columns_)) {
             return key;
-        }
+        }  // else the form is hidden behind the notice, and the key is not taken
     }
 }
 
@@ -102,13 +102,24 @@ void HeadlessBackend::resize_terminal(int rows, int columns) {
     ++repaints_;
 }
 
-std::vector<std::string> HeadlessBackend::terminal_view() const {
-    std::vector<std::string> view(static_cast<std::size_t>(terminal_rows_),
-                                  std::string(static_cast<std::size_t>(terminal_columns_), ' '));
+std::vector<std::vector<Cell>> HeadlessBackend::terminal_cells() const {
+    std::vector<std::vector<Cell>> cells(
+        static_cast<std::size_t>(terminal_rows_),
+        std::vector<Cell>(static_cast<std::size_t>(terminal_columns_)));
     detail::paint_terminal(
-        *this, terminal_rows_, terminal_columns_, [&view](int row, int column, Cell cell) {
-            view[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = cell.character;
+        *this, terminal_rows_, terminal_columns_, [&cells](int row, int column, Cell cell) {
+            cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = cell;
         });
+    return cells;
+}
+
+std::vector<std::string> HeadlessBackend::terminal_view() const {
+    std::vector<std::string> view;
+    for (const std::vector<Cell>& row : terminal_cells()) {
+        std::string& text = view.emplace_back();
+        for (const Cell& cell : row)
+            text += cell.character;
+    }
     return view;
 }
 

@@ -123,10 +123,12 @@ class TerminalBackend final : public Backend {
     int columns() const override { return shadow_.columns(); }
 
     // Cells go to the shadow always, to the terminal only where they fit on
-    // it and while it is large enough; a repaint brings the rest.
+    // it and while it is large enough; a repaint brings the rest. On a
+    // terminal shorter than the screen the rows it shows depend on what the
+    // screen holds, so flush lays out the whole terminal from the shadow.
     void put(int row, int column, const Cell* cells, int count) override {
         shadow_.put(row, column, cells, count);
-        if (too_small_)
+        if (too_small_ || folded())
             return;
         for (int i = 0; i < count; ++i)
             painter_.put(row, column + i, cells[i]);
@@ -142,7 +144,19 @@ class TerminalBackend final : public Backend {
     }
 
     void flush() override {
-        painter_.update(cursor_row_, cursor_column_, cursor_visible_ && !too_small_);
+        if (too_small_ || !folded()) {
+            painter_.update(cursor_row_, cursor_column_, cursor_visible_ && !too_small_);
+            return;
+        }
+        // The painter writes only the cells that differ from what the terminal shows.
+        paint_terminal(shadow_, LINES, COLS,
+                       [this](int row, int column, Cell cell) { painter_.put(row, column, cell); });
+        shown_ = rows_shown(shadow_, LINES);
+        // A cursor on a row left out is hidden.
+        const auto at = std::find(shown_.begin(), shown_.end(), cursor_row_);
+        const bool on_terminal = at != shown_.end();
+        painter_.update(on_terminal ? static_cast<int>(at - shown_.begin()) : 0, cursor_column_,
+                        cursor_visible_ && on_terminal);
     }
 
     int read_key() override {
@@ -177,6 +191,9 @@ class TerminalBackend final : public Backend {
             if (key == ERR)
                 return -1;
             interrupted = false;
+            if (too_small_ && key != KEY_RESIZE && key != kCtrlL)
+                continue;  // the form is hidden behind the notice: its keys wait for a terminal
+                           // that shows it
             if (key == KEY_RESIZE || key == kCtrlL) {
                 // Whatever the terminal shows now, all of it is drawn again.
                 refresh();  // ncurses settles its own (blank) idea of the screen first
@@ -186,8 +203,9 @@ class TerminalBackend final : public Backend {
             if (key == KEY_MOUSE) {
                 MEVENT event;
                 if (getmouse(&event) == OK &&
-                    (event.bstate & (BUTTON1_CLICKED | BUTTON1_PRESSED))) {
-                    return mouse_click_key(event.y, event.x);
+                    (event.bstate & (BUTTON1_CLICKED | BUTTON1_PRESSED)) &&
+                    screen_row(event.y) >= 0) {
+                    return mouse_click_key(screen_row(event.y), event.x);
                 }
                 continue;
             }
@@ -208,6 +226,18 @@ class TerminalBackend final : public Backend {
 
   private:
     static constexpr int kCtrlL = 0x0C;
+
+    // The terminal shows fewer rows than the screen has (and is not too small).
+    bool folded() const { return !too_small_ && LINES < shadow_.rows(); }
+
+    // The screen row a terminal row shows, as last laid out.
+    int screen_row(int terminal_row) const {
+        if (!folded())
+            return terminal_row;
+        return terminal_row >= 0 && terminal_row < static_cast<int>(shown_.size())
+                   ? shown_[static_cast<std::size_t>(terminal_row)]
+                   : -1;
+    }
 
     // Draws the whole terminal anew at its present size: the screen, or the
     // too-small notice.
@@ -276,6 +306,7 @@ class TerminalBackend final : public Backend {
     TerminalPainter painter_;
     bool mouse_ = false;
     bool too_small_ = false;
+    std::vector<int> shown_;  // on a folded terminal: the screen row of each terminal row
     int cursor_row_ = 0;
     int cursor_column_ = 0;
     bool cursor_visible_ = false;

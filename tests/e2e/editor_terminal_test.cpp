@@ -1,5 +1,5 @@
-// The host program in a real 80x25 terminal: tmux runs it, send-keys types,
-// capture-pane reads the screen back.
+// The host program in a real terminal of 80x25 (or 80x24): tmux runs it,
+// send-keys types, capture-pane reads the screen back.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -58,9 +58,11 @@ class Terminal {
     explicit Terminal(const std::string& socket)
         : socket_(socket + "_" + std::to_string(next_instance_++)) {}
     ~Terminal() { run(tmux() + " kill-server 2>/dev/null"); }
-    bool start(const std::string& command) {
+    bool start(const std::string& command, int rows = 25) {
         bool ok = false;
-        run(tmux() + " new-session -d -x 80 -y 25 -s editor " + quoted(command), &ok);
+        run(tmux() + " new-session -d -x 80 -y " + std::to_string(rows) + " -s editor " +
+                quoted(command),
+            &ok);
         return ok;
     }
     void keys(const std::string& names) { run(tmux() + " send-keys -t editor " + names); }
@@ -70,6 +72,14 @@ class Terminal {
     }
     void type(const std::string& text) { run(tmux() + " send-keys -t editor -l " + quoted(text)); }
     std::string screen() { return run(tmux() + " capture-pane -p -t editor"); }
+    // The screen's lines, as many as the terminal has rows.
+    std::vector<std::string> lines() {
+        std::vector<std::string> rows;
+        std::istringstream text(screen());
+        for (std::string line; std::getline(text, line);)
+            rows.push_back(line);
+        return rows;
+    }
     // The screen with its attributes as SGR escape sequences.
     std::string screen_with_attributes() { return run(tmux() + " capture-pane -e -p -t editor"); }
     bool running() {
@@ -170,6 +180,39 @@ TEST_F(EditorInATerminal, PagesDownAndShowsATypedGroupName) {
     const std::string line = line_with(terminal.screen(), "Meter 20");
     ASSERT_FALSE(line.empty());
     EXPECT_EQ(line.substr(3, 8), "LAB7    ") << line;
+}
+
+// On the common 80x24 terminal the editor leaves out its top frame: the page's
+// twenty rows, the key bar, and the pick list and help with their bottom
+// edges all show.
+TEST_F(EditorInATerminal, An80x24TerminalShowsThePageTheKeyBarThePickListAndHelpWhole) {
+    ASSERT_NO_FATAL_FAILURE(make_root(root, "PUMPS"));
+    Terminal terminal(socket());
+    ASSERT_TRUE(terminal.start(editor_command("TERM=xterm", root), 24));
+    ASSERT_TRUE(terminal.wait_for("PgUp/PgDn")) << terminal.screen();
+    std::vector<std::string> lines = terminal.lines();
+    ASSERT_EQ(lines.size(), 24u) << terminal.screen();
+    EXPECT_NE(lines[21].find("Meter 19"), std::string::npos) << terminal.screen();
+    EXPECT_EQ(lines[22].substr(0, 3), "+--") << terminal.screen();
+    EXPECT_EQ(lines[23].find(" F1 Help"), 0u) << terminal.screen();
+    EXPECT_NE(lines[23].find("F10 Menu"), std::string::npos) << terminal.screen();
+
+    terminal.keys("F4");
+    ASSERT_TRUE(terminal.wait_for("ESC to exit")) << terminal.screen();
+    lines = terminal.lines();
+    EXPECT_NE(lines.at(23).find("+ESC to exit---"), std::string::npos) << terminal.screen();
+    terminal.keys("Escape");
+    ASSERT_TRUE(terminal.wait_for("F2 Save")) << terminal.screen();
+
+    terminal.keys("F1");
+    ASSERT_TRUE(terminal.wait_for("Save the changes with F2.")) << terminal.screen();
+    lines = terminal.lines();
+    size_t last = 0;
+    while (last < lines.size() && lines[last].find("Save the changes") == std::string::npos)
+        ++last;
+    ASSERT_LT(last + 1, lines.size());
+    EXPECT_NE(lines[last + 1].find("+-------"), std::string::npos) << terminal.screen();
+    EXPECT_NE(lines[23].find("F10 Menu"), std::string::npos) << terminal.screen();
 }
 
 // An operator types a name, saves with F2 through the password prompt and
@@ -391,6 +434,8 @@ TEST_F(EditorInATerminal, ResizedDownAndBackTheScreenIsAsFreshlyDrawn) {
     terminal.resize(60, 20);
     ASSERT_TRUE(terminal.wait_for("terminal too small (needs 80x24)")) << terminal.screen();
     EXPECT_EQ(terminal.screen().find("Meter"), std::string::npos) << terminal.screen();
+    terminal.type("W");  // not taken by the form behind the notice
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     terminal.resize(80, 25);
     ASSERT_TRUE(terminal.wait_for("Meter 19")) << terminal.screen();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

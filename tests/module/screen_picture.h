@@ -14,6 +14,7 @@ struct ScreenPicture {
     // What the terminal showed, at its size then (the screen, or the notice
     // of a terminal too small).
     std::vector<std::string> view;
+    std::vector<std::vector<uint8_t>> view_attributes;
 };
 
 // The headless backend's screen as it stands; not taken under another backend.
@@ -31,5 +32,10 @@ inline ScreenPicture picture_of_screen() {
         picture.attributes.push_back(std::move(attributes));
     }
     picture.view = headless->terminal_view();
+    for (const std::vector<screenlib::Cell>& row : headless->terminal_cells()) {
+        std::vector<uint8_t>& attributes = picture.view_attributes.emplace_back();
+        for (const screenlib::Cell& cell : row)
+            attributes.push_back(cell.attribute);
+    }
     return picture;
 }

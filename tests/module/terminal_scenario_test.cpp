@@ -41,9 +41,11 @@ TEST_F(TerminalScenario, ATooSmallTerminalShowsOnlyTheNotice) {
 
 TEST_F(TerminalScenario, MadeLargeAgainTheTerminalShowsTheWholeScreenAsItIsNow) {
     put_numbered(25);
-    // Typed while the terminal is too small, the name is there once it is large again.
-    open("<Resize:20,60>PUMPS<Resize:30,100>");
+    // Keys typed at the notice do not reach the hidden form; Ctrl-L still repaints.
+    open("<Resize:20,60>W<Tab>X<C-l><Resize:30,100>PUMPS");
     run_editor();
+    EXPECT_EQ(headless().repaints(), 3);
+    EXPECT_EQ(group_cell(1), "G1      ") << "a key typed at the notice moved the cursor";
     const std::vector<std::string>& view = editor_picture.view;
     ASSERT_EQ(view.size(), 30u);
     for (size_t r = 0; r < view.size(); ++r) {
@@ -54,6 +56,30 @@ TEST_F(TerminalScenario, MadeLargeAgainTheTerminalShowsTheWholeScreenAsItIsNow) 
     }
     EXPECT_EQ(group_cell(0), "PUMPS   ");
     EXPECT_FALSE(holds(view, "terminal too small"));
+}
+
+// An 80x24 terminal leaves out the form's top frame: the menu bar, all
+// twenty rows of the page, the bottom frame with the prompt line and the key
+// bar show, and so do the pick list and help whole, hints and bottom edges.
+TEST_F(TerminalScenario, An80x24TerminalShowsThePageTheKeyBarAndEveryPopupWhole) {
+    put_numbered(25);
+    open("<Resize:24,80><F4><Esc><F1>", 1);  // the help popup, left open when the script ends
+    run_editor();
+    ASSERT_EQ(popup_pictures.size(), 2u);
+    for (const ScreenPicture& picture : popup_pictures) {
+        ASSERT_EQ(picture.rows.size(), 25u);
+        std::vector<std::string> expected = picture.rows;
+        expected.erase(expected.begin() + 1);
+        EXPECT_EQ(picture.view, expected);
+    }
+    const ScreenPicture& list = popup_pictures[0];
+    const ScreenPicture& help = popup_pictures[1];
+    EXPECT_NE(list.view[23].find("+ESC to exit---"), std::string::npos) << list.view[23];
+    EXPECT_NE(help.view[0].find("File  Edit  Help"), std::string::npos);
+    EXPECT_NE(help.view[21].find("Instrument 19"), std::string::npos) << "row 20 of the page";
+    EXPECT_EQ(help.view[22][0], '+');
+    EXPECT_EQ(help.view[23].substr(0, 52), " F1 Help  F2 Save  F4 Pick  F10 Menu  PgUp/PgDn Page");
+    EXPECT_TRUE(holds(help.view, "Save the changes with F2.")) << "the help's last line";
 }
 
 TEST_F(TerminalScenario, TheKeyBarListsTheMenuFilesKeysAndTheHosts) {

@@ -31,7 +31,9 @@ inline constexpr int kBellTone = 1000;
 inline constexpr int kBellDuration = 10;
 
 // The least terminal the screens need; a smaller one shows only the notice
-// until it is made larger.
+// until it is made larger, and keys typed meanwhile are not taken. A terminal
+// a row shorter than the screen leaves out a row that holds only frame lines
+// (terminal_view.h).
 inline constexpr int kNeededRows = 24;
 inline constexpr int kNeededColumns = 80;
 inline constexpr std::string_view kTooSmallNotice = "terminal too small (needs 80x24)";
@@ -134,6 +136,8 @@ class SCREENLIB_CXX_API HeadlessBackend final : public Backend {
     int terminal_columns() const { return terminal_columns_; }
     // What the terminal shows, a row a line with trailing blanks kept.
     std::vector<std::string> terminal_view() const;
+    // The same with each cell's attribute.
+    std::vector<std::vector<Cell>> terminal_cells() const;
     int repaints() const { return repaints_; }
 
   private:
