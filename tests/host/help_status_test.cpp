@@ -57,6 +57,47 @@ TEST_F(Help, MissingTopicOrFileShowsNoHelp) {
     EXPECT_EQ(hostlibs::help_shown().times, 3);
 }
 
+// A line wider than the popup goes on in the rows below it, broken between
+// words, and every word of it shows whole.
+TEST_F(Help, TheTopicsLinesWrapBetweenWordsInThePopup) {
+    hosttest::write_file(root_.file("HELP"), "[7] Wide\n" + std::string(60, 'x') +
+                                                 " the rest of a line far wider than the popup\n");
+    screenlib::HeadlessBackend& headless = screenlib::use_headless();
+    std::string error;
+    ASSERT_TRUE(headless.set_script("<Wait:1><Esc>", &error)) << error;
+    std::string shown;
+    screenlib::set_idle_handler([&] { shown = headless.text(); }, 1);
+    EXPECT_EQ(guidebook_go(hosttest::host_form(root_.file("HELP")).c_str(), 7), 0);
+    screenlib::set_idle_handler({}, 0);
+    EXPECT_NE(shown.find("|" + std::string(60, 'x') + " the rest of|"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("|a line far wider than the popup" + std::string(41, ' ') + "|"),
+              std::string::npos)
+        << shown;
+}
+
+TEST(WrapLines, BreaksBetweenWordsAndCutsOnlyWordsWiderThanTheWidth) {
+    struct Case {
+        std::vector<std::string> lines;
+        size_t width;
+        std::vector<std::string> wrapped;
+    };
+    const Case cases[] = {
+        {{"fits as it stands", "", "  kept"}, 17, {"fits as it stands", "", "  kept"}},
+        {{"one two three four five six"}, 10, {"one two", "three four", "five six"}},
+        {{"abc def"}, 3, {"abc", "def"}},
+        {{"abcdefghijklmnop qr"}, 5, {"abcde", "fghij", "klmno", "p qr"}},
+        {{"  alpha beta gamma delta"}, 12, {"  alpha beta", "  gamma", "  delta"}},
+        {{"        deep indent"}, 10, {"        de", "ep indent"}},
+        {{"trailing blanks at a break            next"},
+         20,
+         {"trailing blanks at a", "break", "next"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(hostlibs::wrap_lines(c.lines, c.width), c.wrapped)
+            << c.lines[0] << " at width " << c.width;
+    }
+}
+
 TEST(HelpFile, RefusesBadHeadingsNamingTheLine) {
     const std::pair<const char*, const char*> cases[] = {
         {"text first\n[1] A\n", "line 1: text before the first topic"},

@@ -27,7 +27,14 @@ HOSTLIB_API bool parse_help(const std::string& text, HelpFile* help, std::string
 
 // Shows a titled text in a framed popup of the screen library until the
 // operator leaves it (Escape or Enter); Up/Down/PgUp/PgDn scroll a long text.
+// Lines wider than the popup (72 columns at most) are wrapped between words.
 HOSTLIB_API void show_text_popup(const std::string& title, const std::vector<std::string>& lines);
+
+// Each line no wider than `width`: a longer one is broken at its last blank
+// that fits, its pieces after the first indented as the line is; a word
+// longer than the width is cut. Blanks at a break are dropped, nothing else.
+HOSTLIB_API std::vector<std::string> wrap_lines(const std::vector<std::string>& lines,
+                                                size_t width);
 
 struct HelpShown {
     int context = 0;

@@ -65,15 +65,16 @@ int text_keys(Screen* screen, int key) {
 
 }  // namespace
 
-void show_text_popup(const std::string& title, const std::vector<std::string>& lines) {
+void show_text_popup(const std::string& title, const std::vector<std::string>& text) {
     if (g_text != nullptr) {
         return;
     }
     size_t width = title.size();
-    for (const std::string& line : lines) {
+    for (const std::string& line : text) {
         width = std::max(width, line.size());
     }
     width = std::clamp<size_t>(width, 20, kMaxWidth);
+    const std::vector<std::string> lines = wrap_lines(text, width);
     TextRun run{&lines, std::clamp(static_cast<int>(lines.size()), 1, kMaxRows), 0};
     Menu* menu = menu_open();
     if (menu == nullptr) {
