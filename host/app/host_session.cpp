@@ -37,7 +37,7 @@ int message_text_callback(int index, char* buffer, int size) {
     if (g_current == nullptr || index < 0) {
         return 1;
     }
-    const std::string text = g_current->messages.text(index + 1);
+    const std::string text = g_current->prompt_message(index + 1);
     const size_t length = std::min(text.size(), static_cast<size_t>(size - 1));
     std::memcpy(buffer, text.data(), length);
     buffer[length] = '\0';
@@ -98,6 +98,22 @@ void HostSession::State::set_language(int language) {
     hostlibs::set_key_bar_host_keys(
         {{"F10", text(TEXT_KEY_MENU, "Menu")}, {"PgUp/PgDn", text(TEXT_KEY_PAGE, "Page")}});
     hostlibs::set_menu_language(language);
+}
+
+// A password refused while its name waits, or failed into a wait, reads as
+// the wait, in whole seconds rounded up; the catalogue's "{0}" is replaced by
+// them (the text is never a format string).
+std::string HostSession::State::prompt_message(int number, const std::string& otherwise) const {
+    const int64_t wait_ms = hostlibs::password_wait().wait_ms;
+    if (number != MSG_NO_USER || wait_ms <= 0) {
+        return text(number, otherwise);
+    }
+    std::string wait = text(TEXT_PASSWORD_WAIT, "Not accepted; try again in {0} s.");
+    const size_t at = wait.find("{0}");
+    if (at != std::string::npos) {
+        wait.replace(at, 3, std::to_string((wait_ms + 999) / 1000));
+    }
+    return wait;
 }
 
 hostlibs::ChoicePopup HostSession::State::popup_style() const {

@@ -54,6 +54,9 @@ struct HostSession::State {
     std::string text(int number, const std::string& otherwise) const {
         return messages.text_or(number, otherwise);
     }
+    // Prompt-line message `number` as it stands now: "no user with this name
+    // and password" names the wait when the name must wait to try again.
+    std::string prompt_message(int number, const std::string& otherwise = {}) const;
 };
 
 // The host's own modules (viewer_modules.cpp, sign_on_module.cpp,

@@ -45,9 +45,11 @@ std::string field_value(const char* text, size_t size) {
 }
 
 // The password record of this name (in any letter case) and password: the
-// password file finds it by name and password together.
+// password file finds it by name and password together. A name it does not
+// hold is looked up as typed all the same, so that it takes as long and
+// counts towards waits as a known one does.
 bool find_password(const std::string& name, const std::string& password, PasswordRecord* found) {
-    std::string stored_name;
+    std::string stored_name = name;
     std::string ignored;
     hostlibs::for_each_password(
         [&](const PasswordRecord& record) {
@@ -59,7 +61,7 @@ bool find_password(const std::string& name, const std::string& password, Passwor
             return true;
         },
         &ignored);
-    if (stored_name.empty() || password.size() > sizeof found->password) {
+    if (password.size() > sizeof found->password) {
         return false;
     }
     char key[sizeof found->name + sizeof found->password];
@@ -128,8 +130,9 @@ int run_sign_on(HostSession::State& state) {
             break;
         }
         // Another try: the name stays, the password is typed again.
-        screen_set_prompt(screen,
-                          state.text(MSG_NO_USER, "No user with this name and password.").c_str());
+        screen_set_prompt(
+            screen,
+            state.prompt_message(MSG_NO_USER, "No user with this name and password.").c_str());
         std::memset(form.password, ' ', sizeof form.password - 1);
         field_set_text(screen, form.password, 1);
         screen_goto_field(screen, 1);

@@ -52,6 +52,22 @@ TEST_F(BuiltinModules, SignOnLeftWithEscapeChangesNobody) {
         << session_.final_screen();
 }
 
+// From the third failed entry of a name on, the popup tells the wait; a
+// name the password file does not hold is told the same.
+TEST_F(BuiltinModules, SignOnTellsTheWaitOfKnownAndUnknownNamesAlike) {
+    for (const char* name : {"CARL", "NOBODY"}) {
+        session_.close();
+        ASSERT_TRUE(open(std::string(name) + "<Tab>nope<F10>nope<F10>nope<F10><Esc>"));
+        ASSERT_EQ(session_.call_module(hostapp::make_entry("USER", "SIGNON", "SIGNON")), 0);
+        EXPECT_NE(session_.final_screen().find("Not accepted; try again in 1 s."),
+                  std::string::npos)
+            << name << "\n"
+            << session_.final_screen();
+    }
+    EXPECT_EQ(std::string(session_.context().user->name, 4), "ADAM");
+    EXPECT_EQ(hostlibs::technician_sign_ons(), 0);
+}
+
 TEST_F(BuiltinModules, ErrorLogViewerListsNewestFirst) {
     ASSERT_TRUE(open(""));
     const std::string long_text = "long " + std::string(100, 'x') + " end";

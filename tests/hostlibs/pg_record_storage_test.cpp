@@ -23,6 +23,7 @@ using hostlibs::StoredJournalRow;
 using hostlibs::detail::FieldShape;
 using hostlibs::detail::JournalRows;
 using hostlibs::detail::kSwapMissed;
+using hostlibs::detail::PasswordFailures;
 using hostlibs::detail::PgConnection;
 using hostlibs::detail::PgParams;
 using hostlibs::detail::PgRecordStore;
@@ -410,6 +411,32 @@ TEST_F(PgStoreTest, PasswordHashesAreFoundByTheirExactName) {
     EXPECT_EQ(devices_->find_hash(name, &hash), RS_KEY_NOT_FOUND);
 }
 
+// A failure is counted only over the row as it was read, so tries of many
+// workstations at once each count; the times are the server's.
+TEST_F(PgStoreTest, PasswordFailuresCountOnlyOverWhatWasRead) {
+    uint8_t name[30];
+    std::fill(std::begin(name), std::end(name), ' ');
+    name[0] = 'A';
+    PasswordFailures none;
+    ASSERT_EQ(devices_->find_failures(name, &none), RS_OK);
+    EXPECT_EQ(none.failures, 0);
+    EXPECT_GT(none.now_ms, 1600000000000);
+    ASSERT_EQ(devices_->count_failure(name, none), RS_OK);
+    EXPECT_EQ(devices_->count_failure(name, none), kSwapMissed) << "counted by another meanwhile";
+    PasswordFailures one;
+    ASSERT_EQ(devices_->find_failures(name, &one), RS_OK);
+    EXPECT_EQ(one.failures, 1);
+    EXPECT_GE(one.last_failure_ms, none.now_ms);
+    ASSERT_EQ(devices_->count_failure(name, one), RS_OK);
+    EXPECT_EQ(devices_->count_failure(name, one), kSwapMissed);
+    PasswordFailures two;
+    ASSERT_EQ(devices_->find_failures(name, &two), RS_OK);
+    EXPECT_EQ(two.failures, 2);
+    ASSERT_EQ(devices_->clear_failures(name), RS_OK);
+    ASSERT_EQ(devices_->find_failures(name, &two), RS_OK);
+    EXPECT_EQ(two.failures, 0);
+}
+
 TEST_F(PgStoreTest, LocksHeldPastTheBusyTimeoutAreStatusesNotErrors) {
     const Bytes bytes = record({1, 0, 0, 0}, "locked");
     const int64_t position = put(*devices_, bytes);
@@ -455,7 +482,9 @@ TEST_F(PgStoreTest, SchemaInitIsRepeatableAndRefusesANewerVersion) {
     schema_->exec("UPDATE store_meta SET value = 99 WHERE name = 'schema_version'");
     EXPECT_FALSE(hostlibs::detail::init_schema(admin_, &error_));
     EXPECT_NE(error_.find("version 99"), std::string::npos) << error_;
-    EXPECT_NE(error_.find("version 1"), std::string::npos) << error_;
+    EXPECT_NE(error_.find("version " + std::to_string(hostlibs::detail::kStoreSchemaVersion)),
+              std::string::npos)
+        << error_;
     PgRecordStore newer;
     EXPECT_FALSE(newer.open(schema_->conninfo(), 2000, &error_));
     EXPECT_NE(error_.find("version 99"), std::string::npos) << error_;
@@ -494,12 +523,39 @@ TEST_F(PgStoreTest, TheWorkstationRoleWritesRecordsButNotTheSchema) {
     EXPECT_EQ(file->swap(position, bytes, after, &rows), RS_OK) << file->last_error();
     uint8_t name[30] = {'n'};
     EXPECT_EQ(file->store_hash(name, "h"), RS_OK) << file->last_error();
+    PasswordFailures failures;
+    EXPECT_EQ(file->find_failures(name, &failures), RS_OK) << file->last_error();
+    EXPECT_EQ(file->count_failure(name, failures), RS_OK) << file->last_error();
+    EXPECT_EQ(file->clear_failures(name), RS_OK) << file->last_error();
 
     PgConnection workstation;
     ASSERT_TRUE(workstation.open(conninfo, 2000, &error_)) << error_;
     EXPECT_FALSE(workstation.exec("CREATE TABLE intruder(i int)").ok());
     EXPECT_FALSE(workstation.exec("DELETE FROM journal").ok());
     EXPECT_FALSE(workstation.exec("UPDATE store_meta SET value = 2").ok());
+}
+
+// A store of version 1 gets the table of password failures, and a
+// workstation granted before may use it at once.
+TEST_F(PgStoreTest, AnUpgradeGivesGrantedWorkstationsThePasswordFailures) {
+    const std::string role = schema_->create_login_role("older", "s3cret");
+    ASSERT_TRUE(hostlibs::detail::grant_workstation_role(admin_, role, &error_)) << error_;
+    schema_->exec(
+        "DROP TABLE password_failures;"
+        "UPDATE store_meta SET value = 1 WHERE name = 'schema_version'");
+    int64_t found = 0;
+    ASSERT_TRUE(hostlibs::detail::init_schema(admin_, &error_, &found)) << error_;
+    EXPECT_EQ(found, 1);
+
+    PgRecordStore store;
+    auto file = open_file(store, schema_->tcp_conninfo(role, schema_->write_pgpass(role, "s3cret")),
+                          kDevices);
+    ASSERT_NE(file, nullptr);
+    uint8_t name[30] = {'n'};
+    PasswordFailures failures;
+    ASSERT_EQ(file->find_failures(name, &failures), RS_OK) << file->last_error();
+    EXPECT_EQ(file->count_failure(name, failures), RS_OK) << file->last_error();
+    EXPECT_EQ(file->clear_failures(name), RS_OK) << file->last_error();
 }
 
 TEST_F(PgStoreTest, AConnectionLostDuringAWriteFailsItToTheEnd) {

@@ -5,6 +5,10 @@
 //   record_peer ROOT del KEY               deletes one record
 //   record_peer ROOT hold MILLISECONDS     holds the devices file's write lock, printing
 //                                          "locked" once it has it
+//   record_peer ROOT guess NAME PASSWORD FIRST_WAIT_MS
+//                                          one password get-equal, printing "refused MS"
+//                                          or "checked MS" (password_wait()); exits with
+//                                          its status
 // With DEVGROUP_PEER_STORE set, the root's records are in that shared store.
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -26,9 +30,10 @@ const char* shared_store() {
     return std::getenv("DEVGROUP_PEER_STORE");
 }
 
-bool open_root(const std::string& root) {
+bool open_root(const std::string& root, int64_t first_password_wait_ms = 1000) {
     hostlibs::HostConfiguration config;
     config.root = root;
+    config.first_password_wait_ms = first_password_wait_ms;
     if (shared_store() != nullptr) {
         config.store = shared_store();
     }
@@ -120,6 +125,25 @@ int hold_lock(const std::string& root, int milliseconds) {
     return 0;
 }
 
+int guess(const std::string& root, const char* name, const char* password, int64_t first_wait) {
+    if (!open_root(root, first_wait)) {
+        return 100;
+    }
+    PasswordRecord record{};
+    rs_password_set_buffer(&record);
+    char key[sizeof record.name + sizeof record.password];
+    std::memset(key, ' ', sizeof key);
+    std::memcpy(key, name, std::min(std::strlen(name), sizeof record.name));
+    std::memcpy(key + sizeof record.name, password,
+                std::min(std::strlen(password), sizeof record.password));
+    const int status = rs_password_call(RS_GET_EQUAL, key, 0);
+    const hostlibs::PasswordWait wait = hostlibs::password_wait();
+    std::printf("%s %lld\n", wait.refused ? "refused" : "checked",
+                static_cast<long long>(wait.wait_ms));
+    hostlibs::close_host();
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,7 +159,11 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[2], "hold") == 0) {
         return hold_lock(argv[1], std::atoi(argv[3]));
     }
-    std::fprintf(
-        stderr, "usage: record_peer ROOT set KEY OFFSET TEXT | put KEY TEXT | del KEY | hold MS\n");
+    if (argc == 6 && std::strcmp(argv[2], "guess") == 0) {
+        return guess(argv[1], argv[3], argv[4], std::atoll(argv[5]));
+    }
+    std::fprintf(stderr,
+                 "usage: record_peer ROOT set KEY OFFSET TEXT | put KEY TEXT | del KEY | hold MS"
+                 " | guess NAME PASSWORD FIRST_WAIT_MS\n");
     return 102;
 }

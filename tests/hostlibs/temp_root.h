@@ -69,6 +69,21 @@ class TempRootTest : public ::testing::Test {
                        : sqlite_rows(root_ + "/DATA/" + file + ".db", sql);
     }
 
+    // Runs SQL that changes what one record file's store keeps (no {records}).
+    void change_stored(const std::string& file, const std::string& sql) {
+        if (schema_) {
+            schema_->exec(sql);
+            return;
+        }
+        sqlite3* db = nullptr;
+        const std::string path = root_ + "/DATA/" + file + ".db";
+        const bool done = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
+                          sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        const std::string why = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
+        sqlite3_close(db);
+        ASSERT_TRUE(done) << path << ": " << sql << ": " << why;
+    }
+
     TempFolder folder_{"hostlibs-test-"};
     std::string root_;
     std::string error_;

@@ -139,6 +139,20 @@ TEST_F(Saving, AfterTheIntervalAWrongPasswordIsRefusedAndTracedMasked) {
     EXPECT_EQ(group_cell(0), "PUMPS   ") << "the edit stays";
 }
 
+// From the third failed entry of a name on, the prompt line tells the wait
+// instead of freezing, and the error log tells of the run; the popup stays.
+TEST_F(Saving, RepeatedWrongPasswordsMakeThePromptTellTheWait) {
+    three_blank_groups();
+    open_as_adam("PUMPS<F2>ADAM<Tab>wrongpw<F10><F10><F10><Esc>", false);
+    run_editor();
+    ASSERT_EQ(popup_pictures.size(), 1u);
+    EXPECT_TRUE(shows(popup_pictures[0], "Not accepted; try again in 1 s."));
+    const auto log = hostlibs::read_error_log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].text, "password of ADAM failed 3 times in a row; each further try waits");
+    EXPECT_EQ(stored_group(0), std::string(8, ' '));
+}
+
 TEST_F(Saving, AUserWithCoveringRightsGrantsAndSaves) {
     three_blank_groups();
     open_as_adam("PUMPS<F2>BERTA<Enter>geheim<Enter><F10>y<Enter>", false);

@@ -76,9 +76,13 @@ class Statement {
         sqlite3_stmt* statement = ready();
         return statement != nullptr ? sqlite3_step(statement) : not_prepared_;
     }
+    // A statement that could not be prepared has nothing to reset
+    // (sqlite3_clear_bindings does not take a null statement).
     void reset() {
-        sqlite3_reset(stmt_);
-        sqlite3_clear_bindings(stmt_);
+        if (stmt_ != nullptr) {
+            sqlite3_reset(stmt_);
+            sqlite3_clear_bindings(stmt_);
+        }
     }
 
     sqlite3_int64 column_int64(int column) const { return sqlite3_column_int64(stmt_, column); }

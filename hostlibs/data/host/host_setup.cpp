@@ -295,6 +295,10 @@ bool devices_changed_elsewhere() {
            g_host->record_store->changed_elsewhere(detail::kDevicesLayout);
 }
 
+PasswordWait password_wait() {
+    return g_host ? g_host->password_wait : PasswordWait{};
+}
+
 int host_leave_count() {
     return g_host ? g_host->leave_count : 0;
 }

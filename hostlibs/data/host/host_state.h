@@ -68,6 +68,8 @@ struct HostState {
     // The password bytes the last read of the password file handed the
     // caller: an update that leaves them as they are keeps the password.
     std::array<uint8_t, kPasswordSize> password_delivered{};
+    // What the last password get-equal left its name to wait.
+    PasswordWait password_wait;
     std::unique_ptr<SiteStorage> site_storage;  // in host.db or the shared store
     SiteTable sites;
     JobQueue jobs;

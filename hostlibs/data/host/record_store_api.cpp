@@ -7,6 +7,7 @@
 #include "host/host_state.h"
 #include "platform/host_libraries.h"
 #include "record_store/password_file.h"
+#include "record_store/password_throttle.h"
 #include "record_store/sodium_library.h"
 
 namespace hostlibs {
@@ -240,15 +241,12 @@ int rs_password_set_buffer(void* buffer) {
 // if it were stored. Update keeps the stored password unless the buffer's
 // password bytes differ from those the last read handed over, which then
 // become the new password.
-static int get_password(RecordFile& file, std::array<uint8_t, detail::kPasswordSize>& delivered,
-                        const uint8_t* key) {
+static int check_password(RecordFile& file, std::array<uint8_t, detail::kPasswordSize>& delivered,
+                          const uint8_t* key) {
     using detail::kPasswordNameSize;
     uint8_t lookup[detail::kPasswordKeySize];
     std::memcpy(lookup, key, sizeof lookup);
     const uint8_t* typed = key + kPasswordNameSize;
-    if (detail::sodium_library() == nullptr) {
-        return RS_IO_ERROR;  // no password can be checked; the error log says why
-    }
     std::string hash;
     const int found = file.storage()->find_hash(lookup, &hash);
     if (found == RS_OK) {
@@ -267,6 +265,26 @@ static int get_password(RecordFile& file, std::array<uint8_t, detail::kPasswordS
                     detail::kPasswordSize);
         std::memcpy(delivered.data(), typed, detail::kPasswordSize);
     }
+    return status;
+}
+
+// Every try goes through the name's throttle (password_throttle.h) first:
+// within its wait a try is refused unchecked, and the name's failures are
+// counted in the store, where no new process or other workstation escapes them.
+static int get_password(detail::HostState& host, RecordFile& file, const uint8_t* key) {
+    host.password_wait = {};
+    if (detail::sodium_library() == nullptr) {
+        return RS_IO_ERROR;  // no password can be checked; the error log says why
+    }
+    const int64_t first_wait = host.configuration.first_password_wait_ms;
+    const detail::PasswordTry taken = detail::begin_password_try(*file.storage(), key, first_wait);
+    if (taken.status != RS_OK) {
+        host.password_wait = {taken.wait_left_ms > 0, taken.wait_left_ms};
+        return taken.status;
+    }
+    const int status = check_password(file, host.password_delivered, key);
+    host.password_wait.wait_ms =
+        detail::end_password_try(*file.storage(), key, taken, status == RS_OK, first_wait);
     return status;
 }
 
@@ -304,7 +322,7 @@ static int call_passwords(int operation, void* key, int key_number) {
     std::array<uint8_t, detail::kPasswordSize>& delivered = host->password_delivered;
     if (operation == RS_GET_EQUAL) {
         return key == nullptr ? RS_BUFFER_TOO_SHORT
-                              : get_password(*file, delivered, static_cast<const uint8_t*>(key));
+                              : get_password(*host, *file, static_cast<const uint8_t*>(key));
     }
     if (operation == RS_UPDATE) {
         return update_password(*file, delivered, key);

@@ -87,6 +87,17 @@ struct JournalRows {
 // A compare-and-swap found the record holding other bytes than expected, or gone.
 inline constexpr int kSwapMissed = -1;
 
+// The failed password entries of one name (password_throttle), kept beside
+// the hashes so that every process and workstation on the store sees them.
+// Times are the store's own clock in milliseconds since 1970: the system
+// clock for SQLite files, the server's for a shared store, so that neither
+// the host clock of one process nor a workstation's skew moves a wait.
+struct PasswordFailures {
+    int64_t failures = 0;  // 0: the name has no row
+    int64_t last_failure_ms = 0;
+    int64_t now_ms = 0;  // the store's clock when the row was read
+};
+
 class RecordStorage {
   public:
     virtual ~RecordStorage() = default;
@@ -147,6 +158,15 @@ class RecordStorage {
     // returns false (moving a store to another database). None: RS_OK.
     virtual int scan_hashes(const std::function<bool(std::span<const uint8_t> name,
                                                      const std::string& hash)>& visit) = 0;
+
+    // The failed password entries of a 30-byte name, with the store's clock.
+    virtual int find_failures(const uint8_t* name, PasswordFailures* failures) = 0;
+    // Counts one more failure of the name at the store's clock, when its row
+    // still holds what `seen` read (no row when seen.failures is 0): RS_OK,
+    // or kSwapMissed with nothing written when another try counted meanwhile.
+    virtual int count_failure(const uint8_t* name, const PasswordFailures& seen) = 0;
+    // Forgets the name's failures (a granted entry).
+    virtual int clear_failures(const uint8_t* name) = 0;
 
     // How many records the file holds, how many journal rows, and the
     // highest position it ever handed out (0 for none): a record deleted

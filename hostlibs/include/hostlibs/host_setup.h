@@ -42,6 +42,10 @@ struct HostConfiguration {
     // the record files and the sites stay closed and the shared store is not
     // reached, so the error log can be read while the store is away.
     bool open_records = true;
+    // The first wait of a password name after three failed entries (it
+    // doubles with each further failure, up to 30 times this). Not a setting
+    // of host.conf or the command line: whoever runs a host could shorten it.
+    int64_t first_password_wait_ms = 1000;
 };
 
 // Opens the host's files under <root>/DATA, creating missing ones empty
@@ -66,6 +70,16 @@ HOSTSETUP_API void set_host_clock(std::optional<uint32_t> fixed_now);
 // always false on the SQLite files. Reads only what the server already sent,
 // so it may be called while waiting for a key.
 HOSTSETUP_API bool devices_changed_elsewhere();
+
+// What the last password get-equal (rs_password_call) left its name to wait
+// before the next try. `refused`: the try came within the name's wait and its
+// password was not checked; wait_ms is what was left of the wait. Otherwise
+// wait_ms is the wait its failure began (0: none, or the entry was granted).
+struct PasswordWait {
+    bool refused = false;
+    int64_t wait_ms = 0;
+};
+HOSTSETUP_API PasswordWait password_wait();
 
 // Number of host_leave() calls since open_host().
 HOSTSETUP_API int host_leave_count();
@@ -92,6 +106,7 @@ inline constexpr uint32_t kMenuFileFailed = 0x80008001;         // a menu file u
 inline constexpr uint32_t kRecordFileFailed = 0x80008002;       // a record file that did not open
 inline constexpr uint32_t kPasswordLibraryFailed = 0x80008003;  // libsodium did not load
 inline constexpr uint32_t kStoreFailed = 0x80008004;            // a record store operation failed
+inline constexpr uint32_t kPasswordGuessing = 0x80008005;  // a name's password failed repeatedly
 
 // Writes a failure of the host's own to the error log, from `source` (up
 // to 8 characters) under the user of the moment: `why` with control bytes

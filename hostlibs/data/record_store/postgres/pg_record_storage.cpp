@@ -24,6 +24,10 @@ constexpr size_t kHashNameSize = 30;
 
 constexpr int64_t kLastPosition = std::numeric_limits<uint32_t>::max();
 
+// The server's clock in milliseconds since 1970: one clock for every
+// workstation, whatever their own clocks say.
+#define SERVER_CLOCK_MS "(extract(epoch FROM clock_timestamp()) * 1000)::bigint"
+
 // Table names come from the program's layouts; they are still checked, as
 // they are the one name written into SQL.
 bool plain_name(const char* name) {
@@ -240,6 +244,25 @@ PgRecordStorage::PgRecordStorage(std::shared_ptr<PgConnection> conn, const Recor
          "scan_hashes",
          "SELECT name, hash FROM password_hashes WHERE name > $1 ORDER BY name LIMIT $2",
          {kByteaOid, kInt4Oid}},
+        {kFindFailures,
+         "find_failures",
+         "SELECT f.failures, f.last_failure, " SERVER_CLOCK_MS " FROM (SELECT 1) AS one"
+         " LEFT JOIN password_failures AS f ON f.name = $1",
+         {kByteaOid}},
+        {kFirstFailure,
+         "first_failure",
+         "INSERT INTO password_failures(name, failures, last_failure)"
+         " VALUES($1, 1, " SERVER_CLOCK_MS ") ON CONFLICT (name) DO NOTHING",
+         {kByteaOid}},
+        {kMoreFailure,
+         "more_failure",
+         "UPDATE password_failures SET failures = failures + 1, last_failure = " SERVER_CLOCK_MS
+         " WHERE name = $1 AND failures = $2 AND last_failure = $3",
+         {kByteaOid, kInt8Oid, kInt8Oid}},
+        {kClearFailures,
+         "clear_failures",
+         "DELETE FROM password_failures WHERE name = $1",
+         {kByteaOid}},
         {kCount,
          "count",
          "SELECT (SELECT count(*) FROM " + t +
@@ -631,6 +654,52 @@ int PgRecordStorage::scan_hashes(
         }
         after = result.text(result.rows() - 1, 0);
     }
+}
+
+int PgRecordStorage::find_failures(const uint8_t* name, PasswordFailures* failures) {
+    *failures = PasswordFailures{};
+    PgParams params;
+    params.bytes({name, kHashNameSize});
+    PgResult result = conn_->run(queries_[kFindFailures], params);
+    if (!result.ok()) {
+        return failed(result, RS_FILE_LOCKED);
+    }
+    if (result.rows() != 1) {
+        return failed("the server's clock was not read");
+    }
+    if (!result.is_null(0, 0)) {
+        failures->failures = result.integer(0, 0);
+        failures->last_failure_ms = result.integer(0, 1);
+    }
+    failures->now_ms = result.integer(0, 2);
+    return RS_OK;
+}
+
+int PgRecordStorage::count_failure(const uint8_t* name, const PasswordFailures& seen) {
+    if (read_only_) {
+        return failed("opened for reading only");
+    }
+    PgParams params;
+    params.bytes({name, kHashNameSize});
+    if (seen.failures != 0) {
+        params.int8(seen.failures).int8(seen.last_failure_ms);
+    }
+    PgResult result =
+        conn_->run(queries_[seen.failures == 0 ? kFirstFailure : kMoreFailure], params);
+    if (!result.ok()) {
+        return failed(result, RS_RECORD_LOCKED);
+    }
+    return result.affected() == 1 ? RS_OK : kSwapMissed;
+}
+
+int PgRecordStorage::clear_failures(const uint8_t* name) {
+    if (read_only_) {
+        return failed("opened for reading only");
+    }
+    PgParams params;
+    params.bytes({name, kHashNameSize});
+    PgResult result = conn_->run(queries_[kClearFailures], params);
+    return result.ok() ? RS_OK : failed(result, RS_RECORD_LOCKED);
 }
 
 int PgRecordStorage::count(int64_t* records, int64_t* journal_rows, int64_t* highest_position) {

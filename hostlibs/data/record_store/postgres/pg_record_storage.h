@@ -1,6 +1,6 @@
 // The record files in a shared PostgreSQL store: one connection serves the
 // three files of a workstation, each file a table of the store's schema
-// (see pg_schema.h), with one journal and one table of password hashes.
+// (see pg_schema.h), with one journal and the password hashes and failures.
 #pragma once
 
 #include <memory>
@@ -64,6 +64,9 @@ class PG_STORE_API PgRecordStorage : public RecordStorage {
     int store_hash(const uint8_t* name, const std::string& hash) override;
     int scan_hashes(
         const std::function<bool(std::span<const uint8_t>, const std::string&)>& visit) override;
+    int find_failures(const uint8_t* name, PasswordFailures* failures) override;
+    int count_failure(const uint8_t* name, const PasswordFailures& seen) override;
+    int clear_failures(const uint8_t* name) override;
     int count(int64_t* records, int64_t* journal_rows, int64_t* highest_position) override;
 
     std::string last_error() const override { return error_; }
@@ -89,6 +92,10 @@ class PG_STORE_API PgRecordStorage : public RecordStorage {
         kFindHash,
         kStoreHash,
         kScanHashes,
+        kFindFailures,
+        kFirstFailure,
+        kMoreFailure,
+        kClearFailures,
         kCount,
         kQueryCount
     };

@@ -42,8 +42,23 @@ constexpr const char* kVersion1 =
     " text text NOT NULL, PRIMARY KEY(site_id, line));"
     "INSERT INTO store_meta VALUES('schema_version', 0);";
 
+// Failed password entries per name, beside the hashes. Every role that may
+// change the hashes (a workstation granted before) gets the same rights on
+// it, so that an upgrade leaves no workstation unable to sign on.
+constexpr const char* kVersion2 =
+    "CREATE TABLE password_failures(name bytea PRIMARY KEY,"
+    " failures bigint NOT NULL, last_failure bigint NOT NULL);"
+    "DO $$ DECLARE grantee text; BEGIN"
+    " FOR grantee IN SELECT DISTINCT r.rolname FROM pg_class AS c"
+    " CROSS JOIN LATERAL aclexplode(c.relacl) AS a JOIN pg_roles AS r ON r.oid = a.grantee"
+    " WHERE c.oid = 'password_hashes'::regclass AND a.privilege_type = 'UPDATE'"
+    " AND a.grantee <> c.relowner LOOP"
+    " EXECUTE format('GRANT SELECT, INSERT, UPDATE, DELETE ON password_failures TO %I',"
+    " grantee);"
+    " END LOOP; END $$;";
+
 // Each entry takes the schema from the version before it to its own.
-constexpr const char* kUpgrades[kStoreSchemaVersion] = {kVersion1};
+constexpr const char* kUpgrades[kStoreSchemaVersion] = {kVersion1, kVersion2};
 
 constexpr const char* kInitAdvice = "run `devgroup store init`";
 
@@ -189,7 +204,7 @@ bool grant_workstation_role(PgConnection& conn, const std::string& role, std::st
         grantee +
         ";"
         "GRANT SELECT, INSERT, UPDATE, DELETE ON devices, settings, passwords,"
-        " password_hashes, sites, site_lines TO " +
+        " password_hashes, password_failures, sites, site_lines TO " +
         grantee +
         ";"
         "GRANT USAGE ON ALL SEQUENCES IN SCHEMA " +

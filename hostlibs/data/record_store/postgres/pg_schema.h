@@ -7,6 +7,8 @@
 //                                       never reused; key: unique bytea
 // journal(id, file, time, "user", key, pos, field, old, new)
 // password_hashes(name, hash)
+// password_failures(name, failures, last_failure)   (version 2) failed
+//                                       password entries, server clock in ms
 // sites, site_lines                     the site directory
 //
 // The schema is made in the first schema of the search path, so a
@@ -19,7 +21,7 @@
 
 namespace hostlibs::detail {
 
-inline constexpr int kStoreSchemaVersion = 1;
+inline constexpr int kStoreSchemaVersion = 2;
 
 // Makes the schema or upgrades it to this program's version, in one
 // transaction under an advisory lock, so that two administrators running

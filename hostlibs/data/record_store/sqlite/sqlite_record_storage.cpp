@@ -1,6 +1,7 @@
 #include "record_store/sqlite/sqlite_record_storage.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "hostlibs/host_setup.h"
@@ -22,7 +23,9 @@ constexpr const char* kSchema =
     " old BLOB, new BLOB NOT NULL);";
 
 constexpr const char* kHashSchema =
-    "CREATE TABLE IF NOT EXISTS password_hashes(name BLOB PRIMARY KEY, hash TEXT NOT NULL)";
+    "CREATE TABLE IF NOT EXISTS password_hashes(name BLOB PRIMARY KEY, hash TEXT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS password_failures(name BLOB PRIMARY KEY,"
+    " failures INTEGER NOT NULL, last_failure INTEGER NOT NULL)";
 
 constexpr int kHashNameSize = 30;  // the password file's name field
 
@@ -113,6 +116,14 @@ bool SqliteRecordStorage::open(const std::string& native_path, const RecordLayou
         {&hash_upsert_,
          "INSERT INTO password_hashes(name, hash) VALUES(?1, ?2)"
          " ON CONFLICT(name) DO UPDATE SET hash = excluded.hash"},
+        {&failures_select_, "SELECT failures, last_failure FROM password_failures WHERE name = ?1"},
+        {&failure_first_,
+         "INSERT INTO password_failures(name, failures, last_failure) VALUES(?1, 1, ?2)"
+         " ON CONFLICT(name) DO NOTHING"},
+        {&failure_more_,
+         "UPDATE password_failures SET failures = failures + 1, last_failure = ?2"
+         " WHERE name = ?1 AND failures = ?3 AND last_failure = ?4"},
+        {&failures_clear_, "DELETE FROM password_failures WHERE name = ?1"},
     };
     for (const Prepared& p : statements) {
         p.statement->prepare_later(db_, p.sql);
@@ -468,6 +479,56 @@ int SqliteRecordStorage::scan_hashes(
         }
     }
     return rc == SQLITE_DONE ? RS_OK : failed(rc, RS_FILE_LOCKED);
+}
+
+namespace {
+
+// The store's clock for password failures: the system clock of this machine,
+// which every process on the files shares.
+int64_t system_clock_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+int SqliteRecordStorage::find_failures(const uint8_t* name, PasswordFailures* failures) {
+    *failures = PasswordFailures{};
+    failures->now_ms = system_clock_ms();
+    failures_select_.bind_blob(1, name, kHashNameSize);
+    ResetOnExit reset(failures_select_);
+    const int rc = failures_select_.step();
+    if (rc == SQLITE_ROW) {
+        failures->failures = failures_select_.column_int64(0);
+        failures->last_failure_ms = failures_select_.column_int64(1);
+        return RS_OK;
+    }
+    return rc == SQLITE_DONE ? RS_OK : failed(rc, RS_FILE_LOCKED);
+}
+
+int SqliteRecordStorage::count_failure(const uint8_t* name, const PasswordFailures& seen) {
+    // One statement each way: the row changes only when it is as it was read.
+    Statement& write = seen.failures == 0 ? failure_first_ : failure_more_;
+    ResetOnExit reset(write);
+    write.bind_blob(1, name, kHashNameSize);
+    write.bind_int64(2, system_clock_ms());
+    if (seen.failures != 0) {
+        write.bind_int64(3, seen.failures);
+        write.bind_int64(4, seen.last_failure_ms);
+    }
+    const int rc = write.step();
+    if (rc != SQLITE_DONE) {
+        return failed(rc, RS_RECORD_LOCKED);
+    }
+    return sqlite3_changes(db_.get()) == 1 ? RS_OK : kSwapMissed;
+}
+
+int SqliteRecordStorage::clear_failures(const uint8_t* name) {
+    failures_clear_.bind_blob(1, name, kHashNameSize);
+    ResetOnExit reset(failures_clear_);
+    const int rc = failures_clear_.step();
+    return rc == SQLITE_DONE ? RS_OK : failed(rc, RS_RECORD_LOCKED);
 }
 
 int SqliteRecordStorage::count(int64_t* records, int64_t* journal_rows, int64_t* highest_position) {

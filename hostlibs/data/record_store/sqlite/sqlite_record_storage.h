@@ -3,7 +3,8 @@
 // and (the password file) the password hashes.
 //
 // Tables: records(pos INTEGER PRIMARY KEY AUTOINCREMENT, key BLOB UNIQUE,
-// data BLOB), layout(record_size, key_size), journal(...), password_hashes(name, hash).
+// data BLOB), layout(record_size, key_size), journal(...), password_hashes(name, hash),
+// password_failures(name, failures, last_failure).
 // AUTOINCREMENT never hands out a position again after a delete; BLOBs
 // compare as bytes (memcmp).
 #pragma once
@@ -57,6 +58,9 @@ class SqliteRecordStorage : public RecordStorage {
     int store_hash(const uint8_t* name, const std::string& hash) override;
     int scan_hashes(
         const std::function<bool(std::span<const uint8_t>, const std::string&)>& visit) override;
+    int find_failures(const uint8_t* name, PasswordFailures* failures) override;
+    int count_failure(const uint8_t* name, const PasswordFailures& seen) override;
+    int clear_failures(const uint8_t* name) override;
     int count(int64_t* records, int64_t* journal_rows, int64_t* highest_position) override;
     std::string last_error() const override;
 
@@ -74,6 +78,7 @@ class SqliteRecordStorage : public RecordStorage {
     std::string native_path_;
     Statement first_, last_, equal_, direct_, swap_, swap_data_, upsert_, erase_, all_;
     Statement walk_next_, walk_previous_, journal_insert_, hash_select_, hash_upsert_;
+    Statement failures_select_, failure_first_, failure_more_, failures_clear_;
 };
 
 }  // namespace hostlibs::detail
