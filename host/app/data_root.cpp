@@ -367,10 +367,12 @@ bool fill_root(const fs::path& folder, bool demo_data, std::string* error) {
         return false;
     }
     const HostUser& user = *config.find_user(config.default_user);
-    // The demo data goes into the new root's own files.
+    // The demo data goes into the new root's own files, made here.
     config.store.clear();
-    if (!hostlibs::open_host(host_configuration(folder.string(), config, user, std::nullopt),
-                             error)) {
+    hostlibs::HostConfiguration configuration =
+        host_configuration(folder.string(), config, user, std::nullopt);
+    configuration.make_record_files = true;
+    if (!hostlibs::open_host(configuration, error)) {
         return false;
     }
     const bool loaded = !demo_data || load_demo_data(assets / "demo", error);

@@ -23,13 +23,67 @@ bool fill_field(const std::string& text, char* field, size_t size) {
     return true;
 }
 
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+// A field's bytes as exported: printable ASCII as it is, a backslash as
+// "\\", every other byte (control bytes, 0x80 to 0xFF) as "\xHH". Trailing
+// blanks are dropped; import pads with blanks again.
+std::string escaped_field(const char* field, size_t size) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    size_t length = size;
+    while (length > 0 && field[length - 1] == ' ') {
+        --length;
+    }
+    std::string text;
+    for (size_t i = 0; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(field[i]);
+        if (byte == '\\') {
+            text += "\\\\";
+        } else if (byte >= 0x20 && byte < 0x7F) {
+            text.push_back(static_cast<char>(byte));
+        } else {
+            text += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+        }
+    }
+    return text;
+}
+
+// The bytes an exported field stands for. A backslash that starts neither
+// "\\" nor "\x" and two hex digits is itself, as in files written before
+// the escapes.
+std::string unescaped_field(const std::string& text) {
+    std::string bytes;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '\\') {
+            bytes.push_back('\\');
+            ++i;
+        } else if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x' &&
+                   hex_digit(text[i + 2]) >= 0 && hex_digit(text[i + 3]) >= 0) {
+            bytes.push_back(
+                static_cast<char>(hex_digit(text[i + 2]) * 16 + hex_digit(text[i + 3])));
+            i += 3;
+        } else {
+            bytes.push_back(text[i]);
+        }
+    }
+    return bytes;
+}
+
 bool parse_record(const CsvRow& row, DeviceRecord* record, std::string* reason) {
     if (row.fields.size() != kHeader.size()) {
         *reason = "expected 4 fields, found " + std::to_string(row.fields.size());
         return false;
     }
-    // A control byte would reach the terminal or, a NUL, cut the text on
-    // export and make two keys equal.
+    // A control byte is imported only escaped: written raw it is a slip (a
+    // tab, a line end in quotes) or bytes meant for a terminal.
     for (size_t f = 0; f < kHeader.size(); ++f) {
         const std::string& field = row.fields[f];
         for (char c : field) {
@@ -40,20 +94,22 @@ bool parse_record(const CsvRow& row, DeviceRecord* record, std::string* reason) 
             }
         }
     }
+    // An all-blank key is exported escaped ("\\x20"): a key left empty is a mistake.
     const std::string& key = row.fields[0];
-    if (key.empty() || key.find_first_not_of(' ') == std::string::npos) {
+    if (key.find_first_not_of(' ') == std::string::npos) {
         *reason = "the key is empty";
         return false;
     }
-    if (!fill_field(key, record->key, sizeof record->key)) {
+    if (!fill_field(unescaped_field(key), record->key, sizeof record->key)) {
         *reason = "the key is longer than 8 characters";
         return false;
     }
-    if (!fill_field(row.fields[1], record->instrument, sizeof record->instrument)) {
+    if (!fill_field(unescaped_field(row.fields[1]), record->instrument,
+                    sizeof record->instrument)) {
         *reason = "the instrument is longer than 30 characters";
         return false;
     }
-    if (!fill_field(row.fields[3], record->group, sizeof record->group)) {
+    if (!fill_field(unescaped_field(row.fields[3]), record->group, sizeof record->group)) {
         *reason = "the group is longer than 8 characters";
         return false;
     }
@@ -82,10 +138,10 @@ std::string device_csv_header() {
 }
 
 std::string device_csv_line(const DeviceRecord& record) {
-    return csv_line({trimmed_text(record.key, sizeof record.key),
-                     trimmed_text(record.instrument, sizeof record.instrument),
-                     std::to_string(record.status),
-                     trimmed_text(record.group, sizeof record.group)});
+    std::string key = escaped_field(record.key, sizeof record.key);
+    return csv_line(
+        {key.empty() ? "\\x20" : key, escaped_field(record.instrument, sizeof record.instrument),
+         std::to_string(record.status), escaped_field(record.group, sizeof record.group)});
 }
 
 bool export_devices(std::string* csv, std::string* error) {

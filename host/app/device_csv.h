@@ -1,5 +1,8 @@
 // The devices file as CSV (header key,instrument,status,group; RFC 4180):
-// the export and import subcommands and the demo data set use it.
+// the export and import subcommands and the demo data set use it. Texts
+// carry every byte: printable ASCII as it is, "\\" for a backslash and
+// "\xHH" for any other byte, so an export imports back byte for byte and
+// writes no control byte raw.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +20,7 @@ std::string trimmed_text(const char* field, size_t size);
 std::string device_csv_header();
 std::string device_csv_line(const DeviceRecord& record);
 
-// Every record in key order, texts with trailing blanks trimmed.
+// Every record in key order, texts escaped and without trailing blanks.
 bool export_devices(std::string* csv, std::string* error);
 
 // Parses CSV into records; false naming the first bad row's line.

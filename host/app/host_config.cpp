@@ -367,6 +367,8 @@ hostlibs::HostConfiguration host_configuration(const std::string& root, const Ho
     configuration.user_no = user.number;
     configuration.fixed_now = fixed_now;
     configuration.store = config.store;
+    // A root's record files are made with the root (create_root), never on opening it.
+    configuration.make_record_files = false;
     return configuration;
 }
 

@@ -45,24 +45,28 @@ std::string field_value(const char* text, size_t size) {
 }
 
 // The password record of this name (in any letter case) and password: the
-// password file finds it by name and password together. A name it does not
-// hold is looked up as typed all the same, so that it takes as long and
-// counts towards waits as a known one does.
-bool find_password(const std::string& name, const std::string& password, PasswordRecord* found) {
+// password file finds it by name and password together. RS_OK when found,
+// RS_KEY_NOT_FOUND for no such name and password, else the failure's
+// status (the error log says why). A name the file does not hold is looked
+// up as typed all the same, so that it takes as long and counts towards
+// waits as a known one does.
+int find_password(const std::string& name, const std::string& password, PasswordRecord* found) {
     std::string stored_name = name;
     std::string ignored;
-    hostlibs::for_each_password(
-        [&](const PasswordRecord& record) {
-            const std::string candidate = field_value(record.name, sizeof record.name);
-            if (strcasecmp(candidate.c_str(), name.c_str()) == 0) {
-                stored_name = candidate;
-                return false;
-            }
-            return true;
-        },
-        &ignored);
+    if (!hostlibs::for_each_password(
+            [&](const PasswordRecord& record) {
+                const std::string candidate = field_value(record.name, sizeof record.name);
+                if (strcasecmp(candidate.c_str(), name.c_str()) == 0) {
+                    stored_name = candidate;
+                    return false;
+                }
+                return true;
+            },
+            &ignored)) {
+        return RS_IO_ERROR;
+    }
     if (password.size() > sizeof found->password) {
-        return false;
+        return RS_KEY_NOT_FOUND;
     }
     char key[sizeof found->name + sizeof found->password];
     std::memset(key, ' ', sizeof key);
@@ -71,9 +75,9 @@ bool find_password(const std::string& name, const std::string& password, Passwor
     void* saved = nullptr;
     rs_password_get_buffer(&saved);
     rs_password_set_buffer(found);
-    const bool matched = rs_password_call(RS_GET_EQUAL, key, 0) == RS_OK;
+    const int status = rs_password_call(RS_GET_EQUAL, key, 0);
     rs_password_set_buffer(saved);
-    return matched;
+    return status;
 }
 
 }  // namespace
@@ -117,7 +121,9 @@ int run_sign_on(HostSession::State& state) {
         }
         PasswordRecord record{};
         const std::string name = field_value(form.name, sizeof form.name - 1);
-        if (find_password(name, field_value(form.password, sizeof form.password - 1), &record)) {
+        const int found =
+            find_password(name, field_value(form.password, sizeof form.password - 1), &record);
+        if (found == RS_OK) {
             const HostUser* user = state.config.find_user(name);
             HostUser signed_on =
                 user != nullptr ? *user : HostUser{name, name.substr(0, 8), 0, 1, 0, ""};
@@ -129,10 +135,13 @@ int run_sign_on(HostSession::State& state) {
             shellbar_set_tech();
             break;
         }
-        // Another try: the name stays, the password is typed again.
+        // Another try: the name stays, the password is typed again. A file
+        // that could not be read is no wrong password.
         screen_set_prompt(
-            screen,
-            state.prompt_message(MSG_NO_USER, "No user with this name and password.").c_str());
+            screen, (found == RS_KEY_NOT_FOUND
+                         ? state.prompt_message(MSG_NO_USER, "No user with this name and password.")
+                         : state.text(MSG_FAILED, "That failed; see the error log."))
+                        .c_str());
         std::memset(form.password, ' ', sizeof form.password - 1);
         field_set_text(screen, form.password, 1);
         screen_goto_field(screen, 1);

@@ -24,10 +24,11 @@ namespace hostapp {
 namespace {
 
 // The host libraries opened on a root for one subcommand; without
-// `records`, only the workstation's own data.
+// `records`, only the workstation's own data. Of the record files, only
+// those in `record_files` are opened (or looked at) at once.
 class OpenHost {
   public:
-    OpenHost(const std::string& root, bool read_only, bool records) {
+    OpenHost(const std::string& root, bool read_only, bool records, unsigned record_files) {
         HostConfig config;
         if (!load_host_config(root, &config, &error_)) {
             return;
@@ -37,6 +38,7 @@ class OpenHost {
             host_configuration(root, config, user, std::nullopt);
         configuration.read_only = read_only;
         configuration.open_records = records;
+        configuration.record_files = record_files;
         open_ = hostlibs::open_host(configuration, &error_);
     }
     ~OpenHost() {
@@ -213,6 +215,26 @@ int sites_command() {
     return 0;
 }
 
+// The record files a command reads or writes: a file it does not need is
+// not opened, so a damaged one stops only the commands that use it.
+unsigned record_files_used(const std::string& name, const std::vector<std::string>& words,
+                           bool prune) {
+    if (name == "export devices" || name == "import devices") {
+        return hostlibs::kDevicesFile;
+    }
+    if (name == "history") {
+        if (words.size() < 2) {
+            return prune ? hostlibs::kAllRecordFiles : hostlibs::kDevicesFile;
+        }
+        const std::string& file = words[1];
+        return file == "devices"     ? hostlibs::kDevicesFile
+               : file == "settings"  ? hostlibs::kSettingsFile
+               : file == "passwords" ? hostlibs::kPasswordsFile
+                                     : 0;
+    }
+    return name == "store status" || name == "store copy" ? hostlibs::kAllRecordFiles : 0;
+}
+
 }  // namespace
 
 int command_failed(const std::string& message) {
@@ -302,7 +324,8 @@ int run_subcommand(const std::string& root, const Subcommand& command,
     // The error log is the workstation's own: it can be read while a shared
     // store is away, which is when it is needed most.
     const bool prune = options.prune_before.has_value();
-    OpenHost host(root, command.read_only && !prune, name != "log");
+    OpenHost host(root, command.read_only && !prune, name != "log",
+                  record_files_used(name, words, prune));
     if (!host.open()) {
         return command_failed(host.error());
     }

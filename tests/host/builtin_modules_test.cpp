@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 
 #include "host_test_support.h"
+#include "hostlibs/host_setup.h"
 #include "hostlibs/shell.h"
 #include "hostlibs/status.h"
 
@@ -66,6 +68,26 @@ TEST_F(BuiltinModules, SignOnTellsTheWaitOfKnownAndUnknownNamesAlike) {
     }
     EXPECT_EQ(std::string(session_.context().user->name, 4), "ADAM");
     EXPECT_EQ(hostlibs::technician_sign_ons(), 0);
+}
+
+// A password file damaged inside (8 KB overwritten at offset 8192) is no
+// wrong password: the popup says the check failed and the error log why.
+TEST_F(BuiltinModules, SignOnOnADamagedPasswordFileSaysItFailed) {
+    {
+        std::fstream file(root_.file("DATA/passwords.db"),
+                          std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(8192);
+        file << std::string(8192, '\x5A');
+    }
+    ASSERT_TRUE(open("ADAM<Tab>secret<F10><Esc>"));
+    ASSERT_EQ(session_.call_module(hostapp::make_entry("USER", "SIGNON", "SIGNON")), 0);
+    EXPECT_EQ(hostlibs::technician_sign_ons(), 0);
+    EXPECT_NE(session_.final_screen().find("That failed; see the error log."), std::string::npos)
+        << session_.final_screen();
+    const std::vector<hostlibs::ErrorLogEntry> log = hostlibs::read_error_log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].text.find("passwords.db: database disk image is malformed"), std::string::npos)
+        << log[0].text;
 }
 
 TEST_F(BuiltinModules, ErrorLogViewerListsNewestFirst) {

@@ -137,11 +137,17 @@ TEST_F(HostCoreTest, ACorruptDataFileIsRefusedWithItsName) {
 }
 
 TEST_F(HostCoreTest, AFileThatFailsToOpenWhenFirstUsedFailsThatUseAndIsLoggedOnce) {
-    // A settings file of another layout passes the first look at start-up.
+    // A settings file of another layout stops a start that uses it ...
     hostlibs::close_host();
     std::filesystem::copy_file(root_ + "/DATA/devices.db", root_ + "/DATA/settings.db",
                                std::filesystem::copy_options::overwrite_existing);
-    ASSERT_TRUE(open(configuration())) << error_;
+    EXPECT_FALSE(open(configuration()));
+    EXPECT_NE(error_.find("settings.db: holds records of another layout"), std::string::npos)
+        << error_;
+    // ... and, left out of the files a caller uses, fails its first use.
+    hostlibs::HostConfiguration config = configuration();
+    config.record_files = hostlibs::kDevicesFile;
+    ASSERT_TRUE(open(config)) << error_;
     SettingRecord setting{};
     ASSERT_EQ(rs_settings_set_buffer(&setting), RS_OK);
     char key[40] = {};

@@ -90,7 +90,7 @@ void configure_library() {
 }  // namespace
 
 bool Database::open(const std::string& native_path, int busy_timeout_ms, std::string* error,
-                    bool read_only) {
+                    bool read_only, bool set_up_later) {
     close();
     configure_library();
     std::string reason = read_only ? std::string() : unwritable(native_path);
@@ -139,12 +139,18 @@ bool Database::open(const std::string& native_path, int busy_timeout_ms, std::st
     }
     sqlite3_extended_result_codes(db_, 0);
     sqlite3_busy_timeout(db_, busy_timeout_ms);
+    native_path_ = native_path;
+    return set_up_later || set_up(read_only, error);
+}
+
+bool Database::set_up(bool read_only, std::string* error) {
     // A save that reported success survives a power cut: every commit is
     // synced to disk before it returns.
+    std::string reason;
     if ((!read_only && !exec("PRAGMA journal_mode=WAL", &reason)) ||
         !exec("PRAGMA synchronous=FULL", &reason)) {
         if (error != nullptr) {
-            *error = native_path + ": " + reason;
+            *error = native_path_ + ": " + reason;
         }
         close();
         return false;

@@ -25,9 +25,12 @@ class Database {
     // Opens (creating) the file in WAL mode with the busy timeout, every
     // commit synced to disk; false with the reason in *error (a file or folder
     // that cannot be written is named with the system's reason). Read-only,
-    // nothing is created or changed.
+    // nothing is created or changed. With `set_up_later` the modes wait for
+    // set_up(), so a file can be looked at before anything is written to it.
     bool open(const std::string& native_path, int busy_timeout_ms, std::string* error,
-              bool read_only = false);
+              bool read_only = false, bool set_up_later = false);
+    // Sets the journal mode (WAL, unless read-only) and the syncing.
+    bool set_up(bool read_only, std::string* error);
     void close();
     bool is_open() const { return db_ != nullptr; }
     sqlite3* get() const { return db_; }
@@ -42,6 +45,7 @@ class Database {
 
   private:
     sqlite3* db_ = nullptr;
+    std::string native_path_;
     // A long path's folder, through which SQLite reaches the file.
     int folder_ = -1;
     sqlite3_stmt* begin_ = nullptr;

@@ -102,30 +102,6 @@ bool make_dirs(const std::string& path, std::string* error) {
     return true;
 }
 
-// Files opened when first used are looked at now: missing (made when first
-// used), empty, or an SQLite database by its first bytes. A file overwritten
-// with something else is refused at once, with its name.
-bool valid_database_file(const std::string& path, std::string* error) {
-    static constexpr char kHeader[] = "SQLite format 3";  // 16 bytes with the NUL
-    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (file < 0) {
-        if (errno == ENOENT) {
-            return true;
-        }
-        *error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    char head[sizeof kHeader] = {};
-    const ssize_t got = ::read(file, head, sizeof head);
-    ::close(file);
-    if (got == 0 || (got == static_cast<ssize_t>(sizeof head) &&
-                     std::memcmp(head, kHeader, sizeof head) == 0)) {
-        return true;
-    }
-    *error = path + ": file is not a database";
-    return false;
-}
-
 }  // namespace
 
 HostState::HostState(const HostConfiguration& config)
@@ -174,7 +150,8 @@ void start_journals(HostState& host) {
 bool open_record_store(HostState& host, std::string* error) {
     const int timeout = host.configuration.busy_timeout_ms;
     if (host.configuration.store.empty()) {
-        host.record_store = std::make_unique<SqliteRecordStore>(host.data_native, timeout);
+        host.record_store = std::make_unique<SqliteRecordStore>(
+            host.data_native, timeout, host.configuration.make_record_files);
         host.site_storage = std::make_unique<SqliteSiteStorage>(host.host_db);
     } else {
         auto shared = std::make_unique<PgRecordStore>();
@@ -188,27 +165,32 @@ bool open_record_store(HostState& host, std::string* error) {
     return true;
 }
 
-// The record files and the sites, on SQLite files or a shared store.
+// The record files and the sites, on SQLite files or a shared store. Only
+// the files the caller uses are opened or looked at now.
 bool open_records(HostState& host, std::string* reason) {
-    const std::string& data = host.data_native;
     const bool read_only = host.configuration.read_only;
-    if (!(open_record_store(host, reason) &&
-          host.devices.open(*host.record_store, kDevicesLayout, read_only, reason) &&
-          valid_database_file(data + kSettingsLayout.file_name, reason) &&
-          valid_database_file(data + kPasswordsLayout.file_name, reason))) {
+    const unsigned used = host.configuration.record_files;
+    if (!open_record_store(host, reason)) {
         return false;
     }
-    // Few sessions print or ask for a password: those files open when first used.
-    for (const RecordLayout* layout : {&kSettingsLayout, &kPasswordsLayout}) {
-        if (!read_only) {
-            make_private(data + layout->file_name);
+    RecordStore& store = *host.record_store;
+    if ((used & kDevicesFile) != 0) {
+        if (!host.devices.open(store, kDevicesLayout, read_only, reason)) {
+            return false;
         }
+    } else {
+        host.devices.open_on_use(store, kDevicesLayout, read_only);
     }
-    host.settings.open_on_use(*host.record_store, kSettingsLayout, read_only);
-    host.passwords.open_on_use(*host.record_store, kPasswordsLayout, read_only);
+    // Few sessions print or ask for a password: those files open when first used.
+    if (((used & kSettingsFile) != 0 && !store.check_file(kSettingsLayout, read_only, reason)) ||
+        ((used & kPasswordsFile) != 0 && !store.check_file(kPasswordsLayout, read_only, reason))) {
+        return false;
+    }
+    host.settings.open_on_use(store, kSettingsLayout, read_only);
+    host.passwords.open_on_use(store, kPasswordsLayout, read_only);
     start_journals(host);
     if (!read_only) {
-        host.record_store->watch(kDevicesLayout);
+        store.watch(kDevicesLayout);
     }
     return true;
 }

@@ -187,6 +187,11 @@ class RecordStore {
     // and changes nothing.
     virtual std::unique_ptr<RecordStorage> open_file(const RecordLayout& layout, bool read_only,
                                                      std::string* error) = 0;
+    // Looks at a file that opens at its first use, so that one that cannot
+    // serve (unreadable, empty, no record file) is refused at once with its
+    // name; a missing one is made or refused as open_file would. A store that
+    // keeps no files says yes.
+    virtual bool check_file(const RecordLayout&, bool, std::string*) { return true; }
 
     // Writes of other workstations to a record file: after watch(layout),
     // changed_elsewhere(layout) tells whether another workstation stored a

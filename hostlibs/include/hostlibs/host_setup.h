@@ -2,8 +2,8 @@
 // tests and benchmarks. The module never sees this header: it uses the
 // C interface of host_libraries.h.
 //
-// Lifecycle: open_host() once (creates <root>/DATA and its files when
-// missing), use the C interface and the calls below, close_host() to drop
+// Lifecycle: open_host() once (creates <root>/DATA and, unless told not to,
+// its files when missing), use the C interface and the calls below, close_host() to drop
 // every open file and reset all state, after which another root may be
 // opened. Nothing here throws; failures are false plus a reason.
 #pragma once
@@ -23,6 +23,12 @@
 #endif
 
 namespace hostlibs {
+
+// The record files, as bits of HostConfiguration::record_files.
+inline constexpr unsigned kDevicesFile = 1;
+inline constexpr unsigned kSettingsFile = 2;
+inline constexpr unsigned kPasswordsFile = 4;
+inline constexpr unsigned kAllRecordFiles = kDevicesFile | kSettingsFile | kPasswordsFile;
 
 struct HostConfiguration {
     std::string root;                   // native path of the data root
@@ -46,15 +52,24 @@ struct HostConfiguration {
     // doubles with each further failure, up to 30 times this). Not a setting
     // of host.conf or the command line: whoever runs a host could shorten it.
     int64_t first_password_wait_ms = 1000;
+    // Makes a missing record file (devices, settings, passwords), whole; false
+    // refuses one, naming it: only the making of a data root should make them,
+    // so that a file lost from a root is never taken for an empty one.
+    bool make_record_files = true;
+    // The record files a caller uses (the bits above): the devices file is
+    // opened and the others looked at now; a file left out is neither opened
+    // nor looked at until something uses it.
+    unsigned record_files = kAllRecordFiles;
 };
 
-// Opens the host's files under <root>/DATA, creating missing ones empty
-// (unless read-only); a file or folder that cannot be written is refused with
-// its path and the system's reason:
+// Opens the host's files under <root>/DATA, creating missing ones (unless
+// read-only; record files only with make_record_files); a file or folder that
+// cannot be written is refused with its path and the system's reason:
 // devices.db, settings.db, passwords.db, host.db (sites, jobs, error log),
 // and the folders TEMP and SPOOL. The root itself must exist or be creatable.
-// The settings and password files are only looked at here (one that is not a
-// database is refused) and open at their first use.
+// A record file without its tables (an empty file, another database) is
+// refused, naming it. The settings and password files are only looked at
+// here (one that is not a database is refused) and open at their first use.
 HOSTSETUP_API bool open_host(const HostConfiguration& configuration, std::string* error);
 // Closes every file and resets all state of the data libraries.
 HOSTSETUP_API void close_host();

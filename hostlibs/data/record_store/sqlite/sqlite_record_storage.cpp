@@ -1,6 +1,11 @@
 #include "record_store/sqlite/sqlite_record_storage.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 
@@ -11,12 +16,17 @@ namespace hostlibs::detail {
 
 namespace {
 
-constexpr const char* kSchema =
+// A new record file: its tables and its layout, written in one transaction,
+// so no file ever holds records without its layout.
+constexpr const char* kRecordTables =
     "CREATE TABLE IF NOT EXISTS records("
     " pos INTEGER PRIMARY KEY AUTOINCREMENT, key BLOB NOT NULL UNIQUE, data BLOB NOT NULL);"
-    "CREATE TABLE IF NOT EXISTS layout(record_size INTEGER NOT NULL, key_size INTEGER NOT NULL);"
-    // Journal rows are only ever appended, so the plain rowid keeps their
-    // order; no index or sequence table adds a page write to each save.
+    "CREATE TABLE IF NOT EXISTS layout(record_size INTEGER NOT NULL, key_size INTEGER NOT NULL);";
+
+// Journal rows are only ever appended, so the plain rowid keeps their
+// order; no index or sequence table adds a page write to each save. Files
+// made before the journal get the table when first opened for writing.
+constexpr const char* kJournalSchema =
     "CREATE TABLE IF NOT EXISTS journal("
     " id INTEGER PRIMARY KEY, file TEXT NOT NULL, time INTEGER NOT NULL,"
     " user TEXT NOT NULL, key BLOB NOT NULL, pos INTEGER NOT NULL, field TEXT NOT NULL,"
@@ -28,6 +38,11 @@ constexpr const char* kHashSchema =
     " failures INTEGER NOT NULL, last_failure INTEGER NOT NULL)";
 
 constexpr int kHashNameSize = 30;  // the password file's name field
+
+// Why a file is not opened as a record file, after its path.
+constexpr const char* kMissing = ": missing; a record file is made only with its data root";
+constexpr const char* kEmpty = ": empty, not a record file";
+constexpr const char* kNotRecordFile = ": not a record file (it has no records or layout table)";
 
 std::string blob_text(const Statement& row, int column) {
     const void* bytes = row.column_blob(column);
@@ -41,53 +56,58 @@ std::string blob_text(const Statement& row, int column) {
 std::unique_ptr<RecordStorage> SqliteRecordStore::open_file(const RecordLayout& layout,
                                                             bool read_only, std::string* error) {
     auto storage = std::make_unique<SqliteRecordStorage>();
-    if (!storage->open(data_native_ + layout.file_name, layout, busy_timeout_ms_, read_only,
+    if (!storage->open(data_native_ + layout.file_name, layout, busy_timeout_ms_,
+                       read_only     ? SqliteRecordStorage::Access::kRead
+                       : make_files_ ? SqliteRecordStorage::Access::kWriteOrMake
+                                     : SqliteRecordStorage::Access::kWrite,
                        error)) {
         return nullptr;
     }
     return storage;
 }
 
+bool SqliteRecordStore::check_file(const RecordLayout& layout, bool read_only, std::string* error) {
+    // A file that cannot be read is named with the system's reason, which
+    // SQLite does not give.
+    const std::string path = data_native_ + layout.file_name;
+    char byte = 0;
+    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if ((file < 0 && errno != ENOENT) || (file >= 0 && ::read(file, &byte, 1) < 0)) {
+        *error = path + ": " + std::strerror(errno);
+        if (file >= 0) {
+            ::close(file);
+        }
+        return false;
+    }
+    if (file >= 0) {
+        ::close(file);
+    }
+    // Opened once and closed: a file that is no record file is refused now;
+    // a missing one is made or refused; an older one gets what was added since.
+    return open_file(layout, read_only, error) != nullptr;
+}
+
 bool SqliteRecordStorage::open(const std::string& native_path, const RecordLayout& layout,
-                               int busy_timeout_ms, bool read_only, std::string* error) {
+                               int busy_timeout_ms, Access access, std::string* error) {
     layout_ = layout;
     native_path_ = native_path;
-    if (!db_.open(native_path, busy_timeout_ms, error, read_only) || !db_.exec(kSchema, error)) {
+    const bool read_only = access == Access::kRead;
+    struct stat info {};
+    const bool missing = ::stat(native_path.c_str(), &info) != 0 && errno == ENOENT;
+    if (missing && access != Access::kWriteOrMake) {
+        *error = native_path + kMissing;
         return false;
     }
-    // The file remembers its record layout; a file of another layout is refused.
-    Statement check;
-    if (!check.prepare(db_, "SELECT record_size, key_size FROM layout", error)) {
+    // An empty file is refused unopened: opening it would write a header into it.
+    if (!missing && info.st_size == 0) {
+        *error = native_path + kEmpty;
         return false;
     }
-    if (check.step() == SQLITE_ROW) {
-        if (check.column_int64(0) != layout.record_size ||
-            check.column_int64(1) != layout.key_size) {
-            if (error != nullptr) {
-                *error = native_path + ": holds records of another layout";
-            }
-            return false;
-        }
-    } else {
-        check.finalize();
-        Statement insert;
-        if (!insert.prepare(db_, "INSERT INTO layout VALUES(?1, ?2)", error)) {
-            return false;
-        }
-        insert.bind_int64(1, layout.record_size);
-        insert.bind_int64(2, layout.key_size);
-        if (insert.step() != SQLITE_DONE) {
-            if (error != nullptr) {
-                *error = db_.last_error();
-            }
-            return false;
-        }
-    }
-    check.finalize();
-    // An older password file opened read-only has no table of hashes, nor can
-    // it get one: its records are found by their hashed keys alone.
-    if (keeps_hashes(layout) && !(read_only && sqlite3_db_readonly(db_.get(), "main") == 1) &&
-        !db_.exec(kHashSchema, error)) {
+    // An existing file is looked at before its modes are set, which would write to it.
+    if (!db_.open(native_path, busy_timeout_ms, error, read_only, !missing) ||
+        (missing ? !create(error)
+                 : !(check_tables(error) && db_.set_up(read_only, error) &&
+                     (read_only || upgrade(error))))) {
         return false;
     }
     struct Prepared {
@@ -128,6 +148,91 @@ bool SqliteRecordStorage::open(const std::string& native_path, const RecordLayou
     for (const Prepared& p : statements) {
         p.statement->prepare_later(db_, p.sql);
     }
+    return true;
+}
+
+bool SqliteRecordStorage::create(std::string* error) {
+    // Another process making the same file at once finds it made and takes it.
+    const std::string sql =
+        std::string("BEGIN IMMEDIATE;") + kRecordTables + kJournalSchema +
+        (keeps_hashes(layout_) ? std::string(kHashSchema) + ";" : std::string()) +
+        "INSERT INTO layout SELECT " + std::to_string(layout_.record_size) + ", " +
+        std::to_string(layout_.key_size) + " WHERE NOT EXISTS (SELECT 1 FROM layout);COMMIT;";
+    if (!db_.exec(sql.c_str(), error)) {
+        db_.rollback();
+        *error = native_path_ + ": cannot make the record file: " + *error;
+        return false;
+    }
+    has_layout_row_ = has_journal_ = true;
+    has_hashes_ = keeps_hashes(layout_);
+    return true;
+}
+
+bool SqliteRecordStorage::check_tables(std::string* error) {
+    bool records = false;
+    bool layout = false;
+    Statement tables;
+    int rc = SQLITE_ERROR;
+    if (tables.prepare(db_, "SELECT name FROM sqlite_master WHERE type = 'table'", nullptr)) {
+        while ((rc = tables.step()) == SQLITE_ROW) {
+            const std::string name = tables.column_text(0);
+            records = records || name == "records";
+            layout = layout || name == "layout";
+            has_journal_ = has_journal_ || name == "journal";
+            has_hashes_ = has_hashes_ || name == "password_hashes";
+        }
+    }
+    if (rc != SQLITE_DONE) {
+        *error = last_error();  // a damaged file: SQLite's reason
+        return false;
+    }
+    // Only the making of a file writes its tables: a file without them is
+    // not taken for an empty record file.
+    if (!records || !layout) {
+        *error = native_path_ + kNotRecordFile;
+        return false;
+    }
+    // The file remembers its record layout; a file of another layout is refused.
+    Statement check;
+    if (!check.prepare(db_, "SELECT record_size, key_size FROM layout", nullptr)) {
+        *error = last_error();
+        return false;
+    }
+    rc = check.step();
+    if (rc == SQLITE_ROW && (check.column_int64(0) != layout_.record_size ||
+                             check.column_int64(1) != layout_.key_size)) {
+        *error = native_path_ + ": holds records of another layout";
+        return false;
+    }
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        *error = last_error();
+        return false;
+    }
+    has_layout_row_ = rc == SQLITE_ROW;
+    return true;
+}
+
+bool SqliteRecordStorage::upgrade(std::string* error) {
+    // The first versions wrote the layout table and its row apart; files made
+    // before the journal, or the password hashes, lack their tables.
+    std::string sql;
+    if (!has_layout_row_) {
+        sql += "INSERT INTO layout VALUES(" + std::to_string(layout_.record_size) + ", " +
+               std::to_string(layout_.key_size) + ");";
+    }
+    if (!has_journal_) {
+        sql += kJournalSchema;
+    }
+    if (keeps_hashes(layout_) && !has_hashes_) {
+        sql += std::string(kHashSchema) + ";";
+    }
+    if (!sql.empty() && !db_.exec(("BEGIN IMMEDIATE;" + sql + "COMMIT;").c_str(), error)) {
+        db_.rollback();
+        *error = native_path_ + ": " + *error;
+        return false;
+    }
+    has_layout_row_ = has_journal_ = true;
+    has_hashes_ = has_hashes_ || keeps_hashes(layout_);
     return true;
 }
 
@@ -434,7 +539,8 @@ int SqliteRecordStorage::delete_journal(std::span<const int64_t> ids, int64_t* d
 }
 
 int SqliteRecordStorage::find_hash(const uint8_t* name, std::string* hash) {
-    if (!keeps_hashes(layout_)) {
+    // An older file opened read-only may have no table of hashes: no name has one.
+    if (!has_hashes_) {
         return RS_KEY_NOT_FOUND;
     }
     hash_select_.bind_blob(1, name, kHashNameSize);
@@ -444,9 +550,7 @@ int SqliteRecordStorage::find_hash(const uint8_t* name, std::string* hash) {
         return RS_KEY_NOT_FOUND;
     }
     if (rc != SQLITE_ROW) {
-        // An older file opened read-only has no table of hashes: no name has one.
-        return sqlite3_db_readonly(db_.get(), "main") == 1 ? RS_KEY_NOT_FOUND
-                                                           : failed(rc, RS_FILE_LOCKED);
+        return failed(rc, RS_FILE_LOCKED);
     }
     *hash = hash_select_.column_text(0);
     return RS_OK;
@@ -463,7 +567,7 @@ int SqliteRecordStorage::store_hash(const uint8_t* name, const std::string& hash
 int SqliteRecordStorage::scan_hashes(
     const std::function<bool(std::span<const uint8_t>, const std::string&)>& visit) {
     // An older file opened read-only may have no table of hashes: it has none.
-    if (!keeps_hashes(layout_) || !has_table("password_hashes")) {
+    if (!has_hashes_) {
         return RS_OK;
     }
     Statement select;
@@ -549,16 +653,6 @@ int SqliteRecordStorage::count(int64_t* records, int64_t* journal_rows, int64_t*
     *journal_rows = select.column_int64(1);
     *highest_position = select.column_int64(2);
     return RS_OK;
-}
-
-bool SqliteRecordStorage::has_table(const char* name) {
-    Statement select;
-    if (!select.prepare(db_, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1",
-                        nullptr)) {
-        return false;
-    }
-    select.bind_text(1, name);
-    return select.step() == SQLITE_ROW;
 }
 
 }  // namespace hostlibs::detail

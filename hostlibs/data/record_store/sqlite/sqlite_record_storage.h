@@ -18,22 +18,30 @@ namespace hostlibs::detail {
 
 class SqliteRecordStore : public RecordStore {
   public:
-    SqliteRecordStore(std::string data_native, int busy_timeout_ms)
-        : data_native_(std::move(data_native)), busy_timeout_ms_(busy_timeout_ms) {}
+    // `make_files`: a missing file is made (for a new root); else it is refused.
+    SqliteRecordStore(std::string data_native, int busy_timeout_ms, bool make_files)
+        : data_native_(std::move(data_native)),
+          busy_timeout_ms_(busy_timeout_ms),
+          make_files_(make_files) {}
 
     std::unique_ptr<RecordStorage> open_file(const RecordLayout& layout, bool read_only,
                                              std::string* error) override;
+    bool check_file(const RecordLayout& layout, bool read_only, std::string* error) override;
 
   private:
     std::string data_native_;  // ends in '/'
     int busy_timeout_ms_;
+    bool make_files_;
 };
 
 class SqliteRecordStorage : public RecordStorage {
   public:
-    // Opens (making it when missing, unless read-only) the file at `native_path`.
+    enum class Access { kRead, kWrite, kWriteOrMake };
+    // Opens the record file at `native_path`; kWriteOrMake makes it, whole,
+    // when it is missing. A file without its records and layout tables (an
+    // empty file, another database) is refused, never given them.
     bool open(const std::string& native_path, const RecordLayout& layout, int busy_timeout_ms,
-              bool read_only, std::string* error);
+              Access access, std::string* error);
 
     int first(StoredRecord* record) override;
     int last(StoredRecord* record) override;
@@ -71,9 +79,19 @@ class SqliteRecordStorage : public RecordStorage {
     bool take_row(const Statement& select, StoredRecord* record) const;
     // The record status of an SQLite result; an I/O error is logged once here.
     int failed(int rc, int busy_status);
-    bool has_table(const char* name);
+    // Writes a new file's tables and layout in one transaction.
+    bool create(std::string* error);
+    // Reads what tables an existing file holds; refuses a file without its
+    // records and layout tables, or of another layout.
+    bool check_tables(std::string* error);
+    // Opened for writing, a file of an older version gets what was added since.
+    bool upgrade(std::string* error);
 
     Database db_;
+    // What the file holds; an older file opened read-only may lack the later ones.
+    bool has_layout_row_ = false;
+    bool has_journal_ = false;
+    bool has_hashes_ = false;
     RecordLayout layout_{};
     std::string native_path_;
     Statement first_, last_, equal_, direct_, swap_, swap_data_, upsert_, erase_, all_;
