@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <array>
 
+#include "core/pg_connection.h"
 #include "host/host_state.h"
 #include "hostlibs/host_setup.h"
 #include "platform/host_libraries.h"
-#include "record_store/postgres/pg_connection.h"
 #include "record_store/postgres/pg_record_storage.h"
 #include "record_store/postgres/pg_schema.h"
 #include "record_store/postgres/pg_store_copy.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "record_store/postgres/pg_connection.h"
+#include "core/pg_connection.h"
 #include "record_store/record_storage.h"
 
 namespace hostlibs::detail {

@@ -17,7 +17,7 @@
 
 #include <string>
 
-#include "record_store/postgres/pg_connection.h"
+#include "core/pg_connection.h"
 
 namespace hostlibs::detail {
 

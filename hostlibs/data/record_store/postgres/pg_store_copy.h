@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/pg_connection.h"
 #include "hostlibs/host_setup.h"
-#include "record_store/postgres/pg_connection.h"
 #include "record_store/record_storage.h"
 
 namespace hostlibs::detail {

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "record_store/postgres/pg_connection.h"
+#include "core/pg_connection.h"
 #include "sites/site_storage.h"
 
 namespace hostlibs::detail {

@@ -1,4 +1,4 @@
-#include "record_store/postgres/pg_connection.h"
+#include "core/pg_connection.h"
 
 #include <algorithm>
 #include <cstdlib>
