@@ -79,16 +79,6 @@ std::vector<StoredJournalRow> journal(RecordStorage& file, const uint8_t* key = 
     return rows;
 }
 
-std::vector<hostlibs::ErrorLogEntry> store_failures() {
-    std::vector<hostlibs::ErrorLogEntry> failures;
-    for (const auto& entry : hostlibs::read_error_log()) {
-        if (entry.code == hostlibs::kStoreFailed) {
-            failures.push_back(entry);
-        }
-    }
-    return failures;
-}
-
 // A data root opened as the host (the error log lives there) and a fresh
 // schema on the test server made into a store.
 class PgStoreTest : public TempRootTest {

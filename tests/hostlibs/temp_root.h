@@ -91,6 +91,17 @@ class TempRootTest : public ::testing::Test {
     std::string store_;  // the shared store's connection string; empty: SQLite
 };
 
+// The error-log records of failed store operations, oldest first.
+inline std::vector<hostlibs::ErrorLogEntry> store_failures() {
+    std::vector<hostlibs::ErrorLogEntry> failures;
+    for (const auto& entry : hostlibs::read_error_log()) {
+        if (entry.code == hostlibs::kStoreFailed) {
+            failures.push_back(entry);
+        }
+    }
+    return failures;
+}
+
 // Fixed-width text helpers for building records.
 inline void put_text(char* field, size_t width, const std::string& text) {
     std::memset(field, ' ', width);
