@@ -128,12 +128,18 @@ std::string roff_table(const Table& table) {
     for (const Row& row : table.rows) {
         out += ".TP\n";
         for (const Piece& piece : row.term) {
-            const std::string text = roff_text(piece.text);
-            out += piece.kind == Piece::kLiteral ? "\\fB" + text + "\\fR"
-                   : piece.kind == Piece::kValue ? "\\fI" + text + "\\fR"
-                                                 : text;
+            // Pieces appended one by one: GCC 12 at -O3 warns wrongly of
+            // overlap in "literal" + std::string&&.
+            const char* font = piece.kind == Piece::kLiteral ? "\\fB"
+                               : piece.kind == Piece::kValue ? "\\fI"
+                                                             : "";
+            out += font;
+            out += roff_text(piece.text);
+            out += *font != '\0' ? "\\fR" : "";
         }
-        out += "\n" + roff_text(row.text) + "\n";
+        out += '\n';
+        out += roff_text(row.text);
+        out += '\n';
     }
     return out;
 }
@@ -177,7 +183,8 @@ std::string wrapped(const std::string& text, size_t indent, size_t width) {
     size_t column = indent;
     for (std::string word; words >> word;) {
         if (column > indent && column + 1 + word.size() > width) {
-            out += "\n" + std::string(indent, ' ');
+            out += '\n';
+            out.append(indent, ' ');
             column = indent;
         } else if (column > indent) {
             out += ' ';
@@ -197,7 +204,8 @@ std::string help_table(const Table& table) {
         const std::string term = plain_term(row);
         out += "  " + term;
         if (term.size() > kTermWidth) {
-            out += "\n" + std::string(kIndent, ' ');
+            out += '\n';
+            out.append(kIndent, ' ');
         } else {
             out += std::string(kTermWidth + 1 - term.size(), ' ');
         }
