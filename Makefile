@@ -1,5 +1,6 @@
 # Thin wrapper over the CMake presets. `make run` and `make test` do all set-up.
-.PHONY: run test setup build bench bench-pty bench-store format clean mutants lint
+.PHONY: run test setup build bench bench-pty bench-store format clean mutants lint package \
+        package-check docs
 
 run: setup
 	cmake --preset release >/dev/null
@@ -51,6 +52,26 @@ fuzz-long: setup
 # ones the module's tests did not catch.
 mutants: setup
 	scripts/mutants/run_mutants.py
+
+# The Debian package build/devgroup_<version>_<arch>.deb from the release
+# preset; only what it installs is built.
+package: setup
+	cmake --preset release >/dev/null
+	cmake --build --preset release --target package_files
+	cpack --preset release
+
+# As root: builds the package, installs it, runs it as the user nobody,
+# removes it again, and runs lintian over it (CI runs the script without
+# lintian, which pulls in many packages).
+package-check:
+	scripts/package-check.sh --lintian
+
+# Rewrites the README's tables of options, editor keys and host.conf keys
+# from the program's own (a test fails while they differ).
+docs: setup
+	cmake --preset release >/dev/null
+	cmake --build --preset release --target devgroup_docs
+	./build/release/bin/devgroup_docs readme README.md
 
 # clang-format in check mode and clang-tidy over the asan build.
 lint: setup

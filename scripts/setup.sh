@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libncurses-dev libsqlite3-dev libsodium-dev libgtest-dev
           libgmock-dev libbenchmark-dev libcairo2-dev fonts-dejavu-core tmux clang-format clang-tidy
-          python3 dialog clang libclang-rt-dev postgresql libpq-dev poppler-utils)
+          python3 dialog clang libclang-rt-dev postgresql libpq-dev poppler-utils
+          dpkg-dev file man-db)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

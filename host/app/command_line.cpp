@@ -1,4 +1,6 @@
 // devgroup's command line: options, the subcommands and the host run.
+#include "command_line.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,20 +27,18 @@ namespace {
 constexpr int kFailure = 1;
 constexpr int kBadUsage = 2;
 
-struct OptionHelp {
-    const char* name;
-    const char* value;  // null for a flag
-    const char* help;
-};
-
 constexpr OptionHelp kOptions[] = {
-    {"--root", "DIR", "the data root (default $DEVGROUP_ROOT, else ~/.local/share/devgroup)"},
+    {"--root", "DIR",
+     "the data root (default $DEVGROUP_ROOT, else $XDG_DATA_HOME/devgroup, else "
+     "~/.local/share/devgroup)"},
     {"--user", "NAME", "a user of host.conf (default: its default_user)"},
     {"--lang", "N", "the language of messages and screens, 1 to 99 (default: the user's)"},
     {"--now", "N", "fixes the host clock at N"},
     {"--keys", "SCRIPT", "runs headless under a key script and prints the final screen"},
     {"--keys-file", "FILE", "as --keys, the script read from FILE (keeps passwords out of ps)"},
-    {"--module", "PATH", "the module library (default: host.conf's module)"},
+    {"--module", "PATH",
+     "the module library (default: host.conf's module, else the libtoolbank.so installed "
+     "with devgroup)"},
     {"--pdf", "OUT", "with report: writes the report as a PDF document to OUT"},
     {"--key", "K", "with history: only the changes of the record with key K"},
     {"--grant", "ROLE", "with store init: grants ROLE the workstations' rights on the store"},
@@ -47,37 +47,9 @@ constexpr OptionHelp kOptions[] = {
     {"--to", "TARGET",
      "with store copy: the shared store to copy into (CONNINFO, no password in it); with "
      "--prune-before: the CSV file the rows go to (must not exist)"},
-    {"--help", nullptr, "shows this help and exits"},
-    {"--version", nullptr, "shows the version and exits"},
+    {"--help", nullptr, "shows this help and exits", "-h"},
+    {"--version", nullptr, "shows the version and exits", "-V"},
 };
-
-std::string usage_line() {
-    return "usage: devgroup [OPTIONS]            run the editor\n"
-           "       devgroup [OPTIONS] COMMAND    run a command (on the data root)\n";
-}
-
-std::string help_text() {
-    std::string text = usage_line() + "\nOptions:\n";
-    char line[256];
-    for (const OptionHelp& option : kOptions) {
-        const std::string name =
-            std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
-        std::snprintf(line, sizeof line, "  %-19s %s\n", name.c_str(), option.help);
-        text += line;
-    }
-    text += "\nCommands:\n";
-    for (const Subcommand& command : subcommands()) {
-        const std::string name = std::string(command.words) +
-                                 (command.operand ? std::string(" ") + command.operand : "");
-        std::snprintf(line, sizeof line, "  %-22s %s\n", name.c_str(), command.help);
-        text += line;
-    }
-    text +=
-        "\nIn the editor: F10 opens the menu (File, Quit to the system leaves), F1 shows\n"
-        "help, PgUp/PgDn turn pages. The terminal must be at least 80 columns by 24 rows.\n"
-        "Exit codes: 0 success, 1 failure, 2 bad usage.\n";
-    return text;
-}
 
 // Why the words name no subcommand: an unknown command, or a known one with
 // the wrong operands.
@@ -231,10 +203,10 @@ bool parse_command_line(int argc, char** argv, CommandLine* line, std::string* e
             options_ended = true;
             continue;
         }
-        if (argument == "-h") {
-            argument = "--help";
-        } else if (argument == "-V") {
-            argument = "--version";
+        for (const OptionHelp& option : kOptions) {
+            if (option.alias != nullptr && argument == option.alias) {
+                argument = option.name;
+            }
         }
         const size_t equals = argument.find('=');
         const std::string name = argument.substr(0, equals);
@@ -309,6 +281,15 @@ int run_host(const HostOptions& options) {
 }
 
 }  // namespace
+
+std::span<const OptionHelp> options() {
+    return kOptions;
+}
+
+std::string usage_line() {
+    return "usage: devgroup [OPTIONS]            run the editor\n"
+           "       devgroup [OPTIONS] COMMAND    run a command (on the data root)\n";
+}
 
 int host_main(int argc, char** argv) {
     CommandLine line;

@@ -198,14 +198,31 @@ std::string default_root() {
     if (const char* root = std::getenv("DEVGROUP_ROOT"); root != nullptr && *root != '\0') {
         return root;
     }
+    // The user's data folder of the XDG base directories: $XDG_DATA_HOME when
+    // it is an absolute path (a relative one is to be ignored), else ~/.local/share.
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data == '/') {
+        return std::string(data) + "/devgroup";
+    }
     const char* home = std::getenv("HOME");
     return std::string(home != nullptr ? home : ".") + "/.local/share/devgroup";
 }
 
-std::string program_library(const std::string& file_name) {
+namespace {
+
+// A folder of the program's own, found from the running executable by its
+// place relative to the program's folder (compiled in from the install
+// layout, which the build tree repeats), so the program runs wherever it
+// was installed or built.
+fs::path beside_program(const char* relative) {
     std::error_code ignored;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ignored);
-    return (exe.parent_path().parent_path() / "lib" / file_name).string();
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ignored);
+    return (exe.parent_path() / relative).lexically_normal();
+}
+
+}  // namespace
+
+std::string program_library(const std::string& file_name) {
+    return (beside_program(DEVGROUP_LIBRARY_DIR) / file_name).string();
 }
 
 std::string default_module_path() {
@@ -216,7 +233,7 @@ std::string assets_dir() {
     if (const char* assets = std::getenv("DEVGROUP_ASSETS"); assets != nullptr && *assets) {
         return assets;
     }
-    return DEVGROUP_ASSETS_DIR;
+    return beside_program(DEVGROUP_ASSETS_DIR).string();
 }
 
 namespace {

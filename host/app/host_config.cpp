@@ -113,6 +113,8 @@ bool parse_hot_key(const std::string& value, HotKey* hot_key, std::string* reaso
 // One key of host.conf: its name and how its value goes into the configuration.
 struct ConfigKey {
     const char* name;
+    const char* value;  // the value's form, as the manual page writes it
+    const char* help;   // what the key sets, for the manual page and the README
     bool (*apply)(const std::string& value, HostConfig* config, std::string* reason);
 };
 
@@ -196,40 +198,68 @@ bool apply_hot_key(const std::string& value, HostConfig* config, std::string* re
 }
 
 constexpr ConfigKey kConfigKeys[] = {
-    {"module_identity", apply_identity},
-    {"module",
+    {"module_identity", "FIRST SECOND NAME",
+     "the module this host runs: first directory, second directory and module name, each at "
+     "most 8 characters (default USER DEVGROUP TOOLBANK)",
+     apply_identity},
+    {"module", "PATH",
+     "the module library; a relative path is taken from the root (default: the libtoolbank.so "
+     "installed with devgroup); loaded only when nobody but its owner or root can change it, "
+     "this file included",
      [](const std::string& value, HostConfig* config, std::string*) {
          config->module_path = value;
          return true;
      }},
-    {"default_user",
+    {"default_user", "NAME", "the user signed on at start (default: the first user line)",
      [](const std::string& value, HostConfig* config, std::string*) {
          config->default_user = value;
          return true;
      }},
-    {"store",
+    {"store", "CONNINFO",
+     "a libpq connection string of the shared PostgreSQL store that keeps the register "
+     "(without it, SQLite files under DATA/); one holding a password is refused: keep the "
+     "password in ~/.pgpass",
      [](const std::string& value, HostConfig* config, std::string*) {
          config->store = value;
          return true;
      }},
-    {"fallback_language", apply_fallback_language},
-    {"password_interval", apply_password_interval},
-    {"report_title", apply_report_title},
-    {"tones", apply_tones},
-    {"screen_colors",
+    {"fallback_language", "N",
+     "the language (1 to 99) tried when a file is missing in the user's (default 1)",
+     apply_fallback_language},
+    {"password_interval", "SECONDS",
+     "how long a granted password stays valid, in host clock units (seconds); 0 never asks "
+     "(default 300)",
+     apply_password_interval},
+    {"report_title", "TEXT", "up to 20 characters printed in report page headers",
+     apply_report_title},
+    {"tones", "ON VALUE ON VALUE",
+     "the first tone on (0 or 1) and its value, then the second tone on and its value",
+     apply_tones},
+    {"screen_colors", "A A A A",
+     "4 PC attributes (low nibble foreground, high nibble background): second, border, "
+     "regular and third colour of full screens",
      [](const std::string& value, HostConfig* config, std::string* reason) {
          return parse_bytes(value, &config->screen_colors, reason);
      }},
-    {"field_colors",
+    {"field_colors", "A A A A A A A",
+     "7 attributes of the editor's group fields: invalid unchanged (regular, selected), changed "
+     "valid (2), changed invalid (2), instrument fields",
      [](const std::string& value, HostConfig* config, std::string* reason) {
          return parse_bytes(value, &config->field_colors, reason);
      }},
-    {"popup_colors",
+    {"popup_colors", "A A A A", "4 attributes of popups, in the order of screen_colors",
      [](const std::string& value, HostConfig* config, std::string* reason) {
          return parse_bytes(value, &config->popup_colors, reason);
      }},
-    {"user", apply_user},
-    {"hotkey", apply_hot_key},
+    {"user", "NAME USER_ID NUMBER LANGUAGE RIGHTS [CODE]",
+     "one user a line: sign-on name (up to 30 characters), user id (up to 8), user number, "
+     "language (1 to 99), rights bits (0x02000000 may save, 0x80000000 may quit) and a user "
+     "code of up to 4 characters (default: the name's first 4)",
+     apply_user},
+    {"hotkey", "N FIRST SECOND MODULE [<KEY>]",
+     "hot key N (0 to 19, menu command 80 + N) queues that module; KEY, in key-script notation "
+     "such as <C-e>, gives the command in every module's menu",
+     apply_hot_key},
 };
 
 bool apply(const std::string& key, const std::string& value, HostConfig* config,
@@ -271,6 +301,14 @@ bool parse_number(const std::string& text, long long low, long long high, long l
     } catch (...) {
         return false;
     }
+}
+
+std::vector<ConfigKeyHelp> config_keys() {
+    std::vector<ConfigKeyHelp> keys;
+    for (const ConfigKey& key : kConfigKeys) {
+        keys.push_back({key.name, key.value, key.help});
+    }
+    return keys;
 }
 
 const HostUser* HostConfig::find_user(const std::string& name) const {

@@ -54,6 +54,16 @@ struct HostConfig {
 // low to high; false otherwise.
 bool parse_number(const std::string& text, long long low, long long high, long long* value);
 
+// A key of host.conf as the manual page and the README describe it.
+struct ConfigKeyHelp {
+    const char* name;
+    const char* value;  // the value's form ("NAME USER_ID ...")
+    const char* help;
+};
+
+// Every key host.conf takes, in the order they are described; the parser's own table.
+std::vector<ConfigKeyHelp> config_keys();
+
 // Parses the text of host.conf; false with "line N: reason" in *error.
 bool parse_host_config(const std::string& text, HostConfig* config, std::string* error);
 bool load_host_config(const std::string& root, HostConfig* config, std::string* error);

@@ -263,6 +263,9 @@ TEST_F(Devgroup, VersionAndHelpDescribeTheProgram) {
     EXPECT_EQ(version.out.rfind("devgroup ", 0), 0u) << version.out;
     const Outcome help = run("--help");
     EXPECT_EQ(help.exit_code, 0);
+    // The short forms stand for the long ones.
+    EXPECT_EQ(run("-V").out, version.out);
+    EXPECT_EQ(run("-h").out, help.out);
     for (const char* item : {"--root DIR", "--user NAME", "--lang N", "--now N", "--keys SCRIPT",
                              "--module PATH", "--version", "export devices", "import devices FILE",
                              "\n  log ", "\n  jobs ", "\n  sites ", "80 columns by 24 rows"}) {

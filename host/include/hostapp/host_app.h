@@ -31,17 +31,20 @@ struct HostOptions {
 };
 
 // The data root used when none is named: $DEVGROUP_ROOT, else
-// ~/.local/share/devgroup.
+// $XDG_DATA_HOME/devgroup (when absolute), else ~/.local/share/devgroup.
 std::string default_root();
 
-// A library of the host beside the running executable: <exe dir>/../lib/NAME.
+// A library of the host in the program's library folder, found from the
+// running executable: <exe dir>/../lib/<multiarch>/devgroup/NAME as installed
+// and in the build tree alike.
 std::string program_library(const std::string& file_name);
 
-// The module library beside the running executable: <exe dir>/../lib/libtoolbank.so.
+// The module library in the program's library folder.
 std::string default_module_path();
 
-// The source tree's assets folder (root/, demo/, templates/), compiled in;
-// $DEVGROUP_ASSETS overrides it.
+// The assets (root/, demo/, templates/) in the program's data folder, found
+// from the running executable: <exe dir>/../share/devgroup, which in the
+// build tree links to the source's assets/. $DEVGROUP_ASSETS overrides it.
 std::string assets_dir();
 
 // Makes a data root: the folders, a copy of assets/root/ and host.conf; with
