@@ -425,12 +425,13 @@ TEST_F(Devgroup, ListsQueuedJobsAndLoggedErrors) {
         std::strcpy(data.title, "Toolbank");
         JobHeader header{};
         std::memset(header.note, ' ', sizeof header.note);
-        header.user_no = 1;
-        std::memcpy(header.user_id, "ADAM    ", 8);
+        header.user_no = 2;
+        std::memcpy(header.user_id, "BERTA   ", 8);
         std::memcpy(header.job_name, "Toolbank", 8);
         JobHandle job = 0;
         ASSERT_EQ(job_open(&job), 0);
-        ASSERT_EQ(job_begin(job, site_id, &header, "ADAM", 0), 0);
+        // The user name passed beside the header holds only 4 characters.
+        ASSERT_EQ(job_begin(job, site_id, &header, "BERT", 0), 0);
         ASSERT_EQ(job_add(job, JOB_TYPE_REPORT_FILE, &data), 0);
         ASSERT_EQ(job_end(job), 0);
         job_close(job);
@@ -450,6 +451,7 @@ TEST_F(Devgroup, ListsQueuedJobsAndLoggedErrors) {
     ASSERT_EQ(jobs.exit_code, 0) << jobs.err;
     EXPECT_NE(jobs.out.find("Main office printer"), std::string::npos) << jobs.out;
     EXPECT_NE(jobs.out.find("Toolbank"), std::string::npos) << jobs.out;
+    EXPECT_NE(jobs.out.find(" user BERTA    no 2 "), std::string::npos) << jobs.out;
     EXPECT_NE(jobs.out.find("SPOOL/R1.LST  pages 2\n"), std::string::npos) << jobs.out;
     const Outcome log = run("log");
     ASSERT_EQ(log.exit_code, 0) << log.err;
