@@ -1,8 +1,11 @@
 #include "host_config.h"
 
+#include <pwd.h>
 #include <strings.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <sstream>
 #include <unordered_set>
@@ -62,6 +65,11 @@ bool parse_user(const std::string& value, HostUser* user, std::string* reason) {
     long long rights = 0;
     if (parts.size() != 5 && parts.size() != 6) {
         *reason = "expected: user = NAME USER_ID NUMBER LANGUAGE RIGHTS [CODE]";
+        return false;
+    }
+    if (parts[1] == kSetUpUserId) {
+        *reason = std::string("the user id ") + kSetUpUserId +
+                  " is the journal's name for the making of a data root";
         return false;
     }
     if (parts[0].size() > 30 || parts[1].size() > 8 ||
@@ -365,11 +373,28 @@ hostlibs::HostConfiguration host_configuration(const std::string& root, const Ho
     configuration.root = root;
     configuration.user_id = user.user_id;
     configuration.user_no = user.number;
+    configuration.login = os_login();
     configuration.fixed_now = fixed_now;
     configuration.store = config.store;
     // A root's record files are made with the root (create_root), never on opening it.
     configuration.make_record_files = false;
     return configuration;
+}
+
+std::string os_login() {
+    const uid_t uid = getuid();
+    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 4096);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    while (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+           buffer.size() < (1u << 20)) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (found != nullptr && found->pw_name != nullptr && found->pw_name[0] != '\0') {
+        return found->pw_name;
+    }
+    return "uid " + std::to_string(uid);
 }
 
 }  // namespace hostapp

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <tuple>
 
+#include "host_config.h"
 #include "host_test_support.h"
 #include "hostlibs/host_setup.h"
 #include "platform/host_libraries.h"
@@ -602,10 +603,10 @@ TEST_F(Devgroup, PruningMovesOlderJournalRowsToANewCsvFile) {
     EXPECT_NE(pruned.err.find("moved 12 journal rows to " + out), std::string::npos) << pruned.err;
     const std::string csv = hosttest::read_file(out);
     EXPECT_EQ(csv.substr(0, csv.find('\n') + 1),
-              "id,file,time,user,key,position,field,old,new\r\n");
+              "id,file,time,user,login,key,position,field,old,new\r\n");
     EXPECT_EQ(count_of(csv, "\r\n"), 13u);
     EXPECT_NE(csv.find(",devices.db,"), std::string::npos) << csv;
-    const size_t row = csv.find(",\\x4b30303030303033,");
+    const size_t row = csv.find(",ADAM," + hostapp::os_login() + ",\\x4b30303030303033,");
     ASSERT_NE(row, std::string::npos) << csv;
     EXPECT_NE(csv.find(",group,,\\x464c4f5720202020\r\n", row), std::string::npos) << csv;
     EXPECT_EQ(count_of(run("history").out, "\n"), before - 12);
@@ -634,6 +635,30 @@ std::string quoted(const std::string& word) {
 
 // Wherever the root lies and whatever its name holds, the editor starts on
 // it, saves through the password prompt, and the saved name reads back.
+// The journal names who changed what: an import the user --user gives
+// (else host.conf's default user) with the login that ran it, and the demo
+// data of a new root the set-up, never a user.
+TEST(DevgroupJournal, NamesTheUserAndLoginOfAnImportAndTheSetUpOfTheDemoData) {
+    hosttest::TempRoot root;
+    ASSERT_TRUE(root.made()) << root.error();
+    auto run = [&](const std::string& arguments) {
+        return hosttest::run_devgroup(root.path(), arguments, root.file("stderr.txt"));
+    };
+    const std::string login = " (login " + hostapp::os_login() + ") ";
+    const std::string set_up = run("history").out;
+    EXPECT_EQ(count_of(set_up, "\n"), 264u);
+    EXPECT_EQ(count_of(set_up, " (set-up)" + login), 264u) << set_up;
+
+    hosttest::write_file(root.file("one.csv"), "key,instrument,status,group\r\nK9,Thing,1,G9\r\n");
+    ASSERT_EQ(run("--user CARL import devices " + root.file("one.csv")).exit_code, 0);
+    hosttest::write_file(root.file("two.csv"), "key,instrument,status,group\r\nK9,Thing,1,G10\r\n");
+    ASSERT_EQ(run("import devices " + root.file("two.csv")).exit_code, 0);
+    const std::string k9 = run("history --key K9").out;
+    EXPECT_EQ(count_of(k9, "\n"), 5u) << k9;
+    EXPECT_NE(k9.find(" ADAM" + login + "K9 group: G9 -> G10\n"), std::string::npos) << k9;
+    EXPECT_EQ(count_of(k9, " CARL" + login + "K9 "), 4u) << k9;
+}
+
 TEST(DevgroupRoots, AnyRootPathWorksEndToEnd) {
     TempFolder folder("devgroup-paths-");
     std::string long_root = folder.path();
