@@ -390,7 +390,8 @@ int host_main(int argc, char** argv) {
         }
     }
     if (command != nullptr) {
-        return run_subcommand(line.options.root, *command, line.words, line.command_options);
+        return run_subcommand(line.options.root, line.options.user, *command, line.words,
+                              line.command_options);
     }
     line.options.use_terminal = !line.options.keys.has_value();
     install_signal_handlers();

@@ -383,11 +383,13 @@ bool fill_root(const fs::path& folder, bool demo_data, std::string* error) {
     if (!load_host_config(folder.string(), &config, error)) {
         return false;
     }
-    const HostUser& user = *config.find_user(config.default_user);
-    // The demo data goes into the new root's own files, made here.
+    // The demo data goes into the new root's own files, made here, and is
+    // journalled as the set-up, not as a user of host.conf.
+    HostUser set_up;
+    set_up.user_id = kSetUpUserId;
     config.store.clear();
     hostlibs::HostConfiguration configuration =
-        host_configuration(folder.string(), config, user, std::nullopt);
+        host_configuration(folder.string(), config, set_up, std::nullopt);
     configuration.make_record_files = true;
     if (!hostlibs::open_host(configuration, error)) {
         return false;

@@ -62,6 +62,12 @@ void language_changed_callback(int32_t language) {
     g_current->set_language(language);
 }
 
+void show_on_status_line(const char* text, size_t length, int duration) {
+    const StatusItem item = {0, STATUS_KIND_TEXT, STATUS_ONE_ITEM, static_cast<uint32_t>(length),
+                             text};
+    status_show(&item, duration);
+}
+
 // A change another workstation stored to the devices file is told on the
 // status line. Saving merges by key, so this is news, not a lock.
 void announce_changes_elsewhere() {
@@ -70,8 +76,7 @@ void announce_changes_elsewhere() {
     }
     const std::string text =
         g_current->text(TEXT_DEVICES_CHANGED, "devices changed on another workstation");
-    const StatusItem item = {0, 2, 1, static_cast<uint32_t>(text.size()), text.c_str()};
-    status_show(&item, 0);
+    show_on_status_line(text.c_str(), text.size(), 0);
 }
 
 std::string editor_title(const HostSession::State& state) {
@@ -134,6 +139,10 @@ void HostSession::State::sign_on(const HostUser& signed_on, int language) {
     session.language = language;
     hostlibs::set_host_user(signed_on.user_id, signed_on.number);
     set_language(language);
+}
+
+void HostSession::State::show_user_code() const {
+    show_on_status_line(session.user_code, sizeof session.user_code, STATUS_USER_CODE_DURATION);
 }
 
 void HostSession::State::keep_screen_left() {

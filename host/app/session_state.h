@@ -48,6 +48,9 @@ struct HostSession::State {
 
     // Signs a user of host.conf on: UserSession, host user and language.
     void sign_on(const HostUser& signed_on, int language);
+    // Names the signed-on user's code on the status line, as a sign-on
+    // through the module's password prompt does.
+    void show_user_code() const;
     void set_language(int language);
     // A choice popup in the host's popup colours.
     hostlibs::ChoicePopup popup_style() const;
@@ -64,6 +67,12 @@ struct HostSession::State {
 int run_text_viewer(HostSession::State& state, const RunListEntry& entry);
 int run_error_log_viewer(HostSession::State& state);
 int run_sign_on(HostSession::State& state);
+// The host's password prompt (sign_on_module.cpp), under the module's rules:
+// true at once when `mask` is not 0, the signed-on user holds it and granted
+// a password within the password interval (or the interval is 0); otherwise
+// the popup titled `title` asks for a name and password until a user who
+// holds `mask` signs on (true) or the operator leaves (false).
+bool grant_rights(HostSession::State& state, uint32_t mask, const std::string& title);
 int run_shell_menu(HostSession::State& state);
 // Tells the operator something in a popup (Escape or Enter closes it).
 void tell_operator(HostSession::State& state, const std::string& title,

@@ -32,9 +32,10 @@ struct SubcommandOptions {
     std::optional<std::string> to;          // store copy --to CONNINFO, history --to OUT
 };
 
-// Runs one subcommand on an existing root; the exit code. Output goes to
-// stdout, failures to stderr.
-int run_subcommand(const std::string& root, const Subcommand& command,
+// Runs one subcommand on an existing root as `user` (empty: host.conf's
+// default user), whom the change journal names for what it changes; the exit
+// code. Output goes to stdout, failures to stderr.
+int run_subcommand(const std::string& root, const std::string& user, const Subcommand& command,
                    const std::vector<std::string>& words, const SubcommandOptions& options);
 
 // Says "devgroup: MESSAGE" on stderr, its control bytes escaped; the exit code 1.

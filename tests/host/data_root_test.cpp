@@ -348,6 +348,7 @@ TEST(HostConfig, RefusesBadLinesNamingThem) {
         {"user = A A 1 1 0\ndefault_user = B\n", "host.conf: default_user B is not a user"},
         {"# no users\n", "host.conf names no user"},
         {"user A A 1 1 0\n", "host.conf line 1: expected KEY = VALUE"},
+        {"user = A (set-up) 1 1 0\n", "host.conf line 1: the user id (set-up) is the journal's"},
     };
     for (const auto& [text, reason] : cases) {
         hostapp::HostConfig config;

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <tuple>
 
+#include "host_config.h"
 #include "host_test_support.h"
 #include "hostlibs/host_setup.h"
 #include "platform/host_libraries.h"
@@ -428,12 +429,13 @@ TEST_F(Devgroup, ListsQueuedJobsAndLoggedErrors) {
         std::strcpy(data.title, "Toolbank");
         JobHeader header{};
         std::memset(header.note, ' ', sizeof header.note);
-        header.user_no = 1;
-        std::memcpy(header.user_id, "ADAM    ", 8);
+        header.user_no = 2;
+        std::memcpy(header.user_id, "BERTA   ", 8);
         std::memcpy(header.job_name, "Toolbank", 8);
         JobHandle job = 0;
         ASSERT_EQ(job_open(&job), 0);
-        ASSERT_EQ(job_begin(job, site_id, &header, "ADAM", 0), 0);
+        // The user name passed beside the header holds only 4 characters.
+        ASSERT_EQ(job_begin(job, site_id, &header, "BERT", 0), 0);
         ASSERT_EQ(job_add(job, JOB_TYPE_REPORT_FILE, &data), 0);
         ASSERT_EQ(job_end(job), 0);
         job_close(job);
@@ -453,6 +455,7 @@ TEST_F(Devgroup, ListsQueuedJobsAndLoggedErrors) {
     ASSERT_EQ(jobs.exit_code, 0) << jobs.err;
     EXPECT_NE(jobs.out.find("Main office printer"), std::string::npos) << jobs.out;
     EXPECT_NE(jobs.out.find("Toolbank"), std::string::npos) << jobs.out;
+    EXPECT_NE(jobs.out.find(" user BERTA    no 2 "), std::string::npos) << jobs.out;
     EXPECT_NE(jobs.out.find("SPOOL/R1.LST  pages 2\n"), std::string::npos) << jobs.out;
     const Outcome log = run("log");
     ASSERT_EQ(log.exit_code, 0) << log.err;
@@ -603,10 +606,10 @@ TEST_F(Devgroup, PruningMovesOlderJournalRowsToANewCsvFile) {
     EXPECT_NE(pruned.err.find("moved 12 journal rows to " + out), std::string::npos) << pruned.err;
     const std::string csv = hosttest::read_file(out);
     EXPECT_EQ(csv.substr(0, csv.find('\n') + 1),
-              "id,file,time,user,key,position,field,old,new\r\n");
+              "id,file,time,user,login,key,position,field,old,new\r\n");
     EXPECT_EQ(count_of(csv, "\r\n"), 13u);
     EXPECT_NE(csv.find(",devices.db,"), std::string::npos) << csv;
-    const size_t row = csv.find(",\\x4b30303030303033,");
+    const size_t row = csv.find(",ADAM," + hostapp::os_login() + ",\\x4b30303030303033,");
     ASSERT_NE(row, std::string::npos) << csv;
     EXPECT_NE(csv.find(",group,,\\x464c4f5720202020\r\n", row), std::string::npos) << csv;
     EXPECT_EQ(count_of(run("history").out, "\n"), before - 12);
@@ -635,6 +638,30 @@ std::string quoted(const std::string& word) {
 
 // Wherever the root lies and whatever its name holds, the editor starts on
 // it, saves through the password prompt, and the saved name reads back.
+// The journal names who changed what: an import the user --user gives
+// (else host.conf's default user) with the login that ran it, and the demo
+// data of a new root the set-up, never a user.
+TEST(DevgroupJournal, NamesTheUserAndLoginOfAnImportAndTheSetUpOfTheDemoData) {
+    hosttest::TempRoot root;
+    ASSERT_TRUE(root.made()) << root.error();
+    auto run = [&](const std::string& arguments) {
+        return hosttest::run_devgroup(root.path(), arguments, root.file("stderr.txt"));
+    };
+    const std::string login = " (login " + hostapp::os_login() + ") ";
+    const std::string set_up = run("history").out;
+    EXPECT_EQ(count_of(set_up, "\n"), 264u);
+    EXPECT_EQ(count_of(set_up, " (set-up)" + login), 264u) << set_up;
+
+    hosttest::write_file(root.file("one.csv"), "key,instrument,status,group\r\nK9,Thing,1,G9\r\n");
+    ASSERT_EQ(run("--user CARL import devices " + root.file("one.csv")).exit_code, 0);
+    hosttest::write_file(root.file("two.csv"), "key,instrument,status,group\r\nK9,Thing,1,G10\r\n");
+    ASSERT_EQ(run("import devices " + root.file("two.csv")).exit_code, 0);
+    const std::string k9 = run("history --key K9").out;
+    EXPECT_EQ(count_of(k9, "\n"), 5u) << k9;
+    EXPECT_NE(k9.find(" ADAM" + login + "K9 group: G9 -> G10\n"), std::string::npos) << k9;
+    EXPECT_EQ(count_of(k9, " CARL" + login + "K9 "), 4u) << k9;
+}
+
 TEST(DevgroupRoots, AnyRootPathWorksEndToEnd) {
     TempFolder folder("devgroup-paths-");
     std::string long_root = folder.path();

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "devgroup_process.h"
+#include "host_config.h"
 #include "host_test_support.h"
 #include "hostlibs/host_setup.h"
 #include "pg_test_server.h"
@@ -134,7 +135,8 @@ TEST_F(SharedStoreTest, AGroupSavedOnOneWorkstationIsExportedWithItsJournalByAno
     EXPECT_NE(csv.find("K0000001,Instrument 1,1,PUMPS\r\n"), std::string::npos) << csv;
     EXPECT_NE(csv.find("K0000002,Instrument 2,1,OLD2\r\n"), std::string::npos) << csv;
     const std::string history = output_of({"--root", second, "history"});
-    EXPECT_NE(history.find("2023-11-14 22:13:20 ADAM K0000001 group: OLD1 -> PUMPS"),
+    EXPECT_NE(history.find("2023-11-14 22:13:20 ADAM (login " + hostapp::os_login() +
+                           ") K0000001 group: OLD1 -> PUMPS"),
               std::string::npos)
         << history;
     // The first workstation's own record files were never touched.
