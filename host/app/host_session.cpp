@@ -171,15 +171,9 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
     while (state->root.size() > 1 && state->root.back() == '/') {
         state->root.pop_back();
     }
-    switch (root_state(state->root)) {
-        case RootState::kComplete:
-            break;
-        case RootState::kIncomplete:
-            *error = incomplete_root_message(state->root);
-            return false;
-        case RootState::kMissing:
-            *error = "no data root at " + state->root + " (host.conf missing)";
-            return false;
+    if (const RootState found = root_state(state->root); found != RootState::kComplete) {
+        *error = refused_root_message(state->root, found);
+        return false;
     }
     if (!load_host_config(state->root, &state->config, error)) {
         return false;
