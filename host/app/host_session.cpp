@@ -192,6 +192,7 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
                              error)) {
         return false;
     }
+    remove_stale_reports(state->root);
     hostlibs::reset_shell();
     hostlibs::reset_menubar();
     hostlibs::reset_help();

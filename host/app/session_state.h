@@ -65,6 +65,9 @@ int run_text_viewer(HostSession::State& state, const RunListEntry& entry);
 int run_error_log_viewer(HostSession::State& state);
 int run_sign_on(HostSession::State& state);
 int run_shell_menu(HostSession::State& state);
+// Removes the report files that runs ended before their viewer, or crashes,
+// left in the root's TEMP folder more than a day ago.
+void remove_stale_reports(const std::string& root);
 // Tells the operator something in a popup (Escape or Enter closes it).
 void tell_operator(HostSession::State& state, const std::string& title,
                    const std::vector<std::string>& lines);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -182,6 +183,24 @@ TEST_F(EditorInATerminal, PagesDownAndShowsATypedGroupName) {
     EXPECT_EQ(line.substr(3, 8), "LAB7    ") << line;
 }
 
+// The first run on the operator's own root makes it, and says so before the
+// editor takes the screen: the editor waits for Enter.
+TEST_F(EditorInATerminal, TheFirstRunSaysItMadeTheOwnRootBeforeTheEditorStarts) {
+    Terminal terminal(socket());
+    ASSERT_TRUE(terminal.start(
+        "env -u DEVGROUP_ROOT -u XDG_DATA_HOME HOME=" + quoted(folder.path() + "/home") +
+        " TERM=xterm " + quoted(DEVGROUP_PROGRAM) + " --lang 1"));
+    ASSERT_TRUE(terminal.wait_for("Press Enter")) << terminal.screen();
+    EXPECT_NE(terminal.screen().find("devgroup: made a data root with the demo data at"),
+              std::string::npos)
+        << terminal.screen();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(terminal.screen().find("Pressure gauge PG-101"), std::string::npos)
+        << terminal.screen();
+    terminal.keys("Enter");
+    ASSERT_TRUE(terminal.wait_for("Pressure gauge PG-101")) << terminal.screen();
+}
+
 // On the common 80x24 terminal the editor leaves out its top frame: the page's
 // twenty rows, the key bar, and the pick list and help with their bottom
 // edges all show.
@@ -345,6 +364,7 @@ TEST_F(EditorInATerminal, PicksSavesAndPrintsToTheScreenViewer) {
     const std::string screen = terminal.screen();
     EXPECT_EQ(screen.find("Toolbank   ("), std::string::npos) << screen;
     EXPECT_EQ(line_with(screen, "Meter 0 ").substr(3, 8), "PUMPS   ") << screen;
+    EXPECT_TRUE(std::filesystem::is_empty(root + "/DATA/TEMP")) << "the viewer removed its report";
 }
 
 // Inside tmux the program may run with TERM=screen or with the outer
