@@ -316,8 +316,12 @@ int run_host(const HostOptions& options) {
     if (options.keys) {
         std::cout << session.final_screen() << "\n";
     }
+    const std::string note = session.fallback_note();
     // Said once the terminal is given back, so the operator can read it.
     session.close();
+    if (!note.empty()) {
+        std::cerr << "devgroup: " << note << "\n";
+    }
     if (const std::string menu_error = hostlibs::menubar_error(); !menu_error.empty()) {
         std::cerr << "devgroup: the editor's menu did not load: " << hostlibs::printable(menu_error)
                   << " (also in the error log)\n";

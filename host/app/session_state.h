@@ -37,6 +37,8 @@ struct HostSession::State {
     std::string screen_left;
     std::string final_screen;
     bool end_screen_kept = false;
+    // Said when the session ends (see HostSession::fallback_note).
+    std::string fallback_note;
     void keep_screen_left();
     // Headless: every key has been read; a key was asked for past the end.
     bool script_used_up() const;

@@ -405,15 +405,29 @@ TEST_F(Devgroup, ImportReadsStandardInputAndCountsInTheSingular) {
 }
 
 TEST_F(Devgroup, DiagnosticsNameFilesByTheirNativePath) {
-    ASSERT_TRUE(hostapp::create_root(root_.path(), true, nullptr));
-    std::filesystem::remove(root_.file("USER/DEVGROUP/TOOLBANK.L01"));
-    std::filesystem::remove(root_.file("USER/DEVGROUP/TOOLBANK.L02"));
+    hosttest::write_file(root_.file("USER/DEVGROUP/TOOLBANK.L01"), "no screen file\n");
     const Outcome outcome = run("--keys '<Esc>'");
-    EXPECT_NE(outcome.err.find(root_.file("USER/DEVGROUP/TOOLBANK.L01") +
-                               ":0: cannot open the screen file: No such file or directory"),
+    EXPECT_NE(outcome.err.find(root_.file("USER/DEVGROUP/TOOLBANK.L01") + ":1: "),
               std::string::npos)
         << outcome.err;
     EXPECT_EQ(outcome.err.find('\\'), std::string::npos) << outcome.err;
+}
+
+// A language without screen files is served by the fallback language, and
+// the run ends saying so in one plain line, with no alarm about a missing
+// file. With no screen file in either, the error log tells of it.
+TEST_F(Devgroup, ALanguageWithoutScreensEndsSayingTheFallbackServed) {
+    const Outcome third = run("--lang 3 --keys ''");
+    EXPECT_EQ(third.exit_code, 0);
+    EXPECT_EQ(third.err, "devgroup: no screens in language 3; the fallback language 1 served\n");
+    EXPECT_NE(third.out.find("Device groups"), std::string::npos) << third.out;
+    EXPECT_EQ(run("--lang 2 --keys ''").err, "");
+
+    std::filesystem::remove(root_.file("USER/DEVGROUP/TOOLBANK.L01"));
+    const Outcome none = run("--lang 3 --keys ''");
+    EXPECT_EQ(none.err, "");
+    EXPECT_NE(none.out.find("0x80007530 C:\\USER\\DEVGROUP\\TOOLBANK.L0"), std::string::npos)
+        << none.out;
 }
 
 // A menu file that does not parse stops the editor with a record in the

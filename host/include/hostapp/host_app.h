@@ -141,6 +141,10 @@ class HostSession {
     // Returns 0, or 1 when the module could not be loaded at all.
     int run();
 
+    // When the module's screen file of the session's starting language is
+    // missing and the fallback language's serves: one plain line that says
+    // so, for the operator once the screen is given back; else empty.
+    const std::string& fallback_note() const;
     // The last reason call_module failed, for messages.
     const std::string& last_error() const;
     // Every entry call_module was given since open, in order.
