@@ -201,6 +201,31 @@ TEST_F(EditorInATerminal, TheFirstRunSaysItMadeTheOwnRootBeforeTheEditorStarts) 
     ASSERT_TRUE(terminal.wait_for("Pressure gauge PG-101")) << terminal.screen();
 }
 
+// Where the function keys do not reach the program, Alt and a digit stands
+// for F1 to F10: terminals send it as Escape and the digit together. Escape
+// typed on its own acts at once, and a digit typed after it is a digit.
+TEST_F(EditorInATerminal, AltAndADigitIsAFunctionKeyWhileALoneEscapeActsAtOnce) {
+    ASSERT_NO_FATAL_FAILURE(make_root(root, "PUMPS"));
+    Terminal terminal(socket());
+    ASSERT_TRUE(terminal.start(editor_command("TERM=xterm", root)));
+    ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
+    terminal.keys("M-4");
+    ASSERT_TRUE(terminal.wait_for("ESC to exit")) << terminal.screen();
+    terminal.keys("Escape");
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (terminal.screen().find("ESC to exit") != std::string::npos &&
+           std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(terminal.screen().find("ESC to exit"), std::string::npos) << terminal.screen();
+    // Escape on the editor itself does nothing; the digit after it is typed.
+    terminal.keys("Escape");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    terminal.type("7");
+    ASSERT_TRUE(terminal.wait_for("7")) << terminal.screen();
+    EXPECT_NE(line_with(terminal.screen(), "Meter 0 ").substr(3, 8).find('7'), std::string::npos)
+        << terminal.screen();
+}
+
 // On the common 80x24 terminal the editor leaves out its top frame: the page's
 // twenty rows, the key bar, and the pick list and help with their bottom
 // edges all show.
