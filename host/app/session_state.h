@@ -37,6 +37,8 @@ struct HostSession::State {
     std::string screen_left;
     std::string final_screen;
     bool end_screen_kept = false;
+    // Said when the session ends (see HostSession::fallback_note).
+    std::string fallback_note;
     void keep_screen_left();
     // Headless: every key has been read; a key was asked for past the end.
     bool script_used_up() const;
@@ -74,6 +76,9 @@ int run_sign_on(HostSession::State& state);
 // holds `mask` signs on (true) or the operator leaves (false).
 bool grant_rights(HostSession::State& state, uint32_t mask, const std::string& title);
 int run_shell_menu(HostSession::State& state);
+// Removes the report files that runs ended before their viewer, or crashes,
+// left in the root's TEMP folder more than a day ago.
+void remove_stale_reports(const std::string& root);
 // Tells the operator something in a popup (Escape or Enter closes it).
 void tell_operator(HostSession::State& state, const std::string& title,
                    const std::vector<std::string>& lines);

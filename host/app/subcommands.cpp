@@ -284,8 +284,34 @@ int run_report_command(const std::string& file, const std::optional<std::string>
     return 0;
 }
 
+std::string made_root_text(const std::string& root, RootContent content) {
+    return std::string("made a data root ") +
+           (content == RootContent::kDemo
+                ? "with the demo data"
+                : "with the demo users, sites and settings and no devices") +
+           " at " + hostlibs::printable(root);
+}
+
+int init_command(const std::string& root, RootContent content) {
+    bool made = false;
+    std::string error;
+    if (!create_root(root, content, &error, &made)) {
+        return command_failed("cannot make a data root: " + error);
+    }
+    // A whole root stood there already, or another process's making placed one first.
+    if (!made) {
+        return command_failed(root +
+                              " is a data root already; init makes only a new one, and "
+                              "nothing was changed");
+    }
+    std::cerr << "devgroup: " << made_root_text(root, content) << "\n";
+    return 0;
+}
+
 const std::vector<Subcommand>& subcommands() {
     static const std::vector<Subcommand> table = {
+        {"init", nullptr, false, true,
+         "makes a new data root with the demo data; --empty leaves out the devices"},
         {"export devices", nullptr, true, true,
          "the devices file as CSV on stdout (header key,instrument,status,group)"},
         {"import devices", "FILE", false, true,

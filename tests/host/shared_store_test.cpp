@@ -76,8 +76,7 @@ class SharedStoreTest : public ::testing::Test {
     // files), host.conf naming the shared store, no password prompt.
     std::string workstation(const std::string& name, const std::string& conninfo) {
         const std::string root = work_.file(name);
-        EXPECT_EQ(run_devgroup({"--root", root, "--keys", ""}, work_.file("make.txt")), 0)
-            << read_file(work_.file("make.txt"));
+        EXPECT_EQ(hosttest::make_root(root), "");
         std::string config = read_file(root + "/host.conf");
         config.replace(config.find("password_interval = 300"), 23, "password_interval = 0");
         hosttest::write_file(root + "/host.conf", config);
