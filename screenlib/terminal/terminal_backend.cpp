@@ -1,5 +1,8 @@
 #include "terminal_backend.h"
 
+// The wide-character calls of ncursesw (get_wch).
+#define NCURSES_WIDECHAR 1
+#include <langinfo.h>
 #include <ncurses.h>
 #include <poll.h>
 #include <sys/time.h>
@@ -8,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
@@ -16,6 +20,7 @@
 #include <vector>
 
 #include "escape_sequences.h"
+#include "platform/code_page.h"
 #include "idle_handler.h"
 #include "platform/pc_keys.h"
 #include "platform/screen_size.h"
@@ -30,6 +35,29 @@ namespace pc = pc_key;
 
 // Bytes of one escape sequence arrive together; a longer gap ends it.
 constexpr int kSequenceGapMs = 30;
+
+// What next_input() gives for a typed character beyond ASCII: the flag and
+// its code-page byte, or kForeignCharacter when the page has no such
+// character. Both lie above every ncurses key code.
+constexpr int kPageCharacter = 0x100000;
+constexpr int kForeignCharacter = 0x200000;
+
+// One input of the terminal, read as a character of the locale (a German
+// keyboard's ä in a UTF-8 terminal is two bytes and one character): an
+// ncurses key code (KEY_...), a character below 0x80, a code-page character
+// (kPageCharacter | byte), kForeignCharacter, or ERR.
+int next_input() {
+    wint_t character = 0;
+    const int kind = get_wch(&character);
+    if (kind == ERR)
+        return ERR;
+    if (kind == KEY_CODE_YES || character < 0x80)
+        return static_cast<int>(character);
+    const int byte = code_page::from_unicode(static_cast<char32_t>(character));
+    return byte >= 0 && code_page::is_character(static_cast<unsigned char>(byte))
+               ? kPageCharacter | byte
+               : kForeignCharacter;
+}
 
 volatile std::sig_atomic_t g_terminal_open = 0;
 constexpr std::array<int, 4> kRestoringSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
@@ -92,7 +120,7 @@ class TerminalBackend final : public Backend {
     explicit TerminalBackend(SCREEN* terminal)
         : terminal_(terminal),
           shadow_(std::max<int>(LINES, SCREEN_ROWS), std::max<int>(COLS, SCREEN_COLUMNS)),
-          painter_(STDOUT_FILENO, has_colors() && !no_color_requested()) {
+          painter_(STDOUT_FILENO, has_colors() && !no_color_requested(), nl_langinfo(CODESET)) {
         const std::string& restoring = painter_.restoring_bytes();
         g_restoring_length = std::min(restoring.size(), sizeof g_restoring);
         std::memcpy(g_restoring, restoring.data(), g_restoring_length);
@@ -168,7 +196,7 @@ class TerminalBackend final : public Backend {
             const int interval = idle_interval_ms();
             timeout(interval);
             errno = 0;
-            int key = getch();
+            int key = next_input();
             if (key == ERR && interval >= 0 && errno != EINTR && !interrupted) {
                 if (!input_waiting()) {  // the interval passed without a key
                     run_idle_handler();
@@ -178,7 +206,7 @@ class TerminalBackend final : public Backend {
                 // A byte or the end of input is there: read it as without a handler.
                 timeout(-1);
                 errno = 0;
-                key = getch();
+                key = next_input();
             }
             if (g_resumed) {
                 g_resumed = 0;
@@ -213,6 +241,12 @@ class TerminalBackend final : public Backend {
                 const int code = read_after_escape();
                 if (code >= 0)
                     return code;
+                continue;
+            }
+            if (key & kPageCharacter)
+                return key & 0xFF;  // a character of the page has no scan code of a US keyboard
+            if (key == kForeignCharacter) {
+                beep();  // a character the records cannot hold is not taken
                 continue;
             }
             const int code = translate_curses_key(key, false);
@@ -387,6 +421,8 @@ std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
             *error = "TERM is not set";
         return nullptr;
     }
+    // Keys and the painted cells follow the locale's character set.
+    std::setlocale(LC_CTYPE, "");
     SCREEN* terminal = newterm(nullptr, stdout, stdin);
     if (!terminal) {
         if (error)
