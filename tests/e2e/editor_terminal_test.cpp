@@ -259,6 +259,33 @@ TEST_F(EditorInATerminal, SavesThroughThePasswordPromptAndQuits) {
     EXPECT_NE(csv.find("K0000000,Meter 0,1,PUMPS\r\n"), std::string::npos) << csv;
 }
 
+// In a UTF-8 terminal the page's letters show as themselves, and a typed ä
+// (two bytes from the keyboard) is stored as one byte of the code page.
+TEST_F(EditorInATerminal, AUtf8TerminalShowsAndTakesGermanLetters) {
+    ASSERT_NO_FATAL_FAILURE(make_root(root, "GR\xDCN"));
+    Terminal terminal(socket());
+    ASSERT_TRUE(terminal.start(editor_command("LANG=C.UTF-8 TERM=xterm", root)));
+    ASSERT_TRUE(terminal.wait_for("GRÜN")) << terminal.screen();
+    terminal.type("äß");
+    ASSERT_TRUE(terminal.wait_for("äß ")) << terminal.screen();
+    terminal.keys("F2");
+    ASSERT_TRUE(terminal.wait_for("Password:")) << terminal.screen();
+    terminal.type("ADAM");
+    terminal.keys("Tab");
+    terminal.type("secret");
+    terminal.keys("Enter");  // on the password, Enter accepts as F10 does
+    ASSERT_TRUE(terminal.wait_for("Please confirm")) << terminal.screen();
+    terminal.type("y");
+    terminal.keys("Enter");
+    ASSERT_TRUE(terminal.wait_for("Page 1")) << terminal.screen();
+
+    bool exported = false;
+    const std::string csv =
+        run(quoted(DEVGROUP_PROGRAM) + " --root " + quoted(root) + " export devices", &exported);
+    ASSERT_TRUE(exported);
+    EXPECT_NE(csv.find("K0000000,Meter 0,1,äß\r\n"), std::string::npos) << csv;
+}
+
 // An operator picks a group with F4, saves it, prints the Device Group report
 // to the screen viewer, pages through it and comes back to the editor.
 TEST_F(EditorInATerminal, PicksSavesAndPrintsToTheScreenViewer) {
