@@ -149,14 +149,15 @@ TEST_F(GermanText, ACharacterOutsideThePageRefusesTheFileAndChangesNothing) {
 }
 
 // A report's letters reach `report` and its PDF as UTF-8, and a long line of
-// them wraps between characters.
+// them wraps between characters (an odd byte count before them, so that a
+// wrap by bytes would split one).
 TEST_F(GermanText, ReportsPrintTheLettersAsUtf8) {
     const std::string umlauts(120, '\xE4');
     hosttest::write_file(root_.file("R.LST"),
-                         "Ger\xE4tegruppe \xC4\xD6\xDC\xDF\x81" + umlauts + "\x81\x82");
+                         "Ger\xE4tegruppe \xC4\xD6\xDC\xDF\x81x" + umlauts + "\x81\x82");
     const Outcome text = run("report " + root_.file("R.LST"));
     ASSERT_EQ(text.exit_code, 0) << text.err;
-    EXPECT_EQ(text.out, "Gerätegruppe ÄÖÜß\n" + code_page::to_utf8(umlauts) + "\n");
+    EXPECT_EQ(text.out, "Gerätegruppe ÄÖÜß\nx" + code_page::to_utf8(umlauts) + "\n");
 
     const Outcome pdf = run("report " + root_.file("R.LST") + " --pdf " + root_.file("R.pdf"));
     ASSERT_EQ(pdf.exit_code, 0) << pdf.err;
