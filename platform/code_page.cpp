@@ -172,9 +172,11 @@ std::array<std::string, 256> characters_in(const char* charset) {
         size_t out_left = sizeof out;
         const bool converted =
             converter.ok() && iconv(converter.get(), &in_at, &in_left, &out_at, &out_left) == 0;
-        table[byte] = converted && out_left < sizeof out ? std::string(out, sizeof out - out_left) : "?";
+        table[byte] =
+            converted && out_left < sizeof out ? std::string(out, sizeof out - out_left) : "?";
         if (converter.ok()) {
-            iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+            iconv(converter.get(), nullptr, nullptr, nullptr,
+                  nullptr);  // back to the initial state
         }
     }
     return table;

@@ -77,9 +77,7 @@ std::vector<ReportPage> render_report(std::string_view bytes) {
             i += kReportSettingParameters;
         } else {
             line_open = true;
-            line.push_back(byte == 0                         ? ' '
-                           : !code_page::is_character(byte) ? '?'
-                                                            : bytes[i]);
+            line.push_back(byte == 0 ? ' ' : !code_page::is_character(byte) ? '?' : bytes[i]);
         }
     }
     if (line_open) {

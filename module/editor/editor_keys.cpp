@@ -26,8 +26,7 @@ bool row_has_instrument(Screen* screen, int group_field) {
 bool edits_text(int key) {
     const int character = key_char(key);
     return code_page::is_character(static_cast<unsigned char>(character)) || key == KEY_BACKSPACE ||
-           key == KEY_DELETE ||
-           key == KEY_CLEAR_FIELD;
+           key == KEY_DELETE || key == KEY_CLEAR_FIELD;
 }
 
 // Keys that are neither navigation nor paging: the menu bar's first, then

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "drawing.h"
-#include "platform/code_page.h"
 #include "library_state.h"
+#include "platform/code_page.h"
 
 namespace screenlib::detail {
 

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "escape_sequences.h"
-#include "platform/code_page.h"
 #include "idle_handler.h"
+#include "platform/code_page.h"
 #include "platform/pc_keys.h"
 #include "platform/screen_size.h"
 #include "terminal_painter.h"

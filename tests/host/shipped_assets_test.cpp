@@ -64,12 +64,13 @@ class ShippedAssets : public ::testing::Test {
         for (const fs::directory_entry& entry : fs::recursive_directory_iterator(shipped_root())) {
             if (!entry.is_regular_file())
                 continue;
-            const fs::path laid = fs::path(root_.path()) / fs::relative(entry.path(), shipped_root());
+            const fs::path laid =
+                fs::path(root_.path()) / fs::relative(entry.path(), shipped_root());
             // The root holds each asset converted to the code page, nothing else changed.
             std::string converted;
             code_page::Refusal refusal;
-            EXPECT_TRUE(code_page::from_utf8(hosttest::read_file(entry.path()), &converted,
-                                             &refusal))
+            EXPECT_TRUE(
+                code_page::from_utf8(hosttest::read_file(entry.path()), &converted, &refusal))
                 << entry.path() << " line " << refusal.line << ": " << refusal.reason;
             EXPECT_EQ(hosttest::read_file(laid), converted) << laid;
             files_.push_back(laid);

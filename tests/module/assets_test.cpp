@@ -121,7 +121,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(MenuFile, DeliversEveryEditorCommand) {
     hostlibs::MenuFile menu;
     std::string error;
-    ASSERT_TRUE(hostlibs::parse_menu(read_file(laid_asset("USER/DEVGROUP/TOOLBANK")), &menu, &error)) << error;
+    ASSERT_TRUE(
+        hostlibs::parse_menu(read_file(laid_asset("USER/DEVGROUP/TOOLBANK")), &menu, &error))
+        << error;
     std::set<int> commands;
     for (const auto& pull_down : menu.menus) {
         for (const auto& item : pull_down.items) {
@@ -137,7 +139,8 @@ TEST(MenuFile, DeliversEveryEditorCommand) {
 TEST(HelpFile, AnswersTheEditorsContexts) {
     hostlibs::HelpFile help;
     std::string error;
-    ASSERT_TRUE(hostlibs::parse_help(read_file(laid_asset("USER/DEVGROUP/HELP")), &help, &error)) << error;
+    ASSERT_TRUE(hostlibs::parse_help(read_file(laid_asset("USER/DEVGROUP/HELP")), &help, &error))
+        << error;
     for (int context : {1100, 1101, 1102, 1201}) {
         EXPECT_NE(help.find(context), nullptr) << "context " << context;
     }

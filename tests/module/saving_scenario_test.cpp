@@ -242,8 +242,7 @@ TEST_F(Saving, NothingChangedShowsMessageTwoThenClearsThePrompt) {
 
 TEST_F(Saving, ANameChangedOnlyInLetterCaseIsNotWritten) {
     // The code page's letters too: "grün" typed as "GRÜN" (the script is UTF-8).
-    put_devices(
-        {device(0, "Oven", "pumps"), device(1, "Scale", ""), device(2, "Lamp", "gr\xFCn")});
+    put_devices({device(0, "Oven", "pumps"), device(1, "Scale", ""), device(2, "Lamp", "gr\xFCn")});
     open_as_adam("<Delete><Delete><Delete><Delete><Delete>PUMPS<Down>x<Down>GRÜN<F2>y<Enter>");
     run_editor();
     EXPECT_EQ(stored_group(0), "pumps   ");

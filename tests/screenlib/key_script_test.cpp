@@ -41,7 +41,7 @@ TEST(KeyScript, CharactersBeyondAsciiAreTheirCodePageBytes) {
 
     EXPECT_FALSE(screenlib::parse_key_script("aŐ", &keys, &error));
     EXPECT_EQ(error, "character 'Ő' (U+0150) is not in the code page ISO-8859-15");
-    EXPECT_FALSE(screenlib::parse_key_script("a\xC4" "b", &keys, &error));
+    EXPECT_FALSE(screenlib::parse_key_script("a\xC4 b", &keys, &error));
     EXPECT_EQ(error, "byte 0xC4 is not UTF-8; a key script is UTF-8 text");
     EXPECT_FALSE(screenlib::parse_key_script("\xC2\x85", &keys, &error)) << "a C1 control";
 }

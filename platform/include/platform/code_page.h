@@ -87,9 +87,9 @@ bool decode_utf8(std::string_view text, size_t at, char32_t* code_point, size_t*
 
 // Where a UTF-8 text could not be taken into the page.
 struct Refusal {
-    size_t offset = 0;  // of the first byte not taken
-    int line = 1;       // from 1
-    int column = 1;     // in characters, from 1
+    size_t offset = 0;   // of the first byte not taken
+    int line = 1;        // from 1
+    int column = 1;      // in characters, from 1
     std::string reason;  // "'Ő' (U+0150) is not in the code page ISO-8859-15", "not UTF-8"
 };
 
