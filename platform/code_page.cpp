@@ -22,7 +22,7 @@ class Converter {
     }
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    bool ok() const { return reinterpret_cast<std::intptr_t>(cd_) != -1; }
     iconv_t get() const { return cd_; }
 
   private:
