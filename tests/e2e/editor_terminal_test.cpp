@@ -145,6 +145,24 @@ std::string line_with(const std::string& screen, const std::string& text) {
     return screen.substr(start, screen.find('\n', at) - start);
 }
 
+// F2, ADAM's name and password typed into the prompt (never shown) and
+// accepted with `accept` (a tmux key name), then yes to the confirmation.
+void save_as_adam(Terminal& terminal, const std::string& accept) {
+    terminal.keys("F2");
+    ASSERT_TRUE(terminal.wait_for("Password:")) << terminal.screen();
+    terminal.type("ADAM");
+    terminal.keys("Tab");
+    terminal.type("secret");
+    ASSERT_TRUE(terminal.wait_for("******")) << terminal.screen();
+    EXPECT_EQ(terminal.screen().find("secret"), std::string::npos) << terminal.screen();
+    terminal.keys(accept);
+    ASSERT_TRUE(terminal.wait_for("Please confirm")) << terminal.screen();
+    EXPECT_EQ(terminal.screen().find("secret"), std::string::npos) << terminal.screen();
+    terminal.type("y");
+    terminal.keys("Enter");
+    ASSERT_TRUE(terminal.wait_for("Page 1")) << terminal.screen();
+}
+
 std::string editor_command(const std::string& environment, const std::string& root) {
     return environment + " " + quoted(DEVGROUP_PROGRAM) + " --root " + quoted(root) + " --lang 1";
 }
@@ -225,19 +243,7 @@ TEST_F(EditorInATerminal, SavesThroughThePasswordPromptAndQuits) {
     ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
     terminal.type("PUMPS");
     ASSERT_TRUE(terminal.wait_for("PUMPS")) << terminal.screen();
-    terminal.keys("F2");
-    ASSERT_TRUE(terminal.wait_for("Password:")) << terminal.screen();
-    terminal.type("ADAM");
-    terminal.keys("Tab");
-    terminal.type("secret");
-    ASSERT_TRUE(terminal.wait_for("******")) << terminal.screen();
-    EXPECT_EQ(terminal.screen().find("secret"), std::string::npos) << terminal.screen();
-    terminal.keys("F10");
-    ASSERT_TRUE(terminal.wait_for("Please confirm")) << terminal.screen();
-    EXPECT_EQ(terminal.screen().find("secret"), std::string::npos) << terminal.screen();
-    terminal.type("y");
-    terminal.keys("Enter");
-    ASSERT_TRUE(terminal.wait_for("Page 1")) << terminal.screen();
+    ASSERT_NO_FATAL_FAILURE(save_as_adam(terminal, "F10"));
 
     // Quit: the password is still fresh and nothing is unsaved, so only the
     // quit guard asks.
@@ -268,16 +274,8 @@ TEST_F(EditorInATerminal, AUtf8TerminalShowsAndTakesGermanLetters) {
     ASSERT_TRUE(terminal.wait_for("GRÜN")) << terminal.screen();
     terminal.type("äß");
     ASSERT_TRUE(terminal.wait_for("äß ")) << terminal.screen();
-    terminal.keys("F2");
-    ASSERT_TRUE(terminal.wait_for("Password:")) << terminal.screen();
-    terminal.type("ADAM");
-    terminal.keys("Tab");
-    terminal.type("secret");
-    terminal.keys("Enter");  // on the password, Enter accepts as F10 does
-    ASSERT_TRUE(terminal.wait_for("Please confirm")) << terminal.screen();
-    terminal.type("y");
-    terminal.keys("Enter");
-    ASSERT_TRUE(terminal.wait_for("Page 1")) << terminal.screen();
+    // On the password, Enter accepts as F10 does.
+    ASSERT_NO_FATAL_FAILURE(save_as_adam(terminal, "Enter"));
 
     bool exported = false;
     const std::string csv =
