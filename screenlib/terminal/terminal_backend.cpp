@@ -1,7 +1,5 @@
 #include "terminal_backend.h"
 
-// The wide-character calls of ncursesw (get_wch).
-#define NCURSES_WIDECHAR 1
 #include <langinfo.h>
 #include <ncurses.h>
 #include <poll.h>
@@ -11,11 +9,13 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <clocale>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -36,27 +36,42 @@ namespace pc = pc_key;
 // Bytes of one escape sequence arrive together; a longer gap ends it.
 constexpr int kSequenceGapMs = 30;
 
-// What next_input() gives for a typed character beyond ASCII: the flag and
-// its code-page byte, or kForeignCharacter when the page has no such
-// character. Both lie above every ncurses key code.
-constexpr int kPageCharacter = 0x100000;
+// What read_character() gives for a character the code page lacks, or
+// bytes that are no character of the locale; above every ncurses key code.
 constexpr int kForeignCharacter = 0x200000;
 
-// One input of the terminal, read as a character of the locale (a German
-// keyboard's ä in a UTF-8 terminal is two bytes and one character): an
-// ncurses key code (KEY_...), a character below 0x80, a code-page character
-// (kPageCharacter | byte), kForeignCharacter, or ERR.
-int next_input() {
-    wint_t character = 0;
-    const int kind = get_wch(&character);
-    if (kind == ERR)
-        return ERR;
-    if (kind == KEY_CODE_YES || character < 0x80)
-        return static_cast<int>(character);
-    const int byte = code_page::from_unicode(static_cast<char32_t>(character));
-    return byte >= 0 && code_page::is_character(static_cast<unsigned char>(byte))
-               ? kPageCharacter | byte
-               : kForeignCharacter;
+// A typed character beyond ASCII, its first byte (0x80 to 0xFF) read: the
+// rest of its bytes arrive with it (a German keyboard's ä in a UTF-8
+// terminal is two bytes). Decoded in the locale's character set, it gives
+// its code-page byte, or kForeignCharacter. Bytes are read one by one, so
+// that a byte that starts no character costs that key alone.
+int read_character(int first) {
+    char bytes[MB_LEN_MAX];
+    std::size_t count = 0;
+    bytes[count++] = static_cast<char>(first);
+    for (;;) {
+        std::mbstate_t state{};
+        wchar_t character = 0;
+        const std::size_t used = std::mbrtowc(&character, bytes, count, &state);
+        if (used == static_cast<std::size_t>(-2) && count < sizeof bytes) {
+            timeout(kSequenceGapMs);
+            const int next = getch();
+            timeout(-1);
+            if (next >= 0x80 && next <= 0xFF) {
+                bytes[count++] = static_cast<char>(next);
+                continue;
+            }
+            if (next != ERR)
+                ungetch(next);  // a key of its own: the character before it was cut short
+            return kForeignCharacter;
+        }
+        if (used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2))
+            return kForeignCharacter;
+        const int byte = code_page::from_unicode(static_cast<char32_t>(character));
+        return byte >= 0 && code_page::is_character(static_cast<unsigned char>(byte))
+                   ? byte
+                   : kForeignCharacter;
+    }
 }
 
 volatile std::sig_atomic_t g_terminal_open = 0;
@@ -196,7 +211,7 @@ class TerminalBackend final : public Backend {
             const int interval = idle_interval_ms();
             timeout(interval);
             errno = 0;
-            int key = next_input();
+            int key = getch();
             if (key == ERR && interval >= 0 && errno != EINTR && !interrupted) {
                 if (!input_waiting()) {  // the interval passed without a key
                     run_idle_handler();
@@ -206,7 +221,7 @@ class TerminalBackend final : public Backend {
                 // A byte or the end of input is there: read it as without a handler.
                 timeout(-1);
                 errno = 0;
-                key = next_input();
+                key = getch();
             }
             if (g_resumed) {
                 g_resumed = 0;
@@ -243,10 +258,13 @@ class TerminalBackend final : public Backend {
                     return code;
                 continue;
             }
-            if (key & kPageCharacter)
-                return key & 0xFF;  // a character of the page has no scan code of a US keyboard
-            if (key == kForeignCharacter) {
-                beep();  // a character the records cannot hold is not taken
+            if (key >= 0x80 && key <= 0xFF) {
+                // A character of the page has no scan code of a US keyboard; one
+                // the records cannot hold is not taken.
+                const int character = read_character(key);
+                if (character != kForeignCharacter)
+                    return character;
+                beep();
                 continue;
             }
             const int code = translate_curses_key(key, false);

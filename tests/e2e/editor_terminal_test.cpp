@@ -284,6 +284,20 @@ TEST_F(EditorInATerminal, AUtf8TerminalShowsAndTakesGermanLetters) {
     EXPECT_NE(csv.find("K0000000,Meter 0,1,äß\r\n"), std::string::npos) << csv;
 }
 
+// In the C locale the two bytes of a UTF-8 ä are no character: they sound
+// the bell and are not taken, and the keys after them are.
+TEST_F(EditorInATerminal, BytesThatAreNoCharacterOfTheLocaleAreRefusedAlone) {
+    ASSERT_NO_FATAL_FAILURE(make_root(root, "PRESS"));
+    Terminal terminal(socket());
+    ASSERT_TRUE(terminal.start(editor_command("LC_ALL=C TERM=xterm", root)));
+    ASSERT_TRUE(terminal.wait_for("PRESS")) << terminal.screen();
+    terminal.type("ä");
+    terminal.type("cd");
+    ASSERT_TRUE(terminal.wait_for("cd ")) << terminal.screen();
+    EXPECT_EQ(line_with(terminal.screen(), "Meter 0 ").substr(3, 8), "cd      ");
+    EXPECT_TRUE(terminal.running());
+}
+
 // An operator picks a group with F4, saves it, prints the Device Group report
 // to the screen viewer, pages through it and comes back to the editor.
 TEST_F(EditorInATerminal, PicksSavesAndPrintsToTheScreenViewer) {
