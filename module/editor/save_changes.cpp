@@ -1,7 +1,5 @@
 #include "save_changes.h"
 
-#include <strings.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +8,7 @@
 #include "editor.h"
 #include "error_report.h"
 #include "module_state.h"
+#include "platform/code_page.h"
 #include "platform/host_libraries.h"
 #include "platform/message_numbers.h"
 #include "platform/screen_library.h"
@@ -37,7 +36,7 @@ bool has_instrument(const DeviceGroupRow& row) {
 
 // A name changed only in letter case is the same group.
 bool group_changed(const DeviceGroupRow& row) {
-    return strncasecmp(row.saved_group, row.group, kGroupWidth) != 0;
+    return code_page::compare_ignoring_case(row.saved_group, row.group, kGroupWidth) != 0;
 }
 
 // Shows the row with the two-word name and puts the cursor on it.

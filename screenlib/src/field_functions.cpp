@@ -4,6 +4,7 @@
 #include "edit_loop.h"
 #include "field_ops.h"
 #include "library_state.h"
+#include "platform/code_page.h"
 
 using namespace screenlib::detail;
 
@@ -13,7 +14,7 @@ constexpr unsigned int kStringSetId = 0xFFF1;
 // Moves to the choice whose label starts with the typed letter.
 bool jump_to_choice(Screen* screen, int ch) {
     const int count = static_cast<int>(screen->fields.size());
-    const int lower = ch >= 'A' && ch <= 'Z' ? ch + 32 : ch;
+    const int upper = code_page::to_upper(static_cast<unsigned char>(ch));
     for (int step = 1; step <= count; ++step) {
         const int n = (screen->current + step) % count;
         const Field& field = screen->fields[static_cast<std::size_t>(n)];
@@ -23,9 +24,7 @@ bool jump_to_choice(Screen* screen, int ch) {
             int first = static_cast<unsigned char>(field.record[static_cast<std::size_t>(i)]);
             if (first == ' ')
                 continue;
-            if (first >= 'A' && first <= 'Z')
-                first += 32;
-            if (first == lower) {
+            if (code_page::to_upper(static_cast<unsigned char>(first)) == upper) {
                 goto_field(screen, n);
                 return true;
             }
@@ -87,7 +86,7 @@ int menu_field_key(Screen* screen, int key) {
         return 1;
     }
     const int ch = key_char(key);
-    if (ch > 0x20 && ch <= 0x7E)
+    if (ch > 0x20 && ch <= 0xFF && code_page::is_character(static_cast<unsigned char>(ch)))
         return jump_to_choice(screen, ch) ? 1 : 0;
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "drawing.h"
 #include "library_state.h"
+#include "platform/code_page.h"
 
 namespace screenlib::detail {
 
@@ -76,8 +77,9 @@ void select_current_text(Screen* screen, bool selected) {
     draw_field(screen, screen->current);
 }
 
+// A character of the code page: typing puts it into the field.
 static bool is_printable(int ch) {
-    return ch >= 0x20 && ch <= 0x7E;
+    return ch >= 0 && ch <= 0xFF && code_page::is_character(static_cast<unsigned char>(ch));
 }
 
 static bool is_editing_key(int key) {

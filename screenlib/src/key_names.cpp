@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/bounded_read.h"
+#include "platform/code_page.h"
 #include "screen_model.h"
 
 namespace {
@@ -124,6 +125,40 @@ std::string quoted_part(std::string_view part) {
     return part.size() <= kShown ? std::string(part) : std::string(part.substr(0, kShown)) + "...";
 }
 
+// The code-page byte of a name that is one UTF-8 character beyond ASCII
+// which the page holds; -1 otherwise.
+int page_character(std::string_view name) {
+    char32_t code_point = 0;
+    std::size_t length = 0;
+    if (!code_page::decode_utf8(name, 0, &code_point, &length) || length != name.size() ||
+        length < 2)
+        return -1;
+    const int byte = code_page::from_unicode(code_point);
+    return byte >= 0 && code_page::is_character(static_cast<unsigned char>(byte)) ? byte : -1;
+}
+
+// The key of the UTF-8 character at script[at], its length in *length; -1
+// with the reason when it is not UTF-8 or not a character of the page.
+int parse_page_character(std::string_view script, std::size_t at, std::size_t* length,
+                         std::string* error) {
+    char32_t code_point = 0;
+    if (!code_page::decode_utf8(script, at, &code_point, length)) {
+        char text[8];
+        std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned char>(script[at]));
+        if (error)
+            *error = std::string("byte ") + text + " is not UTF-8; a key script is UTF-8 text";
+        return -1;
+    }
+    const int key = page_character(script.substr(at, *length));
+    if (key < 0 && error) {
+        char text[16];
+        std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(code_point));
+        *error = "character '" + std::string(script.substr(at, *length)) + "' (" + text +
+                 ") is not in the code page " + code_page::kName;
+    }
+    return key;
+}
+
 }  // namespace
 
 namespace screenlib {
@@ -135,6 +170,8 @@ int parse_key(std::string_view name) {
             return -1;
         return (scan_code(ch) << 8) | static_cast<unsigned char>(ch);
     }
+    if (const int byte = page_character(name); byte >= 0)
+        return byte;  // no scan code: a US keyboard has no such key
     for (const NamedKey& key : kNamedKeys) {
         if (key.name == "lt" ? name == "lt" : equal_ignoring_case(key.name, name))
             return key.code;
@@ -179,6 +216,16 @@ bool parse_key_script(std::string_view script, std::vector<int>* keys, std::stri
     std::vector<int> parsed;
     for (std::size_t i = 0; i < script.size(); ++i) {
         const char ch = script[i];
+        if (static_cast<unsigned char>(ch) >= 0x80) {
+            // A script is UTF-8: a character of the code page is its byte.
+            std::size_t length = 0;
+            const int key = parse_page_character(script, i, &length, error);
+            if (key < 0)
+                return false;
+            parsed.push_back(key);
+            i += length - 1;
+            continue;
+        }
         if (ch == '<') {
             const auto close = script.find('>', i + 1);
             if (close == std::string_view::npos) {
@@ -226,6 +273,8 @@ std::string key_name(int key) {
         return "<lt>";
     if (ch >= 0x21 && ch <= 0x7E)
         return std::string(1, static_cast<char>(ch));
+    if (key >= 0xA0 && key <= 0xFF)
+        return code_page::to_utf8(std::string(1, static_cast<char>(key)));
     for (const NamedKey& named : kNamedKeys) {
         if (named.code == key)
             return bracketed(named.name);

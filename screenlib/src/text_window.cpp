@@ -65,7 +65,7 @@ void TextWindow::put(int row, int column, std::string_view text, uint8_t attribu
         return;
     for (std::size_t i = 0; i < text.size() && column + static_cast<int>(i) < columns_; ++i) {
         detail::put_window_cell(screen_, row_ + row, column_ + column + static_cast<int>(i),
-                                Cell{text[i], attribute});
+                                Cell{detail::shown_character(text[i]), attribute});
     }
 }
 

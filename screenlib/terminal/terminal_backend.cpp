@@ -1,5 +1,6 @@
 #include "terminal_backend.h"
 
+#include <langinfo.h>
 #include <ncurses.h>
 #include <poll.h>
 #include <sys/time.h>
@@ -8,15 +9,19 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
+#include <clocale>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "escape_sequences.h"
 #include "idle_handler.h"
+#include "platform/code_page.h"
 #include "platform/pc_keys.h"
 #include "platform/screen_size.h"
 #include "terminal_painter.h"
@@ -30,6 +35,44 @@ namespace pc = pc_key;
 
 // Bytes of one escape sequence arrive together; a longer gap ends it.
 constexpr int kSequenceGapMs = 30;
+
+// What read_character() gives for a character the code page lacks, or
+// bytes that are no character of the locale; above every ncurses key code.
+constexpr int kForeignCharacter = 0x200000;
+
+// A typed character beyond ASCII, its first byte (0x80 to 0xFF) read: the
+// rest of its bytes arrive with it (a German keyboard's ä in a UTF-8
+// terminal is two bytes). Decoded in the locale's character set, it gives
+// its code-page byte, or kForeignCharacter. Bytes are read one by one, so
+// that a byte that starts no character costs that key alone.
+int read_character(int first) {
+    char bytes[MB_LEN_MAX];
+    std::size_t count = 0;
+    bytes[count++] = static_cast<char>(first);
+    for (;;) {
+        std::mbstate_t state{};
+        wchar_t character = 0;
+        const std::size_t used = std::mbrtowc(&character, bytes, count, &state);
+        if (used == static_cast<std::size_t>(-2) && count < sizeof bytes) {
+            timeout(kSequenceGapMs);
+            const int next = getch();
+            timeout(-1);
+            if (next >= 0x80 && next <= 0xFF) {
+                bytes[count++] = static_cast<char>(next);
+                continue;
+            }
+            if (next != ERR)
+                ungetch(next);  // a key of its own: the character before it was cut short
+            return kForeignCharacter;
+        }
+        if (used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2))
+            return kForeignCharacter;
+        const int byte = code_page::from_unicode(static_cast<char32_t>(character));
+        return byte >= 0 && code_page::is_character(static_cast<unsigned char>(byte))
+                   ? byte
+                   : kForeignCharacter;
+    }
+}
 
 volatile std::sig_atomic_t g_terminal_open = 0;
 constexpr std::array<int, 4> kRestoringSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
@@ -92,7 +135,7 @@ class TerminalBackend final : public Backend {
     explicit TerminalBackend(SCREEN* terminal)
         : terminal_(terminal),
           shadow_(std::max<int>(LINES, SCREEN_ROWS), std::max<int>(COLS, SCREEN_COLUMNS)),
-          painter_(STDOUT_FILENO, has_colors() && !no_color_requested()) {
+          painter_(STDOUT_FILENO, has_colors() && !no_color_requested(), nl_langinfo(CODESET)) {
         const std::string& restoring = painter_.restoring_bytes();
         g_restoring_length = std::min(restoring.size(), sizeof g_restoring);
         std::memcpy(g_restoring, restoring.data(), g_restoring_length);
@@ -213,6 +256,15 @@ class TerminalBackend final : public Backend {
                 const int code = read_after_escape();
                 if (code >= 0)
                     return code;
+                continue;
+            }
+            if (key >= 0x80 && key <= 0xFF) {
+                // A character of the page has no scan code of a US keyboard; one
+                // the records cannot hold is not taken.
+                const int character = read_character(key);
+                if (character != kForeignCharacter)
+                    return character;
+                beep();
                 continue;
             }
             const int code = translate_curses_key(key, false);
@@ -389,6 +441,8 @@ std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
             *error = "TERM is not set";
         return nullptr;
     }
+    // Keys and the painted cells follow the locale's character set.
+    std::setlocale(LC_CTYPE, "");
     SCREEN* terminal = newterm(nullptr, stdout, stdin);
     if (!terminal) {
         if (error)

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/code_page.h"
+
 namespace screenlib::detail {
 
 namespace {
@@ -66,7 +68,7 @@ void write_all(int fd, const std::string& bytes) {
 
 }  // namespace
 
-TerminalPainter::TerminalPainter(int fd, bool colour)
+TerminalPainter::TerminalPainter(int fd, bool colour, const char* charset)
     : fd_(fd),
       colour_(colour),
       clear_(capability("clear")),
@@ -95,6 +97,7 @@ TerminalPainter::TerminalPainter(int fd, bool colour)
         looks_[static_cast<std::size_t>(attribute)] =
             look_of(Shown{' ', static_cast<uint8_t>(attribute), false});
     looks_[kPlain] = look_of(Shown{});
+    glyphs_ = code_page::characters_in(charset);
 }
 
 void TerminalPainter::resize(int rows, int columns, bool cleared) {
@@ -115,7 +118,7 @@ void TerminalPainter::put(int row, int column, Cell cell) {
         return;
     const auto ch = static_cast<unsigned char>(cell.character);
     at(frame_, row, column) =
-        Shown{ch >= 0x20 && ch < 0x7F ? cell.character : ' ', cell.attribute, false};
+        Shown{code_page::is_character(ch) ? cell.character : ' ', cell.attribute, false};
 }
 
 // The rendition of a cell. With colour, an attribute's low nibble is the
@@ -167,7 +170,7 @@ void TerminalPainter::move_to(int row, int column, std::string& out) {
                 gap.clear();
                 break;
             }
-            gap += cell.character;
+            gap += glyph(cell.character);
         }
         if (!gap.empty()) {
             out += gap;
@@ -209,13 +212,14 @@ void TerminalPainter::update(int cursor_row, int cursor_column, bool cursor_visi
                    !(at(sent_, row, column + run) == wanted) &&
                    !(last_cell_scrolls_ && row == rows_ - 1 && column + run == columns_ - 1))
                 ++run;
-            if (run >= kShortestRepeat && !repeat_.empty()) {
-                out += with(repeat_, static_cast<unsigned char>(wanted.character), run);
+            // The terminal repeats a character of one byte only.
+            if (run >= kShortestRepeat && !repeat_.empty() && glyph(wanted.character).size() == 1) {
+                out += with(repeat_, static_cast<unsigned char>(glyph(wanted.character)[0]), run);
                 for (int c = column; c < column + run - 1; ++c)
                     at(sent_, row, c) = wanted;
                 column += run - 1;
             } else {
-                out += wanted.character;
+                out += glyph(wanted.character);
             }
             at(sent_, row, column) = wanted;
             // After the last column the cursor may wait to wrap: its place is unknown.

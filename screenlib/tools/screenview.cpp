@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "platform/screen_library.h"
 #include "screenlib/screenlib.h"
 
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "screenview: stand-in for %s\n", stand_in.c_str());
     }
     if (headless)
-        std::printf("%s\n", text.c_str());
+        std::printf("%s\n", code_page::to_utf8(text).c_str());
     std::fprintf(stderr, "screenview: screen_run gave %d\n", result);
     return 0;
 }
