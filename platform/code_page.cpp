@@ -109,8 +109,10 @@ std::string why_refused(std::string_view text, size_t offset) {
         return std::string("not UTF-8 (the byte ") + hex + ")";
     }
     std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(code_point));
-    return "'" + std::string(text.substr(offset, length)) + "' (" + hex +
-           ") is not in the code page " + kName;
+    std::string reason = "'";
+    reason.append(text.substr(offset, length));
+    reason.append("' (").append(hex).append(") is not in the code page ").append(kName);
+    return reason;
 }
 
 }  // namespace
@@ -161,7 +163,7 @@ std::array<std::string, 256> characters_in(const char* charset) {
     Converter converter(charset, kName);
     for (unsigned byte = 0; byte < table.size(); ++byte) {
         if (!is_character(static_cast<unsigned char>(byte))) {
-            table[byte] = " ";
+            table[byte].assign(1, ' ');
             continue;
         }
         char in[1] = {static_cast<char>(byte)};
