@@ -282,10 +282,15 @@ TEST_P(SitesTest, AFailedAddStoresNothingAndKeepsTheDraft) {
     }
     ASSERT_EQ(site_set_line(handle, 3, "phone"), 0);
     ASSERT_EQ(site_add(handle), 0);
-    ASSERT_EQ(site_close(handle), 0);
     const std::vector<hostlibs::SiteInfo> sites = hostlibs::list_sites();
     ASSERT_EQ(sites.size(), 2u);
     EXPECT_EQ(sites[1].name, "FAX: 1");
+    if (schema_) {
+        change_stored("host", "DROP TABLE site_lines");
+        EXPECT_NE(site_first(handle, 5), 0);
+        EXPECT_EQ(store_failures().size(), 2u) << "so is a failed read";
+    }
+    ASSERT_EQ(site_close(handle), 0);
 }
 
 class JobsTestFixture : public SitesTestFixture {
