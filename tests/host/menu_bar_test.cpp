@@ -260,8 +260,6 @@ TEST_F(MenuBar, AChoicePopupStaysOnTheScreen) {
     for (int n = 0; n < 30; ++n) {
         popup.entries.push_back("Entry " + std::to_string(n));
     }
-    std::string shown;
-    popup.last_screen = &shown;
     keep_screen_at_wait();
     script("<Wait:1><End><Enter>");
     EXPECT_EQ(hostlibs::run_choice_popup(popup), 21);
