@@ -141,9 +141,15 @@ int run_choice_popup(const ChoicePopup& popup) {
         }
     }
     g_running = &popup;
+    // The cursor starts on an entry: the next one after a separator, or the
+    // one before when only separators follow (the library would refuse the
+    // separator and leave the cursor on the first entry).
     int start = std::clamp(popup.start, 0, count - 1);
     while (start < count - 1 && !selectable(start)) {
         ++start;
+    }
+    while (start > 0 && !selectable(start)) {
+        --start;
     }
     screen_goto_field(screen, start);
     const int result = screen_run(screen);
