@@ -11,10 +11,10 @@
 #include "hostlibs/menubar.h"
 #include "hostlibs/shell.h"
 #include "hostlibs/status.h"
-#include "module_trust.h"
 #include "platform/color_roles.h"
 #include "screenlib/screenlib.h"
-#include "session_state.h"
+#include "session/module_trust.h"
+#include "session/session_state.h"
 
 namespace hostapp {
 namespace {

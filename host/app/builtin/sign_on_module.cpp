@@ -12,7 +12,7 @@
 #include "platform/color_roles.h"
 #include "platform/host_libraries.h"
 #include "platform/screen_library.h"
-#include "session_state.h"
+#include "session/session_state.h"
 
 namespace hostapp {
 namespace {

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "host_config.h"
 #include "hostapp/host_app.h"
 #include "hostlibs/menubar.h"
-#include "message_catalogue.h"
+#include "root/host_config.h"
+#include "session/message_catalogue.h"
 
 namespace hostapp {
 

@@ -4,7 +4,7 @@
 
 #include "hostlibs/menubar.h"
 #include "hostlibs/shell.h"
-#include "session_state.h"
+#include "session/session_state.h"
 
 namespace hostapp {
 

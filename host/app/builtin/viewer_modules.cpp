@@ -6,13 +6,13 @@
 #include <cstring>
 #include <filesystem>
 
+#include "builtin/pager.h"
+#include "builtin/report_view.h"
 #include "hostlibs/help.h"
 #include "hostlibs/host_setup.h"
-#include "pager.h"
 #include "platform/native_files.h"
 #include "platform/screen_size.h"
-#include "report_view.h"
-#include "session_state.h"
+#include "session/session_state.h"
 
 namespace hostapp {
 namespace {
