@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "hostlibs/help.h"
 #include "hostlibs/host_setup.h"
@@ -112,6 +113,27 @@ void fill_padded(char* field, size_t size, const std::string& text) {
     std::memcpy(field, text.data(), std::min(size, text.size()));
 }
 
+// The steps of an opening that has not finished: each step that succeeded
+// leaves its undoing here, and a guard left armed when the opening returns
+// undoes them, last step first.
+class OpeningGuard {
+  public:
+    OpeningGuard() = default;
+    OpeningGuard(const OpeningGuard&) = delete;
+    OpeningGuard& operator=(const OpeningGuard&) = delete;
+    ~OpeningGuard() {
+        for (auto undo = undos_.rbegin(); undo != undos_.rend(); ++undo) {
+            (*undo)();
+        }
+    }
+    void undo_on_failure(void (*undo)()) { undos_.push_back(undo); }
+    // The opening finished: what it did stays.
+    void dismiss() { undos_.clear(); }
+
+  private:
+    std::vector<void (*)()> undos_;
+};
+
 }  // namespace
 
 // Messages, the menu and the key bar follow the language.
@@ -217,10 +239,12 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
         *error = "a language is a number from 1 to 99";
         return false;
     }
+    OpeningGuard guard;
     if (!hostlibs::open_host(host_configuration(state->root, state->config, *user, options.now),
                              error)) {
         return false;
     }
+    guard.undo_on_failure(&hostlibs::close_host);
     remove_stale_reports(state->root);
     hostlibs::reset_shell();
     hostlibs::reset_menubar();
@@ -236,15 +260,14 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
     hostlibs::set_host_keys(host_keys);
     if (options.use_terminal && !options.keys) {
         if (!screenlib::use_terminal(error)) {
-            hostlibs::close_host();
             return false;
         }
+        guard.undo_on_failure(&screenlib::shutdown);
     } else {
         screenlib::HeadlessBackend& headless = screenlib::use_headless();
+        guard.undo_on_failure(&screenlib::shutdown);
         if (options.keys && !headless.set_script(*options.keys, error)) {
             *error = "key script: " + *error;
-            screenlib::shutdown();
-            hostlibs::close_host();
             return false;
         }
     }
@@ -279,6 +302,7 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
     context.message_text = &message_text_callback;
     state_ = std::move(state);
     g_current = state_.get();
+    guard.dismiss();
     return true;
 }
 
