@@ -187,22 +187,6 @@ void HostSession::State::show_user_code() const {
     show_on_status_line(session.user_code, sizeof session.user_code, STATUS_USER_CODE_DURATION);
 }
 
-void HostSession::State::keep_screen_left() {
-    if (screenlib::Backend* backend = screenlib::backend()) {
-        screen_left = backend->text();
-    }
-}
-
-bool HostSession::State::script_used_up() const {
-    screenlib::Backend* backend = screenlib::backend();
-    return backend != nullptr && backend->input_ended();
-}
-
-bool HostSession::State::script_ran_out() const {
-    screenlib::Backend* backend = screenlib::backend();
-    return backend != nullptr && backend->input_ran_out();
-}
-
 HostSession::HostSession() = default;
 
 HostSession::~HostSession() {
@@ -354,7 +338,7 @@ const std::string& HostSession::fallback_note() const {
 }
 
 const std::string& HostSession::final_screen() const {
-    return state_->final_screen;
+    return state_->headless.final_screen();
 }
 
 const std::vector<RunListEntry>& HostSession::modules_run() const {
@@ -385,7 +369,7 @@ int HostSession::State::call_module_library() {
     hostlibs::menubar_forget_closing_screen();
     const int result = appstart(&context);
     // The module's window is still up when it closes its menu.
-    screen_left = hostlibs::menubar_closing_screen();
+    headless.leave_screen(hostlibs::menubar_closing_screen());
     return result;
 }
 
@@ -412,18 +396,11 @@ int HostSession::call_module(const RunListEntry& given) {
     State& state = *state_;
     const RunListEntry entry = hostlibs::terminated(given);
     state.history.push_back(entry);
-    state.screen_left.clear();
+    state.headless.module_starting();
     const int result = hostlibs::same_module(entry, module_entry())
                            ? state.call_module_library()
                            : state.call_builtin_module(entry);
-    // The final screen is the one left by the module during which the key
-    // script ran out, which is known only once that module has returned.
-    if (!state.end_screen_kept) {
-        if (!state.screen_left.empty()) {
-            state.final_screen = state.screen_left;
-        }
-        state.end_screen_kept = state.script_ran_out();
-    }
+    state.headless.module_returned();
     return result;
 }
 
@@ -435,7 +412,7 @@ int HostSession::run() {
         if (list.empty()) {
             // A headless run whose key script has run out ends here
             // rather than in the shell menu.
-            if (hostlibs::quit_requested() || state_->script_used_up()) {
+            if (hostlibs::quit_requested() || state_->headless.script_used_up()) {
                 return 0;
             }
             hostlibs::host_push(hostlibs::shell_menu_entry());
@@ -451,7 +428,7 @@ int HostSession::run() {
         }
         // The screen on which the script ran out is the run's last: the
         // modules below it on the list do not run again.
-        if (state_->script_ran_out()) {
+        if (state_->headless.script_ran_out()) {
             return 0;
         }
         // A module that returns without touching the list is done.
