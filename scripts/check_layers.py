@@ -6,9 +6,10 @@ points one way only.
 
 Includes: a layer's public header is included through its layer's folder
 (platform/..., screenlib/..., hostlibs/..., hostapp/...), and no include path
-climbs out of a folder with "..". Targets: the module, the screen library and
-the host libraries each depend on platform, the host program on all of them,
-and no target depends on one of a layer above its own.
+climbs out of a folder with "..". The folders of the host libraries and of
+the host program include one way, bottom to top. Targets: the module, the
+screen library and the host libraries each depend on platform, the host
+program on all of them, and no target depends on one of a layer above its own.
 """
 import pathlib
 import re
@@ -53,6 +54,12 @@ HOSTLIB_FOLDERS = {
     "ui": {"core": 0, "status": 4, "help": 4, "menubar": 5, "shell": 5},
 }
 
+# The host program's folders (host/app) from the bottom up: data roots and
+# host.conf, the host session, the host's own modules, the command line. A
+# folder includes its own headers and those of folders below it, always by
+# folder ("root/csv.h").
+HOSTAPP_FOLDERS = {"root": 0, "session": 1, "builtin": 2, "cli": 3}
+
 
 def include_problems():
     public = {}
@@ -76,6 +83,7 @@ def include_problems():
                     problems.append(f"{where} skips its layer: write \"{public[name]}/{name}\"")
                 else:
                     problems += hostlib_folder_problems(path, name, where)
+                    problems += hostapp_folder_problems(path, name, where)
     return problems
 
 
@@ -91,6 +99,20 @@ def hostlib_folder_problems(path, name, where):
         return []
     if ranks[used] > ranks[own]:
         return [f"{where}: hostlibs/{parts[1]}/{own} includes {used}/, a folder above it"]
+    return []
+
+
+def hostapp_folder_problems(path, name, where):
+    parts = path.relative_to(ROOT).parts
+    if len(parts) < 3 or parts[:2] != ("host", "app"):
+        return []
+    own, used = parts[2], pathlib.PurePosixPath(name).parts[0]
+    if len(parts) == 3 or own not in HOSTAPP_FOLDERS:
+        return [f"{where}: stands outside the host program's folders ({', '.join(HOSTAPP_FOLDERS)})"]
+    if "/" not in name and (path.parent / name).exists():
+        return [f"{where}: write \"{own}/{name}\""]
+    if used in HOSTAPP_FOLDERS and HOSTAPP_FOLDERS[used] > HOSTAPP_FOLDERS[own]:
+        return [f"{where}: host/app/{own} includes {used}/, a folder above it"]
     return []
 
 

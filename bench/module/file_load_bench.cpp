@@ -6,8 +6,8 @@
 #include <fstream>
 #include <string>
 
-#include "host_config.h"
 #include "platform/screen_library.h"
+#include "root/host_config.h"
 #include "screenlib/screenlib.h"
 
 namespace {

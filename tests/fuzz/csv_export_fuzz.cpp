@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "device_csv.h"
 #include "fuzz_support.h"
 #include "platform/code_page.h"
+#include "root/device_csv.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Each 48 bytes are one stored record; the file holds a key once, so a

@@ -2,8 +2,8 @@
 // it and read in again, gives the same records.
 #include <cstring>
 
-#include "device_csv.h"
 #include "fuzz_support.h"
+#include "root/device_csv.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<DeviceRecord> records;

@@ -1,6 +1,6 @@
 // host.conf: parsed or refused; an accepted one has a default user among its users.
 #include "fuzz_support.h"
-#include "host_config.h"
+#include "root/host_config.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     hostapp::HostConfig config;

@@ -1,8 +1,8 @@
 // The text viewer's readers: its argument text and the report bytes. What it
 // shows holds only characters of the code page, no control byte.
+#include "builtin/report_view.h"
 #include "fuzz_support.h"
 #include "platform/code_page.h"
-#include "report_view.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text = fuzz::text_of(data, size);

@@ -9,10 +9,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "device_csv.h"
+#include "builtin/report_view.h"
 #include "host_test_support.h"
 #include "hostlibs/host_setup.h"
-#include "report_view.h"
+#include "root/device_csv.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <vector>
 
-#include "device_csv.h"
 #include "host_test_support.h"
 #include "hostlibs/host_setup.h"
 #include "platform/code_page.h"
+#include "root/device_csv.h"
 
 namespace {
 

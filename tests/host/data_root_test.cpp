@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "csv.h"
-#include "host_config.h"
 #include "host_test_support.h"
 #include "hostlibs/host_setup.h"
-#include "message_catalogue.h"
 #include "platform/byte_fields.h"
+#include "root/csv.h"
+#include "root/host_config.h"
+#include "session/message_catalogue.h"
 #include "temp_folder.h"
 
 namespace {

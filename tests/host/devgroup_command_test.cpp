@@ -13,10 +13,10 @@
 #include <filesystem>
 #include <tuple>
 
-#include "host_config.h"
 #include "host_test_support.h"
 #include "hostlibs/host_setup.h"
 #include "platform/host_libraries.h"
+#include "root/host_config.h"
 
 namespace {
 

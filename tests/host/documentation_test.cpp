@@ -9,10 +9,10 @@
 #include <sstream>
 #include <string>
 
-#include "command_line.h"
-#include "editor_keys.h"
-#include "host_config.h"
+#include "cli/command_line.h"
+#include "cli/editor_keys.h"
 #include "hostapp/host_app.h"
+#include "root/host_config.h"
 
 namespace {
 

@@ -6,13 +6,13 @@
 
 #include <random>
 
-#include "csv.h"
-#include "device_csv.h"
-#include "host_config.h"
+#include "builtin/report_view.h"
 #include "hostlibs/help.h"
 #include "hostlibs/menubar.h"
-#include "message_catalogue.h"
-#include "report_view.h"
+#include "root/csv.h"
+#include "root/device_csv.h"
+#include "root/host_config.h"
+#include "session/message_catalogue.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 
 #include <cstdio>
 
-#include "host_config.h"
+#include "builtin/report_view.h"
 #include "host_test_support.h"
 #include "hostlibs/help.h"
 #include "hostlibs/menubar.h"
 #include "platform/bounded_read.h"
-#include "report_view.h"
+#include "root/host_config.h"
 #include "screenlib/screenlib.h"
 
 namespace {

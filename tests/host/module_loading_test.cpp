@@ -8,6 +8,7 @@
 #include "host_test_support.h"
 #include "hostlibs/host_setup.h"
 #include "hostlibs/shell.h"
+#include "screenlib/screenlib.h"
 
 namespace {
 
@@ -170,6 +171,10 @@ TEST_F(ModuleLoading, OpenRefusesWhatItCannotServe) {
     bad_keys.keys = "<NoSuchKey>";
     EXPECT_FALSE(session.open(bad_keys, &error));
     EXPECT_FALSE(session.is_open());
+    // The refusal came after the host libraries opened and the screen
+    // started: both are undone.
+    EXPECT_FALSE(hostlibs::host_is_open());
+    EXPECT_EQ(screenlib::backend(), nullptr);
     // Nothing stayed open: a good open still works.
     EXPECT_TRUE(session.open(options(), &error)) << error;
 }

@@ -14,10 +14,10 @@
 #include <thread>
 
 #include "devgroup_process.h"
-#include "host_config.h"
 #include "host_test_support.h"
 #include "hostlibs/host_setup.h"
 #include "pg_test_server.h"
+#include "root/host_config.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include "hostapp/host_app.h"
 #include "hostlibs/help.h"
 #include "hostlibs/menubar.h"
-#include "message_catalogue.h"
 #include "platform/code_page.h"
 #include "platform/screen_library.h"
 #include "screenlib/screenlib.h"
+#include "session/message_catalogue.h"
 
 namespace {
 

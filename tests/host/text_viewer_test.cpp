@@ -5,9 +5,9 @@
 #include <chrono>
 #include <filesystem>
 
+#include "builtin/report_view.h"
 #include "host_test_support.h"
 #include "hostlibs/shell.h"
-#include "report_view.h"
 
 namespace {
 

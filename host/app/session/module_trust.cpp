@@ -1,4 +1,4 @@
-#include "module_trust.h"
+#include "session/module_trust.h"
 
 #include <pwd.h>
 #include <sys/stat.h>

@@ -12,7 +12,7 @@
 #include "platform/color_roles.h"
 #include "platform/host_libraries.h"
 #include "platform/screen_library.h"
-#include "session_state.h"
+#include "session/session_state.h"
 
 namespace hostapp {
 namespace {
@@ -166,7 +166,7 @@ bool run_password_popup(HostSession::State& state, uint32_t mask, const std::str
     g_form = nullptr;
     // No typed password stays behind.
     std::memset(form.password, ' ', sizeof form.password - 1);
-    state.keep_screen_left();
+    state.headless.keep_screen();
     screen_close(screen);
     return granted;
 }

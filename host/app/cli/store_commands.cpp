@@ -1,11 +1,11 @@
-#include "store_commands.h"
+#include "cli/store_commands.h"
 
 #include <iostream>
 
-#include "host_config.h"
+#include "cli/subcommands.h"
 #include "hostlibs/host_setup.h"
 #include "hostlibs/printable.h"
-#include "subcommands.h"
+#include "root/host_config.h"
 
 namespace hostapp {
 namespace {

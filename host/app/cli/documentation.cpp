@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "command_line.h"
-#include "editor_keys.h"
-#include "host_config.h"
-#include "subcommands.h"
+#include "cli/command_line.h"
+#include "cli/editor_keys.h"
+#include "cli/subcommands.h"
+#include "root/host_config.h"
 
 namespace hostapp {
 namespace {

@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "host_config.h"
 #include "hostapp/host_app.h"
 #include "hostlibs/menubar.h"
-#include "message_catalogue.h"
+#include "root/host_config.h"
+#include "session/headless_observer.h"
+#include "session/message_catalogue.h"
 
 namespace hostapp {
 
@@ -32,17 +33,10 @@ struct HostSession::State {
     AppstartFn appstart = nullptr;
     std::string last_error;
     std::vector<RunListEntry> history;
-    // Headless only: the screen a module left just before its windows
-    // closed, and the one --keys prints (see call_module).
-    std::string screen_left;
-    std::string final_screen;
-    bool end_screen_kept = false;
+    // The screens modules leave, and the one --keys prints.
+    HeadlessObserver headless;
     // Said when the session ends (see HostSession::fallback_note).
     std::string fallback_note;
-    void keep_screen_left();
-    // Headless: every key has been read; a key was asked for past the end.
-    bool script_used_up() const;
-    bool script_ran_out() const;
 
     // The module library's entry point; the host's own modules.
     int call_module_library();

@@ -1,11 +1,11 @@
-#include "report_pdf.h"
+#include "builtin/report_pdf.h"
 
 #include <dlfcn.h>
 
-#include "durable_files.h"
 #include "hostapp/host_app.h"
 #include "hostapp/pdf_writer.h"
 #include "platform/code_page.h"
+#include "root/durable_files.h"
 
 namespace hostapp {
 

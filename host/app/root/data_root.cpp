@@ -13,13 +13,13 @@
 #include <sstream>
 #include <string_view>
 
-#include "csv.h"
-#include "device_csv.h"
-#include "durable_files.h"
-#include "host_config.h"
 #include "hostapp/host_app.h"
 #include "hostlibs/host_setup.h"
 #include "platform/code_page.h"
+#include "root/csv.h"
+#include "root/device_csv.h"
+#include "root/durable_files.h"
+#include "root/host_config.h"
 
 namespace fs = std::filesystem;
 

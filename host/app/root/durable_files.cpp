@@ -1,4 +1,4 @@
-#include "durable_files.h"
+#include "root/durable_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "csv.h"
+#include "root/csv.h"
 
 namespace hostapp {
 

@@ -4,7 +4,7 @@
 
 #include "hostlibs/menubar.h"
 #include "hostlibs/shell.h"
-#include "session_state.h"
+#include "session/session_state.h"
 
 namespace hostapp {
 
@@ -25,7 +25,7 @@ int run_shell_menu(HostSession::State& state) {
     hostlibs::ChoicePopup popup = state.popup_style();
     popup.row = 6;
     popup.column = 28;
-    popup.last_screen = &state.screen_left;
+    popup.last_screen = state.headless.screen_left();
     for (const Choice& choice : choices) {
         popup.entries.push_back(state.text(choice.text, choice.fallback));
         popup.letters.push_back(std::toupper(static_cast<unsigned char>(popup.entries.back()[0])));
@@ -34,7 +34,7 @@ int run_shell_menu(HostSession::State& state) {
     for (;;) {
         const int chosen = hostlibs::run_choice_popup(popup);
         // A menu closed by the end of a key script is no operator's Escape.
-        if (chosen < 0 && state.script_ran_out()) {
+        if (chosen < 0 && state.headless.script_ran_out()) {
             return 0;
         }
         if (chosen < 0 && hostlibs::run_list().size() > 1) {
@@ -46,7 +46,7 @@ int run_shell_menu(HostSession::State& state) {
         const bool quitting = chosen < 0 || chosen == quit;
         if (quitting && !grant_rights(state, RIGHTS_QUIT, state.text(TEXT_QUIT, "Quit"))) {
             // Refused: the menu again, unless the key script has run out.
-            if (state.script_ran_out()) {
+            if (state.headless.script_ran_out()) {
                 return 0;
             }
             continue;

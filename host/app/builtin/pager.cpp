@@ -1,4 +1,4 @@
-#include "pager.h"
+#include "builtin/pager.h"
 
 #include <algorithm>
 

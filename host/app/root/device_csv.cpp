@@ -1,12 +1,12 @@
-#include "device_csv.h"
+#include "root/device_csv.h"
 
 #include <charconv>
 #include <cstring>
 #include <set>
 
-#include "csv.h"
 #include "hostlibs/host_setup.h"
 #include "platform/code_page.h"
+#include "root/csv.h"
 
 namespace hostapp {
 namespace {

@@ -1,4 +1,4 @@
-#include "editor_keys.h"
+#include "cli/editor_keys.h"
 
 namespace hostapp {
 namespace {

@@ -1,4 +1,4 @@
-#include "journal_archive.h"
+#include "root/journal_archive.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,8 +8,8 @@
 #include <ctime>
 #include <filesystem>
 
-#include "csv.h"
-#include "durable_files.h"
+#include "root/csv.h"
+#include "root/durable_files.h"
 
 namespace hostapp {
 namespace {

@@ -6,13 +6,13 @@
 #include <cstring>
 #include <filesystem>
 
+#include "builtin/pager.h"
+#include "builtin/report_view.h"
 #include "hostlibs/help.h"
 #include "hostlibs/host_setup.h"
-#include "pager.h"
 #include "platform/native_files.h"
 #include "platform/screen_size.h"
-#include "report_view.h"
-#include "session_state.h"
+#include "session/session_state.h"
 
 namespace hostapp {
 namespace {
@@ -87,7 +87,7 @@ int run_text_viewer(HostSession::State& state, const RunListEntry& entry) {
     }
     text.title = arguments.title.empty() ? arguments.path : arguments.title;
     text.pages = render_report(bytes);
-    run_pager(text, &state.screen_left);
+    run_pager(text, state.headless.screen_left());
     // A report handed to the viewer is the viewer's: once shown it goes, so
     // that reports do not pile up in TEMP. A file elsewhere is left alone.
     char native[4096];
@@ -126,7 +126,7 @@ int run_error_log_viewer(HostSession::State& state) {
             text.pages.back().push_back(std::move(line));
         }
     }
-    run_pager(text, &state.screen_left);
+    run_pager(text, state.headless.screen_left());
     return 0;
 }
 

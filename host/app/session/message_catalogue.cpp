@@ -1,4 +1,4 @@
-#include "message_catalogue.h"
+#include "session/message_catalogue.h"
 
 #include <cstdio>
 #include <fstream>

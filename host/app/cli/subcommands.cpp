@@ -1,4 +1,4 @@
-#include "subcommands.h"
+#include "cli/subcommands.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,16 +10,16 @@
 #include <optional>
 #include <sstream>
 
-#include "device_csv.h"
-#include "host_config.h"
+#include "builtin/report_pdf.h"
+#include "builtin/report_view.h"
+#include "cli/store_commands.h"
 #include "hostlibs/host_setup.h"
 #include "hostlibs/printable.h"
-#include "journal_archive.h"
 #include "platform/bounded_read.h"
 #include "platform/code_page.h"
-#include "report_pdf.h"
-#include "report_view.h"
-#include "store_commands.h"
+#include "root/device_csv.h"
+#include "root/host_config.h"
+#include "root/journal_archive.h"
 
 namespace hostapp {
 namespace {

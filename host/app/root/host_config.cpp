@@ -1,4 +1,4 @@
-#include "host_config.h"
+#include "root/host_config.h"
 
 #include <pwd.h>
 #include <strings.h>

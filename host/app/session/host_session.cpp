@@ -5,16 +5,17 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "hostlibs/help.h"
 #include "hostlibs/host_setup.h"
 #include "hostlibs/menubar.h"
 #include "hostlibs/shell.h"
 #include "hostlibs/status.h"
-#include "module_trust.h"
 #include "platform/color_roles.h"
 #include "screenlib/screenlib.h"
-#include "session_state.h"
+#include "session/module_trust.h"
+#include "session/session_state.h"
 
 namespace hostapp {
 namespace {
@@ -112,6 +113,27 @@ void fill_padded(char* field, size_t size, const std::string& text) {
     std::memcpy(field, text.data(), std::min(size, text.size()));
 }
 
+// The steps of an opening that has not finished: each step that succeeded
+// leaves its undoing here, and a guard left armed when the opening returns
+// undoes them, last step first.
+class OpeningGuard {
+  public:
+    OpeningGuard() = default;
+    OpeningGuard(const OpeningGuard&) = delete;
+    OpeningGuard& operator=(const OpeningGuard&) = delete;
+    ~OpeningGuard() {
+        for (auto undo = undos_.rbegin(); undo != undos_.rend(); ++undo) {
+            (*undo)();
+        }
+    }
+    void undo_on_failure(void (*undo)()) { undos_.push_back(undo); }
+    // The opening finished: what it did stays.
+    void dismiss() { undos_.clear(); }
+
+  private:
+    std::vector<void (*)()> undos_;
+};
+
 }  // namespace
 
 // Messages, the menu and the key bar follow the language.
@@ -165,22 +187,6 @@ void HostSession::State::show_user_code() const {
     show_on_status_line(session.user_code, sizeof session.user_code, STATUS_USER_CODE_DURATION);
 }
 
-void HostSession::State::keep_screen_left() {
-    if (screenlib::Backend* backend = screenlib::backend()) {
-        screen_left = backend->text();
-    }
-}
-
-bool HostSession::State::script_used_up() const {
-    screenlib::Backend* backend = screenlib::backend();
-    return backend != nullptr && backend->input_ended();
-}
-
-bool HostSession::State::script_ran_out() const {
-    screenlib::Backend* backend = screenlib::backend();
-    return backend != nullptr && backend->input_ran_out();
-}
-
 HostSession::HostSession() = default;
 
 HostSession::~HostSession() {
@@ -217,10 +223,12 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
         *error = "a language is a number from 1 to 99";
         return false;
     }
+    OpeningGuard guard;
     if (!hostlibs::open_host(host_configuration(state->root, state->config, *user, options.now),
                              error)) {
         return false;
     }
+    guard.undo_on_failure(&hostlibs::close_host);
     remove_stale_reports(state->root);
     hostlibs::reset_shell();
     hostlibs::reset_menubar();
@@ -236,15 +244,14 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
     hostlibs::set_host_keys(host_keys);
     if (options.use_terminal && !options.keys) {
         if (!screenlib::use_terminal(error)) {
-            hostlibs::close_host();
             return false;
         }
+        guard.undo_on_failure(&screenlib::shutdown);
     } else {
         screenlib::HeadlessBackend& headless = screenlib::use_headless();
+        guard.undo_on_failure(&screenlib::shutdown);
         if (options.keys && !headless.set_script(*options.keys, error)) {
             *error = "key script: " + *error;
-            screenlib::shutdown();
-            hostlibs::close_host();
             return false;
         }
     }
@@ -279,6 +286,7 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
     context.message_text = &message_text_callback;
     state_ = std::move(state);
     g_current = state_.get();
+    guard.dismiss();
     return true;
 }
 
@@ -330,7 +338,7 @@ const std::string& HostSession::fallback_note() const {
 }
 
 const std::string& HostSession::final_screen() const {
-    return state_->final_screen;
+    return state_->headless.final_screen();
 }
 
 const std::vector<RunListEntry>& HostSession::modules_run() const {
@@ -361,7 +369,7 @@ int HostSession::State::call_module_library() {
     hostlibs::menubar_forget_closing_screen();
     const int result = appstart(&context);
     // The module's window is still up when it closes its menu.
-    screen_left = hostlibs::menubar_closing_screen();
+    headless.leave_screen(hostlibs::menubar_closing_screen());
     return result;
 }
 
@@ -388,18 +396,11 @@ int HostSession::call_module(const RunListEntry& given) {
     State& state = *state_;
     const RunListEntry entry = hostlibs::terminated(given);
     state.history.push_back(entry);
-    state.screen_left.clear();
+    state.headless.module_starting();
     const int result = hostlibs::same_module(entry, module_entry())
                            ? state.call_module_library()
                            : state.call_builtin_module(entry);
-    // The final screen is the one left by the module during which the key
-    // script ran out, which is known only once that module has returned.
-    if (!state.end_screen_kept) {
-        if (!state.screen_left.empty()) {
-            state.final_screen = state.screen_left;
-        }
-        state.end_screen_kept = state.script_ran_out();
-    }
+    state.headless.module_returned();
     return result;
 }
 
@@ -411,7 +412,7 @@ int HostSession::run() {
         if (list.empty()) {
             // A headless run whose key script has run out ends here
             // rather than in the shell menu.
-            if (hostlibs::quit_requested() || state_->script_used_up()) {
+            if (hostlibs::quit_requested() || state_->headless.script_used_up()) {
                 return 0;
             }
             hostlibs::host_push(hostlibs::shell_menu_entry());
@@ -427,7 +428,7 @@ int HostSession::run() {
         }
         // The screen on which the script ran out is the run's last: the
         // modules below it on the list do not run again.
-        if (state_->script_ran_out()) {
+        if (state_->headless.script_ran_out()) {
             return 0;
         }
         // A module that returns without touching the list is done.

@@ -1,4 +1,4 @@
-#include "report_view.h"
+#include "builtin/report_view.h"
 
 #include <charconv>
 

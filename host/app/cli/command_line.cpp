@@ -1,5 +1,5 @@
 // devgroup's command line: options, the subcommands and the host run.
-#include "command_line.h"
+#include "cli/command_line.h"
 
 #include <unistd.h>
 
@@ -12,15 +12,15 @@
 #include <iostream>
 #include <optional>
 
-#include "host_config.h"
+#include "cli/subcommands.h"
 #include "hostapp/host_app.h"
 #include "hostlibs/menubar.h"
 #include "hostlibs/printable.h"
-#include "journal_archive.h"
 #include "platform/bounded_read.h"
 #include "platform/code_page.h"
+#include "root/host_config.h"
+#include "root/journal_archive.h"
 #include "screenlib/screenlib.h"
-#include "subcommands.h"
 
 namespace hostapp {
 namespace {

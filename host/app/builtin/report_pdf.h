@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "report_view.h"
+#include "builtin/report_view.h"
 
 namespace hostapp {
 
