@@ -6,7 +6,9 @@ points one way only.
 
 Includes: a layer's public header is included through its layer's folder
 (platform/..., screenlib/..., hostlibs/..., hostapp/...), and no include path
-climbs out of a folder with "..". Targets: the module, the screen library and
+climbs out of a folder with "..". The module's folders are layers too: a
+module header is included by its folder ("services/text_fields.h"), and a
+folder includes only its own headers and those of folders below it. Targets: the module, the screen library and
 the host libraries each depend on platform, the host program on all of them,
 and no target depends on one of a layer above its own.
 """
@@ -53,6 +55,10 @@ HOSTLIB_FOLDERS = {
     "ui": {"core": 0, "status": 4, "help": 4, "menubar": 5, "shell": 5},
 }
 
+# The module's folders from the bottom up: a folder includes its own headers
+# and those of folders below it, always by folder ("editor/device_table.h").
+MODULE_FOLDERS = {"services": 0, "dialogs": 1, "editor": 2, "output": 3, "entry": 4}
+
 
 def include_problems():
     public = {}
@@ -76,6 +82,7 @@ def include_problems():
                     problems.append(f"{where} skips its layer: write \"{public[name]}/{name}\"")
                 else:
                     problems += hostlib_folder_problems(path, name, where)
+                    problems += module_folder_problems(path, name, where)
     return problems
 
 
@@ -91,6 +98,27 @@ def hostlib_folder_problems(path, name, where):
         return []
     if ranks[used] > ranks[own]:
         return [f"{where}: hostlibs/{parts[1]}/{own} includes {used}/, a folder above it"]
+    return []
+
+
+def module_folder_problems(path, name, where):
+    parts = path.relative_to(ROOT).parts
+    used = pathlib.PurePosixPath(name).parts
+    in_module = len(parts) >= 3 and parts[0] == "module" and parts[1] in MODULE_FOLDERS
+    if len(used) == 1:
+        # The module's include path is module/ alone: a module header is
+        # named by its folder, in its own folder too.
+        if not in_module and (path.parent / name).exists():
+            return []
+        owners = [folder for folder in MODULE_FOLDERS if (ROOT / "module" / folder / name).exists()]
+        if owners:
+            return [f"{where} names no folder: write \"{owners[0]}/{name}\""]
+        return []
+    if not in_module:
+        return []
+    own, folder = parts[1], used[0]
+    if folder in MODULE_FOLDERS and MODULE_FOLDERS[folder] > MODULE_FOLDERS[own]:
+        return [f"{where}: module/{own} includes {folder}/, a folder above it"]
     return []
 
 

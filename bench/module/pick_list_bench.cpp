@@ -13,11 +13,11 @@
 #include <string>
 
 #include "device_roots.h"
-#include "device_table.h"
-#include "module_state.h"
-#include "pick_list.h"
+#include "editor/device_table.h"
+#include "editor/pick_list.h"
 #include "platform/host_libraries.h"
 #include "screenlib/screenlib.h"
+#include "services/module_state.h"
 
 namespace {
 

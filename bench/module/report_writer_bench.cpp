@@ -11,11 +11,11 @@
 #include <sstream>
 #include <string>
 
-#include "device_report.h"
-#include "device_table.h"
+#include "editor/device_table.h"
 #include "hostlibs/host_setup.h"
+#include "output/device_report.h"
 #include "platform/native_files.h"
-#include "report_writer.h"
+#include "services/report_writer.h"
 
 namespace {
 

@@ -1,17 +1,17 @@
-#include "getpass.h"
+#include "dialogs/getpass.h"
 
 #include <cstddef>
 #include <cstring>
 
-#include "module_state.h"
 #include "platform/byte_fields.h"
 #include "platform/color_roles.h"
 #include "platform/host_libraries.h"
 #include "platform/message_numbers.h"
-#include "popup_screen.h"
-#include "screen_helpers.h"
-#include "screen_tables.h"
-#include "text_fields.h"
+#include "services/module_state.h"
+#include "services/popup_screen.h"
+#include "services/screen_function_table.h"
+#include "services/screen_helpers.h"
+#include "services/text_fields.h"
 
 PasswordRecord password_record;
 

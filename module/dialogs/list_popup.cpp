@@ -1,12 +1,12 @@
-#include "list_popup.h"
+#include "dialogs/list_popup.h"
 
 #include <cstring>
 #include <memory>
 #include <new>
 
-#include "module_state.h"
 #include "platform/color_roles.h"
 #include "platform/screen_library.h"
+#include "services/module_state.h"
 
 namespace {
 

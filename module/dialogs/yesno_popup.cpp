@@ -1,10 +1,10 @@
-#include "yesno_popup.h"
+#include "dialogs/yesno_popup.h"
 
 #include <cstdio>
 
-#include "popup_screen.h"
-#include "screen_helpers.h"
-#include "screen_tables.h"
+#include "services/popup_screen.h"
+#include "services/screen_function_table.h"
+#include "services/screen_helpers.h"
 
 namespace {
 

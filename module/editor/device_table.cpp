@@ -1,4 +1,4 @@
-#include "device_table.h"
+#include "editor/device_table.h"
 
 #include <cstring>
 

@@ -1,13 +1,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "device_table.h"
-#include "editor.h"
-#include "error_report.h"
-#include "module_state.h"
+#include "editor/device_table.h"
+#include "editor/editor.h"
 #include "platform/color_roles.h"
 #include "platform/screen_library.h"
-#include "text_fields.h"
+#include "services/error_report.h"
+#include "services/module_state.h"
+#include "services/text_fields.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "device_table.h"
-#include "editor.h"
+#include "editor/device_table.h"
+#include "editor/editor.h"
 #include "platform/host_libraries.h"
 #include "platform/message_numbers.h"
 #include "platform/screen_library.h"
-#include "screen_helpers.h"
-#include "text_fields.h"
+#include "services/screen_helpers.h"
+#include "services/text_fields.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "pick_group.h"
+#include "editor/pick_group.h"
 
 #include <cstring>
 
-#include "device_table.h"
-#include "editor.h"
-#include "module_state.h"
-#include "pick_list.h"
+#include "editor/device_table.h"
+#include "editor/editor.h"
+#include "editor/pick_list.h"
 #include "platform/screen_library.h"
-#include "text_fields.h"
+#include "services/module_state.h"
+#include "services/text_fields.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "save_changes.h"
+#include "editor/save_changes.h"
 
 #include <strings.h>
 
@@ -6,16 +6,16 @@
 #include <cstdio>
 #include <cstring>
 
-#include "device_table.h"
-#include "editor.h"
-#include "error_report.h"
-#include "module_state.h"
+#include "dialogs/yesno_popup.h"
+#include "editor/device_table.h"
+#include "editor/editor.h"
 #include "platform/host_libraries.h"
 #include "platform/message_numbers.h"
 #include "platform/screen_library.h"
-#include "screen_helpers.h"
-#include "text_fields.h"
-#include "yesno_popup.h"
+#include "services/error_report.h"
+#include "services/module_state.h"
+#include "services/screen_helpers.h"
+#include "services/text_fields.h"
 
 namespace {
 

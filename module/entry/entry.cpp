@@ -1,23 +1,23 @@
 // The module's only exported operation: one call is one run of the editor.
-#include "entry.h"
+#include "entry/entry.h"
 
 #include <stdint.h>
 
 #include <cstdio>
 
-#include "command_dispatcher.h"
-#include "device_table.h"
-#include "editor.h"
-#include "error_report.h"
-#include "hand_off.h"
-#include "host_paths.h"
-#include "module_state.h"
+#include "editor/device_table.h"
+#include "editor/editor.h"
+#include "entry/command_dispatcher.h"
+#include "entry/editor_screen_table.h"
 #include "platform/byte_fields.h"
 #include "platform/color_roles.h"
 #include "platform/host_libraries.h"
 #include "platform/screen_library.h"
-#include "screen_files.h"
-#include "screen_tables.h"
+#include "services/error_report.h"
+#include "services/hand_off.h"
+#include "services/host_paths.h"
+#include "services/module_state.h"
+#include "services/screen_files.h"
 
 namespace {
 

@@ -1,16 +1,16 @@
-#include "fax_site.h"
+#include "output/fax_site.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "destination.h"
-#include "error_report.h"
-#include "host_paths.h"
-#include "module_state.h"
+#include "output/destination.h"
 #include "platform/host_libraries.h"
-#include "popup_screen.h"
-#include "screen_tables.h"
-#include "text_fields.h"
+#include "services/error_report.h"
+#include "services/host_paths.h"
+#include "services/module_state.h"
+#include "services/popup_screen.h"
+#include "services/screen_function_table.h"
+#include "services/text_fields.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "guard_popups.h"
+#include "services/guard_popups.h"
 
-#include "popup_screen.h"
-#include "screen_helpers.h"
-#include "screen_tables.h"
+#include "services/popup_screen.h"
+#include "services/screen_function_table.h"
+#include "services/screen_helpers.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "popup_screen.h"
+#include "services/popup_screen.h"
 
-#include "error_report.h"
-#include "host_paths.h"
-#include "module_state.h"
 #include "platform/host_libraries.h"
-#include "screen_files.h"
+#include "services/error_report.h"
+#include "services/host_paths.h"
+#include "services/module_state.h"
+#include "services/screen_files.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "host_paths.h"
 #include "platform/color_roles.h"
 #include "platform/screen_library.h"
+#include "services/host_paths.h"
 
 // Every popup path is built in a buffer of this size; a longer path is a
 // missing file, never a cut one.

@@ -1,9 +1,9 @@
-#include "screen_files.h"
+#include "services/screen_files.h"
 
-#include "host_paths.h"
-#include "module_state.h"
 #include "platform/byte_fields.h"
 #include "platform/screen_library.h"
+#include "services/host_paths.h"
+#include "services/module_state.h"
 
 ScreenFile* open_language_file(const char* base, char* path, size_t path_size,
                                const ScreenFunctionEntry* table) {

@@ -1,4 +1,4 @@
-#include "text_fields.h"
+#include "services/text_fields.h"
 
 int blank_length(const char* text, int width) {
     if (text == nullptr) {

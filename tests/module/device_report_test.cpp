@@ -1,7 +1,7 @@
 // The device group report and its submission over the real host libraries:
 // the report file's pages, the job queue taking it, the text viewer's
 // run-list entry, and the failures that submit nothing.
-#include "device_report.h"
+#include "output/device_report.h"
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -9,12 +9,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "device_table.h"
+#include "editor/device_table.h"
 #include "hostlibs/shell.h"
-#include "job_submission.h"
-#include "module_state.h"
 #include "module_test_support.h"
-#include "report_writer.h"
+#include "output/job_submission.h"
+#include "services/module_state.h"
+#include "services/report_writer.h"
 
 namespace {
 

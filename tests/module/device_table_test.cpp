@@ -1,6 +1,6 @@
 // Field arithmetic of the device group table, and its load from the real
 // devices file.
-#include "device_table.h"
+#include "editor/device_table.h"
 
 #include <gtest/gtest.h>
 

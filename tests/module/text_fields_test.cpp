@@ -1,5 +1,5 @@
 // Fixed-width text helpers: the edges where a terminator, a width or blanks decide.
-#include "text_fields.h"
+#include "services/text_fields.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,15 @@
-#include "device_report.h"
+#include "output/device_report.h"
 
 #include <cstdio>
 
-#include "device_table.h"
-#include "job_submission.h"
-#include "module_state.h"
+#include "editor/device_table.h"
+#include "output/job_submission.h"
 #include "platform/message_numbers.h"
 #include "platform/native_files.h"
-#include "report_writer.h"
-#include "screen_helpers.h"
-#include "text_fields.h"
+#include "services/module_state.h"
+#include "services/report_writer.h"
+#include "services/screen_helpers.h"
+#include "services/text_fields.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "pick_list.h"
+#include "editor/pick_list.h"
 
 #include <cstring>
 
-#include "device_table.h"
-#include "list_popup.h"
+#include "dialogs/list_popup.h"
+#include "editor/device_table.h"
 #include "platform/host_libraries.h"
-#include "text_fields.h"
+#include "services/text_fields.h"
 
 uint32_t pick_position = 0;
 uint32_t store_position = 0;

@@ -1,5 +1,4 @@
-// The editor screen's ScreenFunctionTable and its field-function set, named
-// as the editor's screen file names them.
+// Building blocks of the module's ScreenFunctionTables.
 #pragma once
 
 #include "platform/screen_library.h"
@@ -9,6 +8,3 @@ template <typename Function>
 AnyFunction table_function(Function function) {
     return reinterpret_cast<AnyFunction>(function);
 }
-
-extern const FieldFunctions my_string_funcs;
-extern const ScreenFunctionEntry main_functions[];

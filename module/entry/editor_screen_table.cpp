@@ -1,6 +1,7 @@
-#include "screen_tables.h"
+#include "entry/editor_screen_table.h"
 
-#include "editor.h"
+#include "editor/editor.h"
+#include "services/screen_function_table.h"
 
 // Both tables hold addresses of screen-library objects; they are complete
 // once the library is loaded and never change afterwards.
