@@ -43,8 +43,9 @@ BareClient::BareClient(const std::string& conninfo) {
         {"bare_all", "SELECT pos, data FROM devices ORDER BY key", 0, {}},
         {"bare_update",
          "WITH updated AS (UPDATE devices SET data = $2 WHERE key = $1 RETURNING pos)"
-         " INSERT INTO journal(file, time, \"user\", key, pos, field, old, new)"
-         " SELECT 'devices.db', $3, 'BENCH', $1, updated.pos, 'group', $4, $5 FROM updated",
+         " INSERT INTO journal(file, time, \"user\", key, pos, field, old, new, login)"
+         " SELECT 'devices.db', $3, 'BENCH', $1, updated.pos, 'group', $4, $5, 'bench'"
+         " FROM updated",
          5,
          {kBytea, kBytea, kInt8, kBytea, kBytea}},
     };

@@ -213,8 +213,7 @@ std::string make_demo_root(const std::string& devgroup) {
     if (mkdtemp(folder) == nullptr)
         return "";
     const std::string root = std::string(folder) + "/root";
-    const std::string command =
-        "'" + devgroup + "' --root '" + root + "' --keys '' >/dev/null 2>&1";
+    const std::string command = "'" + devgroup + "' --root '" + root + "' init >/dev/null 2>&1";
     return std::system(command.c_str()) == 0 ? root : "";
 }
 

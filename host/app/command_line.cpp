@@ -29,8 +29,9 @@ constexpr int kBadUsage = 2;
 
 constexpr OptionHelp kOptions[] = {
     {"--root", "DIR",
-     "the data root (default $DEVGROUP_ROOT, else $XDG_DATA_HOME/devgroup, else "
-     "~/.local/share/devgroup)"},
+     "an existing data root (default $DEVGROUP_ROOT, else $XDG_DATA_HOME/devgroup or "
+     "~/.local/share/devgroup, made on first use)"},
+    {"--empty", nullptr, "with init: a root without devices"},
     {"--user", "NAME", "a user of host.conf (default: its default_user)"},
     {"--lang", "N", "the language of messages and screens, 1 to 99 (default: the user's)"},
     {"--now", "N", "fixes the host clock at N"},
@@ -106,6 +107,7 @@ struct CommandLine {
     SubcommandOptions command_options;
     bool help = false;
     bool version = false;
+    bool empty_root = false;  // init --empty
 };
 
 const OptionHelp* find_option(const std::string& name) {
@@ -220,7 +222,9 @@ bool parse_command_line(int argc, char** argv, CommandLine* line, std::string* e
                 *error = name + " takes no value";
                 return false;
             }
-            (name == "--help" ? line->help : line->version) = true;
+            (name == "--help"    ? line->help
+             : name == "--empty" ? line->empty_root
+                                 : line->version) = true;
             continue;
         }
         std::string value;
@@ -253,6 +257,18 @@ bool unknown_user(const std::string& user, const std::string& conf_folder, std::
     return true;
 }
 
+// The editor is about to take the screen: on a terminal, what was just said
+// stays until the operator has read it.
+void wait_for_enter() {
+    if (isatty(STDIN_FILENO) == 0 || isatty(STDERR_FILENO) == 0) {
+        return;
+    }
+    std::cerr << "Press Enter to start the editor (Ctrl-C stops)." << std::flush;
+    char c = 0;
+    while (read(STDIN_FILENO, &c, 1) == 1 && c != '\n' && c != '\r') {
+    }
+}
+
 int run_host(const HostOptions& options) {
     HostSession session;
     std::string error;
@@ -270,8 +286,12 @@ int run_host(const HostOptions& options) {
     if (options.keys) {
         std::cout << session.final_screen() << "\n";
     }
+    const std::string note = session.fallback_note();
     // Said once the terminal is given back, so the operator can read it.
     session.close();
+    if (!note.empty()) {
+        std::cerr << "devgroup: " << note << "\n";
+    }
     if (const std::string menu_error = hostlibs::menubar_error(); !menu_error.empty()) {
         std::cerr << "devgroup: the editor's menu did not load: " << hostlibs::printable(menu_error)
                   << " (also in the error log)\n";
@@ -323,6 +343,7 @@ int host_main(int argc, char** argv) {
         {"--key", line.command_options.key.has_value(), "history"},
         {"--grant", line.command_options.grant_role.has_value(), "store init"},
         {"--prune-before", line.command_options.prune_before.has_value(), "history"},
+        {"--empty", line.empty_root, "init"},
     };
     for (const OwnedOption& option : owned_options) {
         if (option.given && (command == nullptr || std::string(command->words) != option.command)) {
@@ -349,48 +370,51 @@ int host_main(int argc, char** argv) {
         }
         return run_report_command(line.words.back(), line.pdf_out);
     }
+    // A root named on the command line or by $DEVGROUP_ROOT must exist: a
+    // typing error there never starts a fresh root. Only the operator's own
+    // default root is made on first use.
+    const bool named = !line.options.root.empty() || !environment_root().empty();
     if (line.options.root.empty()) {
         line.options.root = default_root();
     }
+    if (words == "init") {
+        if (!line.options.user.empty()) {
+            return usage_error("--user goes with a data root; init makes one");
+        }
+        return init_command(line.options.root,
+                            line.empty_root ? RootContent::kNoDevices : RootContent::kDemo);
+    }
     const RootState state = root_state(line.options.root);
-    if (state == RootState::kIncomplete) {
-        std::cerr << "devgroup: " << hostlibs::printable(incomplete_root_message(line.options.root))
-                  << "\n";
+    const bool missing = state == RootState::kMissing;
+    if (state != RootState::kComplete &&
+        (!missing || named || (command != nullptr && command->read_only))) {
+        std::cerr << "devgroup: "
+                  << hostlibs::printable(refused_root_message(line.options.root, state)) << "\n";
         return kFailure;
     }
-    const bool missing = state == RootState::kMissing;
-    if (!(missing && command != nullptr && command->read_only) &&
-        unknown_user(line.options.user, missing ? assets_dir() + "/templates" : line.options.root,
+    if (unknown_user(line.options.user, missing ? assets_dir() + "/templates" : line.options.root,
                      &error)) {
         return usage_error(error);
     }
     if (missing) {
-        if (command != nullptr && command->read_only) {
-            std::cerr << "devgroup: no data root at " << hostlibs::printable(line.options.root)
-                      << " (run devgroup --root DIR once to make one)\n";
-            return kFailure;
-        }
-        std::error_code ignored;
-        if (!std::filesystem::is_empty(line.options.root, ignored) &&
-            std::filesystem::exists(line.options.root, ignored)) {
-            std::cerr << "devgroup: " << hostlibs::printable(line.options.root)
-                      << " is not a data root (no host.conf) and not empty; not touching it\n";
-            return kFailure;
-        }
         bool made = false;
-        if (!create_root(line.options.root, true, &error, &made)) {
+        if (!create_root(line.options.root, RootContent::kDemo, &error, &made)) {
             std::cerr << "devgroup: cannot make a data root: " << hostlibs::printable(error)
                       << "\n";
             return kFailure;
         }
         // Of processes racing to make one root, only the one that made it says so.
         if (made) {
-            std::cerr << "devgroup: made a data root with the demo data at "
-                      << hostlibs::printable(line.options.root) << "\n";
+            std::cerr << "devgroup: " << made_root_text(line.options.root, RootContent::kDemo)
+                      << "\n";
+            if (command == nullptr && !line.options.keys) {
+                wait_for_enter();
+            }
         }
     }
     if (command != nullptr) {
-        return run_subcommand(line.options.root, *command, line.words, line.command_options);
+        return run_subcommand(line.options.root, line.options.user, *command, line.words,
+                              line.command_options);
     }
     line.options.use_terminal = !line.options.keys.has_value();
     install_signal_handlers();

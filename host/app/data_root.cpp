@@ -183,28 +183,37 @@ bool load_settings(const fs::path& demo, const std::map<std::string, uint32_t>& 
     return true;
 }
 
-bool load_demo_data(const fs::path& demo, std::string* error) {
-    std::string devices;
+// The demo data set; without its devices, the users' passwords, the sites
+// and the settings, which name sites.
+bool load_demo_data(const fs::path& demo, bool devices, std::string* error) {
+    std::string text;
     int count = 0;
     std::map<std::string, uint32_t> site_ids;
-    return read_text(demo / "devices.csv", &devices, error) &&
-           import_devices(devices, &count, error) && load_passwords(demo, error) &&
-           load_sites(demo, &site_ids, error) && load_settings(demo, site_ids, error);
+    return (!devices || (read_text(demo / "devices.csv", &text, error) &&
+                         import_devices(text, &count, error))) &&
+           load_passwords(demo, error) && load_sites(demo, &site_ids, error) &&
+           load_settings(demo, site_ids, error);
 }
 
 }  // namespace
 
-std::string default_root() {
-    if (const char* root = std::getenv("DEVGROUP_ROOT"); root != nullptr && *root != '\0') {
-        return root;
-    }
-    // The user's data folder of the XDG base directories: $XDG_DATA_HOME when
-    // it is an absolute path (a relative one is to be ignored), else ~/.local/share.
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data == '/') {
+std::string environment_root() {
+    const char* root = std::getenv("DEVGROUP_ROOT");
+    return root != nullptr ? root : "";
+}
+
+std::string user_root() {
+    // A relative XDG_DATA_HOME is no base directory and is passed over.
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/') {
         return std::string(data) + "/devgroup";
     }
     const char* home = std::getenv("HOME");
     return std::string(home != nullptr ? home : ".") + "/.local/share/devgroup";
+}
+
+std::string default_root() {
+    const std::string named = environment_root();
+    return named.empty() ? user_root() : named;
 }
 
 namespace {
@@ -322,7 +331,11 @@ RootState root_state(const std::string& root) {
         return RootState::kComplete;
     }
     if (!fs::exists(path / "host.conf", code)) {
-        return RootState::kMissing;
+        // A root of another user may stand behind a folder this user cannot enter.
+        return code && code != std::errc::no_such_file_or_directory &&
+                       code != std::errc::not_a_directory
+                   ? RootState::kUnreadable
+                   : RootState::kMissing;
     }
     if (older_root_is_whole(path)) {
         // A root that cannot be written is whole all the same.
@@ -340,7 +353,26 @@ bool root_exists(const std::string& root) {
 std::string incomplete_root_message(const std::string& root) {
     return root + " is not a whole data root: making it was cut short (it has no " + kCompleteMark +
            "); remove it with  rm -r -- " + shell_quoted(root) +
-           "  and run devgroup again to make it afresh";
+           "  and make it afresh with  devgroup init --root " + shell_quoted(root);
+}
+
+std::string refused_root_message(const std::string& root, RootState state) {
+    switch (state) {
+        case RootState::kIncomplete:
+            return incomplete_root_message(root);
+        case RootState::kMissing:
+            return "no data root at " + root + "; make one with  devgroup init --root " +
+                   shell_quoted(root);
+        case RootState::kUnreadable: {
+            std::error_code code;
+            const bool found = fs::exists(normal_root(root) / "host.conf", code);
+            return "cannot read the data root at " + root + ": " +
+                   (found || !code ? std::string("it changed meanwhile") : code.message());
+        }
+        case RootState::kComplete:
+            break;
+    }
+    return {};
 }
 RunListEntry make_entry(const std::string& first_dir, const std::string& second_dir,
                         const std::string& module_name, const std::string& parameters) {
@@ -356,7 +388,7 @@ namespace {
 
 // Lays a whole root down in `folder`, the completion mark last, and puts all
 // of it on disk.
-bool fill_root(const fs::path& folder, bool demo_data, std::string* error) {
+bool fill_root(const fs::path& folder, RootContent content, std::string* error) {
     const fs::path assets(assets_dir());
     std::error_code code;
     fs::create_directories(folder / "DATA" / "TEMP", code);
@@ -383,16 +415,19 @@ bool fill_root(const fs::path& folder, bool demo_data, std::string* error) {
     if (!load_host_config(folder.string(), &config, error)) {
         return false;
     }
-    const HostUser& user = *config.find_user(config.default_user);
-    // The demo data goes into the new root's own files, made here.
+    // The demo data goes into the new root's own files, made here, and is
+    // journalled as the set-up, not as a user of host.conf.
+    HostUser set_up;
+    set_up.user_id = kSetUpUserId;
     config.store.clear();
     hostlibs::HostConfiguration configuration =
-        host_configuration(folder.string(), config, user, std::nullopt);
+        host_configuration(folder.string(), config, set_up, std::nullopt);
     configuration.make_record_files = true;
     if (!hostlibs::open_host(configuration, error)) {
         return false;
     }
-    const bool loaded = !demo_data || load_demo_data(assets / "demo", error);
+    const bool loaded = content == RootContent::kNothing ||
+                        load_demo_data(assets / "demo", content == RootContent::kDemo, error);
     hostlibs::close_host();
     if (!loaded) {
         return false;
@@ -463,6 +498,10 @@ void remove_abandoned_makings(const fs::path& parent) {
 }  // namespace
 
 bool create_root(const std::string& root, bool demo_data, std::string* error, bool* made) {
+    return create_root(root, demo_data ? RootContent::kDemo : RootContent::kNothing, error, made);
+}
+
+bool create_root(const std::string& root, RootContent content, std::string* error, bool* made) {
     std::string ignored;
     error = error != nullptr ? error : &ignored;
     bool placed = false;
@@ -476,11 +515,13 @@ bool create_root(const std::string& root, bool demo_data, std::string* error, bo
         *error = "no data root given";
         return false;
     }
-    switch (root_state(root)) {
+    const RootState state = root_state(root);
+    switch (state) {
         case RootState::kComplete:
             return true;
         case RootState::kIncomplete:
-            *error = incomplete_root_message(root);
+        case RootState::kUnreadable:
+            *error = refused_root_message(root, state);
             return false;
         case RootState::kMissing:
             break;
@@ -514,7 +555,7 @@ bool create_root(const std::string& root, bool demo_data, std::string* error, bo
         mode = 0777 & ~mode;
     }
     chmod(making.c_str(), mode);
-    if (fill_root(making, demo_data, error) && place_root(making, target, made, error)) {
+    if (fill_root(making, content, error) && place_root(making, target, made, error)) {
         return true;
     }
     fs::remove_all(making, code);

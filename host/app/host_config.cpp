@@ -1,8 +1,11 @@
 #include "host_config.h"
 
+#include <pwd.h>
 #include <strings.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <sstream>
 #include <unordered_set>
@@ -62,6 +65,11 @@ bool parse_user(const std::string& value, HostUser* user, std::string* reason) {
     long long rights = 0;
     if (parts.size() != 5 && parts.size() != 6) {
         *reason = "expected: user = NAME USER_ID NUMBER LANGUAGE RIGHTS [CODE]";
+        return false;
+    }
+    if (parts[1] == kSetUpUserId) {
+        *reason = std::string("the user id ") + kSetUpUserId +
+                  " is the journal's name for the making of a data root";
         return false;
     }
     if (parts[0].size() > 30 || parts[1].size() > 8 ||
@@ -254,7 +262,8 @@ constexpr ConfigKey kConfigKeys[] = {
     {"user", "NAME USER_ID NUMBER LANGUAGE RIGHTS [CODE]",
      "one user a line: sign-on name (up to 30 characters), user id (up to 8), user number, "
      "language (1 to 99), rights bits (0x02000000 may save, 0x80000000 may quit) and a user "
-     "code of up to 4 characters (default: the name's first 4)",
+     "code of up to 4 characters (default: the name's first 4); the user id (set-up) is the "
+     "journal's name for the making of a root and is refused",
      apply_user},
     {"hotkey", "N FIRST SECOND MODULE [<KEY>]",
      "hot key N (0 to 19, menu command 80 + N) queues that module; KEY, in key-script notation "
@@ -403,11 +412,28 @@ hostlibs::HostConfiguration host_configuration(const std::string& root, const Ho
     configuration.root = root;
     configuration.user_id = user.user_id;
     configuration.user_no = user.number;
+    configuration.login = os_login();
     configuration.fixed_now = fixed_now;
     configuration.store = config.store;
     // A root's record files are made with the root (create_root), never on opening it.
     configuration.make_record_files = false;
     return configuration;
+}
+
+std::string os_login() {
+    const uid_t uid = getuid();
+    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 4096);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    while (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+           buffer.size() < (1u << 20)) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (found != nullptr && found->pw_name != nullptr && found->pw_name[0] != '\0') {
+        return found->pw_name;
+    }
+    return "uid " + std::to_string(uid);
 }
 
 }  // namespace hostapp

@@ -71,9 +71,19 @@ bool load_host_config(const std::string& root, HostConfig* config, std::string* 
 // The HostSettings record of a configuration.
 HostSettings make_settings(const HostConfig& config);
 
-// What the host libraries open for `user` on `root` under this configuration.
+// What the host libraries open for `user` on `root` under this configuration,
+// journalling changes with the operating-system login that runs the program.
 hostlibs::HostConfiguration host_configuration(const std::string& root, const HostConfig& config,
                                                const HostUser& user,
                                                std::optional<uint32_t> fixed_now);
+
+// The name the change journal gives the making of a data root in place of a
+// user; host.conf refuses it as a user id.
+inline constexpr const char* kSetUpUserId = "(set-up)";
+
+// The login name of the real user running the program, from the system's
+// user database (not from the environment, which anyone can set); "uid N"
+// for a user it does not know.
+std::string os_login();
 
 }  // namespace hostapp

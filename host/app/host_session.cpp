@@ -1,7 +1,9 @@
 // One host session: the host libraries on a root, HostContext from host.conf,
 // the module library and the run list.
 #include <dlfcn.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "hostlibs/help.h"
@@ -62,6 +64,12 @@ void language_changed_callback(int32_t language) {
     g_current->set_language(language);
 }
 
+void show_on_status_line(const char* text, size_t length, int duration) {
+    const StatusItem item = {0, STATUS_KIND_TEXT, STATUS_ONE_ITEM, static_cast<uint32_t>(length),
+                             text};
+    status_show(&item, duration);
+}
+
 // A change another workstation stored to the devices file is told on the
 // status line. Saving merges by key, so this is news, not a lock.
 void announce_changes_elsewhere() {
@@ -70,8 +78,7 @@ void announce_changes_elsewhere() {
     }
     const std::string text =
         g_current->text(TEXT_DEVICES_CHANGED, "devices changed on another workstation");
-    const StatusItem item = {0, 2, 1, static_cast<uint32_t>(text.size()), text.c_str()};
-    status_show(&item, 0);
+    show_on_status_line(text.c_str(), text.size(), 0);
 }
 
 std::string editor_title(const HostSession::State& state) {
@@ -80,6 +87,24 @@ std::string editor_title(const HostSession::State& state) {
 
 bool is_builtin(const RunListEntry& entry, const char* second, const char* name) {
     return hostlibs::same_module(entry, make_entry("USER", second, name));
+}
+
+// Whether the module's own screen file of `language` is missing from the
+// root while the fallback language's is there, so that the fallback serves.
+bool screens_from_fallback(const std::string& root, const ModuleIdentity& identity, int language,
+                           int fallback) {
+    auto screen_file = [&](int number) {
+        char extension[8];
+        std::snprintf(extension, sizeof extension, ".L%02d", number);
+        auto name = [](const char* field, size_t size) {
+            return std::string(field, strnlen(field, size));
+        };
+        return root + "/" + name(identity.first_dir, sizeof identity.first_dir) + "/" +
+               name(identity.second_dir, sizeof identity.second_dir) + "/" +
+               name(identity.module_name, sizeof identity.module_name) + extension;
+    };
+    return language != fallback && access(screen_file(language).c_str(), F_OK) != 0 &&
+           access(screen_file(fallback).c_str(), F_OK) == 0;
 }
 
 void fill_padded(char* field, size_t size, const std::string& text) {
@@ -136,6 +161,10 @@ void HostSession::State::sign_on(const HostUser& signed_on, int language) {
     set_language(language);
 }
 
+void HostSession::State::show_user_code() const {
+    show_on_status_line(session.user_code, sizeof session.user_code, STATUS_USER_CODE_DURATION);
+}
+
 void HostSession::State::keep_screen_left() {
     if (screenlib::Backend* backend = screenlib::backend()) {
         screen_left = backend->text();
@@ -171,15 +200,9 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
     while (state->root.size() > 1 && state->root.back() == '/') {
         state->root.pop_back();
     }
-    switch (root_state(state->root)) {
-        case RootState::kComplete:
-            break;
-        case RootState::kIncomplete:
-            *error = incomplete_root_message(state->root);
-            return false;
-        case RootState::kMissing:
-            *error = "no data root at " + state->root + " (host.conf missing)";
-            return false;
+    if (const RootState found = root_state(state->root); found != RootState::kComplete) {
+        *error = refused_root_message(state->root, found);
+        return false;
     }
     if (!load_host_config(state->root, &state->config, error)) {
         return false;
@@ -198,6 +221,7 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
                              error)) {
         return false;
     }
+    remove_stale_reports(state->root);
     hostlibs::reset_shell();
     hostlibs::reset_menubar();
     hostlibs::reset_help();
@@ -233,6 +257,12 @@ bool HostSession::open(const HostOptions& options, std::string* error) {
     state->identity = state->config.identity;
     state->popup_dir = std::string(host_root_dir()) + "USER\\POPUPS\\";
     state->sign_on(*user, options.language != 0 ? options.language : user->language);
+    if (screens_from_fallback(state->root, state->identity, state->session.language,
+                              state->config.fallback_language)) {
+        state->fallback_note = "no screens in language " + std::to_string(state->session.language) +
+                               "; the fallback language " +
+                               std::to_string(state->config.fallback_language) + " served";
+    }
     // A relative "module" of host.conf is taken from the root.
     const std::string& configured = state->config.module_path;
     state->module_path = !options.module_path.empty() ? options.module_path
@@ -293,6 +323,10 @@ int HostSession::language() const {
 
 const std::string& HostSession::last_error() const {
     return state_->last_error;
+}
+
+const std::string& HostSession::fallback_note() const {
+    return state_->fallback_note;
 }
 
 const std::string& HostSession::final_screen() const {

@@ -42,9 +42,9 @@ bool JournalArchive::create(const std::string& path, std::string* error) {
         return false;
     }
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    return write_all(
-               csv_line({"id", "file", "time", "user", "key", "position", "field", "old", "new"}),
-               error) &&
+    return write_all(csv_line({"id", "file", "time", "user", "login", "key", "position", "field",
+                               "old", "new"}),
+                     error) &&
            sync_path(folder.empty() ? "." : folder.string(), error);
 }
 
@@ -53,7 +53,7 @@ bool JournalArchive::append(const std::vector<hostlibs::StoredJournalRow>& rows,
     std::string text;
     for (const hostlibs::StoredJournalRow& row : rows) {
         text += csv_line({std::to_string(row.id), row.file, std::to_string(row.time), row.user,
-                          hex_bytes(row.key), std::to_string(row.position), row.field,
+                          row.login, hex_bytes(row.key), std::to_string(row.position), row.field,
                           row.has_old ? hex_bytes(row.old_bytes) : std::string(),
                           hex_bytes(row.new_bytes)});
     }

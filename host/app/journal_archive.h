@@ -2,7 +2,8 @@
 // --prune-before ... --to OUT): raw enough to put every row back.
 //
 // Columns: id, file (the stored name, "devices.db"), time (host clock,
-// seconds since 1970 UTC), user, key, position, field, old, new. Bytes (key,
+// seconds since 1970 UTC), user, login (the operating-system login, empty
+// for rows written before it was kept), key, position, field, old, new. Bytes (key,
 // old, new) are written as "\x" and two lowercase hex digits a byte, the form
 // PostgreSQL reads for bytea; old is empty for a new record, whose fields
 // had no old bytes.

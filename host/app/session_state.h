@@ -37,6 +37,8 @@ struct HostSession::State {
     std::string screen_left;
     std::string final_screen;
     bool end_screen_kept = false;
+    // Said when the session ends (see HostSession::fallback_note).
+    std::string fallback_note;
     void keep_screen_left();
     // Headless: every key has been read; a key was asked for past the end.
     bool script_used_up() const;
@@ -48,6 +50,9 @@ struct HostSession::State {
 
     // Signs a user of host.conf on: UserSession, host user and language.
     void sign_on(const HostUser& signed_on, int language);
+    // Names the signed-on user's code on the status line, as a sign-on
+    // through the module's password prompt does.
+    void show_user_code() const;
     void set_language(int language);
     // A choice popup in the host's popup colours.
     hostlibs::ChoicePopup popup_style() const;
@@ -64,7 +69,16 @@ struct HostSession::State {
 int run_text_viewer(HostSession::State& state, const RunListEntry& entry);
 int run_error_log_viewer(HostSession::State& state);
 int run_sign_on(HostSession::State& state);
+// The host's password prompt (sign_on_module.cpp), under the module's rules:
+// true at once when `mask` is not 0, the signed-on user holds it and granted
+// a password within the password interval (or the interval is 0); otherwise
+// the popup titled `title` asks for a name and password until a user who
+// holds `mask` signs on (true) or the operator leaves (false).
+bool grant_rights(HostSession::State& state, uint32_t mask, const std::string& title);
 int run_shell_menu(HostSession::State& state);
+// Removes the report files that runs ended before their viewer, or crashes,
+// left in the root's TEMP folder more than a day ago.
+void remove_stale_reports(const std::string& root);
 // Tells the operator something in a popup (Escape or Enter closes it).
 void tell_operator(HostSession::State& state, const std::string& title,
                    const std::vector<std::string>& lines);

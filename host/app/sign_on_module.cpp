@@ -1,5 +1,6 @@
-// The host's sign-on module (SIGNON): a name and password popup checked
-// against the password file.
+// The host's password prompt: a name and password popup checked against the
+// password file, under the rules of the module's prompt (rights mask and
+// password interval). The sign-on module (SIGNON) is that prompt for mask 0.
 #include <strings.h>
 
 #include <algorithm>
@@ -80,21 +81,40 @@ int find_password(const std::string& name, const std::string& password, Password
     return status;
 }
 
-}  // namespace
+bool covers(uint32_t rights, uint32_t mask) {
+    return (rights & mask) == mask;
+}
 
-int run_sign_on(HostSession::State& state) {
+// Signs on the user of a password record: the host.conf user of that name
+// with the record's rights, code and language.
+void sign_on_record(HostSession::State& state, const std::string& name,
+                    const PasswordRecord& record) {
+    const HostUser* user = state.config.find_user(name);
+    HostUser signed_on = user != nullptr ? *user : HostUser{name, name.substr(0, 8), 0, 1, 0, ""};
+    signed_on.rights = load_u32(record.rights);
+    signed_on.code = std::string(record.user_code, sizeof record.user_code);
+    state.sign_on(signed_on, record.language > 0 ? record.language : signed_on.language);
+    std::memcpy(state.session.password, record.password, sizeof record.password);
+    state.session.password_time = host_now();
+    shellbar_set_tech();
+    state.show_user_code();
+}
+
+// The popup: a name and a password until an entry whose user holds `mask`
+// (everyone holds mask 0), or Escape. An entry that matches signs its user
+// on even when the rights fall short. True when granted.
+bool run_password_popup(HostSession::State& state, uint32_t mask, const std::string& title) {
     SignOnForm form{};
     std::memset(form.name, ' ', sizeof form.name - 1);
     std::memset(form.password, ' ', sizeof form.password - 1);
     Menu* menu = menu_open();
     if (menu == nullptr) {
-        return 0;
+        return false;
     }
     const std::string name_label = state.text(TEXT_NAME, "Name:");
     const std::string password_label = state.text(TEXT_PASSWORD, "Password:");
     const std::string keys = state.text(TEXT_SIGN_ON_KEYS, "F10: sign on   Esc: leave");
-    menu_printf(menu, "@p[0,1]%s",
-                hostlibs::menu_literal(state.text(TEXT_SIGN_ON, "Sign on")).c_str());
+    menu_printf(menu, "@p[0,1]%s", hostlibs::menu_literal(title).c_str());
     menu_printf(menu, "@p[2,1]%s", hostlibs::menu_literal(name_label).c_str());
     hostlibs::menu_add_field(menu, 2, 12, 30, form.name, &string_field_funcs);
     menu_printf(menu, "@p[3,1]%s", hostlibs::menu_literal(password_label).c_str());
@@ -103,7 +123,7 @@ int run_sign_on(HostSession::State& state) {
     menu_flush(menu);
     Screen* screen = menu_screen(menu);
     if (screen == nullptr) {
-        return 0;
+        return false;
     }
     const WindowColors colors = popup_window_colors(state.settings);
     screen_set_border(screen, bd_prompt);
@@ -113,6 +133,7 @@ int run_sign_on(HostSession::State& state) {
     screen_set_border_color(screen, colors.border);
     screen_set_special(screen, &sign_on_keys);
     g_form = &form;
+    bool granted = false;
     for (;;) {
         form.accepted = false;
         screen_run(screen);
@@ -124,31 +145,52 @@ int run_sign_on(HostSession::State& state) {
         const int found =
             find_password(name, field_value(form.password, sizeof form.password - 1), &record);
         if (found == RS_OK) {
-            const HostUser* user = state.config.find_user(name);
-            HostUser signed_on =
-                user != nullptr ? *user : HostUser{name, name.substr(0, 8), 0, 1, 0, ""};
-            signed_on.rights = load_u32(record.rights);
-            signed_on.code = std::string(record.user_code, sizeof record.user_code);
-            state.sign_on(signed_on, record.language > 0 ? record.language : signed_on.language);
-            std::memcpy(state.session.password, record.password, sizeof record.password);
-            state.session.password_time = host_now();
-            shellbar_set_tech();
-            break;
+            sign_on_record(state, name, record);
+            if (covers(load_u32(record.rights), mask)) {
+                granted = true;
+                break;
+            }
         }
         // Another try: the name stays, the password is typed again. A file
         // that could not be read is no wrong password.
-        screen_set_prompt(
-            screen, (found == RS_KEY_NOT_FOUND
-                         ? state.prompt_message(MSG_NO_USER, "No user with this name and password.")
-                         : state.text(MSG_FAILED, "That failed; see the error log."))
-                        .c_str());
+        const std::string why =
+            found == RS_OK ? state.text(MSG_NO_RIGHTS, "You lack the rights for this command.")
+            : found == RS_KEY_NOT_FOUND
+                ? state.prompt_message(MSG_NO_USER, "No user with this name and password.")
+                : state.text(MSG_FAILED, "That failed; see the error log.");
+        screen_set_prompt(screen, why.c_str());
         std::memset(form.password, ' ', sizeof form.password - 1);
         field_set_text(screen, form.password, 1);
         screen_goto_field(screen, 1);
     }
     g_form = nullptr;
+    // No typed password stays behind.
+    std::memset(form.password, ' ', sizeof form.password - 1);
     state.keep_screen_left();
     screen_close(screen);
+    return granted;
+}
+
+}  // namespace
+
+bool grant_rights(HostSession::State& state, uint32_t mask, const std::string& title) {
+    const uint32_t now = host_now();
+    UserSession& session = state.session;
+    // A user who holds the rights and granted a password within the
+    // interval is not asked again; each grant restarts the interval.
+    if (mask != RIGHTS_SIGN_ON) {
+        const uint32_t interval = state.settings.password_interval;
+        if (interval == 0 ||
+            (now - session.password_time <= interval && covers(session.rights, mask))) {
+            session.password_time = now;
+            return true;
+        }
+    }
+    return run_password_popup(state, mask, title);
+}
+
+int run_sign_on(HostSession::State& state) {
+    grant_rights(state, RIGHTS_SIGN_ON, state.text(TEXT_SIGN_ON, "Sign on"));
     return 0;
 }
 

@@ -23,19 +23,26 @@
 namespace hostapp {
 namespace {
 
-// The host libraries opened on a root for one subcommand; without
-// `records`, only the workstation's own data. Of the record files, only
-// those in `record_files` are opened (or looked at) at once.
+// The host libraries opened on a root for one subcommand, as `user` (else
+// host.conf's default user); without `records`, only the workstation's own
+// data. Of the record files, only those in `record_files` are opened (or
+// looked at) at once.
 class OpenHost {
   public:
-    OpenHost(const std::string& root, bool read_only, bool records, unsigned record_files) {
+    OpenHost(const std::string& root, const std::string& user_name, bool read_only, bool records,
+             unsigned record_files) {
         HostConfig config;
         if (!load_host_config(root, &config, &error_)) {
             return;
         }
-        const HostUser& user = *config.find_user(config.default_user);
+        const HostUser* user =
+            config.find_user(user_name.empty() ? config.default_user : user_name);
+        if (user == nullptr) {
+            error_ = "no user " + user_name + " in host.conf";
+            return;
+        }
         hostlibs::HostConfiguration configuration =
-            host_configuration(root, config, user, std::nullopt);
+            host_configuration(root, config, *user, std::nullopt);
         configuration.read_only = read_only;
         configuration.open_records = records;
         configuration.record_files = record_files;
@@ -134,12 +141,19 @@ std::string page_count_text(const std::string& spool_file) {
     return "pages " + std::to_string(render_report(bytes).size());
 }
 
+// A job's user: the 8-byte user id of its header, which names the user
+// whole; the 4-character name passed beside it only when the id is blank.
+std::string job_user(const hostlibs::JobInfo& job) {
+    const std::string id = trimmed_text(job.header.user_id, sizeof job.header.user_id);
+    return id.empty() ? trimmed_text(job.user.c_str(), job.user.size()) : id;
+}
+
 int jobs_command() {
     for (const hostlibs::JobInfo& job : hostlibs::list_jobs()) {
         char line[512];
-        std::snprintf(line, sizeof line, "%4u  site %-4u %-30s user %-4s no %-4u type %d  %s  %s",
-                      job.id, job.site_id, job.site_name.c_str(), job.user.c_str(),
-                      job.header.user_no, job.type,
+        std::snprintf(line, sizeof line, "%4u  site %-4u %-30s user %-8s no %-4u type %d  %s  %s",
+                      job.id, job.site_id, job.site_name.c_str(),
+                      hostlibs::printable(job_user(job)).c_str(), job.header.user_no, job.type,
                       trimmed_text(job.header.job_name, sizeof job.header.job_name).c_str(),
                       job.title.c_str());
         std::cout << line << "\n    " << job.spool_file << "  " << page_count_text(job.spool_file)
@@ -270,8 +284,34 @@ int run_report_command(const std::string& file, const std::optional<std::string>
     return 0;
 }
 
+std::string made_root_text(const std::string& root, RootContent content) {
+    return std::string("made a data root ") +
+           (content == RootContent::kDemo
+                ? "with the demo data"
+                : "with the demo users, sites and settings and no devices") +
+           " at " + hostlibs::printable(root);
+}
+
+int init_command(const std::string& root, RootContent content) {
+    bool made = false;
+    std::string error;
+    if (!create_root(root, content, &error, &made)) {
+        return command_failed("cannot make a data root: " + error);
+    }
+    // A whole root stood there already, or another process's making placed one first.
+    if (!made) {
+        return command_failed(root +
+                              " is a data root already; init makes only a new one, and "
+                              "nothing was changed");
+    }
+    std::cerr << "devgroup: " << made_root_text(root, content) << "\n";
+    return 0;
+}
+
 const std::vector<Subcommand>& subcommands() {
     static const std::vector<Subcommand> table = {
+        {"init", nullptr, false, true,
+         "makes a new data root with the demo data; --empty leaves out the devices"},
         {"export devices", nullptr, true, true,
          "the devices file as CSV on stdout (header key,instrument,status,group)"},
         {"import devices", "FILE", false, true,
@@ -314,7 +354,7 @@ const Subcommand* find_subcommand(const std::vector<std::string>& words) {
     return nullptr;
 }
 
-int run_subcommand(const std::string& root, const Subcommand& command,
+int run_subcommand(const std::string& root, const std::string& user, const Subcommand& command,
                    const std::vector<std::string>& words, const SubcommandOptions& options) {
     const std::string name = command.words;
     if (name == "store init") {
@@ -324,7 +364,7 @@ int run_subcommand(const std::string& root, const Subcommand& command,
     // The error log is the workstation's own: it can be read while a shared
     // store is away, which is when it is needed most.
     const bool prune = options.prune_before.has_value();
-    OpenHost host(root, command.read_only && !prune, name != "log",
+    OpenHost host(root, user, command.read_only && !prune, name != "log",
                   record_files_used(name, words, prune));
     if (!host.open()) {
         return command_failed(host.error());

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "hostapp/host_app.h"
+
 namespace hostapp {
 
 struct Subcommand {
@@ -32,10 +34,18 @@ struct SubcommandOptions {
     std::optional<std::string> to;          // store copy --to CONNINFO, history --to OUT
 };
 
-// Runs one subcommand on an existing root; the exit code. Output goes to
-// stdout, failures to stderr.
-int run_subcommand(const std::string& root, const Subcommand& command,
+// Runs one subcommand on an existing root as `user` (empty: host.conf's
+// default user), whom the change journal names for what it changes; the exit
+// code. Output goes to stdout, failures to stderr.
+int run_subcommand(const std::string& root, const std::string& user, const Subcommand& command,
                    const std::vector<std::string>& words, const SubcommandOptions& options);
+
+// `init [--empty]`: makes a new data root at `root` and says so; the exit
+// code. A root that stands there already is left as it is (exit code 1).
+int init_command(const std::string& root, RootContent content);
+
+// "made a data root with ... at ROOT", for the operator.
+std::string made_root_text(const std::string& root, RootContent content);
 
 // Says "devgroup: MESSAGE" on stderr, its control bytes escaped; the exit code 1.
 int command_failed(const std::string& message);

@@ -1,8 +1,10 @@
 // The host's viewers: the text viewer of reports (TEXTDISP) and the
 // error-log viewer (ERRORLOG), both on the pager.
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "hostlibs/help.h"
 #include "hostlibs/host_setup.h"
@@ -15,7 +17,24 @@
 namespace hostapp {
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr size_t kScreenColumns = SCREEN_COLUMNS;
+// A report file in TEMP this old was left by a run that ended before its
+// viewer, or by a crash: no making or viewing lasts that long.
+constexpr auto kStaleReportAge = std::chrono::hours(24);
+
+// The root's folder of new report files, and whether a file is one of them.
+fs::path temp_folder(const std::string& root) {
+    return fs::path(root) / "DATA" / "TEMP";
+}
+
+bool is_report_in_temp(const fs::path& file, const std::string& root) {
+    std::error_code code;
+    return file.extension() == ".LST" &&
+           fs::equivalent(file.parent_path(), temp_folder(root), code);
+}
+
 constexpr size_t kContinuationIndent = 4;
 
 // A long line in pieces of at most `width` characters, the later ones indented.
@@ -69,7 +88,30 @@ int run_text_viewer(HostSession::State& state, const RunListEntry& entry) {
     text.title = arguments.title.empty() ? arguments.path : arguments.title;
     text.pages = render_report(bytes);
     run_pager(text, &state.screen_left);
+    // A report handed to the viewer is the viewer's: once shown it goes, so
+    // that reports do not pile up in TEMP. A file elsewhere is left alone.
+    char native[4096];
+    if (native_path(arguments.path.c_str(), native, sizeof native) &&
+        is_report_in_temp(native, state.root)) {
+        std::error_code ignored;
+        fs::remove(native, ignored);
+    }
     return 0;
+}
+
+void remove_stale_reports(const std::string& root) {
+    const fs::file_time_type before = fs::file_time_type::clock::now() - kStaleReportAge;
+    std::error_code code;
+    for (fs::directory_iterator it(temp_folder(root), code), end; !code && it != end;
+         it.increment(code)) {
+        std::error_code failed;
+        const fs::file_time_type written = it->last_write_time(failed);
+        if (!failed && written < before &&
+            it->symlink_status(failed).type() == fs::file_type::regular &&
+            is_report_in_temp(it->path(), root)) {
+            fs::remove(it->path(), failed);
+        }
+    }
 }
 
 int run_error_log_viewer(HostSession::State& state) {

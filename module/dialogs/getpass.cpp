@@ -30,9 +30,6 @@ constexpr int kSessionNameWidth = sizeof(UserSession::name);
 constexpr int kEntrySize = 81;
 
 constexpr uint32_t kStatusFirstWord = 0;
-constexpr uint32_t kStatusKind = 2;
-constexpr uint32_t kStatusCount = 1;
-constexpr int kStatusDuration = 2000;
 // The trace never shows the typed password.
 constexpr const char* kMaskedPassword = "********";
 
@@ -67,9 +64,9 @@ void sign_on(const PasswordRecord& record) {
     session.language = record.language;
     session.password_time = host_now();
     shellbar_set_tech();
-    const StatusItem item = {kStatusFirstWord, kStatusKind, kStatusCount, sizeof session.user_code,
-                             session.user_code};
-    status_show(&item, kStatusDuration);
+    const StatusItem item = {kStatusFirstWord, STATUS_KIND_TEXT, STATUS_ONE_ITEM,
+                             sizeof session.user_code, session.user_code};
+    status_show(&item, STATUS_USER_CODE_DURATION);
     if (host_context->language_changed != nullptr) {
         host_context->language_changed(record.language);
     }

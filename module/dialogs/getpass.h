@@ -14,13 +14,6 @@ enum GetpassResult : int {
     GETPASS_SCREEN_MISSING = 4,  // no screen "getpass_screen" in it (reported)
 };
 
-// Rights masks of the editor's commands.
-enum RightsMask : uint32_t {
-    RIGHTS_SIGN_ON = 0,
-    RIGHTS_SAVE = 0x2000000,
-    RIGHTS_QUIT = 0x80000000,
-};
-
 extern const ScreenFunctionEntry getpass_table[];
 // The password file's record as the record store delivers it.
 extern PasswordRecord password_record;

@@ -343,18 +343,6 @@ static uint8_t selection_attribute(uint8_t attribute) {
     return static_cast<uint8_t>(((attribute & 0x07) << 4) | ((attribute >> 4) & 0x07));
 }
 
-// A hot letter: red on a light background, yellow on a dark one; without
-// colour underlined, or bold in the reverse video of the current field.
-static uint8_t hot_letter_attribute(uint8_t attribute) {
-    if (state().monochrome)
-        return attribute == kMonoReverse ? static_cast<uint8_t>(kMonoReverse | 0x08)
-                                         : kMonoUnderline;
-    const uint8_t background = attribute & 0x70;
-    const bool light =
-        background == 0x20 || background == 0x30 || background == 0x60 || background == 0x70;
-    return static_cast<uint8_t>(background | (light ? 0x04 : 0x0E));
-}
-
 namespace {
 
 // Draws field n through a writer for its window; the field's cells are
@@ -389,7 +377,7 @@ void draw_field_with(Screen* screen, int n, CellWriter& writer) {
         const bool selected = source >= 0 && source < selection_end;
         uint8_t shown = selected ? selection_attribute(attribute) : attribute;
         if (source >= 0 && source == field.hot_letter && !selected)
-            shown = hot_letter_attribute(attribute);
+            shown = screenlib::hot_letter_attribute(attribute);
         cells[static_cast<std::size_t>(i)] = Cell{ch, shown};
     }
     const int row = screen->screen_row(field.row);
@@ -450,3 +438,20 @@ void draw_window(Screen* screen) {
 }
 
 }  // namespace screenlib::detail
+
+namespace screenlib {
+
+// Without colour, bold in reverse video (the current field, a bar), else
+// underlined.
+uint8_t hot_letter_attribute(uint8_t attribute) {
+    using detail::kMonoReverse;
+    if (detail::state().monochrome)
+        return attribute == kMonoReverse ? static_cast<uint8_t>(kMonoReverse | 0x08)
+                                         : detail::kMonoUnderline;
+    const uint8_t background = attribute & 0x70;
+    const bool light =
+        background == 0x20 || background == 0x30 || background == 0x60 || background == 0x70;
+    return static_cast<uint8_t>(background | (light ? 0x04 : 0x0E));
+}
+
+}  // namespace screenlib

@@ -424,8 +424,11 @@ std::unique_ptr<ScreenFile> read_screen_file(const std::string& path,
     errno = 0;
     std::unique_ptr<FILE, int (*)(FILE*)> input_file(std::fopen(native, "rb"), &std::fclose);
     if (!input_file) {
-        diagnose(shown +
-                 ":0: cannot open the screen file: " + std::strerror(errno != 0 ? errno : ENOENT));
+        // A file that is not there is no fault in a file: the caller, which
+        // may try another language's next, tells of it when it matters.
+        if (errno != ENOENT)
+            diagnose(shown +
+                     ":0: cannot open the screen file: " + std::strerror(errno != 0 ? errno : EIO));
         return nullptr;
     }
     std::string text;

@@ -11,7 +11,7 @@ namespace screenlib::detail {
 // What follows an Escape: "[A", "OP", "[21~", "[[A", a single digit...
 // Gives the PC key code, kIncomplete while more bytes may still complete a
 // known sequence, or -1 for bytes that are no known key. A lone digit is
-// the Escape-digit fallback for F1 to F10 (Escape 0 is F10).
+// Alt and the digit, the fallback for F1 to F10 (Alt-0 is F10).
 constexpr int kIncomplete = -2;
 int decode_escape_sequence(std::string_view after_escape);
 

@@ -250,9 +250,11 @@ class TerminalBackend final : public Backend {
     }
 
     // After an Escape: Escape alone (or twice, both count), a sequence of a
-    // common terminal that the terminal description lacks, Escape-digit for
-    // F1 to F10, or Alt and a letter. -1 when the bytes are no key: they are
-    // dropped, with the rest of a sequence, so they do not arrive as typing.
+    // common terminal that the terminal description lacks, Alt and a digit
+    // for F1 to F10, or Alt and a letter. Only bytes that arrive with the
+    // Escape belong to it, so an Escape typed by hand acts at once and a
+    // digit typed after it stays a digit. -1 when the bytes are no key: they
+    // are dropped, with the rest of a sequence, so they do not arrive as typing.
     static int read_after_escape() {
         timeout(kSequenceGapMs);
         std::string sequence;

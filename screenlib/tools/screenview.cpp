@@ -5,6 +5,7 @@
 // screenview --terminal FILE SCREEN runs the screen in the terminal instead,
 // showing the name of each key pressed on the prompt line.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -63,7 +64,9 @@ int main(int argc, char** argv) {
         screenlib::shutdown();  // the terminal is itself again before anything is printed
         for (const auto& message : messages)
             std::fprintf(stderr, "%s\n", message.c_str());
-        return fail(file ? "no screen '" + name + "' in " + path : "cannot load " + path);
+        return fail(file                            ? "no screen '" + name + "' in " + path
+                    : std::filesystem::exists(path) ? "cannot load " + path
+                                                    : "no such file: " + path);
     }
     if (terminal)
         screen_set_special(screen, show_key);

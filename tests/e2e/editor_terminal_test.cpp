@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -182,6 +183,49 @@ TEST_F(EditorInATerminal, PagesDownAndShowsATypedGroupName) {
     EXPECT_EQ(line.substr(3, 8), "LAB7    ") << line;
 }
 
+// The first run on the operator's own root makes it, and says so before the
+// editor takes the screen: the editor waits for Enter.
+TEST_F(EditorInATerminal, TheFirstRunSaysItMadeTheOwnRootBeforeTheEditorStarts) {
+    Terminal terminal(socket());
+    ASSERT_TRUE(terminal.start(
+        "env -u DEVGROUP_ROOT -u XDG_DATA_HOME HOME=" + quoted(folder.path() + "/home") +
+        " TERM=xterm " + quoted(DEVGROUP_PROGRAM) + " --lang 1"));
+    ASSERT_TRUE(terminal.wait_for("Press Enter")) << terminal.screen();
+    EXPECT_NE(terminal.screen().find("devgroup: made a data root with the demo data at"),
+              std::string::npos)
+        << terminal.screen();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(terminal.screen().find("Pressure gauge PG-101"), std::string::npos)
+        << terminal.screen();
+    terminal.keys("Enter");
+    ASSERT_TRUE(terminal.wait_for("Pressure gauge PG-101")) << terminal.screen();
+}
+
+// Where the function keys do not reach the program, Alt and a digit stands
+// for F1 to F10: terminals send it as Escape and the digit together. Escape
+// typed on its own acts at once, and a digit typed after it is a digit.
+TEST_F(EditorInATerminal, AltAndADigitIsAFunctionKeyWhileALoneEscapeActsAtOnce) {
+    ASSERT_NO_FATAL_FAILURE(make_root(root, "PUMPS"));
+    Terminal terminal(socket());
+    ASSERT_TRUE(terminal.start(editor_command("TERM=xterm", root)));
+    ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
+    terminal.keys("M-4");
+    ASSERT_TRUE(terminal.wait_for("ESC to exit")) << terminal.screen();
+    terminal.keys("Escape");
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (terminal.screen().find("ESC to exit") != std::string::npos &&
+           std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(terminal.screen().find("ESC to exit"), std::string::npos) << terminal.screen();
+    // Escape on the editor itself does nothing; the digit after it is typed.
+    terminal.keys("Escape");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    terminal.type("7");
+    ASSERT_TRUE(terminal.wait_for("7")) << terminal.screen();
+    EXPECT_NE(line_with(terminal.screen(), "Meter 0 ").substr(3, 8).find('7'), std::string::npos)
+        << terminal.screen();
+}
+
 // On the common 80x24 terminal the editor leaves out its top frame: the page's
 // twenty rows, the key bar, and the pick list and help with their bottom
 // edges all show.
@@ -345,6 +389,7 @@ TEST_F(EditorInATerminal, PicksSavesAndPrintsToTheScreenViewer) {
     const std::string screen = terminal.screen();
     EXPECT_EQ(screen.find("Toolbank   ("), std::string::npos) << screen;
     EXPECT_EQ(line_with(screen, "Meter 0 ").substr(3, 8), "PUMPS   ") << screen;
+    EXPECT_TRUE(std::filesystem::is_empty(root + "/DATA/TEMP")) << "the viewer removed its report";
 }
 
 // Inside tmux the program may run with TERM=screen or with the outer

@@ -42,6 +42,7 @@ TEST_F(BuiltinModules, SignOnChecksThePasswordFileAndSignsTheUserOn) {
     EXPECT_EQ(std::string(host_user_id(), 8), "BERTA   ");
     EXPECT_EQ(host_user_no(), 2u);
     EXPECT_EQ(hostlibs::technician_sign_ons(), 1);
+    EXPECT_EQ(hostlibs::status_shown().text, "BE02");
 }
 
 TEST_F(BuiltinModules, SignOnLeftWithEscapeChangesNobody) {

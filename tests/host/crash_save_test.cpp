@@ -164,7 +164,7 @@ class CrashSaveTest : public ::testing::Test {
         pristine_ = new TempFolder("devgroup-crash-");
         const std::string root = pristine_->file("root");
         const std::string log = pristine_->file("make.txt");
-        ASSERT_EQ(run_devgroup({"--root", root, "--keys", ""}, log), 0) << hosttest::read_file(log);
+        ASSERT_EQ(hosttest::make_root(root), "");
         std::string config = hosttest::read_file(root + "/host.conf");
         config.replace(config.find("password_interval = 300"), 23, "password_interval = 0");
         for (int p = 0; p < kProcesses; ++p) {

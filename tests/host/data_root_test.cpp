@@ -190,7 +190,8 @@ bool g_racing = false;
 bool g_other_made = false;
 
 // Of two makings of one root, the one whose rename comes second finds the
-// root made by the other: it succeeds, but does not say it made the root.
+// root made by the other: `init` then says the root stood there already, and
+// does not say it made it.
 TEST(DataRoot, OnlyTheMakingThatPlacedTheRootSaysItMadeIt) {
     using hostapp::RootStep;
     TempFolder parent("devgroup-race-");
@@ -204,25 +205,25 @@ TEST(DataRoot, OnlyTheMakingThatPlacedTheRootSaysItMadeIt) {
             hostapp::create_root(g_race_root, false, nullptr, &g_other_made);
         }
     });
-    const std::string csv = parent.file("devices.csv");
-    hosttest::write_file(csv, "key,instrument,status,group\r\n");
-    std::string arguments[] = {"devgroup", "--root", g_race_root, "import", "devices", csv};
+    std::string arguments[] = {"devgroup", "--root", g_race_root, "init"};
     char* argv[] = {arguments[0].data(), arguments[1].data(), arguments[2].data(),
-                    arguments[3].data(), arguments[4].data(), arguments[5].data()};
+                    arguments[3].data()};
     testing::internal::CaptureStderr();
-    const int exit_code = hostapp::host_main(6, argv);
+    const int exit_code = hostapp::host_main(4, argv);
     const std::string said = testing::internal::GetCapturedStderr();
     hostapp::set_root_step_hook(nullptr);
-    EXPECT_EQ(exit_code, 0) << said;
+    EXPECT_EQ(exit_code, 1) << said;
     EXPECT_TRUE(g_other_made);
     EXPECT_TRUE(hostapp::root_exists(g_race_root));
     EXPECT_EQ(said.find("made a data root"), std::string::npos) << said;
+    EXPECT_NE(said.find("is a data root already"), std::string::npos) << said;
+    EXPECT_EQ(demo_device_count(g_race_root), 0) << "the other making's root stands";
 
     // A making that places the root says so.
     testing::internal::CaptureStderr();
     arguments[2] = parent.file("second");
     argv[2] = arguments[2].data();
-    EXPECT_EQ(hostapp::host_main(6, argv), 0);
+    EXPECT_EQ(hostapp::host_main(4, argv), 0);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("made a data root"), std::string::npos);
 }
 
@@ -348,6 +349,7 @@ TEST(HostConfig, RefusesBadLinesNamingThem) {
         {"user = A A 1 1 0\ndefault_user = B\n", "host.conf: default_user B is not a user"},
         {"# no users\n", "host.conf names no user"},
         {"user A A 1 1 0\n", "host.conf line 1: expected KEY = VALUE"},
+        {"user = A (set-up) 1 1 0\n", "host.conf line 1: the user id (set-up) is the journal's"},
     };
     for (const auto& [text, reason] : cases) {
         hostapp::HostConfig config;

@@ -40,6 +40,15 @@ class TempRoot {
     std::string error_;
 };
 
+// Makes a whole data root at `root`, a place that does not exist yet, as
+// `devgroup init` does (the demo data, or nothing); the reason when it
+// cannot, else empty. The program itself makes no root it is pointed at.
+inline std::string make_root(const std::string& root, bool demo_data = true) {
+    std::string error;
+    return hostapp::create_root(root, demo_data, &error) ? ""
+                                                         : "cannot make " + root + ": " + error;
+}
+
 // The host form of a native path: every '/' becomes '\\'.
 inline std::string host_form(std::string path) {
     for (char& c : path) {
@@ -83,12 +92,9 @@ struct DevgroupOutcome {
     std::string err;
 };
 
-// Runs `devgroup --root ROOT ARGUMENTS` through the shell (ARGUMENTS quoted
-// as the shell needs), its stderr through the file `err_file`.
-inline DevgroupOutcome run_devgroup(const std::string& root, const std::string& arguments,
-                                    const std::string& err_file) {
-    const std::string command =
-        std::string(DEVGROUP_EXE) + " --root " + root + " " + arguments + " 2>" + err_file;
+// Runs a shell command line, its stderr through the file `err_file`.
+inline DevgroupOutcome run_shell(const std::string& command_line, const std::string& err_file) {
+    const std::string command = command_line + " 2>" + err_file;
     DevgroupOutcome outcome;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -103,6 +109,13 @@ inline DevgroupOutcome run_devgroup(const std::string& root, const std::string& 
     outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     outcome.err = read_file(err_file);
     return outcome;
+}
+
+// Runs `devgroup --root ROOT ARGUMENTS` through the shell (ARGUMENTS quoted
+// as the shell needs), its stderr through the file `err_file`.
+inline DevgroupOutcome run_devgroup(const std::string& root, const std::string& arguments,
+                                    const std::string& err_file) {
+    return run_shell(std::string(DEVGROUP_EXE) + " --root " + root + " " + arguments, err_file);
 }
 
 // A text as one shell word.

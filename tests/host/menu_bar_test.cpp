@@ -70,6 +70,21 @@ TEST_F(MenuBar, OpensAndDrawsTheBarOnTheTopRow) {
     EXPECT_TRUE(hostlibs::menubar_installed());
 }
 
+// Without colour a terminal shows no red: the Alt letters of every title and
+// the key bar's keys are bold (bright) in the bar's reverse video instead.
+TEST_F(MenuBar, WithoutColourTheAltLettersAndKeysStayMarked) {
+    setenv("NO_COLOR", "1", 1);
+    headless_ = &screenlib::use_headless();
+    unsetenv("NO_COLOR");
+    ASSERT_EQ(menubar_open(host_path("MENU").c_str(), &receive) & 0xFF, 1);
+    for (const int column : {2, 8, 14}) {
+        EXPECT_EQ(headless_->attribute(0, column), 0x78) << column;
+        EXPECT_EQ(headless_->attribute(0, column + 1), 0x70) << column;
+    }
+    EXPECT_EQ(headless_->attribute(hostlibs::KEY_BAR_ROW, 1), 0x78);
+    EXPECT_EQ(headless_->attribute(hostlibs::KEY_BAR_ROW, 4), 0x70);
+}
+
 TEST_F(MenuBar, DirectKeysDeliverTheirCommands) {
     ASSERT_NE(menubar_open(host_path("MENU").c_str(), &receive) & 0xFF, 0);
     EXPECT_EQ(menubar_key(KEY_F2), 1);

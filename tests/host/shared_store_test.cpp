@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "devgroup_process.h"
+#include "host_config.h"
 #include "host_test_support.h"
 #include "hostlibs/host_setup.h"
 #include "pg_test_server.h"
@@ -75,8 +76,7 @@ class SharedStoreTest : public ::testing::Test {
     // files), host.conf naming the shared store, no password prompt.
     std::string workstation(const std::string& name, const std::string& conninfo) {
         const std::string root = work_.file(name);
-        EXPECT_EQ(run_devgroup({"--root", root, "--keys", ""}, work_.file("make.txt")), 0)
-            << read_file(work_.file("make.txt"));
+        EXPECT_EQ(hosttest::make_root(root), "");
         std::string config = read_file(root + "/host.conf");
         config.replace(config.find("password_interval = 300"), 23, "password_interval = 0");
         hosttest::write_file(root + "/host.conf", config);
@@ -134,7 +134,8 @@ TEST_F(SharedStoreTest, AGroupSavedOnOneWorkstationIsExportedWithItsJournalByAno
     EXPECT_NE(csv.find("K0000001,Instrument 1,1,PUMPS\r\n"), std::string::npos) << csv;
     EXPECT_NE(csv.find("K0000002,Instrument 2,1,OLD2\r\n"), std::string::npos) << csv;
     const std::string history = output_of({"--root", second, "history"});
-    EXPECT_NE(history.find("2023-11-14 22:13:20 ADAM K0000001 group: OLD1 -> PUMPS"),
+    EXPECT_NE(history.find("2023-11-14 22:13:20 ADAM (login " + hostapp::os_login() +
+                           ") K0000001 group: OLD1 -> PUMPS"),
               std::string::npos)
         << history;
     // The first workstation's own record files were never touched.

@@ -120,9 +120,10 @@ TEST(HostRun, ShellMenuComesUpWhenTheListEmptiesAndQuitEndsIt) {
     hostapp::HostSession session;
     // The tiny module queues the error-log viewer (Escape leaves it), the
     // module runs again and leaves the list alone; the shell menu comes up
-    // and its last entry, Quit, is chosen with End and Enter.
-    const hostapp::HostOptions options =
-        hosttest::headless_options(root.path(), "<Esc><End><Enter>", TINY_MODULE_PATH);
+    // and its last entry, Quit, is chosen with End and Enter, and granted
+    // to ADAM's password.
+    const hostapp::HostOptions options = hosttest::headless_options(
+        root.path(), "<Esc><End><Enter>ADAM<Tab>secret<F10>", TINY_MODULE_PATH);
     std::string error;
     ASSERT_TRUE(session.open(options, &error)) << error;
     EXPECT_NE(dohotkey(0), 0) << "host.conf's hot keys are installed";
@@ -143,9 +144,10 @@ TEST(HostRun, ShellMenuChoosesTheNextModule) {
     ASSERT_TRUE(root.made()) << root.error();
     hostapp::HostSession session;
     // Shell menu: "e" picks the error log, which Escape leaves; then the
-    // shell menu again, where Escape at the bottom of the list quits.
-    const hostapp::HostOptions options =
-        hosttest::headless_options(root.path(), "e<Esc><Esc>", TINY_MODULE_PATH);
+    // shell menu again, where Escape at the bottom of the list quits once
+    // the quit rights are granted.
+    const hostapp::HostOptions options = hosttest::headless_options(
+        root.path(), "e<Esc><Esc>ADAM<Tab>secret<F10>", TINY_MODULE_PATH);
     std::string error;
     ASSERT_TRUE(session.open(options, &error)) << error;
     hostlibs::host_push(hostlibs::shell_menu_entry());
@@ -156,6 +158,47 @@ TEST(HostRun, ShellMenuChoosesTheNextModule) {
     hostlibs::host_push(hostlibs::shell_menu_entry());
     session.call_module(hostlibs::shell_menu_entry());
     EXPECT_TRUE(hostlibs::quit_requested());
+}
+
+// Quit and Escape at the bottom of the list end the program only with the
+// quit rights, under the editor's rules: the password prompt, unless the
+// user holds the rights and granted a password within the interval, or
+// the interval is 0.
+TEST(HostRun, TheShellMenuEndsTheProgramOnlyWithTheQuitRights) {
+    hosttest::TempRoot root;
+    ASSERT_TRUE(root.made()) << root.error();
+    struct Case {
+        const char* user;
+        const char* keys;
+        bool password_fresh;
+        uint32_t interval;
+        bool quits;
+    };
+    const Case cases[] = {
+        {"CARL", "<End><Enter>CARL<Tab>guest<F10><Esc>", false, 300, false},
+        {"CARL", "<Esc><Esc>", false, 300, false},
+        {"CARL", "<Esc>", true, 300, false},
+        {"ADAM", "<End><Enter>ADAM<Tab>secret<F10>", false, 300, true},
+        {"ADAM", "<Esc>", true, 300, true},
+        {"CARL", "<End><Enter>", false, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.user) + " " + c.keys);
+        hostapp::HostSession session;
+        hostapp::HostOptions options =
+            hosttest::headless_options(root.path(), c.keys, TINY_MODULE_PATH);
+        options.user = c.user;
+        std::string error;
+        ASSERT_TRUE(session.open(options, &error)) << error;
+        session.context().settings->password_interval = c.interval;
+        if (c.password_fresh) {
+            session.context().user->password_time = 1700000000 - 10;
+        }
+        hostlibs::host_push(hostlibs::shell_menu_entry());
+        ASSERT_EQ(session.call_module(hostlibs::shell_menu_entry()), 0);
+        EXPECT_EQ(hostlibs::quit_requested(), c.quits);
+        EXPECT_EQ(hostlibs::run_list().size(), c.quits ? 0u : 1u);
+    }
 }
 
 }  // namespace
@@ -221,14 +264,13 @@ TEST_F(EndScreen, ScriptEndingInAModuleAboveTheEditorPrintsThatModule) {
 }
 
 TEST_F(EndScreen, TextViewerOrTheModuleAfterIt) {
-    const std::string viewer = report_entry();
-    EXPECT_EQ(run(viewer, "<PgDn>").size(), 2u);
+    EXPECT_EQ(run(report_entry(), "<PgDn>").size(), 2u);
     EXPECT_EQ(session_.final_screen().rfind("Toolbank   (2/2)\nPage 2", 0), 0u)
         << session_.final_screen();
     session_.close();
     // Escape closes the viewer before the script ends: the module runs again
-    // and its screen is the last.
-    EXPECT_EQ(run(viewer, "<Esc>"),
+    // and its screen is the last. (The viewer removed the report it showed.)
+    EXPECT_EQ(run(report_entry(), "<Esc>"),
               (std::vector<std::string>{"USER\\DEVGROUP\\TOOLBANK", "USER\\GENUSER\\TEXTDISP",
                                         "USER\\DEVGROUP\\TOOLBANK"}));
     EXPECT_EQ(session_.final_screen().rfind(kModuleBar, 0), 0u) << session_.final_screen();

@@ -144,10 +144,10 @@ TEST_F(StoreCommand, InitMakesTheSchemaOnceAndRefusesANewerOne) {
 
     const DevgroupOutcome made = run(root, "store init");
     ASSERT_EQ(made.exit_code, 0) << made.err;
-    EXPECT_EQ(made.out, "made schema version 2\n");
+    EXPECT_EQ(made.out, "made schema version 3\n");
     const DevgroupOutcome again = run(root, "store init");
     EXPECT_EQ(again.exit_code, 0) << again.err;
-    EXPECT_EQ(again.out, "schema at version 2, nothing to do\n");
+    EXPECT_EQ(again.out, "schema at version 3, nothing to do\n");
 
     const DevgroupOutcome status = run(root, "store status");
     ASSERT_EQ(status.exit_code, 0) << status.err;
@@ -155,15 +155,15 @@ TEST_F(StoreCommand, InitMakesTheSchemaOnceAndRefusesANewerOne) {
                               db.server().socket_dir + ":" + db.server().port + "/postgres\n"),
               std::string::npos)
         << status.out;
-    EXPECT_NE(status.out.find("schema version   2 (this program's: 2)\n"), std::string::npos);
+    EXPECT_NE(status.out.find("schema version   3 (this program's: 3)\n"), std::string::npos);
     EXPECT_NE(status.out.find("devices          0 records, 0 journal rows\n"), std::string::npos);
     EXPECT_NE(status.out.find("sites            0\n"), std::string::npos);
 
-    db.exec("UPDATE store_meta SET value = 3 WHERE name = 'schema_version'");
+    db.exec("UPDATE store_meta SET value = 4 WHERE name = 'schema_version'");
     for (const char* command : {"store init", "store status"}) {
         const DevgroupOutcome newer = run(root, command);
         EXPECT_EQ(newer.exit_code, 1) << command;
-        EXPECT_NE(newer.err.find("has schema version 3, newer than this program's version 2"),
+        EXPECT_NE(newer.err.find("has schema version 4, newer than this program's version 3"),
                   std::string::npos)
             << command << ": " << newer.err;
     }
@@ -184,11 +184,11 @@ TEST_F(StoreCommand, InitGrantsTheWorkstationsRole) {
     const DevgroupOutcome granted = run(admin, "store init --grant " + shell_quoted(role));
     ASSERT_EQ(granted.exit_code, 0) << granted.err;
     EXPECT_EQ(granted.out,
-              "made schema version 2\ngranted " + role + " the workstations' rights\n");
+              "made schema version 3\ngranted " + role + " the workstations' rights\n");
 
     const DevgroupOutcome unknown = run(admin, "store init --grant devgroup_no_such_role");
     EXPECT_EQ(unknown.exit_code, 1);
-    EXPECT_NE(unknown.err.find("schema at version 2, but cannot grant"), std::string::npos)
+    EXPECT_NE(unknown.err.find("schema at version 3, but cannot grant"), std::string::npos)
         << unknown.err;
 
     import(station, "K1,Gauge,1,G1\nK2,Meter,1,G2\n");

@@ -2,6 +2,9 @@
 // the viewer module paging through a report under a key script.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include "host_test_support.h"
 #include "hostlibs/shell.h"
 #include "report_view.h"
@@ -97,6 +100,57 @@ TEST(TextViewer, MissingReportIsToldNotFatal) {
         EXPECT_EQ(
             session.call_module(hostapp::make_entry("USER", "GENUSER", "TEXTDISP", arguments)), 0);
         EXPECT_EQ(session.final_screen(), "") << arguments;
+    }
+}
+
+// A report the viewer shows from the root's TEMP folder is the viewer's: it
+// goes once shown. A file given from elsewhere, or not a report, stays.
+TEST(TextViewer, RemovesAShownReportFromTempOnly) {
+    hosttest::TempRoot root;
+    ASSERT_TRUE(root.made()) << root.error();
+    const std::string report = "Page 1\x81\x82";
+    const char* files[] = {"DATA/TEMP/R1.LST", "DATA/SPOOL/R2.LST", "DATA/TEMP/NOTES.TXT"};
+    for (const char* file : files) {
+        hosttest::write_file(root.file(file), report);
+    }
+    hostapp::HostSession session;
+    std::string error;
+    ASSERT_TRUE(session.open(hosttest::headless_options(root.path(), ""), &error)) << error;
+    for (const char* file : files) {
+        const std::string arguments =
+            "00000003 4 " + hosttest::host_form(root.file(file)) + " \"Toolbank\"";
+        EXPECT_EQ(
+            session.call_module(hostapp::make_entry("USER", "GENUSER", "TEXTDISP", arguments)), 0);
+        EXPECT_EQ(session.final_screen().rfind("Toolbank", 0), 0u) << file << " was shown";
+    }
+    EXPECT_FALSE(std::filesystem::exists(root.file(files[0])));
+    EXPECT_TRUE(std::filesystem::exists(root.file(files[1])));
+    EXPECT_TRUE(std::filesystem::exists(root.file(files[2])));
+}
+
+// Reports that a crash (or a run ended before its viewer) left in TEMP go
+// at the next start once a day old; younger ones may still be in use.
+TEST(TextViewer, ReportsLeftInTempGoAtTheNextStartOnceADayOld) {
+    hosttest::TempRoot root;
+    ASSERT_TRUE(root.made()) << root.error();
+    namespace fs = std::filesystem;
+    const auto now = fs::file_time_type::clock::now();
+    const std::pair<const char*, std::chrono::hours> files[] = {
+        {"DATA/TEMP/ROLD.LST", std::chrono::hours(25)},
+        {"DATA/TEMP/RNEW.LST", std::chrono::hours(23)},
+        {"DATA/TEMP/OLD.TXT", std::chrono::hours(25)},
+        {"DATA/SPOOL/ROLD.LST", std::chrono::hours(25)},
+    };
+    for (const auto& [file, age] : files) {
+        hosttest::write_file(root.file(file), "x");
+        fs::last_write_time(root.file(file), now - age);
+    }
+    hostapp::HostSession session;
+    std::string error;
+    ASSERT_TRUE(session.open(hosttest::headless_options(root.path(), ""), &error)) << error;
+    EXPECT_FALSE(fs::exists(root.file(files[0].first)));
+    for (const auto& [file, age] : {files[1], files[2], files[3]}) {
+        EXPECT_TRUE(fs::exists(root.file(file))) << file;
     }
 }
 

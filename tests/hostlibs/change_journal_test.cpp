@@ -127,6 +127,21 @@ TEST_P(ChangeJournal, APasswordNeverReachesTheJournalNotEvenThroughTheKey) {
               "2021-03-04 05:06:07 OPERATOR ADAM password: (new) -> (hidden)");
 }
 
+TEST_P(ChangeJournal, TheLoginThatRunsTheProgramIsJournalledBesideTheUser) {
+    hostlibs::close_host();
+    hostlibs::HostConfiguration config = configuration();
+    config.login = "alice";
+    ASSERT_TRUE(open(config)) << error_;
+    put("K1", "Oven", "");
+    ASSERT_EQ(update_group("K1", "HEAT"), RS_OK);
+    const auto entries = journal();
+    ASSERT_EQ(entries.size(), 5u);
+    for (const auto& entry : entries)
+        EXPECT_EQ(entry.login, "alice");
+    EXPECT_EQ(entries.front().describe(),
+              "2021-03-04 05:06:07 OPERATOR (login alice) K1 group: (blank) -> HEAT");
+}
+
 TEST_P(ChangeJournal, CanBeSwitchedOff) {
     hostlibs::close_host();
     hostlibs::HostConfiguration config = configuration();
@@ -135,6 +150,32 @@ TEST_P(ChangeJournal, CanBeSwitchedOff) {
     put("K1", "Oven", "");
     ASSERT_EQ(update_group("K1", "HEAT"), RS_OK);
     EXPECT_TRUE(journal().empty());
+}
+
+// A journal written before logins were kept reads with none, also where it
+// cannot be changed; opened for writing it gets the column.
+TEST_F(ChangeJournalFixture, AJournalOfAnOlderFileReadsWithoutLoginsAndIsUpgraded) {
+    put("K1", "Oven", "");
+    hostlibs::close_host();
+    change_stored("devices", "ALTER TABLE journal DROP COLUMN login");
+    hostlibs::HostConfiguration config = configuration();
+    config.login = "alice";
+    config.read_only = true;
+    ASSERT_TRUE(open(config)) << error_;
+    auto entries = journal();
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries.front().login, "");
+    EXPECT_EQ(entries.front().describe(),
+              "2021-03-04 05:06:07 OPERATOR K1 group: (new) -> (blank)");
+    hostlibs::close_host();
+
+    config.read_only = false;
+    ASSERT_TRUE(open(config)) << error_;
+    ASSERT_EQ(update_group("K1", "HEAT"), RS_OK);
+    entries = journal();
+    ASSERT_EQ(entries.size(), 5u);
+    EXPECT_EQ(entries[0].login, "alice");
+    EXPECT_EQ(entries[1].login, "");
 }
 
 }  // namespace

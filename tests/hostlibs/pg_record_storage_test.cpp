@@ -63,6 +63,7 @@ JournalRows journal_of(const Bytes& key, const std::vector<hostlibs::detail::Jou
     journal.file = "devices.db";
     journal.time = 1614834367;
     journal.user = "OPERATOR";
+    journal.login = "operator";
     journal.key = std::span<const uint8_t>(key.data(), 4);
     journal.rows = rows;
     return journal;
@@ -525,13 +526,17 @@ TEST_F(PgStoreTest, TheWorkstationRoleWritesRecordsButNotTheSchema) {
     EXPECT_FALSE(workstation.exec("UPDATE store_meta SET value = 2").ok());
 }
 
-// A store of version 1 gets the table of password failures, and a
-// workstation granted before may use it at once.
-TEST_F(PgStoreTest, AnUpgradeGivesGrantedWorkstationsThePasswordFailures) {
+// A store of version 1 gets the table of password failures and the
+// journal's login column, and a workstation granted before may use them at
+// once; journal rows written before read with no login.
+TEST_F(PgStoreTest, AnUpgradeGivesGrantedWorkstationsThePasswordFailuresAndTheLogin) {
     const std::string role = schema_->create_login_role("older", "s3cret");
     ASSERT_TRUE(hostlibs::detail::grant_workstation_role(admin_, role, &error_)) << error_;
     schema_->exec(
         "DROP TABLE password_failures;"
+        "ALTER TABLE journal DROP COLUMN login;"
+        "INSERT INTO journal(file, time, \"user\", key, pos, field, old, new)"
+        " VALUES('devices.db', 1, 'ADAM', '\\x01000000', 1, 'name', NULL, '\\x6f6c64');"
         "UPDATE store_meta SET value = 1 WHERE name = 'schema_version'");
     int64_t found = 0;
     ASSERT_TRUE(hostlibs::detail::init_schema(admin_, &error_, &found)) << error_;
@@ -546,6 +551,17 @@ TEST_F(PgStoreTest, AnUpgradeGivesGrantedWorkstationsThePasswordFailures) {
     ASSERT_EQ(file->find_failures(name, &failures), RS_OK) << file->last_error();
     EXPECT_EQ(file->count_failure(name, failures), RS_OK) << file->last_error();
     EXPECT_EQ(file->clear_failures(name), RS_OK) << file->last_error();
+
+    const Bytes key = record({1, 0, 0, 0});
+    ASSERT_EQ(file->append_journal(
+                  1, journal_of(key, {{"name", false, {}, std::span(key).subspan(4, 8)}})),
+              RS_OK)
+        << file->last_error();
+    const std::vector<StoredJournalRow> rows = journal(*file);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].login, "operator");
+    EXPECT_EQ(rows[1].user, "ADAM");
+    EXPECT_EQ(rows[1].login, "");
 }
 
 TEST_F(PgStoreTest, AConnectionLostDuringAWriteFailsItToTheEnd) {

@@ -6,6 +6,7 @@
 
 #include "hostlibs/help.h"
 #include "hostlibs/shell.h"
+#include "hostlibs/status.h"
 #include "platform/byte_fields.h"
 #include "scenario_support.h"
 
@@ -160,6 +161,48 @@ TEST_F(Leaving, QuitStopsAtTheFirstRefusal) {
         EXPECT_FALSE(hostlibs::quit_requested());
         session_.close();
     }
+}
+
+// The modules a session ran, by name.
+std::vector<std::string> modules_run(hostapp::HostSession& session) {
+    std::vector<std::string> names;
+    for (const RunListEntry& entry : session.modules_run())
+        names.push_back(entry.module_name);
+    return names;
+}
+
+// However a user signs on (the editor's prompt, the sign-on module by its
+// hot key or from the shell menu), the status line names that user's code,
+// the code of the user the host then works for.
+TEST_F(Leaving, EverySignOnNamesTheNewUserOnTheStatusLine) {
+    const char* scripts[] = {"<A-f>oBERTA<Tab>geheim<F10><C-n>CARL<Tab>guest<F10>",
+                             "<C-n>CARL<Tab>guest<F10>", "<C-w>sCARL<Tab>guest<F10>"};
+    for (const char* script : scripts) {
+        SCOPED_TRACE(script);
+        open_editor(script);
+        ASSERT_EQ(session_.run(), 0);
+        EXPECT_EQ(hostlibs::status_shown().text, "CA03");
+        EXPECT_EQ(std::string(host_user_id(), 8), "CARL    ");
+        session_.close();
+    }
+}
+
+// The shell menu's ways out of the program ask the rights the editor's Quit
+// asks: CARL, who has none, is refused and the menu comes back (Escape
+// there returns to the editor); ADAM's password ends the program.
+TEST_F(Leaving, TheShellMenuEndsTheProgramOnlyWithTheQuitRights) {
+    open_editor("<A-f>oCARL<Tab>guest<F10><C-w><End><Enter>CARL<Tab>guest<F10><Esc><Esc>");
+    ASSERT_EQ(session_.run(), 0);
+    EXPECT_EQ(modules_run(session_), (std::vector<std::string>{"TOOLBANK", "SHELL", "TOOLBANK"}));
+    EXPECT_FALSE(hostlibs::quit_requested());
+    EXPECT_NE(session_.final_screen().find("Instrument 0"), std::string::npos)
+        << session_.final_screen();
+    session_.close();
+
+    open_editor("<C-w><End><Enter>ADAM<Tab>secret<F10>");
+    ASSERT_EQ(session_.run(), 0);
+    EXPECT_EQ(modules_run(session_), (std::vector<std::string>{"TOOLBANK", "SHELL"}));
+    EXPECT_TRUE(hostlibs::quit_requested());
 }
 
 TEST_F(Leaving, MissingGuardFilesReportTheFallbackPathAndKeepTheEditor) {

@@ -216,6 +216,7 @@ TEST_F(PrintingToScreen, TheViewerShowsTheReportsPagesAndReturnsToTheEditor) {
     EXPECT_EQ(hostlibs::describe_entry(modules[1]), "USER\\GENUSER\\TEXTDISP");
     EXPECT_TRUE(hostlibs::same_module(modules[2], session_.module_entry()));
     EXPECT_EQ(cells(kTitleRow, kPageColumn, 1), "2") << "the editor took the last key";
+    EXPECT_TRUE(temp_files().empty()) << "the viewer removed the report it showed";
 }
 
 TEST_F(PrintingToScreen, TheViewerPagesThroughTheReportWithoutShowingCodes) {

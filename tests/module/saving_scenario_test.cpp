@@ -308,8 +308,11 @@ TEST_F(Saving, DevgroupHistoryPrintsWhoChangedWhichGroupNewestFirst) {
     while (std::fgets(chunk, sizeof chunk, pipe) != nullptr)
         printed += chunk;
     EXPECT_EQ(pclose(pipe), 0);
-    EXPECT_EQ(printed.substr(0, printed.find('\n')),
-              "1970-01-01 00:16:40 ADAM " + key_of(0) + " group: (blank) -> PUMPS");
+    const std::string line = printed.substr(0, printed.find('\n'));
+    const std::string after_login = ") " + key_of(0) + " group: (blank) -> PUMPS";
+    EXPECT_EQ(line.rfind("1970-01-01 00:16:40 ADAM (login ", 0), 0u) << line;
+    ASSERT_GE(line.size(), after_login.size()) << line;
+    EXPECT_EQ(line.substr(line.size() - after_login.size()), after_login) << line;
 }
 
 }  // namespace

@@ -30,8 +30,16 @@ struct HostOptions {
     bool use_terminal = false;
 };
 
-// The data root used when none is named: $DEVGROUP_ROOT, else
-// $XDG_DATA_HOME/devgroup (when absolute), else ~/.local/share/devgroup.
+// The data root the environment names ($DEVGROUP_ROOT); empty when none.
+std::string environment_root();
+
+// The operator's own data root, the one made on first use:
+// $XDG_DATA_HOME/devgroup (an absolute XDG_DATA_HOME), else
+// ~/.local/share/devgroup.
+std::string user_root();
+
+// The data root used when none is named on the command line:
+// environment_root(), else user_root().
 std::string default_root();
 
 // A library of the host in the program's library folder, found from the
@@ -47,20 +55,30 @@ std::string default_module_path();
 // build tree links to the source's assets/. $DEVGROUP_ASSETS overrides it.
 std::string assets_dir();
 
-// Makes a data root: the folders, a copy of assets/root/ and host.conf; with
-// demo_data also the demo data set (devices, settings, passwords, sites).
-// Without it the data files exist but are empty. The root is made in a
+// What a new root's data files hold.
+enum class RootContent {
+    kNothing,    // empty files
+    kNoDevices,  // the demo data set's passwords, sites and settings, no devices
+    kDemo,       // the whole demo data set
+};
+
+// Makes a data root: the folders, a copy of assets/root/ and host.conf, and
+// the data files with `content`. The root is made in a
 // folder beside its place, marked whole, put on disk and renamed into place,
 // so an interrupted making leaves no root under its name. The place must be
 // missing or an empty folder; a whole root there is left as it is. *made
 // (when given) tells whether this call put the root in place, rather than
 // finding one or seeing another process's making finish first.
+bool create_root(const std::string& root, RootContent content, std::string* error,
+                 bool* made = nullptr);
+// The same with the whole demo data set (demo_data) or nothing.
 bool create_root(const std::string& root, bool demo_data, std::string* error, bool* made = nullptr);
 
 enum class RootState {
     kMissing,     // no host.conf
     kComplete,    // made to the end
     kIncomplete,  // host.conf but no completion mark: its making was cut short
+    kUnreadable,  // cannot be looked into (a folder of another user)
 };
 
 // What stands at `root`. A root of an older version, which carries no mark,
@@ -73,6 +91,10 @@ bool root_exists(const std::string& root);
 // What to tell the operator about an incomplete root: that it is refused
 // and how to remove it.
 std::string incomplete_root_message(const std::string& root);
+
+// Why a root in `state` (other than kComplete) is refused, and what to do:
+// a missing one names `devgroup init`, an unreadable one the system's reason.
+std::string refused_root_message(const std::string& root, RootState state);
 
 // The steps of making a root, in order; tests stop a making at one of them.
 enum class RootStep { kFilesLaid, kDataLoaded, kMarked, kPlaced };
@@ -122,6 +144,10 @@ class HostSession {
     // Returns 0, or 1 when the module could not be loaded at all.
     int run();
 
+    // When the module's screen file of the session's starting language is
+    // missing and the fallback language's serves: one plain line that says
+    // so, for the operator once the screen is given back; else empty.
+    const std::string& fallback_note() const;
     // The last reason call_module failed, for messages.
     const std::string& last_error() const;
     // Every entry call_module was given since open, in order.

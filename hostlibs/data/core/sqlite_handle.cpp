@@ -63,6 +63,18 @@ std::string file_uri(const std::string& path) {
     return uri;
 }
 
+// SQLite's message of the last failure, with the system's reason where the
+// failure was the system's ("unable to open database file: Permission denied").
+std::string failure_text(sqlite3* db) {
+    std::string text = sqlite3_errmsg(db);
+    const int code = sqlite3_errcode(db) & 0xFF;
+    const int reason = sqlite3_system_errno(db);
+    if ((code == SQLITE_CANTOPEN || code == SQLITE_IOERR) && reason != 0) {
+        text += std::string(": ") + std::strerror(reason);
+    }
+    return text;
+}
+
 // Why a file (or, when it does not exist yet, its folder) cannot be written;
 // empty when it can.
 std::string unwritable(const std::string& native_path) {
@@ -132,7 +144,7 @@ bool Database::open(const std::string& native_path, int busy_timeout_ms, std::st
     }
     if (rc != SQLITE_OK) {
         if (error != nullptr) {
-            *error = native_path + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "cannot open");
+            *error = native_path + ": " + (db_ != nullptr ? failure_text(db_) : "cannot open");
         }
         close();
         return false;
@@ -201,7 +213,7 @@ void Database::rollback() {
 }
 
 std::string Database::last_error() const {
-    return db_ != nullptr ? sqlite3_errmsg(db_) : "database not open";
+    return db_ != nullptr ? failure_text(db_) : "database not open";
 }
 
 bool Statement::prepare(const Database& db, const char* sql, std::string* error) {

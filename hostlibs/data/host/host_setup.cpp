@@ -126,7 +126,8 @@ uint32_t clock_now() {
     return static_cast<uint32_t>(std::time(nullptr));
 }
 
-// Journal entries carry the host clock and the user of the moment they are written.
+// Journal entries carry the host clock and the user of the moment they are
+// written, and the login that runs the program.
 void start_journals(HostState& host) {
     if (!host.configuration.change_journal) {
         return;
@@ -138,6 +139,7 @@ void start_journals(HostState& host) {
             stamp.user.assign(host.user_id.data(), host.user_id.size());
             stamp.user.erase(stamp.user.find_last_not_of(' ') + 1);
         }
+        stamp.login = host.configuration.login;
         return stamp;
     };
     host.devices.set_journal_stamp(stamp_now);
@@ -293,7 +295,9 @@ std::string JournalEntry::describe() const {
         std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &utc);
     }
     auto shown = [](const std::string& value) { return value.empty() ? "(blank)" : value; };
-    return std::string(when) + " " + (user.empty() ? "-" : user) + " " + key + " " + field + ": " +
+    const std::string who =
+        (user.empty() ? "-" : user) + (login.empty() ? "" : " (login " + login + ")");
+    return std::string(when) + " " + who + " " + key + " " + field + ": " +
            (inserted ? "(new)" : shown(old_value)) + " -> " + shown(new_value);
 }
 
@@ -340,8 +344,9 @@ bool read_journal(const std::string& file, const std::optional<std::string>& key
         return chosen->read_journal(
             key ? key_bytes.data() : nullptr,
             [&](const detail::JournalChange& change) {
-                return visit({change.id, change.time, change.user, change.key, change.position,
-                              change.field, change.inserted, change.old_value, change.new_value});
+                return visit({change.id, change.time, change.user, change.login, change.key,
+                              change.position, change.field, change.inserted, change.old_value,
+                              change.new_value});
             },
             error);
     } catch (const std::exception& e) {

@@ -48,6 +48,7 @@ std::optional<JournalRows> ChangeJournal::rows(const uint8_t* before, const uint
     rows.file = layout_.file_name;
     rows.time = stamp.time;
     rows.user = stamp.user;
+    rows.login = stamp.login;
     // The key as journalled: a secret inside it (the password file's key
     // holds the password) is blanked.
     const size_t key_size = std::min(static_cast<size_t>(layout_.key_size), key_.size());
@@ -90,6 +91,7 @@ JournalChange ChangeJournal::readable(const StoredJournalRow& row) const {
     change.file = row.file;
     change.time = row.time;
     change.user = row.user;
+    change.login = row.login;
     change.key = trimmed(row.key);
     change.position = row.position;
     change.field = row.field;

@@ -1,6 +1,7 @@
 // The change journal of one record file: every insert and update appends,
 // in the writing transaction, one row per changed field with its old and new
-// bytes, the record's key and position, the host clock and the user. This
+// bytes, the record's key and position, the host clock, the user and the
+// operating-system login. This
 // decides the rows and reads them back; the storage writes and keeps them.
 //
 // `old` is absent for a field of a new record. Fields marked secret (the
@@ -24,6 +25,7 @@ struct JournalChange {
     std::string file;
     uint32_t time = 0;
     std::string user;
+    std::string login;
     std::string key;  // trailing blanks dropped
     int64_t position = 0;
     std::string field;
@@ -35,6 +37,7 @@ struct JournalChange {
 struct JournalStamp {
     uint32_t time = 0;
     std::string user;
+    std::string login;  // the operating-system login
 };
 
 class ChangeJournal {

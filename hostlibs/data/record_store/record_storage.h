@@ -80,6 +80,7 @@ struct JournalRows {
     const char* file = "";  // RecordLayout::file_name
     uint32_t time = 0;      // host clock
     std::string user;
+    std::string login;             // the operating-system login
     std::span<const uint8_t> key;  // as journalled: a secret in it is blanked
     std::vector<JournalRow> rows;
 };

@@ -60,6 +60,9 @@ struct HostConfiguration {
     // opened and the others looked at now; a file left out is neither opened
     // nor looked at until something uses it.
     unsigned record_files = kAllRecordFiles;
+    // The operating-system login that runs the program, journalled beside
+    // the user; empty when not known.
+    std::string login = {};
 };
 
 // Opens the host's files under <root>/DATA, creating missing ones (unless
@@ -161,14 +164,16 @@ struct JournalEntry {
     int64_t id = 0;         // order of writing, from 1
     uint32_t time = 0;      // host_now() of the change
     std::string user;       // host_user_id() of the change, trailing blanks dropped
+    std::string login;      // the operating-system login that wrote it ("": not known)
     std::string key;        // the record's key, trailing blanks dropped
     int64_t position = 0;   // the record's position
     std::string field;      // "group", "instrument", ...
     bool inserted = false;  // the record was new: no old value
     std::string old_value;  // readable: texts without trailing blanks, numbers in decimal
     std::string new_value;
-    // "YYYY-MM-DD HH:MM:SS user key field: old -> new" (UTC; "(blank)" for an
-    // empty text, "(new)" for the old value of an inserted record).
+    // "YYYY-MM-DD HH:MM:SS user (login L) key field: old -> new" (UTC; the
+    // login part only when known; "(blank)" for an empty text, "(new)" for
+    // the old value of an inserted record).
     HOSTSETUP_API std::string describe() const;
 };
 
@@ -187,7 +192,8 @@ struct StoredJournalRow {
     std::string file;  // the record file's stored name, "devices.db", ...
     uint32_t time = 0;
     std::string user;
-    std::string key;  // bytes, a secret in it blanked
+    std::string login;  // "" in rows written before logins were journalled
+    std::string key;    // bytes, a secret in it blanked
     int64_t position = 0;
     std::string field;
     bool has_old = false;  // false for the fields of a new record

@@ -19,8 +19,13 @@ namespace hostlibs {
 namespace {
 
 constexpr uint8_t kBarAttribute = 0x70;
-constexpr uint8_t kLetterAttribute = 0x74;
 constexpr uint8_t kOpenAttribute = 0x1F;
+
+// The keys of the key bar and the menus' Alt letters stand out from the bar,
+// with colour or without.
+uint8_t letter_attribute() {
+    return screenlib::hot_letter_attribute(kBarAttribute);
+}
 
 struct MenuBarState {
     bool installed = false;
@@ -78,7 +83,7 @@ void draw_key_bar(screenlib::Backend& backend) {
         if (column + width > window.columns()) {
             break;
         }
-        window.put(0, column, entry.keys, kLetterAttribute);
+        window.put(0, column, entry.keys, letter_attribute());
         window.put(0, column + static_cast<int>(entry.keys.size()) + 1, entry.label, kBarAttribute);
         column += width + static_cast<int>(std::strlen(kKeyBarGap));
     }
@@ -214,7 +219,7 @@ void menubar_draw() {
                 !letter_marked && std::toupper(static_cast<unsigned char>(c)) == pull.letter;
             letter_marked = letter_marked || letter;
             cells[first + i] = {c, open     ? kOpenAttribute
-                                   : letter ? kLetterAttribute
+                                   : letter ? letter_attribute()
                                             : kBarAttribute};
         }
     }

@@ -52,6 +52,14 @@ struct UserSession {
     uint32_t password_time;  // 52: host clock of the last granted password
 };
 
+// Rights masks: a user's rights cover a mask when they hold every bit of it.
+// The module and the host ask for the same rights through them.
+enum RightsMask : uint32_t {
+    RIGHTS_SIGN_ON = 0,        // any user who signs on
+    RIGHTS_SAVE = 0x2000000,   // storing the device groups
+    RIGHTS_QUIT = 0x80000000,  // ending the host program
+};
+
 typedef void (*LanguageChangedFn)(int32_t language);
 typedef int (*MessageTextFn)(int index, char* buffer, int size);
 
@@ -151,11 +159,15 @@ enum : int { JOB_TYPE_REPORT_FILE = 4 };
 // A field shown on the host's status line.
 struct StatusItem {
     uint32_t first;
-    uint32_t kind;    // 2
-    uint32_t count;   // 1
+    uint32_t kind;    // STATUS_KIND_TEXT
+    uint32_t count;   // STATUS_ONE_ITEM
     uint32_t length;  // length of the text
     const char* text;
 };
+
+enum : uint32_t { STATUS_KIND_TEXT = 2, STATUS_ONE_ITEM = 1 };
+// How long a signed-on user's code is asked to stay on the status line.
+enum : int { STATUS_USER_CODE_DURATION = 2000 };
 
 // ---------------------------------------------------------------- layouts
 

@@ -199,6 +199,11 @@ class SCREENLIB_CXX_API TextWindow {
 // no colour. -1 removes the mark.
 SCREENLIB_CXX_API void set_field_hot_letter(::Screen* screen, int field, int position);
 
+// The attribute of a hot letter on cells of `attribute`: red on a light
+// background, yellow on a dark one; without colour (NO_COLOR) bold in reverse
+// video, else underlined. For text windows that mark letters themselves.
+SCREENLIB_CXX_API uint8_t hot_letter_attribute(uint8_t attribute);
+
 // Installs a fresh headless backend (replacing any backend) and returns it;
 // it lives until shutdown() or the next use_*.
 SCREENLIB_CXX_API HeadlessBackend& use_headless(int rows = SCREEN_ROWS,

@@ -146,7 +146,7 @@ PgRecordStorage::PgRecordStorage(std::shared_ptr<PgConnection> conn, const Recor
       channel_(change_channel(layout)) {
     const std::string t = layout.table;
     constexpr const char* kJournalColumns =
-        "id, file, time, \"user\", key, pos, field, old, new FROM journal";
+        "id, file, time, \"user\", key, pos, field, old, new, login FROM journal";
     struct Definition {
         Query query;
         const char* suffix;
@@ -176,15 +176,15 @@ PgRecordStorage::PgRecordStorage(std::shared_ptr<PgConnection> conn, const Recor
          "swap",
          "WITH updated AS (UPDATE " + t +
              " SET key = $2, data = $3 WHERE pos = $1 AND data = $4 RETURNING pos),"
-             " journalled AS (INSERT INTO journal(file, time, \"user\", key, pos, field, old, new)"
-             " SELECT $5, $6, $7, $8, updated.pos, j.field, j.old, j.new"
+             " journalled AS (INSERT INTO journal(file, time, \"user\", key, pos, field, old, new,"
+             " login) SELECT $5, $6, $7, $8, updated.pos, j.field, j.old, j.new, $13"
              " FROM updated, unnest($9::text[], $10::bytea[], $11::bytea[]) AS j(field, old, new)"
              " RETURNING 1),"
              " notified AS (SELECT pg_notify($12, '') FROM updated)"
              " SELECT (SELECT count(*) FROM updated), (SELECT count(*) FROM journalled),"
              " (SELECT count(*) FROM notified)",
          {kInt8Oid, kByteaOid, kByteaOid, kByteaOid, kTextOid, kInt8Oid, kTextOid, kByteaOid,
-          kTextArrayOid, kByteaArrayOid, kByteaArrayOid, kTextOid}},
+          kTextArrayOid, kByteaArrayOid, kByteaArrayOid, kTextOid, kTextOid}},
         // A replaced record keeps its position. Updating first means a
         // replacement draws no number from the identity, which a plain
         // INSERT ... ON CONFLICT would do and so run through the 32-bit
@@ -210,11 +210,11 @@ PgRecordStorage::PgRecordStorage(std::shared_ptr<PgConnection> conn, const Recor
         {kNotify, "notify", "SELECT pg_notify($1, '')", {kTextOid}},
         {kAppendJournal,
          "append_journal",
-         "INSERT INTO journal(file, time, \"user\", key, pos, field, old, new)"
-         " SELECT $1, $2, $3, $4, $5, j.field, j.old, j.new"
+         "INSERT INTO journal(file, time, \"user\", key, pos, field, old, new, login)"
+         " SELECT $1, $2, $3, $4, $5, j.field, j.old, j.new, $9"
          " FROM unnest($6::text[], $7::bytea[], $8::bytea[]) AS j(field, old, new)",
          {kTextOid, kInt8Oid, kTextOid, kByteaOid, kInt8Oid, kTextArrayOid, kByteaArrayOid,
-          kByteaArrayOid}},
+          kByteaArrayOid, kTextOid}},
         {kJournal,
          "journal",
          std::string("SELECT ") + kJournalColumns +
@@ -442,7 +442,7 @@ int PgRecordStorage::swap(int64_t position, std::span<const uint8_t> expected,
         .text(rows.user)
         .bytes(rows.key);
     add_journal(&params, rows);
-    params.text(channel_);
+    params.text(channel_).text(rows.login);
     PgResult result = conn_->run(queries_[kSwap], params);
     if (!result.ok()) {
         return failed(result, RS_RECORD_LOCKED);
@@ -510,6 +510,7 @@ int PgRecordStorage::append_journal(int64_t position, const JournalRows& journal
         .bytes(journal.key)
         .int8(position);
     add_journal(&params, journal);
+    params.text(journal.login);
     PgResult result = conn_->run(queries_[kAppendJournal], params);
     return result.ok() ? RS_OK : failed(result, RS_RECORD_LOCKED);
 }
@@ -543,6 +544,7 @@ StoredJournalRow journal_row(const PgResult& result, int row) {
         stored.old_bytes = result.text(row, 7);
     }
     stored.new_bytes = result.text(row, 8);
+    stored.login = result.text(row, 9);
     return stored;
 }
 

@@ -57,8 +57,12 @@ constexpr const char* kVersion2 =
     " grantee);"
     " END LOOP; END $$;";
 
+// The operating-system login that wrote each journal row; rows written
+// before it was kept have none.
+constexpr const char* kVersion3 = "ALTER TABLE journal ADD COLUMN login text NOT NULL DEFAULT '';";
+
 // Each entry takes the schema from the version before it to its own.
-constexpr const char* kUpgrades[kStoreSchemaVersion] = {kVersion1, kVersion2};
+constexpr const char* kUpgrades[kStoreSchemaVersion] = {kVersion1, kVersion2, kVersion3};
 
 constexpr const char* kInitAdvice = "run `devgroup store init`";
 

@@ -5,7 +5,9 @@
 // layouts(table_name, record_size, key_size)   one row per record file
 // devices, settings, passwords(pos, key, data) pos: identity in 32 bits,
 //                                       never reused; key: unique bytea
-// journal(id, file, time, "user", key, pos, field, old, new)
+// journal(id, file, time, "user", key, pos, field, old, new, login)
+//                                       login: (version 3) the operating-
+//                                       system login, '' in older rows
 // password_hashes(name, hash)
 // password_failures(name, failures, last_failure)   (version 2) failed
 //                                       password entries, server clock in ms
@@ -21,7 +23,7 @@
 
 namespace hostlibs::detail {
 
-inline constexpr int kStoreSchemaVersion = 2;
+inline constexpr int kStoreSchemaVersion = 3;
 
 // Makes the schema or upgrades it to this program's version, in one
 // transaction under an advisory lock, so that two administrators running

@@ -123,7 +123,7 @@ bool PgStoreCopy::add_hashes(const std::vector<std::string>& names,
 
 bool PgStoreCopy::add_journal(std::span<const StoredJournalRow> newest_first, std::string* error) {
     std::vector<int64_t> ids, times, positions;
-    std::vector<std::string_view> files, users, fields;
+    std::vector<std::string_view> files, users, logins, fields;
     ByteArray keys, olds, news;
     for (const StoredJournalRow& row : newest_first) {
         // The newest row of the file takes the highest of its ids.
@@ -132,6 +132,7 @@ bool PgStoreCopy::add_journal(std::span<const StoredJournalRow> newest_first, st
         files.emplace_back(row.file);
         times.push_back(row.time);
         users.emplace_back(row.user);
+        logins.emplace_back(row.login);
         keys.emplace_back(bytes_of(row.key));
         positions.push_back(row.position);
         fields.emplace_back(row.field);
@@ -153,13 +154,15 @@ bool PgStoreCopy::add_journal(std::span<const StoredJournalRow> newest_first, st
         .int8_array(positions)
         .text_array(fields)
         .bytea_array(olds)
-        .bytea_array(news);
+        .bytea_array(news)
+        .text_array(logins);
     PgResult inserted = conn_.exec(
-        "INSERT INTO journal(id, file, time, \"user\", key, pos, field, old, new)"
+        "INSERT INTO journal(id, file, time, \"user\", key, pos, field, old, new, login)"
         " OVERRIDING SYSTEM VALUE SELECT * FROM unnest($1::int8[], $2::text[], $3::int8[],"
-        " $4::text[], $5::bytea[], $6::int8[], $7::text[], $8::bytea[], $9::bytea[])",
+        " $4::text[], $5::bytea[], $6::int8[], $7::text[], $8::bytea[], $9::bytea[],"
+        " $10::text[])",
         {kInt8ArrayOid, kTextArrayOid, kInt8ArrayOid, kTextArrayOid, kByteaArrayOid, kInt8ArrayOid,
-         kTextArrayOid, kByteaArrayOid, kByteaArrayOid},
+         kTextArrayOid, kByteaArrayOid, kByteaArrayOid, kTextArrayOid},
         params);
     return inserted.ok() || failed("cannot copy the journal", inserted, error);
 }

@@ -25,12 +25,15 @@ constexpr const char* kRecordTables =
 
 // Journal rows are only ever appended, so the plain rowid keeps their
 // order; no index or sequence table adds a page write to each save. Files
-// made before the journal get the table when first opened for writing.
+// made before the journal get the table when first opened for writing, and
+// journals made before the login column get it, empty in their old rows.
 constexpr const char* kJournalSchema =
     "CREATE TABLE IF NOT EXISTS journal("
     " id INTEGER PRIMARY KEY, file TEXT NOT NULL, time INTEGER NOT NULL,"
     " user TEXT NOT NULL, key BLOB NOT NULL, pos INTEGER NOT NULL, field TEXT NOT NULL,"
-    " old BLOB, new BLOB NOT NULL);";
+    " old BLOB, new BLOB NOT NULL, login TEXT NOT NULL DEFAULT '');";
+constexpr const char* kJournalLogin =
+    "ALTER TABLE journal ADD COLUMN login TEXT NOT NULL DEFAULT '';";
 
 constexpr const char* kHashSchema =
     "CREATE TABLE IF NOT EXISTS password_hashes(name BLOB PRIMARY KEY, hash TEXT NOT NULL);"
@@ -130,8 +133,8 @@ bool SqliteRecordStorage::open(const std::string& native_path, const RecordLayou
         {&walk_previous_,
          "SELECT pos, data FROM records WHERE key < ?1 ORDER BY key DESC LIMIT ?2"},
         {&journal_insert_,
-         "INSERT INTO journal(file, time, user, key, pos, field, old, new)"
-         " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"},
+         "INSERT INTO journal(file, time, user, key, pos, field, old, new, login)"
+         " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"},
         {&hash_select_, "SELECT hash FROM password_hashes WHERE name = ?1"},
         {&hash_upsert_,
          "INSERT INTO password_hashes(name, hash) VALUES(?1, ?2)"
@@ -163,7 +166,7 @@ bool SqliteRecordStorage::create(std::string* error) {
         *error = native_path_ + ": cannot make the record file: " + *error;
         return false;
     }
-    has_layout_row_ = has_journal_ = true;
+    has_layout_row_ = has_journal_ = has_journal_login_ = true;
     has_hashes_ = keeps_hashes(layout_);
     return true;
 }
@@ -185,6 +188,20 @@ bool SqliteRecordStorage::check_tables(std::string* error) {
     if (rc != SQLITE_DONE) {
         *error = last_error();  // a damaged file: SQLite's reason
         return false;
+    }
+    if (has_journal_) {
+        Statement columns;
+        if (!columns.prepare(db_, "SELECT name FROM pragma_table_info('journal')", nullptr)) {
+            *error = last_error();
+            return false;
+        }
+        while ((rc = columns.step()) == SQLITE_ROW) {
+            has_journal_login_ = has_journal_login_ || columns.column_text(0) == "login";
+        }
+        if (rc != SQLITE_DONE) {
+            *error = last_error();
+            return false;
+        }
     }
     // Only the making of a file writes its tables: a file without them is
     // not taken for an empty record file.
@@ -222,6 +239,8 @@ bool SqliteRecordStorage::upgrade(std::string* error) {
     }
     if (!has_journal_) {
         sql += kJournalSchema;
+    } else if (!has_journal_login_) {
+        sql += kJournalLogin;
     }
     if (keeps_hashes(layout_) && !has_hashes_) {
         sql += std::string(kHashSchema) + ";";
@@ -231,7 +250,7 @@ bool SqliteRecordStorage::upgrade(std::string* error) {
         *error = native_path_ + ": " + *error;
         return false;
     }
-    has_layout_row_ = has_journal_ = true;
+    has_layout_row_ = has_journal_ = has_journal_login_ = true;
     has_hashes_ = has_hashes_ || keeps_hashes(layout_);
     return true;
 }
@@ -428,6 +447,7 @@ int SqliteRecordStorage::append_journal(int64_t position, const JournalRows& jou
         }
         journal_insert_.bind_blob(8, row.new_bytes.empty() ? kNoBytes : row.new_bytes.data(),
                                   static_cast<int>(row.new_bytes.size()));
+        journal_insert_.bind_text(9, journal.login);
         const int rc = journal_insert_.step();
         if (rc != SQLITE_DONE) {
             return failed(rc, RS_RECORD_LOCKED);
@@ -448,8 +468,12 @@ int SqliteRecordStorage::remove(const uint8_t* key) {
 
 namespace {
 
-constexpr const char* kJournalColumns =
-    "SELECT id, file, time, user, key, pos, field, old, new FROM journal";
+// A journal read before its file got the login column (opened read-only)
+// reads its rows with an empty login.
+std::string journal_select(bool has_login) {
+    return std::string("SELECT id, file, time, user, key, pos, field, old, new, ") +
+           (has_login ? "login" : "''") + " FROM journal";
+}
 
 StoredJournalRow journal_row(const Statement& select) {
     StoredJournalRow row;
@@ -463,6 +487,7 @@ StoredJournalRow journal_row(const Statement& select) {
     row.has_old = sqlite3_column_type(select.get(), 7) != SQLITE_NULL;
     row.old_bytes = blob_text(select, 7);
     row.new_bytes = blob_text(select, 8);
+    row.login = select.column_text(9);
     return row;
 }
 
@@ -473,7 +498,7 @@ int SqliteRecordStorage::read_journal(const uint8_t* key,
     // One statement stepped row by row: the rows are never all in memory.
     Statement select;
     const std::string sql =
-        std::string(kJournalColumns) +
+        journal_select(has_journal_login_) +
         (key != nullptr ? " WHERE key = ?1 ORDER BY id DESC" : " ORDER BY id DESC");
     if (!select.prepare(db_, sql.c_str(), nullptr)) {
         return failed(SQLITE_ERROR, RS_FILE_LOCKED);
@@ -495,7 +520,7 @@ int SqliteRecordStorage::old_journal(int64_t before, int64_t after_id, int limit
     rows->clear();
     Statement select;
     const std::string sql =
-        std::string(kJournalColumns) + " WHERE id > ?1 AND time < ?2 ORDER BY id LIMIT ?3";
+        journal_select(has_journal_login_) + " WHERE id > ?1 AND time < ?2 ORDER BY id LIMIT ?3";
     if (!select.prepare(db_, sql.c_str(), nullptr)) {
         return failed(SQLITE_ERROR, RS_FILE_LOCKED);
     }

@@ -91,6 +91,7 @@ class SqliteRecordStorage : public RecordStorage {
     // What the file holds; an older file opened read-only may lack the later ones.
     bool has_layout_row_ = false;
     bool has_journal_ = false;
+    bool has_journal_login_ = false;  // the journal's login column
     bool has_hashes_ = false;
     RecordLayout layout_{};
     std::string native_path_;
