@@ -7,7 +7,7 @@ points one way only.
 Includes: a layer's public header is included through its layer's folder
 (platform/..., screenlib/..., hostlibs/..., hostapp/...), and no include path
 climbs out of a folder with "..". The module's folders are layers too: a
-module header is included by its folder ("services/text_fields.h"), and a
+module header is included by its folder ("services/host_paths.h"), and a
 folder includes only its own headers and those of folders below it. Targets: the module, the screen library and
 the host libraries each depend on platform, the host program on all of them,
 and no target depends on one of a layer above its own.
@@ -29,7 +29,7 @@ SOURCE_FOLDERS = ["platform", "module", "screenlib", "hostlibs", "host", "tests"
 
 # Layers from the bottom up; a target may depend on its own layer or below.
 LAYERS = {
-    "platform": 0, "native_files": 0,
+    "platform": 0, "native_files": 0, "fixed_text": 0,
     "screenlib": 1, "hostlibs_data": 1,
     "hostlibs_ui": 2, "hostlibs": 2,
     "toolbank_core": 3, "toolbank": 3,

@@ -5,13 +5,13 @@
 
 #include "platform/byte_fields.h"
 #include "platform/color_roles.h"
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
 #include "platform/message_numbers.h"
 #include "services/module_state.h"
 #include "services/popup_screen.h"
 #include "services/screen_function_table.h"
 #include "services/screen_helpers.h"
-#include "services/text_fields.h"
 
 PasswordRecord password_record;
 

@@ -11,8 +11,6 @@ DeviceRecord device_record;
 
 namespace {
 
-constexpr uint16_t kStatusShown = 1;
-constexpr uint16_t kStatusHidden = 2;
 constexpr int kKeyBufferSize = 100;
 constexpr int kKeyNumber = 0;
 
@@ -26,7 +24,8 @@ void blank_row(DeviceGroupRow& row) {
 }
 
 bool is_shown(const DeviceRecord& record) {
-    return (record.status & kStatusShown) != 0 && (record.status & kStatusHidden) == 0;
+    return (record.status & DEVICE_STATUS_SHOWN) != 0 &&
+           (record.status & DEVICE_STATUS_HIDDEN) == 0;
 }
 
 void take_record(DeviceGroupRow& row, const DeviceRecord& record) {

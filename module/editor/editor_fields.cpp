@@ -4,17 +4,15 @@
 #include "editor/device_table.h"
 #include "editor/editor.h"
 #include "platform/color_roles.h"
+#include "platform/fixed_text.h"
 #include "platform/screen_library.h"
 #include "services/error_report.h"
 #include "services/module_state.h"
-#include "services/text_fields.h"
 
 namespace {
 
 // Field-entry settings the library expects of the editor's group fields.
 constexpr int kEntryResult = -21;
-constexpr int kEntryModeMouse = 2;
-constexpr int kEntryModeKeyboard = 5;
 constexpr int kTextBufferSize = 100;
 
 uint8_t field_color(FieldColorByte byte) {
@@ -96,7 +94,8 @@ void group_field_entry(Screen* screen) {
     }
     screen_set_result(screen, kEntryResult);
     screen_field_enter(screen);
-    screen_set_mode(screen, mouse_present() != 0 ? kEntryModeMouse : kEntryModeKeyboard);
+    screen_set_mode(screen,
+                    mouse_present() != 0 ? SCREEN_MODE_MOUSE_ENTRY : SCREEN_MODE_KEYBOARD_ENTRY);
 }
 
 uint8_t group_field_exit(Screen* screen) {

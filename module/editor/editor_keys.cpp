@@ -1,10 +1,10 @@
 #include "editor/device_table.h"
 #include "editor/editor.h"
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
 #include "platform/message_numbers.h"
 #include "platform/screen_library.h"
 #include "services/screen_helpers.h"
-#include "services/text_fields.h"
 
 namespace {
 

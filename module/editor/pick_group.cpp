@@ -5,9 +5,9 @@
 #include "editor/device_table.h"
 #include "editor/editor.h"
 #include "editor/pick_list.h"
+#include "platform/fixed_text.h"
 #include "platform/screen_library.h"
 #include "services/module_state.h"
-#include "services/text_fields.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include "dialogs/list_popup.h"
 #include "editor/device_table.h"
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
-#include "services/text_fields.h"
 
 uint32_t pick_position = 0;
 uint32_t store_position = 0;
@@ -14,7 +14,6 @@ char pick_line[kPickLineWidth];
 namespace {
 
 constexpr int kKeyNumber = 0;
-constexpr uint16_t kStatusListed = 1;
 // The list reaches down to row 29 of the screen.
 constexpr int kBottomRow = 30;
 constexpr int32_t kPickWidths[] = {1, kInstrumentWidth, 1, kGroupWidth, 1};
@@ -27,9 +26,10 @@ int read_at(uint32_t position) {
     return rs_call(RS_GET_DIRECT, pick_line, kKeyNumber);
 }
 
-// A record is offered when its status bit 0 is set or its group is not blank.
+// A record is offered when it is marked shown (hidden or not) or its group is not blank.
 bool offered(const DeviceRecord& record) {
-    return (record.status & kStatusListed) != 0 || blank_length(record.group, kGroupWidth) != 0;
+    return (record.status & DEVICE_STATUS_SHOWN) != 0 ||
+           blank_length(record.group, kGroupWidth) != 0;
 }
 
 // The first move of a fetch; a step relative to another record than the one

@@ -9,13 +9,13 @@
 #include "dialogs/yesno_popup.h"
 #include "editor/device_table.h"
 #include "editor/editor.h"
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
 #include "platform/message_numbers.h"
 #include "platform/screen_library.h"
 #include "services/error_report.h"
 #include "services/module_state.h"
 #include "services/screen_helpers.h"
-#include "services/text_fields.h"
 
 namespace {
 

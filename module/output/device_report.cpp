@@ -4,12 +4,12 @@
 
 #include "editor/device_table.h"
 #include "output/job_submission.h"
+#include "platform/fixed_text.h"
 #include "platform/message_numbers.h"
 #include "platform/native_files.h"
 #include "services/module_state.h"
 #include "services/report_writer.h"
 #include "services/screen_helpers.h"
-#include "services/text_fields.h"
 
 namespace {
 

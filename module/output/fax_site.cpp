@@ -4,13 +4,13 @@
 #include <cstring>
 
 #include "output/destination.h"
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
 #include "services/error_report.h"
 #include "services/host_paths.h"
 #include "services/module_state.h"
 #include "services/popup_screen.h"
 #include "services/screen_function_table.h"
-#include "services/text_fields.h"
 
 namespace {
 
@@ -28,15 +28,6 @@ constexpr int kNameWidth = 30;
 constexpr int kPhoneLine = 3;
 constexpr int kSiteMode = 0;
 constexpr int kSiteState = 1;
-
-// The screen library's own field functions, under the names the LOOKUP file uses.
-const FieldFunctions lookup_string_funcs = {
-    string_field_entry, field_std_exit, field_std_key,
-    string_field_fill,  nullptr,        STRING_FIELD_SET_ID,
-};
-const FieldFunctions lookup_gmenu_funcs = {
-    menu_field_entry, field_std_exit, menu_field_key, nullptr, nullptr, 0,
-};
 
 // The template site's connection driver, then the new site's texts.
 char driver_path[SITE_DRIVER_SIZE];
@@ -87,8 +78,8 @@ Screen* load_popup() {
 // Every class marker is listed, in the order the library reads them.
 const ScreenFunctionEntry lookup_table[] = {
     {"$0", nullptr, nullptr},
-    {"my_gmenu_funcs", nullptr, &lookup_gmenu_funcs},
-    {"my_string_funcs", nullptr, &lookup_string_funcs},
+    {"my_gmenu_funcs", nullptr, &menu_field_funcs},
+    {"my_string_funcs", nullptr, &string_field_funcs},
     {"$9", nullptr, nullptr},
     {"$10", nullptr, nullptr},
     {"sedwin_Class", table_function(sedwin_Class), nullptr},

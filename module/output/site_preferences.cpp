@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
-#include "services/text_fields.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
-#include "services/text_fields.h"
 
 ErrorRecord error_record{};
 

@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
 #include "platform/native_files.h"
 #include "platform/report_format.h"
 #include "services/host_paths.h"
 #include "services/module_state.h"
-#include "services/text_fields.h"
 
 namespace {
 

@@ -8,7 +8,6 @@
 using namespace screenlib::detail;
 
 namespace {
-constexpr unsigned int kStringSetId = 0xFFF1;
 
 // Moves to the choice whose label starts with the typed letter.
 bool jump_to_choice(Screen* screen, int ch) {
@@ -101,11 +100,11 @@ void masked_field_fill(Screen* screen, int field) {
 }
 
 const FieldFunctions string_field_funcs = {string_field_entry, field_std_exit, field_std_key,
-                                           string_field_fill,  nullptr,        kStringSetId};
+                                           string_field_fill,  nullptr,        STRING_FIELD_SET_ID};
 const FieldFunctions menu_field_funcs = {menu_field_entry, field_std_exit, menu_field_key,
                                          nullptr,          nullptr,        0};
 const FieldFunctions masked_field_funcs = {string_field_entry, field_std_exit, masked_field_key,
-                                           masked_field_fill,  nullptr,        kStringSetId};
+                                           masked_field_fill,  nullptr,        STRING_FIELD_SET_ID};
 
 void sedwin_Class(Screen* screen) {
     if (is_live(screen))
@@ -145,7 +144,7 @@ int mouse_default(Screen* screen, int row, int column) {
     if (goto_field(screen, n) != 0 || !is_live(screen) || screen->current != n)
         return 1;
     // With the mouse present a click edits where it was, not the whole text.
-    if (screen->mode == kModeMouseEntry) {
+    if (screen->mode == SCREEN_MODE_MOUSE_ENTRY) {
         const Field& field = screen->fields[static_cast<std::size_t>(n)];
         const int cell = column - (screen->inner_left() + field.column);
         const int source = field.cells[static_cast<std::size_t>(cell)];
