@@ -68,7 +68,7 @@ class PickSession {
         headless_ = &screenlib::use_headless();
         context_.settings = &settings_;
         host_context = &context_;
-        rs_bind(&device_record);
+        rs_bind(&device_table.record());
     }
     ~PickSession() {
         host_context = nullptr;

@@ -44,7 +44,7 @@ class BenchHost {
         }
         std::ofstream(hostlibs::data_path("rephead.dat"), std::ios::binary) << header;
         for (int i = 0; i < kTableRows; ++i) {
-            DeviceGroupRow& row = device_table[i];
+            DeviceGroupRow& row = device_table.row(i);
             std::memset(&row, ' ', sizeof row);
             char text[32];
             const int length = std::snprintf(text, sizeof text, "Instrument %d", i);

@@ -13,9 +13,10 @@
 #include "services/screen_function_table.h"
 #include "services/screen_helpers.h"
 
-PasswordRecord password_record;
-
 namespace {
+
+// The password file's record as the record store delivers it.
+PasswordRecord password_record;
 
 constexpr int kFullScreenMode = 0;
 constexpr int kNameField = 0;

@@ -15,8 +15,6 @@ enum GetpassResult : int {
 };
 
 extern const ScreenFunctionEntry getpass_table[];
-// The password file's record as the record store delivers it.
-extern PasswordRecord password_record;
 
 // Grants at once when the signed-on user holds `mask` and granted a password
 // within the host's interval; otherwise asks for name and password.

@@ -54,7 +54,7 @@ void save() {
 }
 
 void show_page(int page) {
-    current_page = page;
+    device_table.set_page(page);
     refresh_page(editor_screen);
 }
 
@@ -88,7 +88,7 @@ int destination_kind(int print_command) {
 // Prints the Device Group report to a site the operator chooses; printing
 // waits until nothing is unsaved, so the stored names are the edited ones.
 void print(int print_command) {
-    if (table_changed) {
+    if (device_table.changed()) {
         show_message(MSG_SAVE_BEFORE_PRINT, editor_screen, MESSAGE_SECOND_TONE);
         return;
     }
@@ -112,7 +112,7 @@ void run_hot_key(int n) {
 }  // namespace
 
 bool confirm_leave() {
-    return !table_changed || exit_guard();
+    return !device_table.changed() || exit_guard();
 }
 
 void command_dispatcher(int command) {

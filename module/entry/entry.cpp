@@ -67,9 +67,9 @@ void set_up_editor(Screen* screen) {
 }
 
 void run_editor(Screen* screen) {
-    rs_bind(&device_record);
-    load_table();
-    current_page = 1;
+    rs_bind(&device_table.record());
+    device_table.load();
+    device_table.set_page(1);
     host_context->current_screen = screen;
     host_context->screen_word = 0;
     screen_paint(screen);
