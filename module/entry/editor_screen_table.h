@@ -5,4 +5,4 @@
 #include "platform/screen_library.h"
 
 extern const FieldFunctions my_string_funcs;
-extern const ScreenFunctionEntry main_functions[];
+extern const ScreenFunctionEntry* const main_functions;

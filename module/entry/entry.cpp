@@ -35,7 +35,7 @@ constexpr int kPageField = 0;
 
 // The editor's screen file, without its language extension; a path that
 // does not fit opens nothing.
-ScreenFile* open_screen_file() {
+OpenScreenFile open_screen_file() {
     const ModuleIdentity& identity = *host_context->identity;
     char base[kPathSize];
     if (!format_path(base, sizeof base, MODULE_DIR_FORMAT, root_directory(), identity.first_dir,
@@ -78,12 +78,13 @@ void run_editor(Screen* screen) {
 
 // Runs the editor from an open screen file; closes what it opened, in reverse order.
 void run_from_file(ScreenFile* file) {
-    editor_screen = screenfile_load(file, kEditorScreen, kFullScreenMode);
-    if (editor_screen == nullptr) {
+    OpenScreen screen(screenfile_load(file, kEditorScreen, kFullScreenMode));
+    if (screen == nullptr) {
         report_error(module_name(), ERROR_SCREEN_MISSING, path_buffer);
         hand_off_to_error_log();
         return;
     }
+    editor_screen = screen.get();
     if (install_menu()) {
         set_up_editor(editor_screen);
         run_editor(editor_screen);
@@ -92,7 +93,7 @@ void run_from_file(ScreenFile* file) {
         // The menu bar has said why; no record of our own.
         hand_off_to_error_log();
     }
-    screen_close(editor_screen);
+    screen.reset();
     editor_screen = nullptr;
 }
 
@@ -109,9 +110,8 @@ extern "C" __attribute__((visibility("default"))) int32_t Appstart(HostContext* 
         }
         return 0;
     }
-    if (ScreenFile* file = open_screen_file(); file != nullptr) {
-        run_from_file(file);
-        screenfile_close(file);
+    if (const OpenScreenFile file = open_screen_file(); file != nullptr) {
+        run_from_file(file.get());
     } else {
         report_error(module_name(), ERROR_SCREEN_FILE_MISSING, path_buffer);
         hand_off_to_error_log();

@@ -4,6 +4,7 @@
 #include "edit_loop.h"
 #include "field_ops.h"
 #include "library_state.h"
+#include "platform/screen_function_table.h"
 
 using namespace screenlib::detail;
 
@@ -165,31 +166,16 @@ int sedmou_GreedyClick(Screen* screen, int row, int column) {
 }  // extern "C"
 
 namespace {
-template <typename Function>
-AnyFunction any(Function function) {
-    return reinterpret_cast<AnyFunction>(function);
-}
-
-const ScreenFunctionEntry kLibraryObjects[] = {
-    {"$0", nullptr, nullptr},
-    {"string_field_funcs", nullptr, &string_field_funcs},
-    {"menu_field_funcs", nullptr, &menu_field_funcs},
-    {"masked_field_funcs", nullptr, &masked_field_funcs},
-    {"$9", nullptr, nullptr},
-    {"$10", nullptr, nullptr},
-    {"sedwin_Class", any(sedwin_Class), nullptr},
-    {"$5", nullptr, nullptr},
-    {"bd_prompt", any(bd_prompt), nullptr},
-    {"bd_1", any(bd_1), nullptr},
-    {"$6", nullptr, nullptr},
-    {"sedmou_GreedyClick", any(sedmou_GreedyClick), nullptr},
-    {"mouse_default", any(mouse_default), nullptr},
-    {"$1", nullptr, nullptr},
-    {"$4", nullptr, nullptr},
-    {"$2", nullptr, nullptr},
-    {"$8", nullptr, nullptr},
-    {nullptr, nullptr, nullptr},
-};
+const ScreenFunctionTable kLibraryObjects({
+    table_field_set("string_field_funcs", string_field_funcs),
+    table_field_set("menu_field_funcs", menu_field_funcs),
+    table_field_set("masked_field_funcs", masked_field_funcs),
+    table_window_class("sedwin_Class", sedwin_Class),
+    table_border("bd_prompt", bd_prompt),
+    table_border("bd_1", bd_1),
+    table_mouse_handler("sedmou_GreedyClick", sedmou_GreedyClick),
+    table_mouse_handler("mouse_default", mouse_default),
+});
 }  // namespace
 
 const ScreenFunctionEntry* screenlib::library_function_table() {
