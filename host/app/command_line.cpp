@@ -18,6 +18,7 @@
 #include "hostlibs/printable.h"
 #include "journal_archive.h"
 #include "platform/bounded_read.h"
+#include "platform/code_page.h"
 #include "screenlib/screenlib.h"
 #include "subcommands.h"
 
@@ -284,7 +285,8 @@ int run_host(const HostOptions& options) {
         return 1;
     }
     if (options.keys) {
-        std::cout << session.final_screen() << "\n";
+        // The screen's cells hold the code page; standard output is UTF-8.
+        std::cout << code_page::to_utf8(session.final_screen()) << "\n";
     }
     const std::string note = session.fallback_note();
     // Said once the terminal is given back, so the operator can read it.

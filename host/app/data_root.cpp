@@ -19,6 +19,7 @@
 #include "host_config.h"
 #include "hostapp/host_app.h"
 #include "hostlibs/host_setup.h"
+#include "platform/code_page.h"
 
 namespace fs = std::filesystem;
 
@@ -45,6 +46,45 @@ bool write_file(const fs::path& path, const std::string& bytes, std::string* err
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) {
         *error = "cannot write " + path.string();
+        return false;
+    }
+    return true;
+}
+
+// The text of an asset (UTF-8) in the code page of the root's files; false
+// naming the file, line and column of a character the page cannot hold.
+bool read_asset(const fs::path& path, std::string* text, std::string* error) {
+    std::string utf8;
+    if (!read_text(path, &utf8, error)) {
+        return false;
+    }
+    code_page::Refusal refusal;
+    if (!code_page::from_utf8(utf8, text, &refusal)) {
+        *error = path.string() + " line " + std::to_string(refusal.line) + ", column " +
+                 std::to_string(refusal.column) + ": " + refusal.reason;
+        return false;
+    }
+    return true;
+}
+
+// Lays the assets' root files into a new root, each converted to the code
+// page, with the assets' folders.
+bool copy_assets(const fs::path& from, const fs::path& to, std::string* error) {
+    std::error_code code;
+    for (fs::recursive_directory_iterator it(from, code), end; !code && it != end;
+         it.increment(code)) {
+        const fs::path target = to / fs::relative(it->path(), from, code);
+        if (it->is_directory(code)) {
+            fs::create_directories(target, code);
+            continue;
+        }
+        std::string text;
+        if (!read_asset(it->path(), &text, error) || !write_file(target, text, error)) {
+            return false;
+        }
+    }
+    if (code) {
+        *error = "cannot copy " + from.string() + " to " + to.string() + ": " + code.message();
         return false;
     }
     return true;
@@ -77,7 +117,10 @@ std::string header_template(const std::string& source) {
 
 bool read_csv(const fs::path& path, size_t columns, std::vector<CsvRow>* rows, std::string* error) {
     std::string text;
-    if (!read_text(path, &text, error) || !parse_csv(text, rows, error)) {
+    if (!read_asset(path, &text, error)) {
+        return false;
+    }
+    if (!parse_csv(text, rows, error)) {
         *error = path.string() + ": " + *error;
         return false;
     }
@@ -393,14 +436,11 @@ bool fill_root(const fs::path& folder, RootContent content, std::string* error) 
     std::error_code code;
     fs::create_directories(folder / "DATA" / "TEMP", code);
     fs::create_directories(folder / "DATA" / "SPOOL", code);
-    fs::copy(assets / "root", folder, fs::copy_options::recursive, code);
-    if (code) {
-        *error = "cannot copy " + (assets / "root").string() + " to " + folder.string() + ": " +
-                 code.message();
+    if (!copy_assets(assets / "root", folder, error)) {
         return false;
     }
     std::string text;
-    if (!read_text(assets / "templates" / "rephead.txt", &text, error) ||
+    if (!read_asset(assets / "templates" / "rephead.txt", &text, error) ||
         !write_file(folder / "DATA" / "rephead.dat", header_template(text), error) ||
         !read_text(assets / "templates" / "host.conf", &text, error) ||
         !write_file(folder / "host.conf", text, error)) {

@@ -6,7 +6,7 @@
 
 #include "csv.h"
 #include "hostlibs/host_setup.h"
-#include "hostlibs/printable.h"
+#include "platform/code_page.h"
 
 namespace hostapp {
 namespace {
@@ -33,9 +33,9 @@ int hex_digit(char c) {
     return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
 }
 
-// A field's bytes as exported: printable ASCII as it is, a backslash as
-// "\\", every other byte (control bytes, 0x80 to 0xFF) as "\xHH". Trailing
-// blanks are dropped; import pads with blanks again.
+// A field's bytes as exported: a character of the code page as UTF-8, a
+// backslash as "\\", every other byte (the C0 and C1 control bytes) as
+// "\xHH". Trailing blanks are dropped; import pads with blanks again.
 std::string escaped_field(const char* field, size_t size) {
     static constexpr char kHex[] = "0123456789abcdef";
     size_t length = size;
@@ -47,8 +47,8 @@ std::string escaped_field(const char* field, size_t size) {
         const auto byte = static_cast<unsigned char>(field[i]);
         if (byte == '\\') {
             text += "\\\\";
-        } else if (byte >= 0x20 && byte < 0x7F) {
-            text.push_back(static_cast<char>(byte));
+        } else if (code_page::is_character(byte)) {
+            text += code_page::to_utf8(std::string_view(&field[i], 1));
         } else {
             text += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
         }
@@ -83,13 +83,13 @@ bool parse_record(const CsvRow& row, DeviceRecord* record, std::string* reason) 
         return false;
     }
     // A control byte is imported only escaped: written raw it is a slip (a
-    // tab, a line end in quotes) or bytes meant for a terminal.
+    // tab, a line end in quotes) or bytes meant for a terminal or a report.
     for (size_t f = 0; f < kHeader.size(); ++f) {
         const std::string& field = row.fields[f];
         for (char c : field) {
-            if (hostlibs::is_control_byte(c)) {
+            if (!code_page::is_character(static_cast<unsigned char>(c))) {
                 *reason = "the " + kHeader[f] + " holds the control byte " +
-                          hostlibs::printable(std::string_view(&c, 1));
+                          code_page::printable_utf8(std::string_view(&c, 1));
                 return false;
             }
         }
@@ -118,7 +118,7 @@ bool parse_record(const CsvRow& row, DeviceRecord* record, std::string* reason) 
     auto [end, ec] = std::from_chars(status.data(), status.data() + status.size(), value);
     if (status.empty() || ec != std::errc() || end != status.data() + status.size() ||
         value > 0xFFFF) {
-        *reason = "the status '" + status + "' is not a number from 0 to 65535";
+        *reason = "the status '" + code_page::to_utf8(status) + "' is not a number from 0 to 65535";
         return false;
     }
     record->status = static_cast<uint16_t>(value);
@@ -163,8 +163,16 @@ bool read_devices(const std::string& csv, std::vector<DeviceRecord>* records, st
     if (text.substr(0, bom.size()) == bom) {
         text.remove_prefix(bom.size());
     }
+    // The file is UTF-8; the records hold the code page, one byte a character.
+    std::string converted;
+    code_page::Refusal refusal;
+    if (!code_page::from_utf8(text, &converted, &refusal)) {
+        *error = "line " + std::to_string(refusal.line) + ", column " +
+                 std::to_string(refusal.column) + ": " + refusal.reason;
+        return false;
+    }
     std::vector<CsvRow> rows;
-    if (!parse_csv(text, &rows, error)) {
+    if (!parse_csv(converted, &rows, error)) {
         return false;
     }
     if (rows.empty() || rows.front().fields != kHeader) {
@@ -181,8 +189,8 @@ bool read_devices(const std::string& csv, std::vector<DeviceRecord>* records, st
             return false;
         }
         if (!keys.insert(std::string(record.key, sizeof record.key)).second) {
-            *error = "line " + std::to_string(rows[i].line) + ": the key " + rows[i].fields[0] +
-                     " appears twice";
+            *error = "line " + std::to_string(rows[i].line) + ": the key " +
+                     code_page::to_utf8(rows[i].fields[0]) + " appears twice";
             return false;
         }
         records->push_back(record);

@@ -1,8 +1,10 @@
 // The devices file as CSV (header key,instrument,status,group; RFC 4180):
-// the export and import subcommands and the demo data set use it. Texts
-// carry every byte: printable ASCII as it is, "\\" for a backslash and
-// "\xHH" for any other byte, so an export imports back byte for byte and
-// writes no control byte raw.
+// the export and import subcommands and the demo data set use it. The file
+// is UTF-8, the records hold the code page (platform/code_page.h). Texts
+// carry every byte: a character of the code page as its UTF-8, "\\" for a
+// backslash and "\xHH" for a control byte, so an export imports back byte
+// for byte and writes no control byte raw. A character the code page cannot
+// hold refuses the whole file, naming its line and column.
 #pragma once
 
 #include <cstddef>

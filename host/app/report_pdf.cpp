@@ -5,6 +5,7 @@
 #include "durable_files.h"
 #include "hostapp/host_app.h"
 #include "hostapp/pdf_writer.h"
+#include "platform/code_page.h"
 
 namespace hostapp {
 
@@ -24,13 +25,19 @@ bool write_report_pdf(const std::vector<ReportPage>& pages, const std::string& o
         *error = library + " has no devgroup_write_pdf";
         return false;
     }
-    std::vector<const char*> lines;
+    // The writer takes UTF-8; report lines hold the code page.
+    std::vector<std::string> texts;
     std::vector<int> page_lengths;
     for (const ReportPage& page : pages) {
         for (const std::string& line : page) {
-            lines.push_back(line.c_str());
+            texts.push_back(code_page::to_utf8(line));
         }
         page_lengths.push_back(static_cast<int>(page.size()));
+    }
+    std::vector<const char*> lines;
+    lines.reserve(texts.size());
+    for (const std::string& text : texts) {
+        lines.push_back(text.c_str());
     }
     FileReplacement document(out);
     std::string temporary;

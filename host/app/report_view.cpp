@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "platform/bounded_read.h"
+#include "platform/code_page.h"
 #include "platform/report_format.h"
 
 namespace hostapp {
@@ -76,7 +77,7 @@ std::vector<ReportPage> render_report(std::string_view bytes) {
             i += kReportSettingParameters;
         } else {
             line_open = true;
-            line.push_back(byte == 0 ? ' ' : (byte < 0x20 || byte >= 0x7F) ? '?' : bytes[i]);
+            line.push_back(byte == 0 ? ' ' : !code_page::is_character(byte) ? '?' : bytes[i]);
         }
     }
     if (line_open) {

@@ -26,7 +26,8 @@ using ReportPage = std::vector<std::string>;
 
 // 0x81 ends a line, 0x82 a page; 0x84 and 0x85 with its two parameter bytes
 // are settings and not shown; zero bytes show as blanks, other control
-// bytes as '?'. A page that the file ends without 0x82 still counts.
+// bytes as '?'. Lines keep the code page's characters. A page that the
+// file ends without 0x82 still counts.
 std::vector<ReportPage> render_report(std::string_view bytes);
 
 // Reads an open report file whole, stopping at 16 MiB. False, with the

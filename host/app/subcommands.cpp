@@ -16,6 +16,7 @@
 #include "hostlibs/printable.h"
 #include "journal_archive.h"
 #include "platform/bounded_read.h"
+#include "platform/code_page.h"
 #include "report_pdf.h"
 #include "report_view.h"
 #include "store_commands.h"
@@ -167,10 +168,20 @@ int jobs_command() {
 int history_command(const std::vector<std::string>& words, const std::optional<std::string>& key) {
     const std::string file = words.size() > 1 ? words[1] : "devices";
     std::string error;
+    // The key is typed in UTF-8; the records hold it in the code page.
+    std::optional<std::string> stored_key;
+    if (key) {
+        code_page::Refusal refusal;
+        stored_key.emplace();
+        if (!code_page::from_utf8(*key, &*stored_key, &refusal)) {
+            return command_failed("history: --key: " + refusal.reason);
+        }
+    }
     const bool read = hostlibs::read_journal(
-        file, key,
+        file, stored_key,
         [](const hostlibs::JournalEntry& entry) {
-            std::cout << hostlibs::printable(entry.describe()) << "\n";
+            // Values are record bytes in the code page; the listing is UTF-8.
+            std::cout << code_page::printable_utf8(entry.describe()) << "\n";
             return static_cast<bool>(std::cout);
         },
         &error);
@@ -264,13 +275,13 @@ int run_report_command(const std::string& file, const std::optional<std::string>
     }
     const std::vector<ReportPage> pages = render_report(bytes);
     if (!pdf_out) {
-        // Pages as text, a form feed between them.
+        // Pages as UTF-8 text, a form feed between them.
         for (size_t page = 0; page < pages.size(); ++page) {
             if (page > 0) {
                 std::cout << "\f";
             }
             for (const std::string& line : pages[page]) {
-                std::cout << line << "\n";
+                std::cout << code_page::to_utf8(line) << "\n";
             }
         }
         return 0;

@@ -51,6 +51,18 @@ struct Grid {
 // One row as drawn: the piece of a report line and whether it continues the line above.
 using RowVisitor = std::function<bool(std::string_view piece, bool continued, int row)>;
 
+// The bytes of the first `columns` characters of UTF-8 text: a line wraps
+// between characters, never inside one.
+size_t prefix_bytes(std::string_view text, size_t columns) {
+    size_t at = 0;
+    for (size_t count = 0; at < text.size() && count < columns; ++count) {
+        do {
+            ++at;
+        } while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80);
+    }
+    return at;
+}
+
 // Lays the report out on PDF pages: a line wider than a row wraps onto the
 // next rows, a report page taller than a PDF page continues on the next one,
 // and every report page starts a PDF page. Calls `row` for each row and
@@ -72,10 +84,11 @@ bool lay_out(const Report& report, const Grid& grid, const RowVisitor& row,
                     }
                     used = 0;
                 }
-                if (!row(text.substr(at, grid.columns), at > 0, used++)) {
+                const size_t piece = prefix_bytes(text.substr(at), grid.columns);
+                if (!row(text.substr(at, piece), at > 0, used++)) {
                     return false;
                 }
-                at += grid.columns;
+                at += piece;
             } while (at < text.size());
         }
         if (!page_end()) {

@@ -82,7 +82,7 @@ void sign_on(const PasswordRecord& record) {
     }
 }
 
-// F10: the typed name and password are looked up as one key; a match signs
+// The typed name and password are looked up as one key; a match signs
 // that user on, and grants when the user's rights cover the required mask.
 void check_entry(Screen* screen) {
     const int name_width = field_length(screen, kNameField);
@@ -132,13 +132,12 @@ bool still_granted(uint32_t mask, uint32_t now) {
 
 const ScreenFunctionEntry* const getpass_table = kGetpassTable;
 
+// F10 anywhere, and Enter on the password (the last field), check the entry;
+// Enter on the name moves on to the password.
 int getpass_special(Screen* screen, int key) {
-    if (key == KEY_F10) {
+    if (key == KEY_F10 ||
+        (key == KEY_ENTER && screen_field_no(screen) == screen_field_count(screen) - 1)) {
         check_entry(screen);
-        return 1;
-    }
-    if (key == KEY_ENTER && screen_field_no(screen) == screen_field_count(screen) - 1) {
-        screen_repaint(screen);
         return 1;
     }
     return 0;

@@ -1,9 +1,8 @@
 #include "editor/device_table.h"
 
-#include <strings.h>
-
 #include <cstring>
 
+#include "platform/code_page.h"
 #include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
 
@@ -119,5 +118,5 @@ int DeviceTable::first_invalid_row() const {
 bool DeviceTable::needs_store(const DeviceGroupRow& row) {
     // A name changed only in letter case is the same group.
     return row.modified_bits == kGroupColumnBit &&
-           strncasecmp(row.saved_group, row.group, kGroupWidth) != 0;
+           code_page::compare_ignoring_case(row.saved_group, row.group, kGroupWidth) != 0;
 }

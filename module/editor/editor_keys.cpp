@@ -1,5 +1,6 @@
 #include "editor/device_table.h"
 #include "editor/editor.h"
+#include "platform/code_page.h"
 #include "platform/host_libraries.h"
 #include "platform/message_numbers.h"
 #include "platform/screen_library.h"
@@ -19,8 +20,8 @@ void change_page(Screen* screen, int field, int step) {
 // so that a cleared name is saved like a typed one.
 bool edits_text(int key) {
     const int character = key_char(key);
-    return (character >= 0x20 && character <= 0x7E) || key == KEY_BACKSPACE || key == KEY_DELETE ||
-           key == KEY_CLEAR_FIELD;
+    return code_page::is_character(static_cast<unsigned char>(character)) || key == KEY_BACKSPACE ||
+           key == KEY_DELETE || key == KEY_CLEAR_FIELD;
 }
 
 // Keys that are neither navigation nor paging: the menu bar's first, then

@@ -23,11 +23,13 @@ using platform::guarded;
 template <typename Change>
 void change_screen(Screen* screen, Change change) {
     guarded([&] {
-        if (!is_live(screen))
+        if (!is_live(screen)) {
             return;
+        }
         change(*screen);
-        if (screen->shown)
+        if (screen->shown) {
             draw_window(screen);
+        }
     });
 }
 
@@ -36,13 +38,15 @@ void change_screen(Screen* screen, Change change) {
 template <typename Change>
 void reshape_screen(Screen* screen, Change change) {
     guarded([&] {
-        if (!is_live(screen))
+        if (!is_live(screen)) {
             return;
+        }
         const bool was_shown = screen->shown;
         hide(screen);
         change(*screen);
-        if (was_shown)
+        if (was_shown) {
             draw_window(screen);
+        }
     });
 }
 
@@ -54,11 +58,13 @@ template <typename Change>
 void change_field(Screen* screen, int n, Change change) {
     guarded([&] {
         Field* target = field_at(screen, n);
-        if (!target)
+        if (!target) {
             return;
+        }
         if constexpr (std::is_same_v<decltype(change(*target)), bool>) {
-            if (!change(*target))
+            if (!change(*target)) {
                 return;
+            }
         } else {
             change(*target);
         }
@@ -74,8 +80,9 @@ extern "C" {
 
 ScreenFile* screenfile_open(const char* path, const ScreenFunctionEntry* table) {
     return guarded<ScreenFile*>(nullptr, [&]() -> ScreenFile* {
-        if (!path)
+        if (!path) {
             return nullptr;
+        }
         auto file = read_screen_file(path, table, nullptr);
         return file ? adopt(std::move(file)) : nullptr;
     });
@@ -87,12 +94,14 @@ ScreenFile* screenlib::open_screen_file_with_stand_ins(const char* path,
                                                        const ScreenFunctionEntry* table,
                                                        std::vector<std::string>* stand_ins) {
     return guarded<ScreenFile*>(nullptr, [&]() -> ScreenFile* {
-        if (!path)
+        if (!path) {
             return nullptr;
+        }
         std::vector<std::string> names;
         auto file = read_screen_file(path, table, &names);
-        if (stand_ins)
+        if (stand_ins) {
             *stand_ins = std::move(names);
+        }
         return file ? adopt(std::move(file)) : nullptr;
     });
 }
@@ -101,11 +110,13 @@ extern "C" {
 
 Screen* screenfile_load(ScreenFile* file, const char* name, int mode) {
     return guarded<Screen*>(nullptr, [&]() -> Screen* {
-        if (!is_live(file) || !name)
+        if (!is_live(file) || !name) {
             return nullptr;
+        }
         for (const auto& definition : file->screens) {
-            if (definition.name == name)
+            if (definition.name == name) {
                 return adopt(build_screen(definition, mode));
+            }
         }
         diagnose(file->path + ":0: no screen '" + name + "'");
         return nullptr;
@@ -119,11 +130,13 @@ void screenfile_close(ScreenFile* file) {
 void screen_paint(Screen* screen) {
     screen_update(screen);
     guarded([&] {
-        if (!is_live(screen))
+        if (!is_live(screen)) {
             return;
+        }
         draw_window(screen);
-        if (auto* backend = state().backend.get())
+        if (auto* backend = state().backend.get()) {
             backend->flush();
+        }
     });
 }
 
@@ -134,8 +147,9 @@ int screen_run(Screen* screen) {
 void screen_close(Screen* screen) {
     guarded([&] {
         destroy(screen);
-        if (auto* backend = state().backend.get())
+        if (auto* backend = state().backend.get()) {
             backend->flush();
+        }
     });
 }
 
@@ -156,23 +170,27 @@ void screen_set_border(Screen* screen, ScreenBorder border) {
 }
 
 void screen_set_mouse(Screen* screen, ScreenMouseHandler handler) {
-    if (is_live(screen))
+    if (is_live(screen)) {
         screen->mouse_handler = handler;
+    }
 }
 
 void screen_set_special(Screen* screen, ScreenKeyHandler handler) {
-    if (is_live(screen))
+    if (is_live(screen)) {
         screen->key_handler = handler;
+    }
 }
 
 void screen_set_option(Screen* screen, int option) {
-    if (is_live(screen))
+    if (is_live(screen)) {
         screen->option = option;
+    }
 }
 
 void screen_set_popup(Screen* screen, int popup) {
-    if (is_live(screen))
+    if (is_live(screen)) {
         screen->popup = popup != 0;
+    }
 }
 
 void screen_set_height(Screen* screen, int rows) {
@@ -193,14 +211,16 @@ void screen_set_position(Screen* screen, int row, int column) {
 }
 
 void screen_set_extra(Screen* screen, uint32_t extra) {
-    if (is_live(screen))
+    if (is_live(screen)) {
         screen->extra = extra;
+    }
 }
 
 void screen_set_mode(Screen* screen, int mode) {
     guarded([&] {
-        if (!is_live(screen))
+        if (!is_live(screen)) {
             return;
+        }
         screen->mode = mode;
         // Set as a field is entered: its text is selected from now on.
         select_current_text(screen,
@@ -209,8 +229,9 @@ void screen_set_mode(Screen* screen, int mode) {
 }
 
 int screen_field_no(Screen* screen) {
-    if (!is_live(screen) || screen->current < 0)
+    if (!is_live(screen) || screen->current < 0) {
         return 0;
+    }
     return screen->current;
 }
 
@@ -224,15 +245,17 @@ int screen_goto_field(Screen* screen, int field) {
 
 void screen_prev_field(Screen* screen) {
     guarded([&] {
-        if (is_live(screen))
+        if (is_live(screen)) {
             step_field(screen, -1);
+        }
     });
 }
 
 void screen_next_field(Screen* screen) {
     guarded([&] {
-        if (is_live(screen))
+        if (is_live(screen)) {
             step_field(screen, 1);
+        }
     });
 }
 
@@ -242,8 +265,9 @@ int screen_leave_field(Screen* screen, int /*field*/) {
 
 void screen_field_enter(Screen* screen) {
     guarded([&] {
-        if (!is_live(screen))
+        if (!is_live(screen)) {
             return;
+        }
         screen->edit_position = 0;
         draw_field(screen, screen->current);
         place_cursor(screen);
@@ -256,8 +280,9 @@ void screen_field_done(Screen* screen, int field) {
 
 void screen_update(Screen* screen) {
     guarded([&] {
-        if (!is_live(screen))
+        if (!is_live(screen)) {
             return;
+        }
         for (int n = 0; n < static_cast<int>(screen->fields.size()) && is_live(screen); ++n) {
             refresh_field(screen, n);
         }
@@ -266,8 +291,9 @@ void screen_update(Screen* screen) {
 
 void screen_repaint(Screen* screen) {
     guarded([&] {
-        if (is_live(screen) && screen->shown)
+        if (is_live(screen) && screen->shown) {
             draw_window(screen);
+        }
     });
 }
 
@@ -277,37 +303,44 @@ void screen_redraw(Screen* screen) {
 
 void screen_draw_field(Screen* screen, int field) {
     guarded([&] {
-        if (is_live(screen))
+        if (is_live(screen)) {
             draw_field(screen, field);
+        }
     });
 }
 
 void screen_set_result(Screen* screen, int value) {
-    if (is_live(screen))
+    if (is_live(screen)) {
         screen->result = value;
+    }
 }
 
 void screen_exit(Screen* screen) {
-    if (is_live(screen))
+    if (is_live(screen)) {
         screen->exit_requested = true;
+    }
 }
 
 void screen_set_prompt(Screen* screen, const char* text) {
     guarded([&] {
-        if (!is_live(screen))
+        if (!is_live(screen)) {
             return;
+        }
         screen->prompt = text ? std::string(text, strnlen(text, 256)) : std::string();
-        for (char& ch : screen->prompt)
+        for (char& ch : screen->prompt) {
             ch = shown_character(ch);
-        if (screen->shown)
+        }
+        if (screen->shown) {
             draw_prompt(screen);
+        }
     });
 }
 
 void screen_flush(void) {
     guarded([] {
-        if (auto* backend = state().backend.get())
+        if (auto* backend = state().backend.get()) {
             backend->flush();
+        }
     });
 }
 
@@ -376,8 +409,9 @@ Menu* menu_open(void) {
 }
 
 int menu_printf(Menu* menu, const char* format, ...) {
-    if (!is_live(menu) || !format || menu->flushed)
+    if (!is_live(menu) || !format || menu->flushed) {
         return -1;
+    }
     va_list arguments;
     va_start(arguments, format);
     const int result = guarded(-1, [&] { return menu_format(menu, format, arguments); });
@@ -386,15 +420,17 @@ int menu_printf(Menu* menu, const char* format, ...) {
 }
 
 void menu_flush(Menu* menu) {
-    if (is_live(menu))
+    if (is_live(menu)) {
         menu->flushed = true;
+    }
 }
 
 Screen* menu_screen(Menu* menu) {
     return guarded<Screen*>(nullptr, [&]() -> Screen* {
         auto owned = release(menu);
-        if (!owned)
+        if (!owned) {
             return nullptr;
+        }
         return adopt(screen_from_menu(*owned));
     });
 }
@@ -406,8 +442,9 @@ int mouse_present(void) {
 
 void sound_tone(int value, int duration) {
     guarded([&] {
-        if (auto* backend = state().backend.get())
+        if (auto* backend = state().backend.get()) {
             backend->tone(value, duration);
+        }
     });
 }
 

@@ -26,8 +26,9 @@ uint8_t shown_color(uint8_t color) {
 // warning) is underlined, any other state bold; a bright text adds bold.
 uint8_t monochrome_emphasis(uint8_t color) {
     const bool warning = (color & 0x40) != 0;
-    if (!warning)
+    if (!warning) {
         return kMonoBold;
+    }
     return (color & 0x08) != 0 ? kMonoBoldUnderline : kMonoUnderline;
 }
 
@@ -49,8 +50,9 @@ std::size_t beneath_index(const Screen* screen, int r, int c) {
 Cell* saved_cell(Screen* screen, int row, int column) {
     const int r = row - screen->top;
     const int c = column - screen->left;
-    if (r < 0 || c < 0 || r >= screen->shown_rows || c >= screen->shown_columns)
+    if (r < 0 || c < 0 || r >= screen->shown_rows || c >= screen->shown_columns) {
         return nullptr;
+    }
     const std::size_t index = beneath_index(screen, r, c);
     return index < screen->beneath.size() ? &screen->beneath[index] : nullptr;
 }
@@ -75,14 +77,16 @@ void place_window(Screen* screen, const Backend& backend) {
 // Scrolls the inside so that the current field is in view; true when it moved.
 bool scroll_to_current(Screen* screen) {
     if (screen->current < 0 || screen->current >= static_cast<int>(screen->fields.size()) ||
-        !field_reachable(screen, screen->current))
+        !field_reachable(screen, screen->current)) {
         return false;
+    }
     const int row = screen->fields[static_cast<std::size_t>(screen->current)].row;
     const int before = screen->scroll;
-    if (row < screen->scroll)
+    if (row < screen->scroll) {
         screen->scroll = row;
-    else if (row >= screen->scroll + screen->view_rows())
+    } else if (row >= screen->scroll + screen->view_rows()) {
         screen->scroll = row - screen->view_rows() + 1;
+    }
     return screen->scroll != before;
 }
 
@@ -93,8 +97,9 @@ bool scroll_to_current(Screen* screen) {
 class CellWriter {
   public:
     explicit CellWriter(const Screen* owner) : backend_(state().backend.get()) {
-        if (!backend_)
+        if (!backend_) {
             return;
+        }
         const auto& shown = state().shown;
         auto position = std::find(shown.begin(), shown.end(), owner);
         if (position == shown.end()) {
@@ -108,19 +113,22 @@ class CellWriter {
     }
 
     void put(int row, int column, Cell cell) {
-        if (!backend_ || row < 0 || column < 0 || row >= rows_ || column >= columns_)
+        if (!backend_ || row < 0 || column < 0 || row >= rows_ || column >= columns_) {
             return;
+        }
         for (Screen* above : above_) {
             if (inside_outer(above, row, column)) {
-                if (Cell* saved = saved_cell(above, row, column))
+                if (Cell* saved = saved_cell(above, row, column)) {
                     *saved = cell;
+                }
                 return;
             }
         }
         const Cell shown =
             shown_cells_ ? shown_cells_[row * columns_ + column] : backend_->cell(row, column);
-        if (shown == cell)
+        if (shown == cell) {
             return;
+        }
         backend_->put(row, column, &cell, 1);
     }
 
@@ -128,8 +136,9 @@ class CellWriter {
     // window covers it, and the screen shows exactly these cells already.
     bool shows(int row, int column, const Cell* cells, int count) const {
         if (!backend_ || !shown_cells_ || !above_.empty() || row < 0 || column < 0 ||
-            row >= rows_ || column + count > columns_)
+            row >= rows_ || column + count > columns_) {
             return false;
+        }
         return std::memcmp(shown_cells_ + row * columns_ + column, cells,
                            static_cast<std::size_t>(count) * sizeof(Cell)) == 0;
     }
@@ -151,8 +160,9 @@ void put_cell(const Screen* owner, int row, int column, Cell cell) {
 Screen* cursor_owner() {
     auto& s = state();
     for (auto window = s.shown.rbegin(); window != s.shown.rend(); ++window) {
-        if (!(*window)->host_drawn)
+        if (!(*window)->host_drawn) {
             return *window;
+        }
     }
     return nullptr;
 }
@@ -165,8 +175,9 @@ void put_window_cell(const Screen* owner, int row, int column, Cell cell) {
 
 void show(Screen* screen) {
     auto& s = state();
-    if (screen->shown || !s.backend)
+    if (screen->shown || !s.backend) {
         return;
+    }
     place_window(screen, *s.backend);
     screen->beneath.assign(beneath_index(screen, screen->shown_rows, 0), Cell{});
     for (int r = 0; r < screen->shown_rows; ++r) {
@@ -181,8 +192,9 @@ void show(Screen* screen) {
 
 void hide(Screen* screen) {
     auto& s = state();
-    if (!screen->shown)
+    if (!screen->shown) {
         return;
+    }
     auto position = std::find(s.shown.begin(), s.shown.end(), screen);
     if (position != s.shown.end() && s.backend) {
         // The saved background goes where the window was: into the window
@@ -195,8 +207,9 @@ void hide(Screen* screen) {
                 bool covered = false;
                 for (auto above = position + 1; above != s.shown.end(); ++above) {
                     if (inside_outer(*above, row, column)) {
-                        if (Cell* saved = saved_cell(*above, row, column))
+                        if (Cell* saved = saved_cell(*above, row, column)) {
                             *saved = cell;
+                        }
                         covered = true;
                         break;
                     }
@@ -208,12 +221,14 @@ void hide(Screen* screen) {
             }
         }
     }
-    if (position != s.shown.end())
+    if (position != s.shown.end()) {
         s.shown.erase(position);
+    }
     screen->shown = false;
     screen->beneath.clear();
-    if (Screen* owner = cursor_owner())
+    if (Screen* owner = cursor_owner()) {
         place_cursor(owner);
+    }
 }
 
 void draw_body(Screen* screen) {
@@ -223,12 +238,14 @@ void draw_body(Screen* screen) {
     std::vector<char> under_field(static_cast<std::size_t>(std::max(0, screen->inner_rows)) *
                                   columns);
     for (int n = 0; n < static_cast<int>(screen->fields.size()); ++n) {
-        if (!field_visible(screen, n))
+        if (!field_visible(screen, n)) {
             continue;
+        }
         const Field& field = screen->fields[static_cast<std::size_t>(n)];
-        for (int i = 0; i < field.display_width(); ++i)
+        for (int i = 0; i < field.display_width(); ++i) {
             under_field[static_cast<std::size_t>(field.row) * columns +
                         static_cast<std::size_t>(field.column + i)] = 1;
+        }
     }
     CellWriter writer(screen);
     const uint8_t color = shown_color(screen->colors.regular);
@@ -254,14 +271,16 @@ void draw_body(Screen* screen) {
                 continue;
             }
             int end = start;
-            while (end < width && !under_field[mask_row + static_cast<std::size_t>(end)])
+            while (end < width && !under_field[mask_row + static_cast<std::size_t>(end)]) {
                 ++end;
+            }
             const int row = screen->screen_row(r);
             if (!writer.shows(row, screen->inner_left() + start,
                               &row_cells[static_cast<std::size_t>(start)], end - start)) {
-                for (int c = start; c < end; ++c)
+                for (int c = start; c < end; ++c) {
                     writer.put(row, screen->inner_left() + c,
                                row_cells[static_cast<std::size_t>(c)]);
+                }
             }
             start = end;
         }
@@ -269,8 +288,9 @@ void draw_body(Screen* screen) {
 }
 
 void draw_frame(Screen* screen, FrameStyle style) {
-    if (!screen->has_border())
+    if (!screen->has_border()) {
         return;
+    }
     const int top = screen->top;
     const int left = screen->left;
     const int bottom = top + screen->shown_rows - 1;
@@ -286,13 +306,15 @@ void draw_frame(Screen* screen, FrameStyle style) {
         writer.put(r, left, Cell{'|', attribute});
         writer.put(r, right, Cell{'|', attribute});
     }
-    if (style == FrameStyle::Prompt)
+    if (style == FrameStyle::Prompt) {
         draw_prompt(screen);
+    }
 }
 
 void draw_prompt(Screen* screen) {
-    if (screen->border != bd_prompt)
+    if (screen->border != bd_prompt) {
         return;
+    }
     const int bottom = screen->top + screen->shown_rows - 1;
     const int space = screen->shown_columns - 2;
     for (int c = 0; c < space; ++c) {
@@ -308,8 +330,9 @@ bool field_reachable(const Screen* screen, int n) {
     const Field& field = screen->fields[static_cast<std::size_t>(n)];
     const bool in_window = field.row >= 0 && field.row < screen->inner_rows && field.column >= 0 &&
                            field.column + field.display_width() <= screen->inner_columns;
-    if (!in_window || !screen->shown)
+    if (!in_window || !screen->shown) {
         return in_window;
+    }
     // A window cut at the screen's side has fields that cannot be seen or typed into.
     return screen->view_rows() > 0 &&
            field.column + field.display_width() <= screen->view_columns();
@@ -326,20 +349,23 @@ uint8_t field_attribute(const Screen* screen, int n) {
     const Field& field = screen->fields[static_cast<std::size_t>(n)];
     const bool selected = screen->running && n == screen->current && !field.display_only;
     if (state().monochrome) {
-        if (selected)
+        if (selected) {
             return kMonoReverse;
+        }
         return field.regular_color ? monochrome_emphasis(*field.regular_color) : kMonoPlain;
     }
-    if (selected)
+    if (selected) {
         return field.selected_color.value_or(screen->colors.third);
+    }
     return field.regular_color.value_or(screen->colors.second);
 }
 
 // A selected text shows in the field's colours swapped (reverse and bold
 // without colour); the blanks after it keep the field's own.
 static uint8_t selection_attribute(uint8_t attribute) {
-    if (state().monochrome)
+    if (state().monochrome) {
         return kMonoReverse | kMonoBold;
+    }
     return static_cast<uint8_t>(((attribute & 0x07) << 4) | ((attribute >> 4) & 0x07));
 }
 
@@ -348,8 +374,9 @@ namespace {
 // Draws field n through a writer for its window; the field's cells are
 // compared whole first, as a redraw mostly finds them unchanged.
 void draw_field_with(Screen* screen, int n, CellWriter& writer) {
-    if (n < 0 || n >= static_cast<int>(screen->fields.size()) || !field_visible(screen, n))
+    if (n < 0 || n >= static_cast<int>(screen->fields.size()) || !field_visible(screen, n)) {
         return;
+    }
     const Field& field = screen->fields[static_cast<std::size_t>(n)];
     const uint8_t attribute = field_attribute(screen, n);
     const bool masked = field.masked();
@@ -357,8 +384,9 @@ void draw_field_with(Screen* screen, int n, CellWriter& writer) {
     if (screen->text_selected && n == screen->current) {
         selection_end = field.record_length();
         while (selection_end > 0 &&
-               field.record[static_cast<std::size_t>(selection_end - 1)] == ' ')
+               field.record[static_cast<std::size_t>(selection_end - 1)] == ' ') {
             --selection_end;
+        }
     }
     const int width = field.display_width();
     std::vector<Cell> cells(static_cast<std::size_t>(width));
@@ -369,23 +397,28 @@ void draw_field_with(Screen* screen, int n, CellWriter& writer) {
             ch = static_cast<char>(-1 - source);
         } else {
             ch = field.record[static_cast<std::size_t>(source)];
-            if (ch == '\0')
+            if (ch == '\0') {
                 ch = ' ';
-            if (masked && ch != ' ')
+            }
+            if (masked && ch != ' ') {
                 ch = '*';
+            }
         }
         const bool selected = source >= 0 && source < selection_end;
         uint8_t shown = selected ? selection_attribute(attribute) : attribute;
-        if (source >= 0 && source == field.hot_letter && !selected)
+        if (source >= 0 && source == field.hot_letter && !selected) {
             shown = screenlib::hot_letter_attribute(attribute);
+        }
         cells[static_cast<std::size_t>(i)] = Cell{ch, shown};
     }
     const int row = screen->screen_row(field.row);
     const int column = screen->inner_left() + field.column;
-    if (writer.shows(row, column, cells.data(), width))
+    if (writer.shows(row, column, cells.data(), width)) {
         return;
-    for (int i = 0; i < width; ++i)
+    }
+    for (int i = 0; i < width; ++i) {
         writer.put(row, column + i, cells[static_cast<std::size_t>(i)]);
+    }
 }
 
 }  // namespace
@@ -397,8 +430,9 @@ void draw_field(Screen* screen, int n) {
 
 void place_cursor(Screen* screen) {
     auto& s = state();
-    if (!s.backend || cursor_owner() != screen)
+    if (!s.backend || cursor_owner() != screen) {
         return;
+    }
     if (scroll_to_current(screen)) {
         draw_window(screen);  // places the cursor again, now in view
         return;
@@ -429,11 +463,13 @@ void draw_window(Screen* screen) {
     } else {
         draw_body(screen);
     }
-    if (screen->border)
+    if (screen->border) {
         screen->border(screen);
+    }
     CellWriter writer(screen);
-    for (int n = 0; n < static_cast<int>(screen->fields.size()); ++n)
+    for (int n = 0; n < static_cast<int>(screen->fields.size()); ++n) {
         draw_field_with(screen, n, writer);
+    }
     place_cursor(screen);
 }
 
@@ -445,9 +481,10 @@ namespace screenlib {
 // underlined.
 uint8_t hot_letter_attribute(uint8_t attribute) {
     using detail::kMonoReverse;
-    if (detail::state().monochrome)
+    if (detail::state().monochrome) {
         return attribute == kMonoReverse ? static_cast<uint8_t>(kMonoReverse | 0x08)
                                          : detail::kMonoUnderline;
+    }
     const uint8_t background = attribute & 0x70;
     const bool light =
         background == 0x20 || background == 0x30 || background == 0x60 || background == 0x70;

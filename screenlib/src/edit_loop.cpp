@@ -9,39 +9,46 @@ namespace screenlib::detail {
 int leave_current_field(Screen* screen) {
     const int n = screen->current;
     Field* field = field_at(screen, n);
-    if (!field || !field->functions || !field->functions->exit)
+    if (!field || !field->functions || !field->functions->exit) {
         return 1;
+    }
     const int result = field->functions->exit(screen);
     // What the exit function made of the text (a name checked, a colour
     // changed) shows at once: the field is refreshed through its fill
     // function. A field the exit function keeps is left as typed.
     field = is_live(screen) ? field_at(screen, n) : nullptr;
-    if (result != 0 && field && field->functions && field->functions->fill)
+    if (result != 0 && field && field->functions && field->functions->fill) {
         field->functions->fill(screen, n);
+    }
     return result;
 }
 
 void enter_current_field(Screen* screen) {
     Field* field = field_at(screen, screen->current);
-    if (!field)
+    if (!field) {
         return;
+    }
     screen->edit_position = 0;
     screen->text_selected = false;  // the entry function's screen_set_mode selects it
-    if (field->functions && field->functions->entry)
+    if (field->functions && field->functions->entry) {
         field->functions->entry(screen);
+    }
     place_cursor(screen);
 }
 
 // Moves the cursor from the current field to field n, which can take it.
 static bool move_cursor(Screen* screen, int n) {
-    if (screen->current == n)
+    if (screen->current == n) {
         return true;
+    }
     if (screen->running) {
         // A field's exit function may keep the cursor where it is.
-        if (screen->current >= 0 && leave_current_field(screen) == 0)
+        if (screen->current >= 0 && leave_current_field(screen) == 0) {
             return false;
-        if (!is_live(screen))
+        }
+        if (!is_live(screen)) {
             return false;
+        }
     }
     const int previous = screen->current;
     screen->text_selected = false;
@@ -49,22 +56,25 @@ static bool move_cursor(Screen* screen, int n) {
     screen->edit_position = 0;
     draw_field(screen, previous);
     draw_field(screen, n);
-    if (screen->running)
+    if (screen->running) {
         enter_current_field(screen);
+    }
     place_cursor(screen);
     return true;
 }
 
 int goto_field(Screen* screen, int n) {
-    if (!can_take_cursor(screen, n))
+    if (!can_take_cursor(screen, n)) {
         return 1;
+    }
     return move_cursor(screen, n) ? 0 : 1;
 }
 
 void step_field(Screen* screen, int step) {
     const int count = static_cast<int>(screen->fields.size());
-    if (count == 0)
+    if (count == 0) {
         return;
+    }
     int n = screen->current < 0 ? (step > 0 ? -1 : count) : screen->current;
     for (int tries = 0; tries < count; ++tries) {
         n = ((n + step) % count + count) % count;
@@ -107,23 +117,28 @@ static void dispatch_key(Screen* screen, int key) {
         }
         return;
     }
-    if (screen->key_handler && screen->key_handler(screen, key) != 0)
+    if (screen->key_handler && screen->key_handler(screen, key) != 0) {
         return;
-    if (!is_live(screen) || screen->exit_requested)
+    }
+    if (!is_live(screen) || screen->exit_requested) {
         return;
+    }
     Field* field = field_at(screen, screen->current);
     if (field && field->functions && field->functions->key &&
-        field->functions->key(screen, key) != 0)
+        field->functions->key(screen, key) != 0) {
         return;
-    if (!is_live(screen) || screen->exit_requested)
+    }
+    if (!is_live(screen) || screen->exit_requested) {
         return;
+    }
     navigate(screen, key);
 }
 
 int run_screen(Screen* screen) {
     auto& s = state();
-    if (!s.backend)
+    if (!s.backend) {
         return 0;
+    }
     draw_window(screen);
     // A run starts on the current field, or the first that can take the cursor.
     if (!can_take_cursor(screen, screen->current)) {
@@ -143,8 +158,9 @@ int run_screen(Screen* screen) {
     enter_current_field(screen);
 
     while (is_live(screen) && !screen->exit_requested) {
-        if (!s.backend)
+        if (!s.backend) {
             break;
+        }
         place_cursor(screen);
         s.backend->flush();
         const int key = s.backend->read_key();
@@ -154,8 +170,9 @@ int run_screen(Screen* screen) {
         }
         dispatch_key(screen, key);
     }
-    if (!is_live(screen))
+    if (!is_live(screen)) {
         return 0;  // closed from inside its own run
+    }
     screen->running = outer_running;
     screen->exit_requested = false;
     screen->text_selected = false;

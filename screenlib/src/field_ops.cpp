@@ -5,6 +5,7 @@
 
 #include "drawing.h"
 #include "library_state.h"
+#include "platform/code_page.h"
 
 namespace screenlib::detail {
 
@@ -25,8 +26,9 @@ void set_record(Field& field, std::string_view text) {
 }
 
 void load_variable(Field& field) {
-    if (!field.variable)
+    if (!field.variable) {
         return;
+    }
     const std::size_t length = static_cast<std::size_t>(field.record_length());
     const std::size_t used = strnlen(field.variable, length);
     for (std::size_t i = 0; i < length; ++i) {
@@ -43,8 +45,9 @@ void store_variable(const Field& field) {
 
 void refresh_field(Screen* screen, int n) {
     Field* field = field_at(screen, n);
-    if (!field)
+    if (!field) {
         return;
+    }
     if (field->functions && field->functions->fill) {
         field->functions->fill(screen, n);
     } else {
@@ -54,30 +57,34 @@ void refresh_field(Screen* screen, int n) {
 }
 
 bool can_take_cursor(const Screen* screen, int n) {
-    if (n < 0 || n >= static_cast<int>(screen->fields.size()))
+    if (n < 0 || n >= static_cast<int>(screen->fields.size())) {
         return false;
+    }
     return !screen->fields[static_cast<std::size_t>(n)].display_only && field_reachable(screen, n);
 }
 
 // The length of the text without trailing blanks.
 static int text_length(const Field& field) {
     int length = field.record_length();
-    while (length > 0 && field.record[static_cast<std::size_t>(length - 1)] == ' ')
+    while (length > 0 && field.record[static_cast<std::size_t>(length - 1)] == ' ') {
         --length;
+    }
     return length;
 }
 
 void select_current_text(Screen* screen, bool selected) {
     const Field* field = field_at(screen, screen->current);
     selected = selected && field != nullptr && !field->display_only && screen->running;
-    if (screen->text_selected == selected)
+    if (screen->text_selected == selected) {
         return;
+    }
     screen->text_selected = selected;
     draw_field(screen, screen->current);
 }
 
+// A character of the code page: typing puts it into the field.
 static bool is_printable(int ch) {
-    return ch >= 0x20 && ch <= 0x7E;
+    return ch >= 0 && ch <= 0xFF && code_page::is_character(static_cast<unsigned char>(ch));
 }
 
 static bool is_editing_key(int key) {
@@ -108,10 +115,12 @@ static bool type_character(Screen* screen, Field& field, int ch) {
     const int length = field.record_length();
     int& at = screen->edit_position;
     // Typed text never grows past the field.
-    if (at >= length || (screen->insert_mode && text[length - 1] != ' '))
+    if (at >= length || (screen->insert_mode && text[length - 1] != ' ')) {
         return false;
-    if (screen->insert_mode)
+    }
+    if (screen->insert_mode) {
         std::memmove(text + at + 1, text + at, static_cast<std::size_t>(length - at - 1));
+    }
     text[at] = static_cast<char>(ch);
     ++at;
     return true;
@@ -119,8 +128,9 @@ static bool type_character(Screen* screen, Field& field, int ch) {
 
 bool edit_current_field(Screen* screen, int key) {
     Field* field = field_at(screen, screen->current);
-    if (!field || field->display_only || !is_editing_key(key))
+    if (!field || field->display_only || !is_editing_key(key)) {
         return false;
+    }
     char* text = field->record.data();
     const int length = field->record_length();
     int& at = screen->edit_position;
@@ -136,8 +146,9 @@ bool edit_current_field(Screen* screen, int key) {
         if (replaces) {
             clear_text(*field, at);
             changed = true;
-            if (!is_printable(ch))
+            if (!is_printable(ch)) {
                 key = KEY_CLEAR_FIELD;
+            }
         } else {
             draw_field(screen, screen->current);
         }
@@ -160,11 +171,13 @@ bool edit_current_field(Screen* screen, int key) {
             changed = true;
         }
     } else if (key == KEY_LEFT) {
-        if (at > 0)
+        if (at > 0) {
             --at;
+        }
     } else if (key == KEY_RIGHT) {
-        if (at < length - 1)
+        if (at < length - 1) {
             ++at;
+        }
     } else if (key == KEY_HOME) {
         at = 0;
     } else if (key == KEY_END) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/bounded_read.h"
+#include "platform/code_page.h"
 #include "screen_model.h"
 
 namespace {
@@ -73,8 +74,9 @@ int scan_code(char ch) {
 }
 
 bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
+    if (a.size() != b.size()) {
         return false;
+    }
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (std::tolower(static_cast<unsigned char>(a[i])) !=
             std::tolower(static_cast<unsigned char>(b[i]))) {
@@ -85,12 +87,14 @@ bool equal_ignoring_case(std::string_view a, std::string_view b) {
 }
 
 bool parse_number(std::string_view text, int* value) {
-    if (text.empty() || text.size() > 3)
+    if (text.empty() || text.size() > 3) {
         return false;
+    }
     int result = 0;
     for (char ch : text) {
-        if (ch < '0' || ch > '9')
+        if (ch < '0' || ch > '9') {
             return false;
+        }
         result = result * 10 + (ch - '0');
     }
     *value = result;
@@ -99,8 +103,10 @@ bool parse_number(std::string_view text, int* value) {
 
 // "PREFIXROW,COLUMN" with numbers below 256.
 bool parse_place(std::string_view name, std::string_view prefix, int* row, int* column) {
-    if (name.size() <= prefix.size() || !equal_ignoring_case(name.substr(0, prefix.size()), prefix))
+    if (name.size() <= prefix.size() ||
+        !equal_ignoring_case(name.substr(0, prefix.size()), prefix)) {
         return false;
+    }
     const std::string_view place = name.substr(prefix.size());
     const auto comma = place.find(',');
     return comma != std::string_view::npos && parse_number(place.substr(0, comma), row) &&
@@ -124,6 +130,42 @@ std::string quoted_part(std::string_view part) {
     return part.size() <= kShown ? std::string(part) : std::string(part.substr(0, kShown)) + "...";
 }
 
+// The code-page byte of a name that is one UTF-8 character beyond ASCII
+// which the page holds; -1 otherwise.
+int page_character(std::string_view name) {
+    char32_t code_point = 0;
+    std::size_t length = 0;
+    if (!code_page::decode_utf8(name, 0, &code_point, &length) || length != name.size() ||
+        length < 2) {
+        return -1;
+    }
+    const int byte = code_page::from_unicode(code_point);
+    return byte >= 0 && code_page::is_character(static_cast<unsigned char>(byte)) ? byte : -1;
+}
+
+// The key of the UTF-8 character at script[at], its length in *length; -1
+// with the reason when it is not UTF-8 or not a character of the page.
+int parse_page_character(std::string_view script, std::size_t at, std::size_t* length,
+                         std::string* error) {
+    char32_t code_point = 0;
+    if (!code_page::decode_utf8(script, at, &code_point, length)) {
+        char text[8];
+        std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned char>(script[at]));
+        if (error) {
+            *error = std::string("byte ") + text + " is not UTF-8; a key script is UTF-8 text";
+        }
+        return -1;
+    }
+    const int key = page_character(script.substr(at, *length));
+    if (key < 0 && error) {
+        char text[16];
+        std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(code_point));
+        *error = "character '" + std::string(script.substr(at, *length)) + "' (" + text +
+                 ") is not in the code page " + code_page::kName;
+    }
+    return key;
+}
+
 }  // namespace
 
 namespace screenlib {
@@ -131,38 +173,48 @@ namespace screenlib {
 int parse_key(std::string_view name) {
     if (name.size() == 1) {
         const char ch = name[0];
-        if (ch < 0x20 || ch > 0x7E)
+        if (ch < 0x20 || ch > 0x7E) {
             return -1;
+        }
         return (scan_code(ch) << 8) | static_cast<unsigned char>(ch);
     }
+    if (const int byte = page_character(name); byte >= 0) {
+        return byte;  // no scan code: a US keyboard has no such key
+    }
     for (const NamedKey& key : kNamedKeys) {
-        if (key.name == "lt" ? name == "lt" : equal_ignoring_case(key.name, name))
+        if (key.name == "lt" ? name == "lt" : equal_ignoring_case(key.name, name)) {
             return key.code;
+        }
     }
     if (name.size() == 3 && name[1] == '-' && std::isalpha(static_cast<unsigned char>(name[2]))) {
         const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(name[2])));
         const int scan = scan_code(letter) << 8;
-        if (name[0] == 'A' || name[0] == 'a')
+        if (name[0] == 'A' || name[0] == 'a') {
             return scan;
-        if (name[0] == 'C' || name[0] == 'c')
+        }
+        if (name[0] == 'C' || name[0] == 'c') {
             return scan | (letter - 'a' + 1);
+        }
     }
     // Click:ROW,COLUMN, a mouse click at a screen cell; Resize:ROWS,COLUMNS,
     // the terminal made that size.
     int row = 0;
     int column = 0;
-    if (parse_place(name, "Click:", &row, &column))
+    if (parse_place(name, "Click:", &row, &column)) {
         return mouse_click_key(row, column);
-    if (parse_place(name, "Resize:", &row, &column) && row > 0 && column > 0)
+    }
+    if (parse_place(name, "Resize:", &row, &column) && row > 0 && column > 0) {
         return resize_key(row, column);
+    }
     // Wait:MS, a pause of MS milliseconds.
     constexpr std::string_view kWait = "Wait:";
     if (name.size() > kWait.size() && name.size() <= kWait.size() + 6 &&
         equal_ignoring_case(name.substr(0, kWait.size()), kWait)) {
         int milliseconds = 0;
         for (char ch : name.substr(kWait.size())) {
-            if (ch < '0' || ch > '9')
+            if (ch < '0' || ch > '9') {
                 return -1;
+            }
             milliseconds = milliseconds * 10 + (ch - '0');
         }
         return milliseconds <= kMaxWaitMs ? wait_key(milliseconds) : -1;
@@ -172,26 +224,40 @@ int parse_key(std::string_view name) {
 
 bool parse_key_script(std::string_view script, std::vector<int>* keys, std::string* error) {
     if (script.size() > kMaxKeyScriptBytes) {
-        if (error)
+        if (error) {
             *error = "key script longer than " + size_text(kMaxKeyScriptBytes);
+        }
         return false;
     }
     std::vector<int> parsed;
     for (std::size_t i = 0; i < script.size(); ++i) {
         const char ch = script[i];
+        if (static_cast<unsigned char>(ch) >= 0x80) {
+            // A script is UTF-8: a character of the code page is its byte.
+            std::size_t length = 0;
+            const int key = parse_page_character(script, i, &length, error);
+            if (key < 0) {
+                return false;
+            }
+            parsed.push_back(key);
+            i += length - 1;
+            continue;
+        }
         if (ch == '<') {
             const auto close = script.find('>', i + 1);
             if (close == std::string_view::npos) {
-                if (error)
+                if (error) {
                     *error = "unterminated key name '" + quoted_part(script.substr(i)) +
                              "' in key script";
+                }
                 return false;
             }
             const std::string_view name = script.substr(i + 1, close - i - 1);
             const int key = parse_key(name);
             if (key < 0) {
-                if (error)
+                if (error) {
                     *error = "unknown key name '<" + quoted_part(name) + ">' in key script";
+                }
                 return false;
             }
             parsed.push_back(key);
@@ -202,42 +268,54 @@ bool parse_key_script(std::string_view script, std::vector<int>* keys, std::stri
         if (key < 0) {
             char text[8];
             std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned char>(ch));
-            if (error)
+            if (error) {
                 *error = std::string("character ") + text +
                          " cannot stand in a key script; name the key";
+            }
             return false;
         }
         parsed.push_back(key);
     }
-    if (keys)
+    if (keys) {
         *keys = std::move(parsed);
+    }
     return true;
 }
 
 std::string key_name(int key) {
-    if (is_wait(key))
+    if (is_wait(key)) {
         return bracketed("Wait:" + std::to_string(wait_milliseconds(key)));
+    }
     if (is_mouse_click(key) || is_resize(key)) {
         return bracketed((is_resize(key) ? "Resize:" : "Click:") +
                          std::to_string((key >> 8) & 0xFF) + "," + std::to_string(key & 0xFF));
     }
     const int ch = key & 0xFF;
-    if (key == 0x333C)
+    if (key == 0x333C) {
         return "<lt>";
-    if (ch >= 0x21 && ch <= 0x7E)
+    }
+    if (ch >= 0x21 && ch <= 0x7E) {
         return std::string(1, static_cast<char>(ch));
+    }
+    if (key >= 0xA0 && key <= 0xFF) {
+        return code_page::to_utf8(std::string(1, static_cast<char>(key)));
+    }
     for (const NamedKey& named : kNamedKeys) {
-        if (named.code == key)
+        if (named.code == key) {
             return bracketed(named.name);
+        }
     }
     const int scan = (key >> 8) & 0xFF;
     for (char letter = 'a'; letter <= 'z'; ++letter) {
-        if (scan_code(letter) != scan)
+        if (scan_code(letter) != scan) {
             continue;
-        if (ch == 0)
+        }
+        if (ch == 0) {
             return bracketed(std::string("A-").append(1, letter));
-        if (ch == letter - 'a' + 1)
+        }
+        if (ch == letter - 'a' + 1) {
             return bracketed(std::string("C-").append(1, letter));
+        }
     }
     char text[16];
     std::snprintf(text, sizeof text, "<0x%04X>", key & 0xFFFF);
@@ -247,7 +325,8 @@ std::string key_name(int key) {
 }  // namespace screenlib
 
 extern "C" int key_char(int key) {
-    if (screenlib::is_mouse_click(key) || screenlib::is_resize(key) || screenlib::is_wait(key))
+    if (screenlib::is_mouse_click(key) || screenlib::is_resize(key) || screenlib::is_wait(key)) {
         return 0;
+    }
     return key & 0xFF;
 }

@@ -58,29 +58,33 @@ Menu* adopt(std::unique_ptr<Menu> menu) {
 }
 
 void destroy(Screen* screen) {
-    if (!is_live(screen))
+    if (!is_live(screen)) {
         return;
+    }
     hide(screen);
     state().screens.erase(screen);
 }
 
 void destroy(ScreenFile* file) {
-    if (is_live(file))
+    if (is_live(file)) {
         state().files.erase(file);
+    }
 }
 
 std::unique_ptr<Menu> release(Menu* menu) {
     auto found = state().menus.find(menu);
-    if (found == state().menus.end())
+    if (found == state().menus.end()) {
         return nullptr;
+    }
     auto owned = std::move(found->second);
     state().menus.erase(found);
     return owned;
 }
 
 Field* field_at(Screen* screen, int n) {
-    if (!is_live(screen) || n < 0 || n >= static_cast<int>(screen->fields.size()))
+    if (!is_live(screen) || n < 0 || n >= static_cast<int>(screen->fields.size())) {
         return nullptr;
+    }
     return &screen->fields[static_cast<std::size_t>(n)];
 }
 
@@ -105,8 +109,9 @@ void release_backend() {
     auto& s = detail::state();
     s.backend.reset();
     s.terminal_in_use = false;
-    for (const auto& message : s.held_diagnostics)
+    for (const auto& message : s.held_diagnostics) {
         std::fprintf(stderr, "%s\n", message.c_str());
+    }
     s.held_diagnostics.clear();
 }
 }  // namespace
@@ -127,8 +132,9 @@ bool use_terminal(std::string* error) {
     forget_windows();
     release_backend();
     auto backend = detail::open_terminal_backend(error);
-    if (!backend)
+    if (!backend) {
         return false;
+    }
     s.backend = std::move(backend);
     s.terminal_in_use = true;
     s.monochrome = detail::no_color_requested();

@@ -19,16 +19,18 @@ constexpr char kFieldMark = '\x01';  // stands for a field directive in the expa
 bool format_conversion(const char* format, std::size_t& i, va_list& arguments, std::string& out) {
     std::string spec = "%";
     ++i;
-    while (format[i] && std::strchr("-+ #0", format[i]))
+    while (format[i] && std::strchr("-+ #0", format[i])) {
         spec += format[i++];
+    }
     auto take_number = [&] {
         if (format[i] == '*') {
             spec += std::to_string(va_arg(arguments, int));
             ++i;
             return;
         }
-        while (format[i] >= '0' && format[i] <= '9')
+        while (format[i] >= '0' && format[i] <= '9') {
             spec += format[i++];
+        }
     };
     take_number();
     if (format[i] == '.') {
@@ -36,11 +38,13 @@ bool format_conversion(const char* format, std::size_t& i, va_list& arguments, s
         take_number();
     }
     std::string length;
-    while (format[i] && std::strchr("hlzjt", format[i]))
+    while (format[i] && std::strchr("hlzjt", format[i])) {
         length += format[i++];
+    }
     const char conversion = format[i];
-    if (!conversion)
+    if (!conversion) {
         return false;
+    }
     ++i;
     spec += length;
     spec += conversion;
@@ -96,8 +100,9 @@ bool format_conversion(const char* format, std::size_t& i, va_list& arguments, s
         default:
             return false;
     }
-    if (written < 0)
+    if (written < 0) {
         return false;
+    }
     out.append(buffer, std::min<std::size_t>(static_cast<std::size_t>(written), sizeof buffer - 1));
     return true;
 }
@@ -117,8 +122,9 @@ void put_text(Menu* menu, char ch) {
         menu->lines.resize(static_cast<std::size_t>(menu->row) + 1);
     }
     std::string& line = menu->lines[static_cast<std::size_t>(menu->row)];
-    if (line.size() <= static_cast<std::size_t>(menu->column))
+    if (line.size() <= static_cast<std::size_t>(menu->column)) {
         line.resize(static_cast<std::size_t>(menu->column) + 1, ' ');
+    }
     line[static_cast<std::size_t>(menu->column)] = shown_character(ch);
     ++menu->column;
 }
@@ -126,16 +132,19 @@ void put_text(Menu* menu, char ch) {
 bool parse_placement(const std::string& text, std::size_t& i, int* row, int* column) {
     // text[i] is just past "@p["
     const auto close = text.find(']', i);
-    if (close == std::string::npos)
+    if (close == std::string::npos) {
         return false;
+    }
     const std::string inside = text.substr(i, close - i);
     int r = 0;
     int c = 0;
     char extra = 0;
-    if (std::sscanf(inside.c_str(), "%d,%d%c", &r, &c, &extra) != 2)
+    if (std::sscanf(inside.c_str(), "%d,%d%c", &r, &c, &extra) != 2) {
         return false;
-    if (r < 0 || c < 0 || r >= kMaxMenuRows || c >= kMaxMenuColumns)
+    }
+    if (r < 0 || c < 0 || r >= kMaxMenuRows || c >= kMaxMenuColumns) {
         return false;
+    }
     *row = r;
     *column = c;
     i = close + 1;
@@ -182,8 +191,9 @@ int menu_format(Menu* menu, const char* format, va_list arguments) {
         }
     }
     va_end(args);
-    if (!ok || fields.size() > 0x7F)
+    if (!ok || fields.size() > 0x7F) {
         return -1;
+    }
 
     // Second pass: placements, fields and text.
     int placed = 0;
@@ -192,8 +202,9 @@ int menu_format(Menu* menu, const char* format, va_list arguments) {
             std::size_t after = i + 3;
             int row = 0;
             int column = 0;
-            if (!parse_placement(expanded, after, &row, &column))
+            if (!parse_placement(expanded, after, &row, &column)) {
                 return -1;
+            }
             menu->row = row;
             menu->column = column;
             menu->start_column = column;
@@ -205,13 +216,15 @@ int menu_format(Menu* menu, const char* format, va_list arguments) {
         } else if (expanded[i] == kFieldMark) {
             const auto index =
                 i + 1 < expanded.size() ? static_cast<std::size_t>(expanded[i + 1]) : fields.size();
-            if (index >= fields.size())
+            if (index >= fields.size()) {
                 return -1;
+            }
             Menu::PendingField& field = fields[index];
             field.row = menu->row;
             field.column = menu->column;
-            for (char ch : field.pattern)
+            for (char ch : field.pattern) {
                 put_text(menu, ch == '#' ? ' ' : ch);
+            }
             menu->fields.push_back(std::move(field));
             i += 2;
         } else {
@@ -226,19 +239,22 @@ std::unique_ptr<Screen> screen_from_menu(const Menu& menu) {
     auto screen = std::make_unique<Screen>();
     screen->name = "menu";
     int width = 0;
-    for (const auto& line : menu.lines)
+    for (const auto& line : menu.lines) {
         width = std::max(width, static_cast<int>(line.size()));
+    }
     for (const auto& pending : menu.fields) {
         width = std::max(width, pending.column + static_cast<int>(pending.pattern.size()));
     }
     screen->inner_rows = static_cast<int>(menu.lines.size());
-    for (const auto& pending : menu.fields)
+    for (const auto& pending : menu.fields) {
         screen->inner_rows = std::max(screen->inner_rows, pending.row + 1);
+    }
     screen->inner_columns = std::min(width, kMaxMenuColumns);
     screen->inner_rows = std::min(screen->inner_rows, kMaxMenuRows);
     screen->picture = menu.lines;
-    for (auto& line : screen->picture)
+    for (auto& line : screen->picture) {
         line.resize(static_cast<std::size_t>(screen->inner_columns), ' ');
+    }
     for (const auto& pending : menu.fields) {
         Field field;
         field.row = pending.row;

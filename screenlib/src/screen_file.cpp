@@ -45,8 +45,9 @@ struct ParseError {
 
 const ScreenFunctionEntry* find_entry(const ScreenFunctionEntry* table, int wanted,
                                       const std::string& name) {
-    if (!table)
+    if (!table) {
         return nullptr;
+    }
     int section = -1;
     for (const ScreenFunctionEntry* entry = table; entry->name != nullptr; ++entry) {
         const std::string_view entry_name(entry->name);
@@ -54,8 +55,9 @@ const ScreenFunctionEntry* find_entry(const ScreenFunctionEntry* table, int want
             section = std::atoi(entry->name + 1);
             continue;
         }
-        if (section == wanted && entry_name == name)
+        if (section == wanted && entry_name == name) {
             return entry;
+        }
     }
     return nullptr;
 }
@@ -66,11 +68,13 @@ class LineCursor {
     explicit LineCursor(std::string_view text) : text_(text) {}
 
     bool next(std::string& line) {
-        if (at_ >= text_.size())
+        if (at_ >= text_.size()) {
             return false;
+        }
         std::size_t end = text_.find('\n', at_);
-        if (end == std::string_view::npos)
+        if (end == std::string_view::npos) {
             end = text_.size();
+        }
         line.assign(text_.substr(at_, end - at_));
         at_ = end + 1;
         return true;
@@ -89,11 +93,13 @@ class Reader {
     void read(LineCursor& input) {
         std::string line;
         while (next_line(input, line)) {
-            if (is_skippable(line))
+            if (is_skippable(line)) {
                 continue;
+            }
             const auto words = split(line);
-            if (words.empty())
+            if (words.empty()) {
                 continue;  // only a comment
+            }
             if (words.size() == 2 && words[0] == "screen") {
                 read_screen(input, words[1]);
             } else {
@@ -110,11 +116,13 @@ class Reader {
     }
 
     bool next_line(LineCursor& input, std::string& line) {
-        if (!input.next(line))
+        if (!input.next(line)) {
             return false;
+        }
         ++line_number_;
-        if (!line.empty() && line.back() == '\r')
+        if (!line.empty() && line.back() == '\r') {
             line.pop_back();
+        }
         return true;
     }
 
@@ -139,8 +147,9 @@ class Reader {
                 ++i;
                 continue;
             }
-            if (line[i] == '#')
+            if (line[i] == '#') {
                 break;  // the rest of the line is a comment
+            }
             std::string word;
             if (line[i] == '"') {
                 ++i;
@@ -157,52 +166,63 @@ class Reader {
                         word += line[i++];
                     }
                 }
-                if (!closed)
+                if (!closed) {
                     fail("unterminated quoted text");
+                }
                 words.push_back('"' + word);  // the mark tells quoted text from a word
                 continue;
             }
-            while (i < line.size() && line[i] != ' ' && line[i] != '\t')
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t') {
                 word += line[i++];
+            }
             words.push_back(word);
         }
         return words;
     }
 
     int number(const std::string& word, int low, int high) {
-        if (word.empty() || word.size() > 6)
+        if (word.empty() || word.size() > 6) {
             fail("bad number", word);
+        }
         std::size_t start = word[0] == '-' ? 1 : 0;
-        if (start == word.size())
+        if (start == word.size()) {
             fail("bad number", word);
+        }
         for (std::size_t i = start; i < word.size(); ++i) {
-            if (!std::isdigit(static_cast<unsigned char>(word[i])))
+            if (!std::isdigit(static_cast<unsigned char>(word[i]))) {
                 fail("bad number", word);
+            }
         }
         const int value = std::stoi(word);
-        if (value < low || value > high)
+        if (value < low || value > high) {
             fail("number out of range", word);
+        }
         return value;
     }
 
     uint8_t attribute(const std::string& word) {
-        if (word.empty() || word.size() > 2)
+        if (word.empty() || word.size() > 2) {
             fail("bad colour byte", word);
+        }
         for (char ch : word) {
-            if (!std::isxdigit(static_cast<unsigned char>(ch)))
+            if (!std::isxdigit(static_cast<unsigned char>(ch))) {
                 fail("bad colour byte", word);
+            }
         }
         return static_cast<uint8_t>(std::stoi(word, nullptr, 16));
     }
 
     const ScreenFunctionEntry* resolve(int cls, const std::string& name, const char* role) {
         const ScreenFunctionEntry* entry = find_entry(table_, cls, name);
-        if (!entry && !stand_ins_)
+        if (!entry && !stand_ins_) {
             fail(std::string("unknown ") + role, name);
-        if (entry && cls == kFieldSets && !entry->data)
+        }
+        if (entry && cls == kFieldSets && !entry->data) {
             fail(std::string("empty ") + role, name);
-        if (entry && cls != kFieldSets && !entry->function)
+        }
+        if (entry && cls != kFieldSets && !entry->function) {
             fail(std::string("empty ") + role, name);
+        }
         if (!entry) {
             const std::string stand_in = std::string(role) + " '" + name + "'";
             if (std::find(stand_ins_->begin(), stand_ins_->end(), stand_in) == stand_ins_->end()) {
@@ -220,8 +240,9 @@ class Reader {
     }
 
     void read_screen(LineCursor& input, const std::string& name) {
-        if (!names_.insert(name).second)
+        if (!names_.insert(name).second) {
             fail("second screen named", name);
+        }
         ScreenDefinition screen;
         screen.name = name;
         screen.line = line_number_;
@@ -234,16 +255,19 @@ class Reader {
                 line_number_ = screen.line;
                 fail("unterminated screen", name);
             }
-            if (is_skippable(line))
+            if (is_skippable(line)) {
                 continue;
+            }
             const auto words = split(line);
-            if (words.empty())
+            if (words.empty()) {
                 continue;  // only a comment
+            }
             const std::string& keyword = words[0];
             const std::size_t arguments = words.size() - 1;
             auto expect = [&](std::size_t count) {
-                if (arguments != count)
+                if (arguments != count) {
                     fail("wrong number of words after", keyword);
+                }
             };
             if (keyword == "end" && arguments == 1 && words[1] == "screen") {
                 break;
@@ -274,13 +298,15 @@ class Reader {
                                                        attribute(words[3]), attribute(words[4])};
             } else if (keyword == "picture") {
                 expect(0);
-                if (have_picture)
+                if (have_picture) {
                     fail("second picture in screen", name);
+                }
                 read_picture(input, screen, picture_fields);
                 have_picture = true;
             } else if (keyword == "field") {
-                if (!have_picture)
+                if (!have_picture) {
                     fail("field line before the picture of screen", name);
+                }
                 if (field_lines >= picture_fields.size()) {
                     fail("more field lines than fields in the picture of screen", name);
                 }
@@ -290,8 +316,9 @@ class Reader {
                 fail("unknown word", keyword);
             }
         }
-        if (!have_picture)
+        if (!have_picture) {
             fail("no picture in screen", name);
+        }
         if (field_lines != picture_fields.size()) {
             fail("the picture has " + std::to_string(picture_fields.size()) +
                      " fields but there are " + std::to_string(field_lines) +
@@ -314,10 +341,12 @@ class Reader {
         std::string line;
         std::size_t width = 0;
         while (true) {
-            if (!next_line(input, line))
+            if (!next_line(input, line)) {
                 fail("unterminated picture in screen", screen.name);
-            if (line == "end")
+            }
+            if (line == "end") {
                 break;
+            }
             if (line.size() < 2 || line.front() != '|' || line.back() != '|') {
                 fail("picture line not framed by '|' in screen", screen.name);
             }
@@ -328,8 +357,9 @@ class Reader {
             std::string cells;
             std::optional<std::size_t> field_start;
             auto close_field = [&](std::size_t end) {
-                if (!field_start)
+                if (!field_start) {
                     return;
+                }
                 FieldDefinition field;
                 field.row = row;
                 field.column = static_cast<int>(*field_start);
@@ -342,8 +372,9 @@ class Reader {
                     close_field(cells.size());
                     cells += shown_character(line[++i]);
                 } else if (line[i] == '_') {
-                    if (!field_start)
+                    if (!field_start) {
                         field_start = cells.size();
+                    }
                     cells += ' ';
                 } else {
                     close_field(cells.size());
@@ -357,16 +388,19 @@ class Reader {
             width = std::max(width, cells.size());
             screen.picture.push_back(cells);
         }
-        for (auto& picture_line : screen.picture)
+        for (auto& picture_line : screen.picture) {
             picture_line.resize(width, ' ');
+        }
     }
 
     void read_field(const std::vector<std::string>& words, int expected, FieldDefinition& field) {
-        if (words.size() < 4)
+        if (words.size() < 4) {
             fail("field line needs NUMBER KIND SET");
+        }
         const int given = number(words[1], 0, 9999);
-        if (given != expected)
+        if (given != expected) {
             fail("field line out of order, expected field " + std::to_string(expected), words[1]);
+        }
         const std::string& kind = words[2];
         if (kind == "string") {
             field.kind = FieldKind::String;
@@ -426,9 +460,10 @@ std::unique_ptr<ScreenFile> read_screen_file(const std::string& path,
     if (!input_file) {
         // A file that is not there is no fault in a file: the caller, which
         // may try another language's next, tells of it when it matters.
-        if (errno != ENOENT)
+        if (errno != ENOENT) {
             diagnose(shown +
                      ":0: cannot open the screen file: " + std::strerror(errno != 0 ? errno : EIO));
+        }
         return nullptr;
     }
     std::string text;
@@ -482,8 +517,9 @@ std::unique_ptr<Screen> build_screen(const ScreenDefinition& definition, int mod
         field.display_only = source.display_only;
         field.record.assign(static_cast<std::size_t>(source.width) + 1, ' ');
         field.record.back() = '\0';
-        for (int i = 0; i < source.width; ++i)
+        for (int i = 0; i < source.width; ++i) {
             field.cells.push_back(i);
+        }
         const std::string_view text(source.text);
         for (std::size_t i = 0; i < text.size() && i < static_cast<std::size_t>(source.width);
              ++i) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "platform/screen_library.h"
 #include "screenlib/screenlib.h"
 
@@ -16,10 +17,9 @@ namespace screenlib::detail {
 
 enum class FieldKind { String, Masked, Choice };
 
-// A character as a cell shows it: control characters become blanks.
+// A character as a cell shows it: the code page's control bytes become blanks.
 inline char shown_character(char ch) {
-    const auto code = static_cast<unsigned char>(ch);
-    return code < 0x20 || code == 0x7F ? ' ' : ch;
+    return code_page::is_character(static_cast<unsigned char>(ch)) ? ch : ' ';
 }
 
 // One field of a screen. The record text holds record_length characters and a

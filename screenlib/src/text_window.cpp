@@ -10,11 +10,13 @@ namespace screenlib {
 using detail::state;
 
 std::string Backend::row_text(int row) const {
-    if (row < 0 || row >= rows())
+    if (row < 0 || row >= rows()) {
         return {};
+    }
     std::string text(static_cast<std::size_t>(columns()), ' ');
-    for (int c = 0; c < columns(); ++c)
+    for (int c = 0; c < columns(); ++c) {
         text[static_cast<std::size_t>(c)] = cell(row, c).character;
+    }
     return text;
 }
 
@@ -23,8 +25,9 @@ std::string Backend::text() const {
     for (int r = 0; r < rows(); ++r) {
         std::string row = row_text(r);
         row.erase(row.find_last_not_of(' ') + 1);
-        if (r > 0)
+        if (r > 0) {
             text += '\n';
+        }
         text += row;
     }
     return text;
@@ -56,16 +59,18 @@ bool TextWindow::owns_screen() const {
 }
 
 TextWindow::~TextWindow() {
-    if (owns_screen())
+    if (owns_screen()) {
         detail::destroy(screen_);
+    }
 }
 
 void TextWindow::put(int row, int column, std::string_view text, uint8_t attribute) {
-    if (!owns_screen() || row < 0 || row >= rows_ || column < 0)
+    if (!owns_screen() || row < 0 || row >= rows_ || column < 0) {
         return;
+    }
     for (std::size_t i = 0; i < text.size() && column + static_cast<int>(i) < columns_; ++i) {
         detail::put_window_cell(screen_, row_ + row, column_ + column + static_cast<int>(i),
-                                Cell{text[i], attribute});
+                                Cell{detail::shown_character(text[i]), attribute});
     }
 }
 
@@ -76,8 +81,9 @@ void TextWindow::put_row(int row, std::string_view text, uint8_t attribute) {
 }
 
 void TextWindow::flush() {
-    if (Backend* backend = state().backend.get())
+    if (Backend* backend = state().backend.get()) {
         backend->flush();
+    }
 }
 
 }  // namespace screenlib

@@ -43,8 +43,9 @@ int decode_escape_sequence(std::string_view after_escape) {
     }
     bool prefix = false;
     for (const Sequence& sequence : kSequences) {
-        if (sequence.bytes == after_escape)
+        if (sequence.bytes == after_escape) {
             return sequence.key;
+        }
         prefix = prefix || (sequence.bytes.size() > after_escape.size() &&
                             sequence.bytes.substr(0, after_escape.size()) == after_escape);
     }

@@ -28,20 +28,23 @@ HeadlessBackend::HeadlessBackend(int rows, int columns)
       cells_at_last_key_(cells_) {}
 
 void HeadlessBackend::put(int row, int column, const Cell* cells, int count) {
-    if (row < 0 || row >= rows_)
+    if (row < 0 || row >= rows_) {
         return;
+    }
     for (int i = 0; i < count; ++i) {
         const int c = column + i;
-        if (c < 0 || c >= columns_)
+        if (c < 0 || c >= columns_) {
             continue;
+        }
         cells_[cell_index(row, c, columns_)] = cells[i];
         ++cells_written_;
     }
 }
 
 Cell HeadlessBackend::cell(int row, int column) const {
-    if (row < 0 || row >= rows_ || column < 0 || column >= columns_)
+    if (row < 0 || row >= rows_ || column < 0 || column >= columns_) {
         return Cell{};
+    }
     return cells_[cell_index(row, column, columns_)];
 }
 
@@ -53,8 +56,9 @@ void HeadlessBackend::set_cursor(int row, int column, bool visible) {
 
 void HeadlessBackend::count_changes() {
     int changed = 0;
-    for (std::size_t i = 0; i < cells_.size(); ++i)
+    for (std::size_t i = 0; i < cells_.size(); ++i) {
         changed += cells_[i] == cells_at_last_key_[i] ? 0 : 1;
+    }
     changed_per_key_.push_back(changed);
     cells_at_last_key_ = cells_;
 }
@@ -87,8 +91,9 @@ void HeadlessBackend::pass_time(int milliseconds) {
     const int interval = detail::idle_interval_ms();
     for (;;) {
         const auto left = until - Clock::now();
-        if (left <= Clock::duration::zero())
+        if (left <= Clock::duration::zero()) {
             break;
+        }
         const auto step = std::chrono::milliseconds(interval);
         std::this_thread::sleep_for(interval < 0 ? left : std::min<Clock::duration>(left, step));
         detail::run_idle_handler();
@@ -117,8 +122,9 @@ std::vector<std::string> HeadlessBackend::terminal_view() const {
     std::vector<std::string> view;
     for (const std::vector<Cell>& row : terminal_cells()) {
         std::string& text = view.emplace_back();
-        for (const Cell& cell : row)
+        for (const Cell& cell : row) {
             text += cell.character;
+        }
     }
     return view;
 }
@@ -132,8 +138,9 @@ bool HeadlessBackend::set_script(std::string_view keys, std::string* error) {
     script_.clear();
     next_key_ = 0;
     ran_out_ = false;
-    if (!parse_key_script(keys, &parsed, error))
+    if (!parse_key_script(keys, &parsed, error)) {
         return false;
+    }
     script_ = std::move(parsed);
     return true;
 }
@@ -148,8 +155,9 @@ void HeadlessBackend::push_keys(const std::vector<int>& keys) {
 }
 
 uint8_t HeadlessBackend::attribute(int row, int column) const {
-    if (row < 0 || row >= rows_ || column < 0 || column >= columns_)
+    if (row < 0 || row >= rows_ || column < 0 || column >= columns_) {
         return 0;
+    }
     return cell(row, column).attribute;
 }
 

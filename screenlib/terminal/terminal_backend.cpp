@@ -1,5 +1,6 @@
 #include "terminal_backend.h"
 
+#include <langinfo.h>
 #include <ncurses.h>
 #include <poll.h>
 #include <sys/time.h>
@@ -8,15 +9,19 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
+#include <clocale>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "escape_sequences.h"
 #include "idle_handler.h"
+#include "platform/code_page.h"
 #include "platform/pc_keys.h"
 #include "platform/screen_size.h"
 #include "terminal_painter.h"
@@ -31,6 +36,46 @@ namespace pc = pc_key;
 // Bytes of one escape sequence arrive together; a longer gap ends it.
 constexpr int kSequenceGapMs = 30;
 
+// What read_character() gives for a character the code page lacks, or
+// bytes that are no character of the locale; above every ncurses key code.
+constexpr int kForeignCharacter = 0x200000;
+
+// A typed character beyond ASCII, its first byte (0x80 to 0xFF) read: the
+// rest of its bytes arrive with it (a German keyboard's ä in a UTF-8
+// terminal is two bytes). Decoded in the locale's character set, it gives
+// its code-page byte, or kForeignCharacter. Bytes are read one by one, so
+// that a byte that starts no character costs that key alone.
+int read_character(int first) {
+    char bytes[MB_LEN_MAX];
+    std::size_t count = 0;
+    bytes[count++] = static_cast<char>(first);
+    for (;;) {
+        std::mbstate_t state{};
+        wchar_t character = 0;
+        const std::size_t used = std::mbrtowc(&character, bytes, count, &state);
+        if (used == static_cast<std::size_t>(-2) && count < sizeof bytes) {
+            timeout(kSequenceGapMs);
+            const int next = getch();
+            timeout(-1);
+            if (next >= 0x80 && next <= 0xFF) {
+                bytes[count++] = static_cast<char>(next);
+                continue;
+            }
+            if (next != ERR) {
+                ungetch(next);  // a key of its own: the character before it was cut short
+            }
+            return kForeignCharacter;
+        }
+        if (used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2)) {
+            return kForeignCharacter;
+        }
+        const int byte = code_page::from_unicode(static_cast<char32_t>(character));
+        return byte >= 0 && code_page::is_character(static_cast<unsigned char>(byte))
+                   ? byte
+                   : kForeignCharacter;
+    }
+}
+
 volatile std::sig_atomic_t g_terminal_open = 0;
 constexpr std::array<int, 4> kRestoringSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
@@ -41,8 +86,9 @@ std::size_t g_restoring_length = 0;
 
 void end_terminal() {
     if (g_terminal_open) {
-        if (::write(STDOUT_FILENO, g_restoring, g_restoring_length) < 0)
+        if (::write(STDOUT_FILENO, g_restoring, g_restoring_length) < 0) {
             g_restoring_length = 0;  // the terminal is gone: nothing more to send it
+        }
         endwin();
         g_terminal_open = 0;
     }
@@ -92,7 +138,7 @@ class TerminalBackend final : public Backend {
     explicit TerminalBackend(SCREEN* terminal)
         : terminal_(terminal),
           shadow_(std::max<int>(LINES, SCREEN_ROWS), std::max<int>(COLS, SCREEN_COLUMNS)),
-          painter_(STDOUT_FILENO, has_colors() && !no_color_requested()) {
+          painter_(STDOUT_FILENO, has_colors() && !no_color_requested(), nl_langinfo(CODESET)) {
         const std::string& restoring = painter_.restoring_bytes();
         g_restoring_length = std::min(restoring.size(), sizeof g_restoring);
         std::memcpy(g_restoring, restoring.data(), g_restoring_length);
@@ -100,8 +146,9 @@ class TerminalBackend final : public Backend {
         too_small_ = terminal_too_small(LINES, COLS);
         // ncurses has just cleared the terminal.
         painter_.resize(LINES, COLS, true);
-        if (too_small_)
+        if (too_small_) {
             repaint();
+        }
     }
     ~TerminalBackend() override {
         end_terminal();
@@ -128,10 +175,12 @@ class TerminalBackend final : public Backend {
     // screen holds, so flush lays out the whole terminal from the shadow.
     void put(int row, int column, const Cell* cells, int count) override {
         shadow_.put(row, column, cells, count);
-        if (too_small_ || folded())
+        if (too_small_ || folded()) {
             return;
-        for (int i = 0; i < count; ++i)
+        }
+        for (int i = 0; i < count; ++i) {
             painter_.put(row, column + i, cells[i]);
+        }
     }
 
     Cell cell(int row, int column) const override { return shadow_.cell(row, column); }
@@ -188,12 +237,14 @@ class TerminalBackend final : public Backend {
                 interrupted = errno == EINTR;
                 continue;  // a signal interrupted the wait; input is still open
             }
-            if (key == ERR)
+            if (key == ERR) {
                 return -1;
+            }
             interrupted = false;
-            if (too_small_ && key != KEY_RESIZE && key != kCtrlL)
+            if (too_small_ && key != KEY_RESIZE && key != kCtrlL) {
                 continue;  // the form is hidden behind the notice: its keys wait for a terminal
-                           // that shows it
+            }
+            // that shows it
             if (key == KEY_RESIZE || key == kCtrlL) {
                 // Whatever the terminal shows now, all of it is drawn again.
                 refresh();  // ncurses settles its own (blank) idea of the screen first
@@ -211,13 +262,25 @@ class TerminalBackend final : public Backend {
             }
             if (key == 27) {
                 const int code = read_after_escape();
-                if (code >= 0)
+                if (code >= 0) {
                     return code;
+                }
+                continue;
+            }
+            if (key >= 0x80 && key <= 0xFF) {
+                // A character of the page has no scan code of a US keyboard; one
+                // the records cannot hold is not taken.
+                const int character = read_character(key);
+                if (character != kForeignCharacter) {
+                    return character;
+                }
+                beep();
                 continue;
             }
             const int code = translate_curses_key(key, false);
-            if (code >= 0)
+            if (code >= 0) {
                 return code;
+            }
         }
     }
 
@@ -232,8 +295,9 @@ class TerminalBackend final : public Backend {
 
     // The screen row a terminal row shows, as last laid out.
     int screen_row(int terminal_row) const {
-        if (!folded())
+        if (!folded()) {
             return terminal_row;
+        }
         return terminal_row >= 0 && terminal_row < static_cast<int>(shown_.size())
                    ? shown_[static_cast<std::size_t>(terminal_row)]
                    : -1;
@@ -275,10 +339,11 @@ class TerminalBackend final : public Backend {
             sequence.push_back(static_cast<char>(next));
             code = decode_escape_sequence(sequence);
             if (code != kIncomplete) {
-                if (code < 0 && sequence.size() == 1)
+                if (code < 0 && sequence.size() == 1) {
                     code = translate_curses_key(next, true);
-                else if (code < 0 && sequence[0] == '[' && !final_byte(next))
+                } else if (code < 0 && sequence[0] == '[' && !final_byte(next)) {
                     drain_escape_sequence();
+                }
                 break;
             }
         }
@@ -298,8 +363,9 @@ class TerminalBackend final : public Backend {
     static void drain_escape_sequence() {
         for (int count = 0; count < 16; ++count) {
             const int ch = getch();
-            if (ch == ERR || final_byte(ch))
+            if (ch == ERR || final_byte(ch)) {
                 break;
+            }
         }
     }
 
@@ -326,10 +392,12 @@ bool no_color_requested() {
 
 int translate_curses_key(int key, bool alt) {
     if (alt) {
-        if (key >= 'a' && key <= 'z')
+        if (key >= 'a' && key <= 'z') {
             return parse_key(std::string(1, static_cast<char>(key))) & 0xFF00;
-        if (key >= 'A' && key <= 'Z')
+        }
+        if (key >= 'A' && key <= 'Z') {
             return parse_key(std::string(1, static_cast<char>(key + 32))) & 0xFF00;
+        }
         return -1;
     }
     switch (key) {
@@ -368,31 +436,39 @@ int translate_curses_key(int key, bool alt) {
         default:
             break;
     }
-    if (key >= KEY_F(1) && key <= KEY_F(10))
+    if (key >= KEY_F(1) && key <= KEY_F(10)) {
         return pc::F1 + ((key - KEY_F(1)) << 8);
-    if (key >= 0x20 && key <= 0x7E)
+    }
+    if (key >= 0x20 && key <= 0x7E) {
         return parse_key(std::string(1, static_cast<char>(key)));
-    if (key >= 1 && key <= 26)
+    }
+    if (key >= 1 && key <= 26) {
         return parse_key(std::string("C-") + static_cast<char>('a' + key - 1));
+    }
     return -1;
 }
 
 std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
     if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
-        if (error)
+        if (error) {
             *error = "standard input and output must be a terminal";
+        }
         return nullptr;
     }
     const char* term = std::getenv("TERM");
     if (!term || !*term) {
-        if (error)
+        if (error) {
             *error = "TERM is not set";
+        }
         return nullptr;
     }
+    // Keys and the painted cells follow the locale's character set.
+    std::setlocale(LC_CTYPE, "");
     SCREEN* terminal = newterm(nullptr, stdout, stdin);
     if (!terminal) {
-        if (error)
+        if (error) {
             *error = std::string("the terminal type '") + term + "' is not known";
+        }
         return nullptr;
     }
     // A terminal that cannot place the cursor (dumb, a printing terminal)
@@ -401,10 +477,11 @@ std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
     if (cursor_address == nullptr || reinterpret_cast<std::intptr_t>(cursor_address) == -1) {
         endwin();
         delscreen(terminal);
-        if (error)
+        if (error) {
             *error = std::string("the terminal type '") + term +
                      "' cannot place the cursor; run in a full-screen terminal (xterm, tmux, "
                      "screen, linux console)";
+        }
         return nullptr;
     }
     g_terminal_open = 1;
@@ -416,8 +493,9 @@ std::unique_ptr<Backend> open_terminal_backend(std::string* error) {
     std::array<void (*)(int), 4> previous{};
     for (std::size_t i = 0; i < kRestoringSignals.size(); ++i) {
         previous[i] = std::signal(kRestoringSignals[i], restore_on_signal);
-        if (previous[i] == SIG_ERR)
+        if (previous[i] == SIG_ERR) {
             previous[i] = SIG_DFL;
+        }
     }
     cbreak();  // Ctrl-C stays a signal, so it always restores the terminal
     noecho();

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/code_page.h"
+
 namespace screenlib::detail {
 
 namespace {
@@ -19,8 +21,9 @@ constexpr int kTerminalColour[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 std::string without_padding(std::string sequence) {
     for (std::size_t mark; (mark = sequence.find("$<")) != std::string::npos;) {
         const std::size_t end = sequence.find('>', mark);
-        if (end == std::string::npos)
+        if (end == std::string::npos) {
             break;
+        }
         sequence.erase(mark, end - mark + 1);
     }
     return sequence;
@@ -29,8 +32,9 @@ std::string without_padding(std::string sequence) {
 // A capability of the terminal's description; empty when it has none.
 std::string capability(const char* name) {
     const char* value = tigetstr(const_cast<char*>(name));
-    if (value == nullptr || reinterpret_cast<std::intptr_t>(value) == -1)
+    if (value == nullptr || reinterpret_cast<std::intptr_t>(value) == -1) {
         return {};
+    }
     return without_padding(value);
 }
 
@@ -42,8 +46,9 @@ bool flag(const char* name) {
 }
 
 std::string with(const std::string& format, int first, int second = 0) {
-    if (format.empty())
+    if (format.empty()) {
         return {};
+    }
     const char* text = tiparm(format.c_str(), first, second);
     return text != nullptr ? text : "";
 }
@@ -56,17 +61,19 @@ void write_all(int fd, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
+        if (n < 0 && errno == EINTR) {
             continue;
-        if (n <= 0)
+        }
+        if (n <= 0) {
             return;  // the terminal is gone; there is nobody to show it to
+        }
         done += static_cast<std::size_t>(n);
     }
 }
 
 }  // namespace
 
-TerminalPainter::TerminalPainter(int fd, bool colour)
+TerminalPainter::TerminalPainter(int fd, bool colour, const char* charset)
     : fd_(fd),
       colour_(colour),
       clear_(capability("clear")),
@@ -82,8 +89,9 @@ TerminalPainter::TerminalPainter(int fd, bool colour)
       foreground_(capability("setaf")),
       background_(capability("setab")),
       repeat_(capability("rep")) {
-    if (colour_ && (foreground_.empty() || background_.empty()))
+    if (colour_ && (foreground_.empty() || background_.empty())) {
         colour_ = false;
+    }
     // Terminals that speak ANSI renditions take all of a look in one sequence.
     ansi_ = plain_.find("\x1b[") != std::string::npos &&
             (!colour_ || (starts_as_ansi(foreground_) && starts_as_ansi(background_))) &&
@@ -91,10 +99,12 @@ TerminalPainter::TerminalPainter(int fd, bool colour)
     // A terminal that scrolls when its last cell is written never gets that cell.
     last_cell_scrolls_ = flag("am") && !flag("xenl");
     restoring_ = with(cursor_address_, 0, 0) + plain_ + show_cursor_;
-    for (int attribute = 0; attribute < kPlain; ++attribute)
+    for (int attribute = 0; attribute < kPlain; ++attribute) {
         looks_[static_cast<std::size_t>(attribute)] =
             look_of(Shown{' ', static_cast<uint8_t>(attribute), false});
+    }
     looks_[kPlain] = look_of(Shown{});
+    glyphs_ = code_page::characters_in(charset);
 }
 
 void TerminalPainter::resize(int rows, int columns, bool cleared) {
@@ -111,11 +121,12 @@ void TerminalPainter::resize(int rows, int columns, bool cleared) {
 }
 
 void TerminalPainter::put(int row, int column, Cell cell) {
-    if (row < 0 || row >= rows_ || column < 0 || column >= columns_)
+    if (row < 0 || row >= rows_ || column < 0 || column >= columns_) {
         return;
+    }
     const auto ch = static_cast<unsigned char>(cell.character);
     at(frame_, row, column) =
-        Shown{ch >= 0x20 && ch < 0x7F ? cell.character : ' ', cell.attribute, false};
+        Shown{code_page::is_character(ch) ? cell.character : ' ', cell.attribute, false};
 }
 
 // The rendition of a cell. With colour, an attribute's low nibble is the
@@ -123,8 +134,9 @@ void TerminalPainter::put(int row, int column, Cell cell) {
 // bit 7 blink; without colour it reads as on a monochrome display: a
 // background is reverse video, a bright foreground bold, blue underline.
 std::string TerminalPainter::look_of(const Shown& cell) const {
-    if (cell.plain)
+    if (cell.plain) {
         return ansi_ ? "\x1b[0m" : plain_;
+    }
     const uint8_t a = cell.attribute;
     const bool bright = (a & 0x08) != 0;
     const bool blink = colour_ && (a & 0x80) != 0;
@@ -148,14 +160,16 @@ std::string TerminalPainter::look_of(const Shown& cell) const {
     look += underline ? underline_ : "";
     look += blink ? blink_ : "";
     look += reverse ? reverse_ : "";
-    if (colour_)
+    if (colour_) {
         look += with(foreground_, foreground) + with(background_, background);
+    }
     return look;
 }
 
 void TerminalPainter::move_to(int row, int column, std::string& out) {
-    if (row == cursor_row_ && column == cursor_column_)
+    if (row == cursor_row_ && column == cursor_column_) {
         return;
+    }
     // Rewriting up to three unchanged cells of the same look is shorter than
     // addressing the cell after them.
     if (row == cursor_row_ && cursor_column_ >= 0 && column > cursor_column_ &&
@@ -167,7 +181,7 @@ void TerminalPainter::move_to(int row, int column, std::string& out) {
                 gap.clear();
                 break;
             }
-            gap += cell.character;
+            gap += glyph(cell.character);
         }
         if (!gap.empty()) {
             out += gap;
@@ -194,10 +208,12 @@ void TerminalPainter::update(int cursor_row, int cursor_column, bool cursor_visi
     for (int row = 0; row < rows_; ++row) {
         for (int column = 0; column < columns_; ++column) {
             const Shown& wanted = at(frame_, row, column);
-            if (wanted == at(sent_, row, column))
+            if (wanted == at(sent_, row, column)) {
                 continue;
-            if (last_cell_scrolls_ && row == rows_ - 1 && column == columns_ - 1)
+            }
+            if (last_cell_scrolls_ && row == rows_ - 1 && column == columns_ - 1) {
                 continue;
+            }
             move_to(row, column, out);
             if (look_index(wanted) != look_) {
                 look_ = look_index(wanted);
@@ -207,15 +223,18 @@ void TerminalPainter::update(int cursor_row, int cursor_column, bool cursor_visi
             int run = 1;
             while (column + run < columns_ && at(frame_, row, column + run) == wanted &&
                    !(at(sent_, row, column + run) == wanted) &&
-                   !(last_cell_scrolls_ && row == rows_ - 1 && column + run == columns_ - 1))
+                   !(last_cell_scrolls_ && row == rows_ - 1 && column + run == columns_ - 1)) {
                 ++run;
-            if (run >= kShortestRepeat && !repeat_.empty()) {
-                out += with(repeat_, static_cast<unsigned char>(wanted.character), run);
-                for (int c = column; c < column + run - 1; ++c)
+            }
+            // The terminal repeats a character of one byte only.
+            if (run >= kShortestRepeat && !repeat_.empty() && glyph(wanted.character).size() == 1) {
+                out += with(repeat_, static_cast<unsigned char>(glyph(wanted.character)[0]), run);
+                for (int c = column; c < column + run - 1; ++c) {
                     at(sent_, row, c) = wanted;
+                }
                 column += run - 1;
             } else {
-                out += wanted.character;
+                out += glyph(wanted.character);
             }
             at(sent_, row, column) = wanted;
             // After the last column the cursor may wait to wrap: its place is unknown.
@@ -225,8 +244,9 @@ void TerminalPainter::update(int cursor_row, int cursor_column, bool cursor_visi
     }
     const bool visible = cursor_visible && cursor_row >= 0 && cursor_row < rows_ &&
                          cursor_column >= 0 && cursor_column < columns_;
-    if (visible)
+    if (visible) {
         move_to(cursor_row, cursor_column, out);
+    }
     if (cursor_shown_ != static_cast<int>(visible)) {
         out += visible ? show_cursor_ : hide_cursor_;
         cursor_shown_ = visible ? 1 : 0;

@@ -16,7 +16,9 @@ namespace screenlib::detail {
 class TerminalPainter {
   public:
     // After the terminal is set up (its description loaded) and cleared.
-    TerminalPainter(int fd, bool colour);
+    // Cells hold code-page bytes; `charset` is the terminal's (the locale's
+    // nl_langinfo(CODESET)), in which they are written.
+    TerminalPainter(int fd, bool colour, const char* charset);
 
     // A frame of rows x columns, blank in the terminal's own colours. The
     // terminal is `cleared` already (cursor top left, plain rendition), or
@@ -45,6 +47,9 @@ class TerminalPainter {
     static int look_index(const Shown& cell) { return cell.plain ? kPlain : cell.attribute; }
     std::string look_of(const Shown& cell) const;
     void move_to(int row, int column, std::string& out);
+    const std::string& glyph(char character) const {
+        return glyphs_[static_cast<unsigned char>(character)];
+    }
     Shown& at(std::vector<Shown>& cells, int row, int column) {
         return cells[static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) +
                      static_cast<std::size_t>(column)];
@@ -58,6 +63,7 @@ class TerminalPainter {
     std::string bold_, blink_, reverse_, underline_, foreground_, background_, repeat_;
     std::string restoring_;
     std::array<std::string, kPlain + 1> looks_;  // the rendition of each look, made once
+    std::array<std::string, 256> glyphs_;        // each code-page byte in the terminal's charset
     int rows_ = 0;
     int columns_ = 0;
     std::vector<Shown> frame_;  // what the terminal should show

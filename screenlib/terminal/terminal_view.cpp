@@ -7,8 +7,9 @@ namespace {
 
 bool row_holds_only(const Backend& screen, int row, std::string_view characters) {
     for (int c = 0; c < screen.columns(); ++c) {
-        if (characters.find(screen.cell(row, c).character) == std::string_view::npos)
+        if (characters.find(screen.cell(row, c).character) == std::string_view::npos) {
             return false;
+        }
     }
     return true;
 }
@@ -27,21 +28,25 @@ std::vector<int> rows_shown(const Backend& screen, int rows) {
         left_out[static_cast<std::size_t>(row)] = true;
         --to_leave;
     };
-    for (int r = screen_rows - 1; r >= 0 && to_leave > 0 && row_holds_only(screen, r, " "); --r)
+    for (int r = screen_rows - 1; r >= 0 && to_leave > 0 && row_holds_only(screen, r, " "); --r) {
         leave(r);
+    }
     for (int r = 1; r < screen_rows && to_leave > 0; ++r) {
-        if (!left_out[static_cast<std::size_t>(r)] && row_holds_only(screen, r, " +-|"))
+        if (!left_out[static_cast<std::size_t>(r)] && row_holds_only(screen, r, " +-|")) {
             leave(r);
+        }
     }
     for (int r = screen_rows - 1; r >= 0 && to_leave > 0; --r) {
-        if (!left_out[static_cast<std::size_t>(r)])
+        if (!left_out[static_cast<std::size_t>(r)]) {
             leave(r);
+        }
     }
     std::vector<int> shown;
     shown.reserve(static_cast<std::size_t>(rows));
     for (int r = 0; r < screen_rows; ++r) {
-        if (!left_out[static_cast<std::size_t>(r)])
+        if (!left_out[static_cast<std::size_t>(r)]) {
             shown.push_back(r);
+        }
     }
     shown.resize(static_cast<std::size_t>(rows), -1);
     return shown;

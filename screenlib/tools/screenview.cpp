@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "platform/screen_library.h"
 #include "screenlib/screenlib.h"
 
@@ -45,12 +46,14 @@ int main(int argc, char** argv) {
     screenlib::HeadlessBackend* headless = nullptr;
     std::string error;
     if (terminal) {
-        if (!screenlib::use_terminal(&error))
+        if (!screenlib::use_terminal(&error)) {
             return fail(error);
+        }
     } else {
         headless = &screenlib::use_headless(SCREEN_ROWS, SCREEN_COLUMNS);
-        if (argc == 4 && !headless->set_script(argv[3], &error))
+        if (argc == 4 && !headless->set_script(argv[3], &error)) {
             return fail(error);
+        }
     }
 
     std::vector<std::string> messages;
@@ -62,14 +65,16 @@ int main(int argc, char** argv) {
     Screen* screen = file ? screenfile_load(file, name.c_str(), 0) : nullptr;
     if (!screen) {
         screenlib::shutdown();  // the terminal is itself again before anything is printed
-        for (const auto& message : messages)
+        for (const auto& message : messages) {
             std::fprintf(stderr, "%s\n", message.c_str());
+        }
         return fail(file                            ? "no screen '" + name + "' in " + path
                     : std::filesystem::exists(path) ? "cannot load " + path
                                                     : "no such file: " + path);
     }
-    if (terminal)
+    if (terminal) {
         screen_set_special(screen, show_key);
+    }
     screen_paint(screen);
     const int result = screen_run(screen);
     const std::string text = headless ? headless->text() : std::string();
@@ -79,8 +84,9 @@ int main(int argc, char** argv) {
     for (const auto& stand_in : stand_ins) {
         std::fprintf(stderr, "screenview: stand-in for %s\n", stand_in.c_str());
     }
-    if (headless)
-        std::printf("%s\n", text.c_str());
+    if (headless) {
+        std::printf("%s\n", code_page::to_utf8(text).c_str());
+    }
     std::fprintf(stderr, "screenview: screen_run gave %d\n", result);
     return 0;
 }

@@ -146,6 +146,24 @@ std::string line_with(const std::string& screen, const std::string& text) {
     return screen.substr(start, screen.find('\n', at) - start);
 }
 
+// F2, ADAM's name and password typed into the prompt (never shown) and
+// accepted with `accept` (a tmux key name), then yes to the confirmation.
+void save_as_adam(Terminal& terminal, const std::string& accept) {
+    terminal.keys("F2");
+    ASSERT_TRUE(terminal.wait_for("Password:")) << terminal.screen();
+    terminal.type("ADAM");
+    terminal.keys("Tab");
+    terminal.type("secret");
+    ASSERT_TRUE(terminal.wait_for("******")) << terminal.screen();
+    EXPECT_EQ(terminal.screen().find("secret"), std::string::npos) << terminal.screen();
+    terminal.keys(accept);
+    ASSERT_TRUE(terminal.wait_for("Please confirm")) << terminal.screen();
+    EXPECT_EQ(terminal.screen().find("secret"), std::string::npos) << terminal.screen();
+    terminal.type("y");
+    terminal.keys("Enter");
+    ASSERT_TRUE(terminal.wait_for("Page 1")) << terminal.screen();
+}
+
 std::string editor_command(const std::string& environment, const std::string& root) {
     return environment + " " + quoted(DEVGROUP_PROGRAM) + " --root " + quoted(root) + " --lang 1";
 }
@@ -269,19 +287,7 @@ TEST_F(EditorInATerminal, SavesThroughThePasswordPromptAndQuits) {
     ASSERT_TRUE(terminal.wait_for("Meter 0")) << terminal.screen();
     terminal.type("PUMPS");
     ASSERT_TRUE(terminal.wait_for("PUMPS")) << terminal.screen();
-    terminal.keys("F2");
-    ASSERT_TRUE(terminal.wait_for("Password:")) << terminal.screen();
-    terminal.type("ADAM");
-    terminal.keys("Tab");
-    terminal.type("secret");
-    ASSERT_TRUE(terminal.wait_for("******")) << terminal.screen();
-    EXPECT_EQ(terminal.screen().find("secret"), std::string::npos) << terminal.screen();
-    terminal.keys("F10");
-    ASSERT_TRUE(terminal.wait_for("Please confirm")) << terminal.screen();
-    EXPECT_EQ(terminal.screen().find("secret"), std::string::npos) << terminal.screen();
-    terminal.type("y");
-    terminal.keys("Enter");
-    ASSERT_TRUE(terminal.wait_for("Page 1")) << terminal.screen();
+    ASSERT_NO_FATAL_FAILURE(save_as_adam(terminal, "F10"));
 
     // Quit: the password is still fresh and nothing is unsaved, so only the
     // quit guard asks.
@@ -301,6 +307,39 @@ TEST_F(EditorInATerminal, SavesThroughThePasswordPromptAndQuits) {
         run(quoted(DEVGROUP_PROGRAM) + " --root " + quoted(root) + " export devices", &exported);
     ASSERT_TRUE(exported);
     EXPECT_NE(csv.find("K0000000,Meter 0,1,PUMPS\r\n"), std::string::npos) << csv;
+}
+
+// In a UTF-8 terminal the page's letters show as themselves, and a typed ä
+// (two bytes from the keyboard) is stored as one byte of the code page.
+TEST_F(EditorInATerminal, AUtf8TerminalShowsAndTakesGermanLetters) {
+    ASSERT_NO_FATAL_FAILURE(make_root(root, "GR\xDCN"));
+    Terminal terminal(socket());
+    ASSERT_TRUE(terminal.start(editor_command("LANG=C.UTF-8 TERM=xterm", root)));
+    ASSERT_TRUE(terminal.wait_for("GRÜN")) << terminal.screen();
+    terminal.type("äß");
+    ASSERT_TRUE(terminal.wait_for("äß ")) << terminal.screen();
+    // On the password, Enter accepts as F10 does.
+    ASSERT_NO_FATAL_FAILURE(save_as_adam(terminal, "Enter"));
+
+    bool exported = false;
+    const std::string csv =
+        run(quoted(DEVGROUP_PROGRAM) + " --root " + quoted(root) + " export devices", &exported);
+    ASSERT_TRUE(exported);
+    EXPECT_NE(csv.find("K0000000,Meter 0,1,äß\r\n"), std::string::npos) << csv;
+}
+
+// In the C locale the two bytes of a UTF-8 ä are no character: they sound
+// the bell and are not taken, and the keys after them are.
+TEST_F(EditorInATerminal, BytesThatAreNoCharacterOfTheLocaleAreRefusedAlone) {
+    ASSERT_NO_FATAL_FAILURE(make_root(root, "PRESS"));
+    Terminal terminal(socket());
+    ASSERT_TRUE(terminal.start(editor_command("LC_ALL=C TERM=xterm", root)));
+    ASSERT_TRUE(terminal.wait_for("PRESS")) << terminal.screen();
+    terminal.type("ä");
+    terminal.type("cd");
+    ASSERT_TRUE(terminal.wait_for("cd ")) << terminal.screen();
+    EXPECT_EQ(line_with(terminal.screen(), "Meter 0 ").substr(3, 8), "cd      ");
+    EXPECT_TRUE(terminal.running());
 }
 
 // An operator picks a group with F4, saves it, prints the Device Group report

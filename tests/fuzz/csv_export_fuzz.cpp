@@ -1,5 +1,5 @@
-// The devices CSV export of stored records of any bytes: it writes no byte
-// outside printable ASCII but its line ends, and importing it gives every
+// The devices CSV export of stored records of any bytes: it writes UTF-8
+// with no control character but its line ends, and importing it gives every
 // record back byte for byte.
 #include <cstring>
 #include <set>
@@ -8,6 +8,7 @@
 
 #include "device_csv.h"
 #include "fuzz_support.h"
+#include "platform/code_page.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Each 48 bytes are one stored record; the file holds a key once, so a
@@ -23,12 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             exported += hostapp::device_csv_line(record);
         }
     }
-    for (size_t i = 0; i < exported.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(exported[i]);
+    for (size_t i = 0, length = 0; i < exported.size(); i += length) {
+        char32_t code_point = 0;
+        fuzz::check(code_page::decode_utf8(exported, i, &code_point, &length),
+                    "the export is UTF-8");
         const bool line_end = exported.compare(i, 2, "\r\n") == 0 ||
-                              (byte == '\n' && i > 0 && exported[i - 1] == '\r');
-        fuzz::check((byte >= 0x20 && byte < 0x7F) || line_end,
-                    "only printable ASCII and line ends are written");
+                              (code_point == '\n' && i > 0 && exported[i - 1] == '\r');
+        const bool control = code_point < 0x20 || (code_point >= 0x7F && code_point < 0xA0);
+        fuzz::check(!control || line_end, "no control character but the line ends is written");
     }
     std::vector<DeviceRecord> again;
     std::string error;

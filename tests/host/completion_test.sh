@@ -29,7 +29,7 @@ expect() {
 
 expect "devgroup st" "store"
 expect "devgroup store " "status init copy"
-expect "devgroup " "export import log jobs sites history report store"
+expect "devgroup " "init export import log jobs sites history report store"
 expect "devgroup --ro" "--root"
 # Every option and its short form; only options after a '-'.
 expect "devgroup --he" "--help"

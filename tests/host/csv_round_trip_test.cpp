@@ -1,5 +1,5 @@
 // The devices CSV as a backup: whatever bytes the devices file holds,
-// `export devices` writes no control byte raw and `import devices` of its
+// `export devices` writes UTF-8 and no control byte raw and `import devices` of its
 // output gives every record back byte for byte; files written before the
 // escapes import as they did.
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include "device_csv.h"
 #include "host_test_support.h"
 #include "hostlibs/host_setup.h"
+#include "platform/code_page.h"
 
 namespace {
 
@@ -69,12 +70,16 @@ TEST(CsvRoundTrip, EveryStoredByteExportsEscapedAndImportsBackIdentically) {
     const Outcome exported =
         hosttest::run_devgroup(root.path(), "export devices", root.file("err"));
     ASSERT_EQ(exported.exit_code, 0) << exported.err;
-    for (size_t i = 0; i < exported.out.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(exported.out[i]);
+    // UTF-8 throughout, and no control character (C0, DEL, C1) but the line ends.
+    for (size_t i = 0, length = 0; i < exported.out.size(); i += length) {
+        char32_t code_point = 0;
+        ASSERT_TRUE(code_page::decode_utf8(exported.out, i, &code_point, &length))
+            << "not UTF-8 at " << i;
         const bool line_end = exported.out.compare(i, 2, "\r\n") == 0 ||
-                              (byte == '\n' && i > 0 && exported.out[i - 1] == '\r');
-        ASSERT_TRUE((byte >= 0x20 && byte < 0x7F) || line_end)
-            << "byte " << static_cast<int>(byte) << " written raw at " << i;
+                              (code_point == '\n' && i > 0 && exported.out[i - 1] == '\r');
+        const bool control = code_point < 0x20 || (code_point >= 0x7F && code_point < 0xA0);
+        ASSERT_TRUE(!control || line_end)
+            << "control character " << static_cast<int>(code_point) << " written raw at " << i;
     }
     EXPECT_NE(exported.out.find("\r\n\\x20,,0,\\\\x41\\\\\\\\\r\n"), std::string::npos)
         << "a blank key is written escaped, backslashes doubled";

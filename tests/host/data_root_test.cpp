@@ -360,9 +360,12 @@ TEST(HostConfig, RefusesBadLinesNamingThem) {
 }
 
 TEST(MessageCatalogue, BothLanguagesAnswerEveryMessageTheModuleShows) {
+    // As a root holds them: in the code page, one byte a character.
+    const hosttest::TempRoot root(false);
+    ASSERT_TRUE(root.made()) << root.error();
     for (const char* language : {"L01", "L02"}) {
         const auto messages = hostapp::MessageCatalogue::parse(
-            hosttest::read_file(hostapp::assets_dir() + "/root/MESSAGES." + language));
+            hosttest::read_file(root.file(std::string("MESSAGES.") + language)));
         for (int number : {1, 2, 4, 5, 6, 7, 8, 10, 11, 12}) {
             const auto found = messages.find(number);
             ASSERT_NE(found, messages.end()) << language << " " << number;

@@ -216,6 +216,11 @@ class OtherUser {
         fs::copy_file(DEVGROUP_EXE, program_.file("bin/devgroup"));
         for (const auto& entry : fs::recursive_directory_iterator(program_.path())) {
             fs::permissions(entry.path(), fs::perms(0755));
+            // The copy's own library folder: the program's RUNPATH names the
+            // build tree's, which that user may not be able to enter.
+            if (entry.path().filename() == "libtoolbank.so") {
+                library_dir_ = entry.path().parent_path().string();
+            }
         }
         fs::permissions(program_.path(), fs::perms(0755));
     }
@@ -225,7 +230,7 @@ class OtherUser {
                                                   const std::string& arguments) {
         const std::string program =
             as_root_ ? "setpriv --reuid=65534 --regid=65534 --clear-groups env LD_LIBRARY_PATH=" +
-                           program_.file("lib") + " " + program_.file("bin/devgroup")
+                           library_dir_ + " " + program_.file("bin/devgroup")
                      : std::string(DEVGROUP_EXE);
         const std::string command = program + " --root " + root + " " + arguments + " >" +
                                     out_.file("out") + " 2>" + out_.file("err");
@@ -237,6 +242,7 @@ class OtherUser {
 
   private:
     bool as_root_ = geteuid() == 0;
+    std::string library_dir_;
     TempFolder out_{"devgroup-other-user-"};
     TempFolder program_{"devgroup-program-"};
 };

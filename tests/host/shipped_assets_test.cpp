@@ -1,7 +1,9 @@
 // Every file the data root ships is read by its format's reader and kept
 // within the limits docs/ gives for that format, in both languages: screen
 // files and popups, the menu file, the help file and the message catalogues.
-// A file of no known kind fails, so a new asset cannot go unchecked.
+// A file of no known kind fails, so a new asset cannot go unchecked. The
+// assets are UTF-8; the files checked are those a new root holds, in the
+// code page, so every width counts characters.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include "hostlibs/help.h"
 #include "hostlibs/menubar.h"
 #include "message_catalogue.h"
+#include "platform/code_page.h"
 #include "platform/screen_library.h"
 #include "screenlib/screenlib.h"
 
@@ -57,9 +60,20 @@ class ShippedAssets : public ::testing::Test {
   protected:
     void SetUp() override {
         screenlib::use_headless();
+        ASSERT_TRUE(root_.made()) << root_.error();
         for (const fs::directory_entry& entry : fs::recursive_directory_iterator(shipped_root())) {
-            if (entry.is_regular_file())
-                files_.push_back(entry.path());
+            if (!entry.is_regular_file())
+                continue;
+            const fs::path laid =
+                fs::path(root_.path()) / fs::relative(entry.path(), shipped_root());
+            // The root holds each asset converted to the code page, nothing else changed.
+            std::string converted;
+            code_page::Refusal refusal;
+            EXPECT_TRUE(
+                code_page::from_utf8(hosttest::read_file(entry.path()), &converted, &refusal))
+                << entry.path() << " line " << refusal.line << ": " << refusal.reason;
+            EXPECT_EQ(hosttest::read_file(laid), converted) << laid;
+            files_.push_back(laid);
         }
         ASSERT_FALSE(files_.empty()) << shipped_root();
     }
@@ -90,6 +104,7 @@ class ShippedAssets : public ::testing::Test {
         screenfile_close(file);
     }
 
+    hosttest::TempRoot root_{false};
     std::vector<fs::path> files_;
 };
 
@@ -153,8 +168,7 @@ TEST_F(ShippedAssets, EveryFileKeepsItsFormatsLimitsInBothLanguages) {
     // The two catalogues give the same messages.
     std::set<int> numbers[2];
     for (int i = 0; i < 2; ++i) {
-        const std::string path =
-            (shipped_root() / ("MESSAGES.L0" + std::to_string(kLanguages[i]))).string();
+        const std::string path = root_.file("MESSAGES.L0" + std::to_string(kLanguages[i]));
         for (const auto& [number, message] :
              hostapp::MessageCatalogue::parse(hosttest::read_file(path)))
             numbers[i].insert(number);

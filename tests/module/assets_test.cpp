@@ -3,6 +3,7 @@
 // every command the editor knows; the help file answers its contexts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -13,19 +14,35 @@
 #include "entry/editor_screen_table.h"
 #include "hostlibs/help.h"
 #include "hostlibs/menubar.h"
+#include "platform/code_page.h"
 #include "platform/screen_library.h"
 #include "screenlib/screenlib.h"
 #include "services/guard_popups.h"
+#include "temp_folder.h"
 
 namespace {
 
-const std::string kModuleDir = std::string(TOOLBANK_ASSETS) + "/USER/DEVGROUP/";
-
 std::string read_file(const std::string& path) {
-    std::ifstream in(path);
+    std::ifstream in(path, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// An asset (UTF-8) as a data root holds it, converted to the code page, in a
+// folder of the test's own; its path.
+std::string laid_asset(const std::string& relative) {
+    static const TempFolder folder("toolbank-assets-");
+    std::string converted;
+    code_page::Refusal refusal;
+    EXPECT_TRUE(code_page::from_utf8(read_file(std::string(TOOLBANK_ASSETS) + "/" + relative),
+                                     &converted, &refusal))
+        << relative << " line " << refusal.line << ": " << refusal.reason;
+    std::string name = relative;
+    std::replace(name.begin(), name.end(), '/', '_');
+    const std::string path = folder.file(name);
+    std::ofstream(path, std::ios::binary) << converted;
+    return path;
 }
 
 class ScreenFiles : public ::testing::TestWithParam<const char*> {
@@ -37,7 +54,8 @@ class ScreenFiles : public ::testing::TestWithParam<const char*> {
 TEST_P(ScreenFiles, HoldTheEditorScreenWithPageGroupAndInstrumentFields) {
     std::string diagnostics;
     screenlib::set_diagnostic_sink([&](const std::string& line) { diagnostics += line + "\n"; });
-    ScreenFile* file = screenfile_open((kModuleDir + GetParam()).c_str(), main_functions);
+    ScreenFile* file = screenfile_open(
+        laid_asset(std::string("USER/DEVGROUP/") + GetParam()).c_str(), main_functions);
     ASSERT_NE(file, nullptr) << diagnostics;
     Screen* screen = screenfile_load(file, "screen", 0);
     ASSERT_NE(screen, nullptr) << diagnostics;
@@ -72,8 +90,7 @@ TEST_P(PopupFiles, OpenWithTheirTableAndHoldTheirScreen) {
     const auto& [popup, extension] = GetParam();
     std::string diagnostics;
     screenlib::set_diagnostic_sink([&](const std::string& line) { diagnostics += line + "\n"; });
-    const std::string path =
-        std::string(TOOLBANK_ASSETS) + "/USER/POPUPS/" + popup.name + extension;
+    const std::string path = laid_asset(std::string("USER/POPUPS/") + popup.name + extension);
     ScreenFile* file = screenfile_open(path.c_str(), popup.table);
     ASSERT_NE(file, nullptr) << diagnostics;
     Screen* screen = screenfile_load(file, popup.screen, 1);
@@ -104,7 +121,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(MenuFile, DeliversEveryEditorCommand) {
     hostlibs::MenuFile menu;
     std::string error;
-    ASSERT_TRUE(hostlibs::parse_menu(read_file(kModuleDir + "TOOLBANK"), &menu, &error)) << error;
+    ASSERT_TRUE(
+        hostlibs::parse_menu(read_file(laid_asset("USER/DEVGROUP/TOOLBANK")), &menu, &error))
+        << error;
     std::set<int> commands;
     for (const auto& pull_down : menu.menus) {
         for (const auto& item : pull_down.items) {
@@ -120,7 +139,8 @@ TEST(MenuFile, DeliversEveryEditorCommand) {
 TEST(HelpFile, AnswersTheEditorsContexts) {
     hostlibs::HelpFile help;
     std::string error;
-    ASSERT_TRUE(hostlibs::parse_help(read_file(kModuleDir + "HELP"), &help, &error)) << error;
+    ASSERT_TRUE(hostlibs::parse_help(read_file(laid_asset("USER/DEVGROUP/HELP")), &help, &error))
+        << error;
     for (int context : {1100, 1101, 1102, 1201}) {
         EXPECT_NE(help.find(context), nullptr) << "context " << context;
     }

@@ -8,17 +8,18 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/code_page.h"
 #include "scenario_support.h"
 
 namespace {
 
-// The screen as a text file: each row between bars, then each row's
+// The screen as a text file: each row between bars, in UTF-8, then each row's
 // attribute bytes in hexadecimal.
 std::string snapshot(const std::vector<std::string>& rows,
                      const std::vector<std::vector<uint8_t>>& attributes) {
     std::string text = "# text\n";
     for (const std::string& row : rows)
-        text += "|" + row + "|\n";
+        text += "|" + code_page::to_utf8(row) + "|\n";
     text += "# colours\n";
     for (const std::vector<uint8_t>& row : attributes) {
         for (uint8_t attribute : row) {

@@ -155,7 +155,8 @@ TEST_F(Saving, RepeatedWrongPasswordsMakeThePromptTellTheWait) {
 
 TEST_F(Saving, AUserWithCoveringRightsGrantsAndSaves) {
     three_blank_groups();
-    open_as_adam("PUMPS<F2>BERTA<Enter>geheim<Enter><F10>y<Enter>", false);
+    // Enter moves from the name to the password, and on the password accepts.
+    open_as_adam("PUMPS<F2>BERTA<Enter>geheim<Enter>y<Enter>", false);
     run_editor();
     EXPECT_EQ(stored_group(0), "PUMPS   ");
     const UserSession& session = *session_.context().user;
@@ -240,11 +241,13 @@ TEST_F(Saving, NothingChangedShowsMessageTwoThenClearsThePrompt) {
 }
 
 TEST_F(Saving, ANameChangedOnlyInLetterCaseIsNotWritten) {
-    put_devices({device(0, "Oven", "pumps"), device(1, "Scale", "")});
-    open_as_adam("<Delete><Delete><Delete><Delete><Delete>PUMPS<Down>x<F2>y<Enter>");
+    // The code page's letters too: "grün" typed as "GRÜN" (the script is UTF-8).
+    put_devices({device(0, "Oven", "pumps"), device(1, "Scale", ""), device(2, "Lamp", "gr\xFCn")});
+    open_as_adam("<Delete><Delete><Delete><Delete><Delete>PUMPS<Down>x<Down>GRÜN<F2>y<Enter>");
     run_editor();
     EXPECT_EQ(stored_group(0), "pumps   ");
     EXPECT_EQ(stored_group(1), "x       ");
+    EXPECT_EQ(stored_group(2), "gr\xFCn    ");
     EXPECT_EQ(prompt(), std::string(78, '-'));
 }
 

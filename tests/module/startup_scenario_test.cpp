@@ -34,7 +34,7 @@ TEST_F(StartUp, OpensInTheUsersLanguageAndLeavesOnce) {
     open("", 2);
     session_.context().return_flag = 77;
     EXPECT_EQ(run_editor(), 0);
-    EXPECT_NE(row(kTitleRow).find("Geraetegruppen"), std::string::npos) << row(kTitleRow);
+    EXPECT_NE(row(kTitleRow).find("Ger\xE4tegruppen"), std::string::npos) << row(kTitleRow);
     EXPECT_EQ(instrument_cell(2), padded("Instrument 2", 30));
     EXPECT_EQ(hostlibs::host_leave_count(), 1);
     EXPECT_EQ(session_.context().return_flag, 0);

@@ -99,8 +99,8 @@ TEST_F(TerminalScenario, AGermanUserSeesGermanMenusAndKeys) {
     open("<A-d>", 2);
     run_editor();
     EXPECT_EQ(closing_row(0), "  Datei  Bearbeiten  Hilfe");
-    EXPECT_EQ(closing_row(24).substr(0, 53),
-              " F1 Hilfe  F2 Speichern  F4 Auswahl  F10 Menue  PgUp/");
+    EXPECT_EQ(closing_row(24).substr(0, 54),
+              " F1 Hilfe  F2 Speichern  F4 Auswahl  F10 Men\xFC  PgUp/Pg");
     ASSERT_FALSE(popup_pictures.empty()) << "Alt and the German title's letter opens it";
     EXPECT_TRUE(holds(popup_pictures[0].rows, "Speichern"));
     // "Anmelde~modul": the marked m stands out, not the first one.

@@ -29,6 +29,23 @@ TEST(KeyScript, NamesGiveThePcKeyCodes) {
     EXPECT_EQ(screenlib::parse_key("\x01"), -1);
 }
 
+// A script is UTF-8: a character of the code page is typed as its byte; one
+// the page lacks, or bytes that are not UTF-8, refuse the script.
+TEST(KeyScript, CharactersBeyondAsciiAreTheirCodePageBytes) {
+    std::vector<int> keys;
+    std::string error;
+    ASSERT_TRUE(screenlib::parse_key_script("Ä<Enter>ß€", &keys, &error)) << error;
+    EXPECT_EQ(keys, (std::vector<int>{0xC4, KEY_ENTER, 0xDF, 0xA4}));
+    EXPECT_EQ(screenlib::key_name(0xE4), "ä");
+    EXPECT_EQ(screenlib::parse_key("ö"), 0xF6);
+
+    EXPECT_FALSE(screenlib::parse_key_script("aŐ", &keys, &error));
+    EXPECT_EQ(error, "character 'Ő' (U+0150) is not in the code page ISO-8859-15");
+    EXPECT_FALSE(screenlib::parse_key_script("a\xC4 b", &keys, &error));
+    EXPECT_EQ(error, "byte 0xC4 is not UTF-8; a key script is UTF-8 text");
+    EXPECT_FALSE(screenlib::parse_key_script("\xC2\x85", &keys, &error)) << "a C1 control";
+}
+
 TEST(KeyScript, ScriptsMixLiteralsAndNames) {
     std::vector<int> keys;
     std::string error;

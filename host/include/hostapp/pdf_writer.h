@@ -10,7 +10,7 @@ extern "C" {
 // every line in one fixed-width font size as the report wrote it. Each report
 // page starts a PDF page and continues on the next when taller; a line wider
 // than the page wraps, each further piece marked in the left margin.
-// `lines` holds the lines of all pages in turn, `page_lengths` how many each
+// `lines` holds the lines of all pages in turn, in UTF-8, `page_lengths` how many each
 // page has. A report needing more than `max_pages` PDF pages is refused
 // before `out` is opened. 1 when every page was drawn, with their number in
 // `*pages_written`; 0 with the reason in `error` otherwise (`out` may then

@@ -22,8 +22,9 @@ std::vector<std::string> wrap_lines(const std::vector<std::string>& lines, size_
         for (bool first = true; !rest.empty(); first = false) {
             if (!first) {
                 rest.remove_prefix(std::min(rest.find_first_not_of(' '), rest.size()));
-                if (rest.empty())
+                if (rest.empty()) {
                     break;
+                }
                 lead = margin;
             }
             const size_t room = width - lead.size();
@@ -34,8 +35,9 @@ std::vector<std::string> wrap_lines(const std::vector<std::string>& lines, size_
             // The last blank within the room that ends a word; none: the word is cut.
             size_t cut = rest.rfind(' ', room);
             const size_t text_start = first ? indent : 0;
-            if (cut == std::string_view::npos || cut <= text_start)
+            if (cut == std::string_view::npos || cut <= text_start) {
                 cut = room;
+            }
             std::string piece = std::string(lead).append(rest.substr(0, cut));
             piece.erase(piece.find_last_not_of(' ') + 1);
             wrapped.push_back(std::move(piece));
