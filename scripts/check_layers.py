@@ -6,10 +6,13 @@ points one way only.
 
 Includes: a layer's public header is included through its layer's folder
 (platform/..., screenlib/..., hostlibs/..., hostapp/...), and no include path
-climbs out of a folder with "..". The folders of the host libraries and of
-the host program include one way, bottom to top. Targets: the module, the
-screen library and the host libraries each depend on platform, the host
-program on all of them, and no target depends on one of a layer above its own.
+climbs out of a folder with "..". The module's folders are layers too: a
+module header is included by its folder ("services/host_paths.h"), and a
+folder includes only its own headers and those of folders below it. The
+folders of the host libraries and of the host program include one way,
+bottom to top. Targets: the module, the screen library and the host
+libraries each depend on platform, the host program on all of them, and no
+target depends on one of a layer above its own.
 """
 import pathlib
 import re
@@ -28,7 +31,7 @@ SOURCE_FOLDERS = ["platform", "module", "screenlib", "hostlibs", "host", "tests"
 
 # Layers from the bottom up; a target may depend on its own layer or below.
 LAYERS = {
-    "platform": 0, "native_files": 0,
+    "platform": 0, "native_files": 0, "fixed_text": 0,
     "screenlib": 1, "hostlibs_data": 1,
     "hostlibs_ui": 2, "hostlibs": 2,
     "toolbank_core": 3, "toolbank": 3,
@@ -60,6 +63,10 @@ HOSTLIB_FOLDERS = {
 # folder ("root/csv.h").
 HOSTAPP_FOLDERS = {"root": 0, "session": 1, "builtin": 2, "cli": 3}
 
+# The module's folders from the bottom up: a folder includes its own headers
+# and those of folders below it, always by folder ("editor/device_table.h").
+MODULE_FOLDERS = {"services": 0, "dialogs": 1, "editor": 2, "output": 3, "entry": 4}
+
 
 def include_problems():
     public = {}
@@ -84,6 +91,7 @@ def include_problems():
                 else:
                     problems += hostlib_folder_problems(path, name, where)
                     problems += hostapp_folder_problems(path, name, where)
+                    problems += module_folder_problems(path, name, where)
     return problems
 
 
@@ -113,6 +121,27 @@ def hostapp_folder_problems(path, name, where):
         return [f"{where}: write \"{own}/{name}\""]
     if used in HOSTAPP_FOLDERS and HOSTAPP_FOLDERS[used] > HOSTAPP_FOLDERS[own]:
         return [f"{where}: host/app/{own} includes {used}/, a folder above it"]
+    return []
+
+
+def module_folder_problems(path, name, where):
+    parts = path.relative_to(ROOT).parts
+    used = pathlib.PurePosixPath(name).parts
+    in_module = len(parts) >= 3 and parts[0] == "module" and parts[1] in MODULE_FOLDERS
+    if len(used) == 1:
+        # The module's include path is module/ alone: a module header is
+        # named by its folder, in its own folder too.
+        if not in_module and (path.parent / name).exists():
+            return []
+        owners = [folder for folder in MODULE_FOLDERS if (ROOT / "module" / folder / name).exists()]
+        if owners:
+            return [f"{where} names no folder: write \"{owners[0]}/{name}\""]
+        return []
+    if not in_module:
+        return []
+    own, folder = parts[1], used[0]
+    if folder in MODULE_FOLDERS and MODULE_FOLDERS[folder] > MODULE_FOLDERS[own]:
+        return [f"{where}: module/{own} includes {folder}/, a folder above it"]
     return []
 
 

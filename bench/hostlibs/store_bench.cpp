@@ -298,7 +298,7 @@ void bare_select_all(benchmark::State& state, Transport transport) {
 
 // The editor's start: the host opens its session on the store, then the
 // editor fills its table of 100 rows by get-first and get-next, testing each
-// record's status (module/editor/device_table.cpp, load_table).
+// record's status (module/editor/device_table.cpp, DeviceTable::load).
 void store_start(benchmark::State& state, Transport transport) {
     Counting counting(state);
     for (auto _ : state) {

@@ -13,11 +13,11 @@
 #include <string>
 
 #include "device_roots.h"
-#include "device_table.h"
-#include "module_state.h"
-#include "pick_list.h"
+#include "editor/device_table.h"
+#include "editor/pick_list.h"
 #include "platform/host_libraries.h"
 #include "screenlib/screenlib.h"
+#include "services/module_state.h"
 
 namespace {
 
@@ -68,7 +68,7 @@ class PickSession {
         headless_ = &screenlib::use_headless();
         context_.settings = &settings_;
         host_context = &context_;
-        rs_bind(&device_record);
+        rs_bind(&device_table.record());
     }
     ~PickSession() {
         host_context = nullptr;

@@ -11,11 +11,11 @@
 #include <sstream>
 #include <string>
 
-#include "device_report.h"
-#include "device_table.h"
+#include "editor/device_table.h"
 #include "hostlibs/host_setup.h"
+#include "output/device_report.h"
 #include "platform/native_files.h"
-#include "report_writer.h"
+#include "services/report_writer.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ class BenchHost {
         }
         std::ofstream(hostlibs::data_path("rephead.dat"), std::ios::binary) << header;
         for (int i = 0; i < kTableRows; ++i) {
-            DeviceGroupRow& row = device_table[i];
+            DeviceGroupRow& row = device_table.row(i);
             std::memset(&row, ' ', sizeof row);
             char text[32];
             const int length = std::snprintf(text, sizeof text, "Instrument %d", i);

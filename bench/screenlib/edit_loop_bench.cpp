@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/screen_function_table.h"
 #include "platform/screen_library.h"
 #include "screenlib/screenlib.h"
 
@@ -26,19 +27,7 @@ std::string editor_file() {
     return text + "end screen\n";
 }
 
-const ScreenFunctionEntry kTable[] = {
-    {"$0", nullptr, nullptr},
-    {"$9", nullptr, nullptr},
-    {"$10", nullptr, nullptr},
-    {"$5", nullptr, nullptr},
-    {"bd_prompt", reinterpret_cast<AnyFunction>(bd_prompt), nullptr},
-    {"$6", nullptr, nullptr},
-    {"$1", nullptr, nullptr},
-    {"$4", nullptr, nullptr},
-    {"$2", nullptr, nullptr},
-    {"$8", nullptr, nullptr},
-    {nullptr, nullptr, nullptr},
-};
+const ScreenFunctionTable kTable({table_border("bd_prompt", bd_prompt)});
 
 struct Editor {
     Editor() {

@@ -1,21 +1,22 @@
-#include "getpass.h"
+#include "dialogs/getpass.h"
 
 #include <cstddef>
 #include <cstring>
 
-#include "module_state.h"
 #include "platform/byte_fields.h"
 #include "platform/color_roles.h"
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
 #include "platform/message_numbers.h"
-#include "popup_screen.h"
-#include "screen_helpers.h"
-#include "screen_tables.h"
-#include "text_fields.h"
-
-PasswordRecord password_record;
+#include "platform/screen_function_table.h"
+#include "services/module_state.h"
+#include "services/popup_screen.h"
+#include "services/screen_helpers.h"
 
 namespace {
+
+// The password file's record as the record store delivers it.
+PasswordRecord password_record;
 
 constexpr int kFullScreenMode = 0;
 constexpr int kNameField = 0;
@@ -39,6 +40,15 @@ const FieldFunctions reduced_string_funcs = {
 const FieldFunctions secure_funcs = {
     nullptr, field_std_exit, masked_field_key, masked_field_fill, nullptr, STRING_FIELD_SET_ID,
 };
+
+const ScreenFunctionTable kGetpassTable({
+    table_field_set("string_funcs", reduced_string_funcs),
+    table_field_set("secure_funcs", secure_funcs),
+    table_window_class("sedwin_Class", sedwin_Class),
+    table_border("bd_prompt", bd_prompt),
+    table_mouse_handler("sedmou_GreedyClick", sedmou_GreedyClick),
+    table_key_handler("getpass_special", getpass_special),
+});
 
 // The mask of the running prompt, read by its key handler.
 uint32_t required_mask = 0;
@@ -120,24 +130,7 @@ bool still_granted(uint32_t mask, uint32_t now) {
 
 }  // namespace
 
-const ScreenFunctionEntry getpass_table[] = {
-    {"$0", nullptr, nullptr},
-    {"string_funcs", nullptr, &reduced_string_funcs},
-    {"secure_funcs", nullptr, &secure_funcs},
-    {"$9", nullptr, nullptr},
-    {"$10", nullptr, nullptr},
-    {"sedwin_Class", table_function(sedwin_Class), nullptr},
-    {"$5", nullptr, nullptr},
-    {"bd_prompt", table_function(bd_prompt), nullptr},
-    {"$6", nullptr, nullptr},
-    {"sedmou_GreedyClick", table_function(sedmou_GreedyClick), nullptr},
-    {"$1", nullptr, nullptr},
-    {"$4", nullptr, nullptr},
-    {"$2", nullptr, nullptr},
-    {"getpass_special", table_function(getpass_special), nullptr},
-    {"$8", nullptr, nullptr},
-    {nullptr, nullptr, nullptr},
-};
+const ScreenFunctionEntry* const getpass_table = kGetpassTable;
 
 // F10 anywhere, and Enter on the password (the last field), check the entry;
 // Enter on the name moves on to the password.
@@ -156,13 +149,8 @@ int getpass(uint32_t mask) {
         host_context->user->password_time = now;
         return GETPASS_GRANTED;
     }
-    char base[kPopupPathSize];
-    if (!popup_base_path(base, "GETPASS")) {
-        report_missing_popup(base);
-        return GETPASS_FILE_MISSING;
-    }
-    Screen* screen = nullptr;
-    switch (load_popup_screen(base, getpass_table, "getpass_screen", kFullScreenMode, &screen)) {
+    PopupRun popup(shared_popup_path("GETPASS"), getpass_table, "getpass_screen", kFullScreenMode);
+    switch (popup.status()) {
         case PopupLoad::kFileMissing:
             return GETPASS_FILE_MISSING;
         case PopupLoad::kScreenMissing:
@@ -170,6 +158,7 @@ int getpass(uint32_t mask) {
         case PopupLoad::kLoaded:
             break;
     }
+    Screen* screen = popup.screen();
     char name[kEntrySize];
     char password[kEntrySize];
     field_set_var(screen, kNameField, name);
@@ -179,19 +168,17 @@ int getpass(uint32_t mask) {
     name[sizeof name - 1] = '\0';
     password[sizeof password - 1] = '\0';
     required_mask = mask;
-    set_popup_colors(screen);
     // The entry fields take the full screens' regular and third colours (bytes 19 and 20).
     const WindowColors entry = screen_window_colors(*host_context->settings);
     field_set_colors(screen, kNameField, entry.regular, entry.third);
     field_set_colors(screen, kPasswordField, entry.regular, entry.third);
-    screen_set_popup(screen, 1);
-    screen_paint(screen);
+    popup.paint(PopupRun::kKeepCursor);
     show_message(MSG_SIGN_ON_HINT, screen, MESSAGE_SILENT);
     rs_password_get_buffer(&saved_password_buffer);
     rs_password_set_buffer(&password_record);
-    const int result = screen_run(screen);
+    const int result = popup.run();
     rs_password_set_buffer(saved_password_buffer);
-    screen_close(screen);
+    popup.close();
     // No typed password stays behind in the module's memory.
     std::memset(password, ' ', sizeof password - 1);
     std::memset(password_record.password, ' ', sizeof password_record.password);

@@ -14,9 +14,7 @@ enum GetpassResult : int {
     GETPASS_SCREEN_MISSING = 4,  // no screen "getpass_screen" in it (reported)
 };
 
-extern const ScreenFunctionEntry getpass_table[];
-// The password file's record as the record store delivers it.
-extern PasswordRecord password_record;
+extern const ScreenFunctionEntry* const getpass_table;
 
 // Grants at once when the signed-on user holds `mask` and granted a password
 // within the host's interval; otherwise asks for name and password.

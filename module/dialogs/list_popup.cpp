@@ -1,12 +1,13 @@
-#include "list_popup.h"
+#include "dialogs/list_popup.h"
 
 #include <cstring>
 #include <memory>
 #include <new>
 
-#include "module_state.h"
 #include "platform/color_roles.h"
 #include "platform/screen_library.h"
+#include "services/module_state.h"
+#include "services/screen_files.h"
 
 namespace {
 
@@ -16,21 +17,159 @@ constexpr int kTemplateSize = 100;
 constexpr int kTemplateColumnLimit = 80;
 constexpr const char* kPrompt = "ESC to exit";
 
-// The working state of the one list that runs, for its key handler.
-struct ListState {
-    ListFetch fetch = nullptr;
-    uint32_t* position = nullptr;
-    char* line = nullptr;
-    uint32_t* row_table = nullptr;
-    // Rows holding records, from the top; the rows below them (after a
-    // refill found fewer records) are blank and cannot be chosen.
-    int rows = 0;
-    // Rows of the window: the row table's entries that a refill may use.
-    int height = 0;
-    int data_width = 0;
+// The two ends of the window, where records come in.
+enum class End { kTop, kBottom };
+
+End other(End end) {
+    return end == End::kTop ? End::kBottom : End::kTop;
+}
+
+// One page of the data set: the window's rows from the top, each showing one
+// record whose position the row table keeps. Rows below those holding records
+// (after a refill found fewer records) are blank and cannot be chosen.
+class ListWindow {
+  public:
+    ListWindow(ListFetch fetch_record, uint32_t* position, char* line, uint32_t* row_table,
+               int data_width)
+        : fetch_(fetch_record),
+          position_(position),
+          line_(line),
+          row_table_(row_table),
+          data_width_(data_width) {}
+
+    // The window and the rows it has; once the first page is filled the
+    // window shrinks to the rows filled.
+    void attach(Screen* window, int height) {
+        window_ = window;
+        height_ = height;
+    }
+    void shrink_to_rows() { height_ = rows_; }
+
+    int rows() const { return rows_; }
+    uint32_t position_of(int row) const { return row_table_[row]; }
+    Screen* window() const { return window_; }
+
+    // Fills the window from one end of the data set: the first record and
+    // those after it, or the last record and those before it. With `centre`
+    // records from the other side then come in until the page is full and that
+    // first record has moved toward the middle row as far as they allow. The
+    // row of that first record: where the cursor starts.
+    int fill(bool from_end, bool centre) {
+        rows_ = 0;
+        anchor_ = 0;
+        const End onward = from_end ? End::kTop : End::kBottom;
+        if (!fetch(from_end ? LIST_LAST : LIST_FIRST)) {
+            return 0;
+        }
+        take(onward, true);
+        anchor_ = 0;
+        while (rows_ < height_ && fetch_beside(onward)) {
+            take(onward, true);
+        }
+        const End back = other(onward);
+        while (centre && (rows_ < height_ || short_of_middle(back)) && fetch_beside(back)) {
+            take(back, true);
+        }
+        return anchor_;
+    }
+
+    // Brings up to `count` records in at `end`, one at a time, each pushing the
+    // row at the other end out; stops at the first failed fetch. The number
+    // brought in.
+    int scroll(End end, int count) {
+        int moved = 0;
+        while (rows_ > 0 && moved < count && fetch_beside(end)) {
+            take(end, false);
+            ++moved;
+        }
+        return moved;
+    }
+
+    // Blanks the rows below those holding records.
+    void blank_rest() {
+        for (int row = rows_; row < height_; ++row) {
+            field_set_text(window_, "", row);
+        }
+    }
+
+  private:
+    bool fetch(int operation) { return fetch_(operation) != 0; }
+
+    // Fetches the record beyond the row at `end`.
+    bool fetch_beside(End end) {
+        *position_ = row_table_[end == End::kTop ? 0 : rows_ - 1];
+        return fetch(end == End::kTop ? LIST_PREV : LIST_NEXT);
+    }
+
+    // True while records coming in at `end` still move the anchor toward the
+    // middle row.
+    bool short_of_middle(End end) const {
+        return end == End::kTop ? anchor_ < height_ / 2 : anchor_ > height_ / 2;
+    }
+
+    // Puts the record just fetched in at `end`: as a new row while `grow` and
+    // rows are left, else pushing the row at the other end out.
+    void take(End end, bool grow) {
+        const bool new_row = grow && rows_ < height_;
+        if (end == End::kBottom) {
+            if (new_row) {
+                ++rows_;
+            } else {
+                shift(1, rows_, -1);
+                anchor_ -= 1;
+            }
+            put(rows_ - 1);
+        } else {
+            if (new_row) {
+                ++rows_;
+            }
+            shift(0, rows_ - 1, +1);
+            anchor_ += 1;
+            put(0);
+        }
+    }
+
+    // Moves rows `first` to `last` - 1 by `step` rows, row table and text.
+    void shift(int first, int last, int step) {
+        if (step > 0) {
+            for (int row = last - 1; row >= first; --row) {
+                copy_row(row, row + step);
+            }
+        } else {
+            for (int row = first; row < last; ++row) {
+                copy_row(row, row + step);
+            }
+        }
+    }
+
+    void copy_row(int from, int to) {
+        field_set_text(window_, field_text(window_, from), to);
+        row_table_[to] = row_table_[from];
+    }
+
+    // Shows the record of the line buffer and the position variable in `row`.
+    void put(int row) {
+        char text[kTemplateSize];
+        std::memcpy(text, line_, static_cast<size_t>(data_width_));
+        text[data_width_] = '\0';
+        field_set_text(window_, text, row);
+        row_table_[row] = *position_;
+    }
+
+    ListFetch fetch_;
+    uint32_t* position_;
+    char* line_;
+    uint32_t* row_table_;
+    int data_width_;
+    Screen* window_ = nullptr;
+    int height_ = 0;
+    int rows_ = 0;
+    // The row of the record the fill started from.
+    int anchor_ = 0;
 };
 
-ListState list;
+// The list that runs, for its key handler.
+ListWindow* running = nullptr;
 
 // Builds the field directive of one line into `out`; gives the data width.
 int build_template(char* out, const ListPopupLayout& layout) {
@@ -54,110 +193,18 @@ int build_template(char* out, const ListPopupLayout& layout) {
     return data_width;
 }
 
-// Shows the line buffer's data-width characters in field `field`.
-void show_line(Screen* window, int field) {
-    char text[kTemplateSize];
-    std::memcpy(text, list.line, static_cast<size_t>(list.data_width));
-    text[list.data_width] = '\0';
-    field_set_text(window, text, field);
-}
-
-void copy_field(Screen* window, int from, int to) {
-    field_set_text(window, field_text(window, from), to);
-}
-
-void refresh(Screen* window) {
-    screen_update(window);
-    screen_flush();
-}
-
-bool fetch(int operation) {
-    return list.fetch(operation) != 0;
-}
-
-// Fills the first page from the first record forward; the start row goes to
-// *start. Gives the number of rows filled.
-int fill_forward(Screen* window, int height, int* start) {
-    int n = 0;
-    while (n < height && fetch(n == 0 ? LIST_FIRST : LIST_NEXT)) {
-        list.row_table[n] = *list.position;
-        show_line(window, n);
-        ++n;
-    }
-    if (n == 0) {
-        return 0;
-    }
-    int s = 0;
-    *list.position = list.row_table[0];
-    // Records before the first one fetched are put in front until the start
-    // row reaches the middle of the page or the data set's start is reached.
-    while ((n < height || s < height / 2) && fetch(LIST_PREV)) {
-        std::memmove(list.row_table + 1, list.row_table,
-                     sizeof(uint32_t) * static_cast<size_t>(height - 1));
-        list.row_table[0] = *list.position;
-        if (n < height) {
-            ++n;
-        }
-        for (int f = n - 1; f >= 1; --f) {
-            copy_field(window, f - 1, f);
-        }
-        show_line(window, 0);
-        ++s;
-    }
-    *start = s;
-    return n;
-}
-
-// Fills the first page from the last record backward, then centres the start
-// row (the last record's) as far as records after it allow.
-int fill_backward(Screen* window, int height, int* start) {
-    int n = 0;
-    while (n < height && fetch(n == 0 ? LIST_LAST : LIST_PREV)) {
-        list.row_table[height - 1 - n] = *list.position;
-        show_line(window, height - 1 - n);
-        ++n;
-    }
-    for (int i = 0; i < n; ++i) {
-        copy_field(window, height - n + i, i);
-        list.row_table[i] = list.row_table[height - n + i];
-    }
-    if (n == 0) {
-        return 0;
-    }
-    int s = n - 1;
-    *list.position = list.row_table[n - 1];
-    while ((n < height || s > height / 2) && fetch(LIST_NEXT)) {
-        if (n < height) {
-            ++n;
-            list.row_table[n - 1] = *list.position;
-            show_line(window, n - 1);
-        } else {
-            std::memmove(list.row_table, list.row_table + 1,
-                         sizeof(uint32_t) * static_cast<size_t>(height - 1));
-            list.row_table[height - 1] = *list.position;
-            for (int f = 0; f <= height - 2; ++f) {
-                copy_field(window, f + 1, f);
-            }
-            show_line(window, height - 1);
-            --s;
-        }
-    }
-    *start = s;
-    return n;
-}
-
 // Builds the window: one line a row, each line one field. Gives the window,
 // or null with the list's result in *failure. *placed gets the rows the
 // library could place, which may be fewer than asked for.
-Screen* build_window(const ListPopupLayout& layout, const FieldFunctions* functions, int* placed,
-                     int* template_length, int* failure) {
+OpenScreen build_window(const ListPopupLayout& layout, const FieldFunctions* functions, int* placed,
+                        int* data_width, int* template_length, int* failure) {
     Menu* menu = menu_open();
     if (menu == nullptr) {
         *failure = LIST_NO_MENU;
         return nullptr;
     }
     char line_template[kTemplateSize];
-    list.data_width = build_template(line_template, layout);
+    *data_width = build_template(line_template, layout);
     *template_length = static_cast<int>(std::strlen(line_template));
     int rows = 0;
     while (rows < layout.height) {
@@ -176,7 +223,7 @@ Screen* build_window(const ListPopupLayout& layout, const FieldFunctions* functi
         return nullptr;
     }
     *placed = rows;
-    return window;
+    return OpenScreen(window);
 }
 
 void set_up_window(Screen* window, const ListPopupLayout& layout, int template_length) {
@@ -194,61 +241,9 @@ void set_up_window(Screen* window, const ListPopupLayout& layout, int template_l
     screen_set_popup(window, 1);
 }
 
-// Blanks rows from `first` to the window's last row: a refill found no
-// records for them.
-void blank_rows(Screen* window, int first) {
-    for (int f = first; f < list.height; ++f) {
-        field_set_text(window, "", f);
-    }
-}
-
-// Refills every row from the first record. A failed fetch stops the refill
-// (the data set has shrunk): the rows left over are blanked and no longer count.
-void refill_from_start(Screen* window) {
-    int filled = 0;
-    while (filled < list.height) {
-        if (filled > 0) {
-            *list.position = list.row_table[filled - 1];
-        }
-        if (!fetch(filled == 0 ? LIST_FIRST : LIST_NEXT)) {
-            break;
-        }
-        list.row_table[filled] = *list.position;
-        show_line(window, filled);
-        ++filled;
-    }
-    list.rows = filled;
-    blank_rows(window, filled);
-    screen_goto_field(window, 0);
-}
-
-// Refills every row from the last record upward. After a failed fetch the
-// records found are moved to the top, as when the list opened with fewer
-// records than rows, and the rows below them are blanked.
-void refill_from_end(Screen* window) {
-    const int bottom = list.height - 1;
-    int filled = 0;
-    while (filled < list.height) {
-        const int i = bottom - filled;
-        if (filled > 0) {
-            *list.position = list.row_table[i + 1];
-        }
-        if (!fetch(filled == 0 ? LIST_LAST : LIST_PREV)) {
-            break;
-        }
-        list.row_table[i] = *list.position;
-        show_line(window, i);
-        ++filled;
-    }
-    if (filled < list.height) {
-        for (int i = 0; i < filled; ++i) {
-            copy_field(window, list.height - filled + i, i);
-            list.row_table[i] = list.row_table[list.height - filled + i];
-        }
-        blank_rows(window, filled);
-    }
-    list.rows = filled;
-    screen_goto_field(window, filled > 0 ? filled - 1 : 0);
+void refresh(Screen* window) {
+    screen_update(window);
+    screen_flush();
 }
 
 bool is_printable(int key) {
@@ -267,87 +262,49 @@ void set_list_colours(ListPopupLayout* layout) {
     layout->border_colour = colours.border;
 }
 
-void list_scroll_down(Screen* window) {
-    for (int f = list.rows - 2; f >= 0; --f) {
-        copy_field(window, f, f + 1);
-        list.row_table[f + 1] = list.row_table[f];
-    }
-    show_line(window, 0);
-    list.row_table[0] = *list.position;
-}
-
-void list_scroll_up(Screen* window) {
-    for (int f = 1; f <= list.rows - 1; ++f) {
-        copy_field(window, f, f - 1);
-        list.row_table[f - 1] = list.row_table[f];
-    }
-    show_line(window, list.rows - 1);
-    list.row_table[list.rows - 1] = *list.position;
-}
-
 int list_special(Screen* window, int key) {
+    if (running == nullptr) {
+        return 0;
+    }
+    ListWindow& list = *running;
     const int c = screen_field_no(window);
     switch (key) {
         case KEY_ENTER:
         case KEY_ACCEPT:
             // A blank row left by a refill holds no record to choose.
-            if (c < list.rows) {
+            if (c < list.rows()) {
                 screen_set_result(window, c + 1);
                 screen_exit(window);
             }
             return 1;
         case KEY_UP:
-            if (c != 0) {
+        case KEY_DOWN: {
+            // Only beyond the top or bottom row; the library moves the cursor within.
+            const End end = key == KEY_UP ? End::kTop : End::kBottom;
+            if (c != (end == End::kTop ? 0 : list.rows() - 1)) {
                 return 0;
             }
-            if (list.rows > 0) {
-                *list.position = list.row_table[0];
-                if (fetch(LIST_PREV)) {
-                    list_scroll_down(window);
-                    refresh(window);
-                }
-            }
-            return 1;
-        case KEY_DOWN:
-            if (c != list.rows - 1) {
-                return 0;
-            }
-            *list.position = list.row_table[c];
-            if (fetch(LIST_NEXT)) {
-                list_scroll_up(window);
+            if (list.scroll(end, 1) != 0) {
                 refresh(window);
             }
             return 1;
+        }
         case KEY_PAGE_UP:
-            for (int i = 0; i < list.rows; ++i) {
-                *list.position = list.row_table[0];
-                if (!fetch(LIST_PREV)) {
-                    break;
-                }
-                list_scroll_down(window);
-            }
-            screen_goto_field(window, 0);
-            refresh(window);
-            return 1;
         case KEY_PAGE_DOWN:
-            for (int i = 0; i < list.rows; ++i) {
-                *list.position = list.row_table[list.rows - 1];
-                if (!fetch(LIST_NEXT)) {
-                    break;
-                }
-                list_scroll_up(window);
-            }
+            list.scroll(key == KEY_PAGE_UP ? End::kTop : End::kBottom, list.rows());
             screen_goto_field(window, 0);
             refresh(window);
             return 1;
         case KEY_HOME:
-            refill_from_start(window);
+        case KEY_END: {
+            // The data set may have shrunk: rows the refill finds no record for go blank.
+            const bool from_end = key == KEY_END;
+            list.fill(from_end, false);
+            list.blank_rest();
+            screen_goto_field(window, from_end && list.rows() > 0 ? list.rows() - 1 : 0);
             refresh(window);
             return 1;
-        case KEY_END:
-            refill_from_end(window);
-            refresh(window);
-            return 1;
+        }
         case KEY_BACKSPACE:
         case KEY_INSERT:
         case KEY_DELETE:
@@ -362,58 +319,50 @@ int list_popup(ListFetch fetch_record, uint32_t* position, char* line,
                const ListPopupLayout* layout, int from_end) {
     const FieldFunctions functions = {nullptr, nullptr, field_std_key,
                                       nullptr, nullptr, STRING_FIELD_SET_ID};
-    list.fetch = fetch_record;
-    list.position = position;
-    list.line = line;
-
     if (layout->height < 1) {
         return LIST_NO_MEMORY;  // no row table can be made
     }
-    std::unique_ptr<uint32_t[]> row_table(new (std::nothrow)
-                                              uint32_t[static_cast<size_t>(layout->height)]);
+    // The row table: the module's only allocation, for the length of one list.
+    const std::unique_ptr<uint32_t[]> row_table(new (std::nothrow)
+                                                    uint32_t[static_cast<size_t>(layout->height)]);
     if (row_table == nullptr) {
         return LIST_NO_MEMORY;
     }
-    list.row_table = row_table.get();
-
     int height = 0;
+    int data_width = 0;
     int template_length = 0;
     int failure = 0;
-    Screen* window = build_window(*layout, &functions, &height, &template_length, &failure);
+    OpenScreen window =
+        build_window(*layout, &functions, &height, &data_width, &template_length, &failure);
     if (window == nullptr) {
         return failure;
     }
     if (height == 0) {
-        screen_close(window);  // a window without a single row shows nothing
-        return LIST_NO_WINDOW;
+        return LIST_NO_WINDOW;  // a window without a single row shows nothing
     }
-    set_up_window(window, *layout, template_length);
-    list.height = height;
+    set_up_window(window.get(), *layout, template_length);
 
-    int start = 0;
-    const int filled = from_end == 0 ? fill_forward(window, height, &start)
-                                     : fill_backward(window, height, &start);
-    if (filled == 0) {
-        screen_close(window);
-        list.row_table = nullptr;
+    ListWindow list(fetch_record, position, line, row_table.get(), data_width);
+    list.attach(window.get(), height);
+    const int start = list.fill(from_end != 0, true);
+    if (list.rows() == 0) {
         return LIST_EMPTY;
     }
-    list.rows = filled;
-    if (list.rows < height) {
-        screen_set_height(window, list.rows);
-        list.height = list.rows;
+    if (list.rows() < height) {
+        screen_set_height(window.get(), list.rows());
+        list.shrink_to_rows();
     }
 
-    screen_paint(window);
-    screen_set_prompt(window, kPrompt);
-    screen_goto_field(window, start);
-    const int r = screen_run(window);
-    const bool chosen = r >= 1 && r <= list.rows;
+    screen_paint(window.get());
+    screen_set_prompt(window.get(), kPrompt);
+    screen_goto_field(window.get(), start);
+    running = &list;
+    const int r = screen_run(window.get());
+    running = nullptr;
+    const bool chosen = r >= 1 && r <= list.rows();
     if (chosen) {
-        *position = list.row_table[r - 1];
-        std::memcpy(line, field_text(window, r - 1), static_cast<size_t>(list.data_width));
+        *position = list.position_of(r - 1);
+        std::memcpy(line, field_text(window.get(), r - 1), static_cast<size_t>(data_width));
     }
-    screen_close(window);
-    list.row_table = nullptr;
     return chosen ? LIST_CHOSEN : LIST_LEFT;
 }

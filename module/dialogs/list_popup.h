@@ -56,11 +56,5 @@ enum ListResult : int {
 int list_popup(ListFetch fetch, uint32_t* position, char* line, const ListPopupLayout* layout,
                int from_end);
 
-// The list window's key handler: scrolling, choosing, and no typing over rows.
+// The running list's key handler: scrolling, choosing, and no typing over rows.
 int list_special(Screen* window, int key);
-// Puts the record of the line buffer and position variable in the top row,
-// moving the others down one (the bottom row falls off).
-void list_scroll_down(Screen* window);
-// Puts the record of the line buffer and position variable in the bottom
-// row, moving the others up one (the top row falls off).
-void list_scroll_up(Screen* window);

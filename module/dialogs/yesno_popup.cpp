@@ -1,10 +1,10 @@
-#include "yesno_popup.h"
+#include "dialogs/yesno_popup.h"
 
 #include <cstdio>
 
-#include "popup_screen.h"
-#include "screen_helpers.h"
-#include "screen_tables.h"
+#include "platform/screen_function_table.h"
+#include "services/popup_screen.h"
+#include "services/screen_helpers.h"
 
 namespace {
 
@@ -14,40 +14,26 @@ constexpr int kLineCount = 4;
 // A line field is never wider than the screen.
 constexpr int kLineSize = 81;
 
+const ScreenFunctionTable kYesNoTable({
+    table_field_set("gmenu_funcs", menu_field_funcs),
+    table_field_set("string_funcs", string_field_funcs),
+    table_window_class("sedwin_Class", sedwin_Class),
+    table_border("bd_1", bd_1),
+    table_mouse_handler("sedmou_GreedyClick", sedmou_GreedyClick),
+    table_key_handler("popup_special", popup_special),
+});
+
 }  // namespace
 
-const ScreenFunctionEntry yesno_table[] = {
-    {"$0", nullptr, nullptr},
-    {"gmenu_funcs", nullptr, &menu_field_funcs},
-    {"string_funcs", nullptr, &string_field_funcs},
-    {"$9", nullptr, nullptr},
-    {"$10", nullptr, nullptr},
-    {"sedwin_Class", table_function(sedwin_Class), nullptr},
-    {"$5", nullptr, nullptr},
-    {"bd_1", table_function(bd_1), nullptr},
-    {"$6", nullptr, nullptr},
-    {"sedmou_GreedyClick", table_function(sedmou_GreedyClick), nullptr},
-    {"$1", nullptr, nullptr},
-    {"$4", nullptr, nullptr},
-    {"$2", nullptr, nullptr},
-    {"popup_special", table_function(popup_special), nullptr},
-    {"$8", nullptr, nullptr},
-    {nullptr, nullptr, nullptr},
-};
+const ScreenFunctionEntry* const yesno_table = kYesNoTable;
 
 int yesno_popup(const char* line1, const char* line2, const char* line3, const char* line4,
                 int start_field) {
-    char base[kPopupPathSize];
-    if (!popup_base_path(base, "YESNO")) {
-        report_missing_popup(base);
-        return YESNO_NOT_SHOWN;
-    }
-    Screen* screen = nullptr;
-    if (load_popup_screen(base, yesno_table, "popup", kPopupMode, &screen) != PopupLoad::kLoaded) {
+    PopupRun popup(shared_popup_path("YESNO"), yesno_table, "popup", kPopupMode);
+    if (!popup.loaded()) {
         return YESNO_NOT_SHOWN;
     }
     sound_message_tone(MESSAGE_SECOND_TONE);
-    set_popup_colors(screen);
     // The fields show copies: the library may write a field's variable back,
     // and the caller's lines may be constants.
     const char* lines[kLineCount] = {line1, line2, line3, line4};
@@ -55,15 +41,14 @@ int yesno_popup(const char* line1, const char* line2, const char* line3, const c
     const uint8_t line_color = popup_colors().second;
     for (int i = 0; i < kLineCount; ++i) {
         const int field = kFirstLineField + i;
-        field_set_colors(screen, field, line_color, line_color);
-        field_mark(screen, field);
+        field_set_colors(popup.screen(), field, line_color, line_color);
+        field_mark(popup.screen(), field);
         std::snprintf(shown[i], sizeof shown[i], "%s", lines[i] != nullptr ? lines[i] : "");
-        field_set_var(screen, field, shown[i]);
+        field_set_var(popup.screen(), field, shown[i]);
     }
-    screen_set_popup(screen, 1);
-    screen_goto_field(screen, start_field);
-    screen_paint(screen);
-    const int answer = screen_run(screen);
-    screen_close(screen);
+    popup.paint(start_field);
+    const int answer = popup.run();
+    // Closed while the lines it shows are still there.
+    popup.close();
     return answer == 1 ? YESNO_YES : YESNO_NO;
 }

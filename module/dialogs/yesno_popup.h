@@ -9,7 +9,7 @@ enum YesNoResult : int {
     YESNO_NOT_SHOWN = 2,  // the screen file or its screen is missing (reported)
 };
 
-extern const ScreenFunctionEntry yesno_table[];
+extern const ScreenFunctionEntry* const yesno_table;
 
 // Shows the four zero-terminated lines (empty for a line not needed) with
 // the cursor first on `start_field`, and waits for the answer.

@@ -1,20 +1,18 @@
 #include <cstdio>
 #include <cstring>
 
-#include "device_table.h"
-#include "editor.h"
-#include "error_report.h"
-#include "module_state.h"
+#include "editor/device_table.h"
+#include "editor/editor.h"
 #include "platform/color_roles.h"
+#include "platform/fixed_text.h"
 #include "platform/screen_library.h"
-#include "text_fields.h"
+#include "services/error_report.h"
+#include "services/module_state.h"
 
 namespace {
 
 // Field-entry settings the library expects of the editor's group fields.
 constexpr int kEntryResult = -21;
-constexpr int kEntryModeMouse = 2;
-constexpr int kEntryModeKeyboard = 5;
 constexpr int kTextBufferSize = 100;
 
 uint8_t field_color(FieldColorByte byte) {
@@ -49,11 +47,11 @@ void take_field_text(char* target, Screen* screen, int field, int width) {
 }  // namespace
 
 void set_field_colors(Screen* screen, int field) {
-    const DeviceGroupRow* row = row_for_field(field);
+    const DeviceGroupRow* row = device_table.row_for_field(field);
     if (row == nullptr) {
         return;
     }
-    const uint16_t bit = column_bit(field);
+    const uint16_t bit = DeviceTable::column_bit(field);
     const bool invalid = (row->invalid_bits & bit) != 0;
     const bool modified = (row->modified_bits & bit) != 0;
     if (invalid && modified) {
@@ -78,8 +76,8 @@ void set_field_colors(Screen* screen, int field) {
 void fill_field(Screen* screen, int field) {
     char text[kTextBufferSize] = {};
     if (field == 0) {
-        std::snprintf(text, sizeof text, "%d", current_page);
-    } else if (const DeviceGroupRow* row = row_for_field(field); row != nullptr) {
+        std::snprintf(text, sizeof text, "%d", device_table.page());
+    } else if (const DeviceGroupRow* row = device_table.row_for_field(field); row != nullptr) {
         if (field % 2 == 1) {
             std::memcpy(text, row->group, kGroupWidth);
         } else {
@@ -96,7 +94,8 @@ void group_field_entry(Screen* screen) {
     }
     screen_set_result(screen, kEntryResult);
     screen_field_enter(screen);
-    screen_set_mode(screen, mouse_present() != 0 ? kEntryModeMouse : kEntryModeKeyboard);
+    screen_set_mode(screen,
+                    mouse_present() != 0 ? SCREEN_MODE_MOUSE_ENTRY : SCREEN_MODE_KEYBOARD_ENTRY);
 }
 
 uint8_t group_field_exit(Screen* screen) {
@@ -106,7 +105,7 @@ uint8_t group_field_exit(Screen* screen) {
     const int field = screen_field_no(screen);
     if ((field - 1) % 2 != 0) {
         report_error(module_name(), ERROR_INVALID_FIELD, "Invalid Field Number");
-    } else if (DeviceGroupRow* row = row_for_field(field); row != nullptr) {
+    } else if (DeviceGroupRow* row = device_table.row_for_field(field); row != nullptr) {
         char name[kGroupWidth];
         take_field_text(name, screen, field, kGroupWidth);
         row->invalid_bits = has_second_word(name, kGroupWidth) ? kGroupColumnBit : 0;

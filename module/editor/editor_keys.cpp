@@ -1,24 +1,19 @@
-#include "device_table.h"
-#include "editor.h"
+#include "editor/device_table.h"
+#include "editor/editor.h"
 #include "platform/code_page.h"
 #include "platform/host_libraries.h"
 #include "platform/message_numbers.h"
 #include "platform/screen_library.h"
-#include "screen_helpers.h"
-#include "text_fields.h"
+#include "services/screen_helpers.h"
 
 namespace {
 
 // Commits the field being edited, then shows the page `step` pages away.
 void change_page(Screen* screen, int field, int step) {
     screen_leave_field(screen, field);
-    current_page += step;
+    device_table.set_page(device_table.page() + step);
     refresh_page(screen);
     screen_flush();
-}
-
-bool row_has_instrument(Screen* screen, int group_field) {
-    return blank_length(field_text(screen, group_field + 1), kInstrumentWidth) != 0;
 }
 
 // Keys that change the text; Ctrl-U, which clears the field, is one of them,
@@ -38,18 +33,14 @@ int other_key(Screen* screen, int field, int key) {
     if (key == KEY_ESCAPE) {
         return 1;
     }
-    if (field % 2 == 0) {
-        return 1;
-    }
-    if (!row_has_instrument(screen, field)) {
+    // The page number, the instrument fields and rows without an instrument
+    // take no typing.
+    if (!device_table.takes_name(field)) {
         return 1;
     }
     if (edits_text(key)) {
         // Marked before the library changes the text; saving compares the texts.
-        if (DeviceGroupRow* row = row_for_field(field); row != nullptr) {
-            table_changed = true;
-            row->modified_bits |= column_bit(field);
-        }
+        device_table.mark_changed(*device_table.row_for_field(field));
         set_field_colors(screen, field);
         screen_redraw(screen);
     }
@@ -77,14 +68,14 @@ int editor_key_handler(Screen* screen, int key) {
             screen_goto_field(screen, kLastGroupField);
             return 1;
         case KEY_PAGE_UP:
-            if (current_page <= 1) {
+            if (device_table.page() <= 1) {
                 show_message(MSG_FIRST_PAGE, screen, MESSAGE_SECOND_TONE);
             } else {
                 change_page(screen, field, -1);
             }
             return 1;
         case KEY_PAGE_DOWN:
-            if (current_page >= kPageCount) {
+            if (device_table.page() >= kPageCount) {
                 show_message(MSG_LAST_PAGE, screen, MESSAGE_SECOND_TONE);
             } else {
                 change_page(screen, field, +1);

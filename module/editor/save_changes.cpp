@@ -1,20 +1,19 @@
-#include "save_changes.h"
+#include "editor/save_changes.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include "device_table.h"
-#include "editor.h"
-#include "error_report.h"
-#include "module_state.h"
-#include "platform/code_page.h"
+#include "dialogs/yesno_popup.h"
+#include "editor/device_table.h"
+#include "editor/editor.h"
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
 #include "platform/message_numbers.h"
 #include "platform/screen_library.h"
-#include "screen_helpers.h"
-#include "text_fields.h"
-#include "yesno_popup.h"
+#include "services/error_report.h"
+#include "services/module_state.h"
+#include "services/screen_helpers.h"
 
 namespace {
 
@@ -30,21 +29,12 @@ uint32_t failure_code() {
     return (kErrorBase + static_cast<uint32_t>(errno)) | kErrorFlag;
 }
 
-bool has_instrument(const DeviceGroupRow& row) {
-    return blank_length(row.instrument, kInstrumentWidth) != 0;
-}
-
-// A name changed only in letter case is the same group.
-bool group_changed(const DeviceGroupRow& row) {
-    return code_page::compare_ignoring_case(row.saved_group, row.group, kGroupWidth) != 0;
-}
-
 // Shows the row with the two-word name and puts the cursor on it.
 void show_invalid_row(Screen* editor, int row) {
-    const RowLocation location = locate_row(row);
-    if (location.page != current_page) {
+    const RowLocation location = DeviceTable::locate(row);
+    if (location.page != device_table.page()) {
         screen_leave_field(editor, screen_field_no(editor));
-        current_page = location.page;
+        device_table.set_page(location.page);
         refresh_page(editor);
     }
     screen_goto_field(editor, location.field);
@@ -64,8 +54,9 @@ bool store_row(const DeviceGroupRow& row) {
         report_error(module_name(), failure_code(), text);
         return false;
     }
-    std::memcpy(device_record.group, row.group, sizeof device_record.group);
-    if (rs_call(RS_UPDATE, &device_record, kKeyNumber) != RS_OK) {
+    DeviceRecord& record = device_table.record();
+    std::memcpy(record.group, row.group, sizeof record.group);
+    if (rs_call(RS_UPDATE, &record, kKeyNumber) != RS_OK) {
         report_error(module_name(), failure_code(), "Unable to update devices.dbf");
         return false;
     }
@@ -77,33 +68,30 @@ bool store_row(const DeviceGroupRow& row) {
 void save_changes() {
     Screen* editor = editor_screen;
     show_message(MSG_WORKING, editor, MESSAGE_SILENT);
-    int result = MSG_CLEAR;
-    bool any_change = false;
-    for (int i = 0; i < kTableRows && has_instrument(device_table[i]); ++i) {
-        if (device_table[i].modified_bits != 0) {
-            any_change = true;
-        }
-        if (device_table[i].invalid_bits != 0) {
-            show_invalid_row(editor, i);
-            return;
-        }
+    if (const int invalid = device_table.first_invalid_row(); invalid >= 0) {
+        show_invalid_row(editor, invalid);
+        return;
     }
-    if (!any_change) {
+    int result = MSG_CLEAR;
+    // Only keys and picks mark rows, and only rows in use, always together
+    // with the table: a marked row makes the table changed.
+    if (!device_table.changed()) {
         show_message(MSG_DONE, editor, MESSAGE_FIRST_TONE);
     } else {
         if (yesno_popup(" You have made changes to the", " Device group.  Are you sure",
                         " you want to save the changes?", "", kConfirmStartField) == YESNO_NO) {
             return;
         }
-        for (const DeviceGroupRow& row : device_table) {
-            if (row.modified_bits == kGroupColumnBit && group_changed(row) && !store_row(row)) {
+        for (int i = 0; i < kTableRows; ++i) {
+            const DeviceGroupRow& row = device_table.row(i);
+            if (DeviceTable::needs_store(row) && !store_row(row)) {
                 result = MSG_FAILED;
                 break;
             }
         }
     }
-    current_page = 1;
-    load_table();
+    device_table.set_page(1);
+    device_table.load();
     screen_update(editor);
     screen_repaint(editor);
     show_message(result, editor, MESSAGE_FIRST_TONE);

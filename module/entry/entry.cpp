@@ -1,23 +1,23 @@
 // The module's only exported operation: one call is one run of the editor.
-#include "entry.h"
+#include "entry/entry.h"
 
 #include <stdint.h>
 
 #include <cstdio>
 
-#include "command_dispatcher.h"
-#include "device_table.h"
-#include "editor.h"
-#include "error_report.h"
-#include "hand_off.h"
-#include "host_paths.h"
-#include "module_state.h"
+#include "editor/device_table.h"
+#include "editor/editor.h"
+#include "entry/command_dispatcher.h"
+#include "entry/editor_screen_table.h"
 #include "platform/byte_fields.h"
 #include "platform/color_roles.h"
 #include "platform/host_libraries.h"
 #include "platform/screen_library.h"
-#include "screen_files.h"
-#include "screen_tables.h"
+#include "services/error_report.h"
+#include "services/hand_off.h"
+#include "services/host_paths.h"
+#include "services/module_state.h"
+#include "services/screen_files.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ constexpr int kPageField = 0;
 
 // The editor's screen file, without its language extension; a path that
 // does not fit opens nothing.
-ScreenFile* open_screen_file() {
+OpenScreenFile open_screen_file() {
     const ModuleIdentity& identity = *host_context->identity;
     char base[kPathSize];
     if (!format_path(base, sizeof base, MODULE_DIR_FORMAT, root_directory(), identity.first_dir,
@@ -67,9 +67,9 @@ void set_up_editor(Screen* screen) {
 }
 
 void run_editor(Screen* screen) {
-    rs_bind(&device_record);
-    load_table();
-    current_page = 1;
+    rs_bind(&device_table.record());
+    device_table.load();
+    device_table.set_page(1);
     host_context->current_screen = screen;
     host_context->screen_word = 0;
     screen_paint(screen);
@@ -78,12 +78,13 @@ void run_editor(Screen* screen) {
 
 // Runs the editor from an open screen file; closes what it opened, in reverse order.
 void run_from_file(ScreenFile* file) {
-    editor_screen = screenfile_load(file, kEditorScreen, kFullScreenMode);
-    if (editor_screen == nullptr) {
+    OpenScreen screen(screenfile_load(file, kEditorScreen, kFullScreenMode));
+    if (screen == nullptr) {
         report_error(module_name(), ERROR_SCREEN_MISSING, path_buffer);
         hand_off_to_error_log();
         return;
     }
+    editor_screen = screen.get();
     if (install_menu()) {
         set_up_editor(editor_screen);
         run_editor(editor_screen);
@@ -92,7 +93,7 @@ void run_from_file(ScreenFile* file) {
         // The menu bar has said why; no record of our own.
         hand_off_to_error_log();
     }
-    screen_close(editor_screen);
+    screen.reset();
     editor_screen = nullptr;
 }
 
@@ -109,9 +110,8 @@ extern "C" __attribute__((visibility("default"))) int32_t Appstart(HostContext* 
         }
         return 0;
     }
-    if (ScreenFile* file = open_screen_file(); file != nullptr) {
-        run_from_file(file);
-        screenfile_close(file);
+    if (const OpenScreenFile file = open_screen_file(); file != nullptr) {
+        run_from_file(file.get());
     } else {
         report_error(module_name(), ERROR_SCREEN_FILE_MISSING, path_buffer);
         hand_off_to_error_log();

@@ -1,13 +1,13 @@
-#include "destination.h"
+#include "output/destination.h"
 
 #include <cstring>
 
-#include "fax_site.h"
-#include "host_paths.h"
-#include "list_popup.h"
-#include "module_state.h"
+#include "dialogs/list_popup.h"
+#include "output/fax_site.h"
+#include "output/site_preferences.h"
 #include "platform/native_files.h"
-#include "site_preferences.h"
+#include "services/host_paths.h"
+#include "services/module_state.h"
 
 DestinationChoice destination_choice{};
 

@@ -1,16 +1,16 @@
-#include "fax_site.h"
+#include "output/fax_site.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "destination.h"
-#include "error_report.h"
-#include "host_paths.h"
-#include "module_state.h"
+#include "output/destination.h"
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
-#include "popup_screen.h"
-#include "screen_tables.h"
-#include "text_fields.h"
+#include "platform/screen_function_table.h"
+#include "services/error_report.h"
+#include "services/host_paths.h"
+#include "services/module_state.h"
+#include "services/popup_screen.h"
 
 namespace {
 
@@ -29,14 +29,13 @@ constexpr int kPhoneLine = 3;
 constexpr int kSiteMode = 0;
 constexpr int kSiteState = 1;
 
-// The screen library's own field functions, under the names the LOOKUP file uses.
-const FieldFunctions lookup_string_funcs = {
-    string_field_entry, field_std_exit, field_std_key,
-    string_field_fill,  nullptr,        STRING_FIELD_SET_ID,
-};
-const FieldFunctions lookup_gmenu_funcs = {
-    menu_field_entry, field_std_exit, menu_field_key, nullptr, nullptr, 0,
-};
+// The screen library's own field sets, under the names the LOOKUP file uses.
+const ScreenFunctionTable kLookupTable({
+    table_field_set("my_gmenu_funcs", menu_field_funcs),
+    table_field_set("my_string_funcs", string_field_funcs),
+    table_window_class("sedwin_Class", sedwin_Class),
+    table_border("bd_prompt", bd_prompt),
+});
 
 // The template site's connection driver, then the new site's texts.
 char driver_path[SITE_DRIVER_SIZE];
@@ -61,55 +60,21 @@ bool read_template_driver() {
     return false;
 }
 
-void set_up_popup(Screen* screen) {
-    set_popup_colors(screen);
-    screen_set_special(screen, lookup_special);
-    screen_set_mouse(screen, sedmou_GreedyClick);
-    screen_set_popup(screen, 1);
-    screen_goto_field(screen, kNumberField);
-    screen_paint(screen);
-}
-
-// The "popup" screen of the LOOKUP file; failures are reported.
-Screen* load_popup() {
-    char base[kPopupPathSize];
-    if (!format_path(base, sizeof base, "%sSITES\\USER\\LOOKUP", root_directory())) {
-        report_missing_popup(base);
-        return nullptr;
-    }
-    Screen* screen = nullptr;
-    load_popup_screen(base, lookup_table, kLookupScreen, kLookupMode, &screen);
-    return screen;
-}
-
 }  // namespace
 
-// Every class marker is listed, in the order the library reads them.
-const ScreenFunctionEntry lookup_table[] = {
-    {"$0", nullptr, nullptr},
-    {"my_gmenu_funcs", nullptr, &lookup_gmenu_funcs},
-    {"my_string_funcs", nullptr, &lookup_string_funcs},
-    {"$9", nullptr, nullptr},
-    {"$10", nullptr, nullptr},
-    {"sedwin_Class", table_function(sedwin_Class), nullptr},
-    {"$5", nullptr, nullptr},
-    {"bd_prompt", table_function(bd_prompt), nullptr},
-    {"$6", nullptr, nullptr},
-    {"$1", nullptr, nullptr},
-    {"$4", nullptr, nullptr},
-    {"$2", nullptr, nullptr},
-    {"$8", nullptr, nullptr},
-    {nullptr, nullptr, nullptr},
-};
+const ScreenFunctionEntry* const lookup_table = kLookupTable;
 
 uint32_t create_fax_site() {
-    Screen* screen = load_popup();
-    if (screen == nullptr) {
+    PopupRun popup(popup_path(root_directory(), "SITES\\USER\\LOOKUP"), lookup_table, kLookupScreen,
+                   kLookupMode);
+    if (!popup.loaded()) {
         return 0;
     }
-    set_up_popup(screen);
-    const int result = screen_run(screen);
-    screen_close(screen);
+    screen_set_special(popup.screen(), lookup_special);
+    screen_set_mouse(popup.screen(), sedmou_GreedyClick);
+    popup.paint(kNumberField);
+    const int result = popup.run();
+    popup.close();
     if (result != kConfirmed) {
         return 0;
     }

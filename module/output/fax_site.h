@@ -7,7 +7,7 @@
 #include "platform/screen_library.h"
 
 // The ScreenFunctionTable of the LOOKUP screen file.
-extern const ScreenFunctionEntry lookup_table[];
+extern const ScreenFunctionEntry* const lookup_table;
 
 // Runs the popup; the new site's id, or 0 when none was made.
 uint32_t create_fax_site();

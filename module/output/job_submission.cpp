@@ -1,11 +1,11 @@
-#include "job_submission.h"
+#include "output/job_submission.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "module_state.h"
 #include "platform/host_libraries.h"
 #include "platform/native_files.h"
+#include "services/module_state.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "site_preferences.h"
+#include "output/site_preferences.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
-#include "text_fields.h"
 
 namespace {
 

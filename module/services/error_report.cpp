@@ -1,9 +1,9 @@
-#include "error_report.h"
+#include "services/error_report.h"
 
 #include <cstring>
 
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
-#include "text_fields.h"
 
 ErrorRecord error_record{};
 

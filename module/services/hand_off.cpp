@@ -1,4 +1,4 @@
-#include "hand_off.h"
+#include "services/hand_off.h"
 
 #include <cstdio>
 

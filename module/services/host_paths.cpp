@@ -1,4 +1,4 @@
-#include "host_paths.h"
+#include "services/host_paths.h"
 
 #include <cstdarg>
 #include <cstdio>

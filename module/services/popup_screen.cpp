@@ -1,10 +1,9 @@
-#include "popup_screen.h"
+#include "services/popup_screen.h"
 
-#include "error_report.h"
-#include "host_paths.h"
-#include "module_state.h"
 #include "platform/host_libraries.h"
-#include "screen_files.h"
+#include "services/error_report.h"
+#include "services/host_paths.h"
+#include "services/module_state.h"
 
 namespace {
 
@@ -15,40 +14,56 @@ const char* popup_dir() {
 
 }  // namespace
 
-bool popup_base_path(char* base, const char* name) {
-    return format_path(base, kPopupPathSize, "%s%s", popup_dir(), name);
+PopupPath popup_path(const char* folder, const char* name) {
+    PopupPath path{};
+    path.fits = format_path(path.text, sizeof path.text, "%s%s", folder, name);
+    return path;
 }
 
-void report_missing_popup(const char* path) {
-    report_error(host_user_id(), ERROR_SCREEN_FILE_MISSING, path);
+PopupPath shared_popup_path(const char* name) {
+    return popup_path(popup_dir(), name);
 }
 
-PopupLoad load_popup_screen(const char* base_path, const ScreenFunctionEntry* table,
-                            const char* name, int mode, Screen** screen) {
-    char path[kPopupPathSize];
-    ScreenFile* file = open_language_file(base_path, path, sizeof path, table);
+PopupRun::PopupRun(const PopupPath& path, const ScreenFunctionEntry* table, const char* name,
+                   int mode) {
+    if (!path.fits) {
+        report_error(host_user_id(), ERROR_SCREEN_FILE_MISSING, path.text);
+        return;
+    }
+    char file_path[kPopupPathSize];
+    OpenScreenFile file = open_language_file(path.text, file_path, sizeof file_path, table);
     if (file == nullptr) {
-        report_missing_popup(path);
-        return PopupLoad::kFileMissing;
+        report_error(host_user_id(), ERROR_SCREEN_FILE_MISSING, file_path);
+        return;
     }
-    Screen* loaded = screenfile_load(file, name, mode);
-    screenfile_close(file);
-    if (loaded == nullptr) {
-        report_error(host_user_id(), ERROR_SCREEN_MISSING, path);
-        return PopupLoad::kScreenMissing;
+    screen_.reset(screenfile_load(file.get(), name, mode));
+    // A loaded screen needs its file no longer.
+    file.reset();
+    if (screen_ == nullptr) {
+        status_ = PopupLoad::kScreenMissing;
+        report_error(host_user_id(), ERROR_SCREEN_MISSING, file_path);
+        return;
     }
-    *screen = loaded;
-    return PopupLoad::kLoaded;
+    status_ = PopupLoad::kLoaded;
+    const WindowColors colors = popup_colors();
+    screen_set_colors(screen(), colors.regular, colors.second, colors.third);
+    screen_set_border_color(screen(), colors.border);
+    screen_set_popup(screen(), 1);
+}
+
+void PopupRun::paint(int start_field) {
+    if (start_field != kKeepCursor) {
+        screen_goto_field(screen(), start_field);
+    }
+    screen_paint(screen());
+}
+
+int PopupRun::run() {
+    return screen_run(screen());
 }
 
 WindowColors popup_colors() {
     return popup_window_colors(*host_context->settings);
-}
-
-void set_popup_colors(Screen* screen) {
-    const WindowColors colors = popup_colors();
-    screen_set_colors(screen, colors.regular, colors.second, colors.third);
-    screen_set_border_color(screen, colors.border);
 }
 
 int popup_special(Screen* /*screen*/, int /*key*/) {

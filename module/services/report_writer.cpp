@@ -1,4 +1,4 @@
-#include "report_writer.h"
+#include "services/report_writer.h"
 
 #include <unistd.h>
 
@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host_paths.h"
-#include "module_state.h"
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
 #include "platform/native_files.h"
 #include "platform/report_format.h"
-#include "text_fields.h"
+#include "services/host_paths.h"
+#include "services/module_state.h"
 
 namespace {
 

@@ -1,12 +1,20 @@
-#include "screen_files.h"
+#include "services/screen_files.h"
 
-#include "host_paths.h"
-#include "module_state.h"
 #include "platform/byte_fields.h"
 #include "platform/screen_library.h"
+#include "services/host_paths.h"
+#include "services/module_state.h"
 
-ScreenFile* open_language_file(const char* base, char* path, size_t path_size,
-                               const ScreenFunctionEntry* table) {
+void ScreenFileCloser::operator()(ScreenFile* file) const {
+    screenfile_close(file);
+}
+
+void ScreenCloser::operator()(Screen* screen) const {
+    screen_close(screen);
+}
+
+OpenScreenFile open_language_file(const char* base, char* path, size_t path_size,
+                                  const ScreenFunctionEntry* table) {
     const int languages[] = {
         host_context->user->language,
         load_i16(host_context->settings->fallback_language),
@@ -14,7 +22,7 @@ ScreenFile* open_language_file(const char* base, char* path, size_t path_size,
     for (const int language : languages) {
         if (format_path(path, path_size, "%s.L%.2d", base, language)) {
             if (ScreenFile* file = screenfile_open(path, table); file != nullptr) {
-                return file;
+                return OpenScreenFile(file);
             }
         }
     }

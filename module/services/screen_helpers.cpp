@@ -1,8 +1,8 @@
-#include "screen_helpers.h"
+#include "services/screen_helpers.h"
 
-#include "module_state.h"
 #include "platform/byte_fields.h"
 #include "platform/screen_library.h"
+#include "services/module_state.h"
 
 namespace {
 

@@ -223,7 +223,8 @@ void screen_set_mode(Screen* screen, int mode) {
         }
         screen->mode = mode;
         // Set as a field is entered: its text is selected from now on.
-        select_current_text(screen, mode == kModeKeyboardEntry || mode == kModeMouseEntry);
+        select_current_text(screen,
+                            mode == SCREEN_MODE_KEYBOARD_ENTRY || mode == SCREEN_MODE_MOUSE_ENTRY);
     });
 }
 

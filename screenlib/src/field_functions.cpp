@@ -5,11 +5,11 @@
 #include "field_ops.h"
 #include "library_state.h"
 #include "platform/code_page.h"
+#include "platform/screen_function_table.h"
 
 using namespace screenlib::detail;
 
 namespace {
-constexpr unsigned int kStringSetId = 0xFFF1;
 
 // Moves to the choice whose label starts with the typed letter.
 bool jump_to_choice(Screen* screen, int ch) {
@@ -110,11 +110,11 @@ void masked_field_fill(Screen* screen, int field) {
 }
 
 const FieldFunctions string_field_funcs = {string_field_entry, field_std_exit, field_std_key,
-                                           string_field_fill,  nullptr,        kStringSetId};
+                                           string_field_fill,  nullptr,        STRING_FIELD_SET_ID};
 const FieldFunctions menu_field_funcs = {menu_field_entry, field_std_exit, menu_field_key,
                                          nullptr,          nullptr,        0};
 const FieldFunctions masked_field_funcs = {string_field_entry, field_std_exit, masked_field_key,
-                                           masked_field_fill,  nullptr,        kStringSetId};
+                                           masked_field_fill,  nullptr,        STRING_FIELD_SET_ID};
 
 void sedwin_Class(Screen* screen) {
     if (is_live(screen)) {
@@ -160,7 +160,7 @@ int mouse_default(Screen* screen, int row, int column) {
         return 1;
     }
     // With the mouse present a click edits where it was, not the whole text.
-    if (screen->mode == kModeMouseEntry) {
+    if (screen->mode == SCREEN_MODE_MOUSE_ENTRY) {
         const Field& field = screen->fields[static_cast<std::size_t>(n)];
         const int cell = column - (screen->inner_left() + field.column);
         const int source = field.cells[static_cast<std::size_t>(cell)];
@@ -182,31 +182,16 @@ int sedmou_GreedyClick(Screen* screen, int row, int column) {
 }  // extern "C"
 
 namespace {
-template <typename Function>
-AnyFunction any(Function function) {
-    return reinterpret_cast<AnyFunction>(function);
-}
-
-const ScreenFunctionEntry kLibraryObjects[] = {
-    {"$0", nullptr, nullptr},
-    {"string_field_funcs", nullptr, &string_field_funcs},
-    {"menu_field_funcs", nullptr, &menu_field_funcs},
-    {"masked_field_funcs", nullptr, &masked_field_funcs},
-    {"$9", nullptr, nullptr},
-    {"$10", nullptr, nullptr},
-    {"sedwin_Class", any(sedwin_Class), nullptr},
-    {"$5", nullptr, nullptr},
-    {"bd_prompt", any(bd_prompt), nullptr},
-    {"bd_1", any(bd_1), nullptr},
-    {"$6", nullptr, nullptr},
-    {"sedmou_GreedyClick", any(sedmou_GreedyClick), nullptr},
-    {"mouse_default", any(mouse_default), nullptr},
-    {"$1", nullptr, nullptr},
-    {"$4", nullptr, nullptr},
-    {"$2", nullptr, nullptr},
-    {"$8", nullptr, nullptr},
-    {nullptr, nullptr, nullptr},
-};
+const ScreenFunctionTable kLibraryObjects({
+    table_field_set("string_field_funcs", string_field_funcs),
+    table_field_set("menu_field_funcs", menu_field_funcs),
+    table_field_set("masked_field_funcs", masked_field_funcs),
+    table_window_class("sedwin_Class", sedwin_Class),
+    table_border("bd_prompt", bd_prompt),
+    table_border("bd_1", bd_1),
+    table_mouse_handler("sedmou_GreedyClick", sedmou_GreedyClick),
+    table_mouse_handler("mouse_default", mouse_default),
+});
 }  // namespace
 
 const ScreenFunctionEntry* screenlib::library_function_table() {

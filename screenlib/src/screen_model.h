@@ -72,12 +72,6 @@ struct ScreenDefinition {
     std::vector<FieldDefinition> fields;
 };
 
-// screen_set_mode values. Both select the whole text of the field the cursor
-// enters, so that the first typed character replaces it; with the mouse
-// present a click also puts the cursor where the click was.
-constexpr int kModeMouseEntry = 2;
-constexpr int kModeKeyboardEntry = 5;
-
 struct Colors {
     uint8_t regular = 0x07;  // window text
     uint8_t second = 0x70;   // fields

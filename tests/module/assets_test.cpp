@@ -9,16 +9,16 @@
 #include <sstream>
 #include <string>
 
-#include "getpass.h"
-#include "guard_popups.h"
+#include "dialogs/getpass.h"
+#include "dialogs/yesno_popup.h"
+#include "entry/editor_screen_table.h"
 #include "hostlibs/help.h"
 #include "hostlibs/menubar.h"
 #include "platform/code_page.h"
 #include "platform/screen_library.h"
-#include "screen_tables.h"
 #include "screenlib/screenlib.h"
+#include "services/guard_popups.h"
 #include "temp_folder.h"
-#include "yesno_popup.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 // directory, settings file and screen library (headless) of a host session:
 // which sites are offered in which order, when no list is shown, and the
 // site a typed FAX number makes.
-#include "destination.h"
+#include "output/destination.h"
 
 #include <filesystem>
 
-#include "module_state.h"
+#include "output/site_preferences.h"
 #include "scenario_support.h"
-#include "site_preferences.h"
+#include "services/module_state.h"
 
 namespace {
 

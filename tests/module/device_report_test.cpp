@@ -1,7 +1,7 @@
 // The device group report and its submission over the real host libraries:
 // the report file's pages, the job queue taking it, the text viewer's
 // run-list entry, and the failures that submit nothing.
-#include "device_report.h"
+#include "output/device_report.h"
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -9,12 +9,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "device_table.h"
+#include "editor/device_table.h"
 #include "hostlibs/shell.h"
-#include "job_submission.h"
-#include "module_state.h"
 #include "module_test_support.h"
-#include "report_writer.h"
+#include "output/job_submission.h"
+#include "services/module_state.h"
+#include "services/report_writer.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ class DeviceReport : public HostFixture {
         HostFixture::SetUp();
         shown_messages.clear();
         hostlibs::reset_shell();
-        std::memset(device_table, ' ', sizeof device_table);
+        device_table.clear();
         context_.settings = &settings_;
         context_.message_text = record_message;
         std::memcpy(user_.name, "ANNA", 4);
@@ -84,7 +84,7 @@ class DeviceReport : public HostFixture {
 
     void fill_rows(int count) {
         for (int i = 0; i < count; ++i) {
-            DeviceGroupRow& row = device_table[i];
+            DeviceGroupRow& row = device_table.row(i);
             std::memcpy(row.saved_group, padded("G" + std::to_string(i), 8).data(), 8);
             std::memcpy(row.instrument, padded("Instrument " + std::to_string(i), 30).data(), 30);
             std::memcpy(row.group, "EDITED  ", 8);
@@ -159,8 +159,8 @@ TEST_F(DeviceReport, EmptyTableStillPrintsRowZeroAsBlanks) {
 
 TEST_F(DeviceReport, StoredGroupsArePrintedAndTheListEndsAtTheFirstRowWithoutInstrument) {
     fill_rows(5);
-    std::memset(device_table[3].instrument, ' ', 30);  // rows 3 and 4 are not printed
-    std::memcpy(device_table[1].saved_group, "AB      ", 8);
+    std::memset(device_table.row(3).instrument, ' ', 30);  // rows 3 and 4 are not printed
+    std::memcpy(device_table.row(1).saved_group, "AB      ", 8);
     const std::vector<std::string> lines = printed_lines();
     EXPECT_EQ(count(lines, body_line("AB", "Instrument 1")), 1u);
     EXPECT_EQ(count(lines, body_line("G2", "Instrument 2")), 1u);

@@ -1,6 +1,6 @@
 // The entry point with a context the host built without its records: it
 // opens nothing, and still leaves once and clears the return flag.
-#include "entry.h"
+#include "entry/entry.h"
 
 #include <gtest/gtest.h>
 

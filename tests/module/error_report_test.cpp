@@ -1,6 +1,6 @@
 // The error record and the request that carries it, as the host's error log
 // receives them.
-#include "error_report.h"
+#include "services/error_report.h"
 
 #include <gtest/gtest.h>
 

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
-#include "error_report.h"
 #include "platform/byte_fields.h"
 #include "platform/host_libraries.h"
+#include "services/error_report.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The scrolling list popup over data sets of any length, through the real
 // screen library and its headless backend: what the window shows, where the
 // cursor stands, what a choice hands back, and how many records it fetches.
-#include "list_popup.h"
+#include "dialogs/list_popup.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The report writer over the real host libraries: the report file's bytes
 // for the header template's cases, the page header's line count, and the
 // failures that leave no usable report.
-#include "report_writer.h"
+#include "services/report_writer.h"
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -9,8 +9,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "module_state.h"
 #include "module_test_support.h"
+#include "services/module_state.h"
 
 namespace {
 

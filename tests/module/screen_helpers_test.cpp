@@ -1,6 +1,6 @@
 // Prompt-line messages and tones, and the forward field walk, on the
 // editor's screen in the headless backend.
-#include "screen_helpers.h"
+#include "services/screen_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "module_state.h"
+#include "entry/editor_screen_table.h"
 #include "platform/byte_fields.h"
 #include "platform/screen_library.h"
-#include "screen_tables.h"
 #include "screenlib/screenlib.h"
+#include "services/module_state.h"
 
 namespace {
 

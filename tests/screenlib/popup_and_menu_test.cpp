@@ -146,7 +146,8 @@ TEST_F(PopupTest, DrawingBeneathAPopupShowsWhenItCloses) {
     EXPECT_NE(row(4).find("Instrument HIDDEN"), std::string::npos);
 }
 
-const FieldFunctions kListFuncs = {nullptr, nullptr, field_std_key, nullptr, nullptr, 0xFFF1};
+const FieldFunctions kListFuncs = {nullptr, nullptr, field_std_key,
+                                   nullptr, nullptr, STRING_FIELD_SET_ID};
 
 TEST_F(PopupTest, MenuBuildsOneFieldPerDirectiveWithTheTemplatesRecordWidth) {
     Menu* menu = menu_open();

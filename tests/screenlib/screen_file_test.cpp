@@ -11,7 +11,7 @@ int counting_keys(Screen*, int) {
 }
 
 const FieldFunctions kMyStringFuncs = {string_field_entry, field_std_exit, field_std_key,
-                                       string_field_fill,  nullptr,        0xFFF1};
+                                       string_field_fill,  nullptr,        STRING_FIELD_SET_ID};
 
 const ScreenFunctionEntry* table() {
     static FunctionTable table;

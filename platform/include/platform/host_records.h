@@ -86,8 +86,15 @@ struct HostContext {
 struct DeviceRecord {
     char key[8];          // 0
     char instrument[30];  // 8
-    uint16_t status;      // 38: shown when bit 0 is set and bit 1 clear
+    uint16_t status;      // 38: DeviceStatus bits
     char group[8];        // 40
+};
+
+// Bits of DeviceRecord::status: a device is shown when SHOWN is set and
+// HIDDEN clear; the other bits belong to the host.
+enum DeviceStatus : uint16_t {
+    DEVICE_STATUS_SHOWN = 0x0001,
+    DEVICE_STATUS_HIDDEN = 0x0002,
 };
 
 // Settings file record; key number 0 is `key`.

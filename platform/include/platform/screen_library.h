@@ -52,6 +52,13 @@ struct FieldFunctions {
 // The identifier of a field-function set of string fields.
 constexpr unsigned int STRING_FIELD_SET_ID = 0xFFF1;
 
+// screen_set_mode values an entry function sets as the cursor enters a field.
+// Both select the field's whole text, so that the first typed character
+// replaces it; with the mouse present a click also puts the cursor where the
+// click was.
+constexpr int SCREEN_MODE_MOUSE_ENTRY = 2;
+constexpr int SCREEN_MODE_KEYBOARD_ENTRY = 5;
+
 // Any function, as a ScreenFunctionTable entry holds it.
 typedef void (*AnyFunction)(void);
 

@@ -1,20 +1,23 @@
-#include "pick_list.h"
+#include "editor/pick_list.h"
 
 #include <cstring>
 
-#include "device_table.h"
-#include "list_popup.h"
+#include "dialogs/list_popup.h"
+#include "editor/device_table.h"
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
-#include "text_fields.h"
 
+namespace {
+
+constexpr int kPickLineWidth = 38;  // instrument (30) and group (8)
+
+// The list's position variable and line buffer, and the position of the
+// record on which the record store stands; kept from one pick to the next.
 uint32_t pick_position = 0;
 uint32_t store_position = 0;
 char pick_line[kPickLineWidth];
 
-namespace {
-
 constexpr int kKeyNumber = 0;
-constexpr uint16_t kStatusListed = 1;
 // The list reaches down to row 29 of the screen.
 constexpr int kBottomRow = 30;
 constexpr int32_t kPickWidths[] = {1, kInstrumentWidth, 1, kGroupWidth, 1};
@@ -23,13 +26,14 @@ static_assert(kInstrumentWidth + kGroupWidth == kPickLineWidth);
 // Reads the record at `position` into the DeviceRecord buffer; get-direct
 // takes the position from the buffer's first 4 bytes.
 int read_at(uint32_t position) {
-    std::memcpy(&device_record, &position, sizeof position);
+    std::memcpy(&device_table.record(), &position, sizeof position);
     return rs_call(RS_GET_DIRECT, pick_line, kKeyNumber);
 }
 
-// A record is offered when its status bit 0 is set or its group is not blank.
+// A record is offered when it is marked shown (hidden or not) or its group is not blank.
 bool offered(const DeviceRecord& record) {
-    return (record.status & kStatusListed) != 0 || blank_length(record.group, kGroupWidth) != 0;
+    return (record.status & DEVICE_STATUS_SHOWN) != 0 ||
+           blank_length(record.group, kGroupWidth) != 0;
 }
 
 // The first move of a fetch; a step relative to another record than the one
@@ -56,14 +60,14 @@ int first_move(int operation, bool* moved) {
     return rs_call(operation == LIST_NEXT ? RS_GET_NEXT : RS_GET_PREVIOUS, pick_line, kKeyNumber);
 }
 
-}  // namespace
-
+// The list's fetch callback: the devices file's records in key order that
+// are offered.
 int pick_fetch(int operation) {
     bool moved = false;
     int status = first_move(operation, &moved);
     if (moved) {
         const bool forward = operation == LIST_FIRST || operation == LIST_NEXT;
-        while (status == RS_OK && !offered(device_record)) {
+        while (status == RS_OK && !offered(device_table.record())) {
             status = rs_call(forward ? RS_GET_NEXT : RS_GET_PREVIOUS, pick_line, kKeyNumber);
         }
     }
@@ -72,11 +76,14 @@ int pick_fetch(int operation) {
     if (status != RS_OK) {
         return 0;
     }
-    std::memcpy(pick_line, device_record.instrument, kInstrumentWidth);
-    std::memcpy(pick_line + kInstrumentWidth, device_record.group, kGroupWidth);
+    const DeviceRecord& record = device_table.record();
+    std::memcpy(pick_line, record.instrument, kInstrumentWidth);
+    std::memcpy(pick_line + kInstrumentWidth, record.group, kGroupWidth);
     pick_position = store_position;
     return 1;
 }
+
+}  // namespace
 
 int pick_record(int row, int column) {
     ListPopupLayout layout{};

@@ -1,4 +1,4 @@
-#include "module_state.h"
+#include "services/module_state.h"
 
 HostContext* host_context = nullptr;
 Screen* editor_screen = nullptr;

@@ -1,21 +1,21 @@
-#include "command_dispatcher.h"
+#include "entry/command_dispatcher.h"
 
-#include "destination.h"
-#include "device_report.h"
-#include "device_table.h"
-#include "editor.h"
-#include "getpass.h"
-#include "guard_popups.h"
-#include "hand_off.h"
-#include "host_paths.h"
-#include "job_submission.h"
-#include "module_state.h"
-#include "pick_group.h"
+#include "dialogs/getpass.h"
+#include "editor/device_table.h"
+#include "editor/editor.h"
+#include "editor/pick_group.h"
+#include "editor/save_changes.h"
+#include "output/destination.h"
+#include "output/device_report.h"
+#include "output/job_submission.h"
 #include "platform/host_libraries.h"
 #include "platform/message_numbers.h"
 #include "platform/screen_library.h"
-#include "save_changes.h"
-#include "screen_helpers.h"
+#include "services/guard_popups.h"
+#include "services/hand_off.h"
+#include "services/host_paths.h"
+#include "services/module_state.h"
+#include "services/screen_helpers.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ void save() {
 }
 
 void show_page(int page) {
-    current_page = page;
+    device_table.set_page(page);
     refresh_page(editor_screen);
 }
 
@@ -88,7 +88,7 @@ int destination_kind(int print_command) {
 // Prints the Device Group report to a site the operator chooses; printing
 // waits until nothing is unsaved, so the stored names are the edited ones.
 void print(int print_command) {
-    if (table_changed) {
+    if (device_table.changed()) {
         show_message(MSG_SAVE_BEFORE_PRINT, editor_screen, MESSAGE_SECOND_TONE);
         return;
     }
@@ -112,7 +112,7 @@ void run_hot_key(int n) {
 }  // namespace
 
 bool confirm_leave() {
-    return !table_changed || exit_guard();
+    return !device_table.changed() || exit_guard();
 }
 
 void command_dispatcher(int command) {

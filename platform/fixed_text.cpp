@@ -1,4 +1,6 @@
-#include "text_fields.h"
+#include "platform/fixed_text.h"
+
+#include <string.h>
 
 int blank_length(const char* text, int width) {
     if (text == nullptr) {
@@ -37,4 +39,15 @@ void copy_padded(char* target, const char* source, int width) {
     for (; i < width; ++i) {
         target[i] = ' ';
     }
+}
+
+std::string_view fixed_text(const char* field, size_t width) {
+    if (field == nullptr) {
+        return {};
+    }
+    size_t length = strnlen(field, width);
+    while (length > 0 && field[length - 1] == ' ') {
+        --length;
+    }
+    return {field, length};
 }

@@ -1,15 +1,16 @@
-#include "device_report.h"
+#include "output/device_report.h"
 
+#include <algorithm>
 #include <cstdio>
 
-#include "device_table.h"
-#include "job_submission.h"
-#include "module_state.h"
+#include "editor/device_table.h"
+#include "output/job_submission.h"
+#include "platform/fixed_text.h"
 #include "platform/message_numbers.h"
 #include "platform/native_files.h"
-#include "report_writer.h"
-#include "screen_helpers.h"
-#include "text_fields.h"
+#include "services/module_state.h"
+#include "services/report_writer.h"
+#include "services/screen_helpers.h"
 
 namespace {
 
@@ -47,21 +48,18 @@ void write_body_line(const DeviceGroupRow& row) {
     write_line(line);
 }
 
-bool row_has_instrument(int row) {
-    return blank_length(device_table[row].instrument, kInstrumentWidth) != 0;
-}
-
-// Writes every page; row 0 is printed even without an instrument.
+// Writes every page of the rows in use; row 0 is printed even without an instrument.
 void write_pages() {
+    const int rows = std::max(1, device_table.rows_in_use());
     int row = 0;
     int page = 1;
     for (;;) {
         int lines = write_page_top(page++);
         while (lines < kPageLineLimit) {
-            write_body_line(device_table[row]);
+            write_body_line(device_table.row(row));
             ++lines;
             ++row;
-            if (row == kTableRows || !row_has_instrument(row)) {
+            if (row == rows) {
                 return;
             }
         }

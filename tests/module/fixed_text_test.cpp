@@ -1,5 +1,5 @@
 // Fixed-width text helpers: the edges where a terminator, a width or blanks decide.
-#include "text_fields.h"
+#include "platform/fixed_text.h"
 
 #include <gtest/gtest.h>
 
@@ -62,6 +62,15 @@ TEST(CopyPadded, StopsAtTerminatorAndNeverReadsPastIt) {
     EXPECT_EQ(std::string(target, 8), "abcdefgh");
     copy_padded(target, nullptr, 8);
     EXPECT_EQ(std::string(target, 8), "        ");
+}
+
+TEST(FixedText, EndsAtTheWidthOrAZeroByteWithoutTrailingBlanks) {
+    EXPECT_EQ(fixed_text("ab c    ", 8), "ab c");
+    EXPECT_EQ(fixed_text("  ab", 4), "  ab");
+    EXPECT_EQ(fixed_text("abcdefgh", 3), "abc");
+    EXPECT_EQ(fixed_text("ab \0cd", 6), "ab");
+    EXPECT_EQ(fixed_text("        ", 8), "");
+    EXPECT_EQ(fixed_text(nullptr, 8), "");
 }
 
 }  // namespace
