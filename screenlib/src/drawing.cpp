@@ -360,14 +360,18 @@ uint8_t field_attribute(const Screen* screen, int n) {
     return field.regular_color.value_or(screen->colors.second);
 }
 
+namespace {
+
 // A selected text shows in the field's colours swapped (reverse and bold
 // without colour); the blanks after it keep the field's own.
-static uint8_t selection_attribute(uint8_t attribute) {
+uint8_t selection_attribute(uint8_t attribute) {
     if (state().monochrome) {
         return kMonoReverse | kMonoBold;
     }
     return static_cast<uint8_t>(((attribute & 0x07) << 4) | ((attribute >> 4) & 0x07));
 }
+
+}  // namespace
 
 namespace {
 

@@ -36,8 +36,10 @@ void enter_current_field(Screen* screen) {
     place_cursor(screen);
 }
 
+namespace {
+
 // Moves the cursor from the current field to field n, which can take it.
-static bool move_cursor(Screen* screen, int n) {
+bool move_cursor(Screen* screen, int n) {
     if (screen->current == n) {
         return true;
     }
@@ -63,6 +65,8 @@ static bool move_cursor(Screen* screen, int n) {
     return true;
 }
 
+}  // namespace
+
 int goto_field(Screen* screen, int n) {
     if (!can_take_cursor(screen, n)) {
         return 1;
@@ -85,12 +89,14 @@ void step_field(Screen* screen, int step) {
     }
 }
 
-static bool is_accept(int key) {
+namespace {
+
+bool is_accept(int key) {
     return key == KEY_ENTER || key == KEY_ACCEPT;
 }
 
 // The library's own handling of a key nobody else consumed.
-static void navigate(Screen* screen, int key) {
+void navigate(Screen* screen, int key) {
     Field* field = field_at(screen, screen->current);
     if (key == KEY_ESCAPE) {
         screen->result = 0;
@@ -106,7 +112,7 @@ static void navigate(Screen* screen, int key) {
     }
 }
 
-static void dispatch_key(Screen* screen, int key) {
+void dispatch_key(Screen* screen, int key) {
     if (is_mouse_click(key)) {
         const int row = mouse_click_row(key);
         const int column = mouse_click_column(key);
@@ -133,6 +139,8 @@ static void dispatch_key(Screen* screen, int key) {
     }
     navigate(screen, key);
 }
+
+}  // namespace
 
 int run_screen(Screen* screen) {
     auto& s = state();

@@ -134,8 +134,10 @@ void bd_1(Screen* screen) {
     }
 }
 
+namespace {
+
 // The field under a screen cell that can take the cursor, or -1.
-static int field_at_cell(Screen* screen, int row, int column) {
+int field_at_cell(Screen* screen, int row, int column) {
     for (int n = 0; n < static_cast<int>(screen->fields.size()); ++n) {
         const Field& field = screen->fields[static_cast<std::size_t>(n)];
         const int top = screen->screen_row(field.row);
@@ -147,6 +149,8 @@ static int field_at_cell(Screen* screen, int row, int column) {
     }
     return -1;
 }
+
+}  // namespace
 
 int mouse_default(Screen* screen, int row, int column) {
     if (!is_live(screen)) {

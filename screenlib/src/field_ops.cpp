@@ -63,14 +63,18 @@ bool can_take_cursor(const Screen* screen, int n) {
     return !screen->fields[static_cast<std::size_t>(n)].display_only && field_reachable(screen, n);
 }
 
+namespace {
+
 // The length of the text without trailing blanks.
-static int text_length(const Field& field) {
+int text_length(const Field& field) {
     int length = field.record_length();
     while (length > 0 && field.record[static_cast<std::size_t>(length - 1)] == ' ') {
         --length;
     }
     return length;
 }
+
+}  // namespace
 
 void select_current_text(Screen* screen, bool selected) {
     const Field* field = field_at(screen, screen->current);
@@ -82,12 +86,14 @@ void select_current_text(Screen* screen, bool selected) {
     draw_field(screen, screen->current);
 }
 
+namespace {
+
 // A character of the code page: typing puts it into the field.
-static bool is_printable(int ch) {
+bool is_printable(int ch) {
     return ch >= 0 && ch <= 0xFF && code_page::is_character(static_cast<unsigned char>(ch));
 }
 
-static bool is_editing_key(int key) {
+bool is_editing_key(int key) {
     switch (key) {
         case KEY_BACKSPACE:
         case KEY_DELETE:
@@ -104,13 +110,13 @@ static bool is_editing_key(int key) {
 }
 
 // Blanks the whole text and puts the cursor at its start.
-static void clear_text(Field& field, int& at) {
+void clear_text(Field& field, int& at) {
     std::memset(field.record.data(), ' ', static_cast<std::size_t>(field.record_length()));
     at = 0;
 }
 
 // Puts a typed character at the cursor; false when it does not fit.
-static bool type_character(Screen* screen, Field& field, int ch) {
+bool type_character(Screen* screen, Field& field, int ch) {
     char* text = field.record.data();
     const int length = field.record_length();
     int& at = screen->edit_position;
@@ -125,6 +131,8 @@ static bool type_character(Screen* screen, Field& field, int ch) {
     ++at;
     return true;
 }
+
+}  // namespace
 
 bool edit_current_field(Screen* screen, int key) {
     Field* field = field_at(screen, screen->current);

@@ -25,10 +25,14 @@ void diagnose(const std::string& message) {
     }
 }
 
+namespace {
+
 template <typename T>
-static bool contains(const std::unordered_map<T*, std::unique_ptr<T>>& map, const T* object) {
+bool contains(const std::unordered_map<T*, std::unique_ptr<T>>& map, const T* object) {
     return object != nullptr && map.count(const_cast<T*>(object)) != 0;
 }
+
+}  // namespace
 
 bool is_live(const Screen* screen) {
     return contains(state().screens, screen);
@@ -40,12 +44,16 @@ bool is_live(const Menu* menu) {
     return contains(state().menus, menu);
 }
 
+namespace {
+
 template <typename T>
-static T* adopt_into(std::unordered_map<T*, std::unique_ptr<T>>& map, std::unique_ptr<T> object) {
+T* adopt_into(std::unordered_map<T*, std::unique_ptr<T>>& map, std::unique_ptr<T> object) {
     T* raw = object.get();
     map.emplace(raw, std::move(object));
     return raw;
 }
+
+}  // namespace
 
 Screen* adopt(std::unique_ptr<Screen> screen) {
     return adopt_into(state().screens, std::move(screen));

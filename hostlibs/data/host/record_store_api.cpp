@@ -205,35 +205,7 @@ bool for_each_password(const std::function<bool(const PasswordRecord&)>& visit,
 
 using namespace hostlibs;
 
-extern "C" {
-
-int rs_bind(DeviceRecord* record) {
-    return set_buffer(devices(), record);
-}
-
-int rs_call(int operation, void* key, int key_number) {
-    return call(devices(), operation, key, key_number);
-}
-
-int rs_settings_get_buffer(void** saved) {
-    return get_buffer(settings(), saved);
-}
-
-int rs_settings_set_buffer(void* buffer) {
-    return set_buffer(settings(), buffer);
-}
-
-int rs_settings_call(int operation, void* key, int key_number) {
-    return call(settings(), operation, key, key_number);
-}
-
-int rs_password_get_buffer(void** saved) {
-    return get_buffer(passwords(), saved);
-}
-
-int rs_password_set_buffer(void* buffer) {
-    return set_buffer(passwords(), buffer);
-}
+namespace {
 
 // Get-equal finds the record by name and verifies the typed password against
 // the name's hash (a record of an older file, kept under a hashed key, is
@@ -241,8 +213,8 @@ int rs_password_set_buffer(void* buffer) {
 // if it were stored. Update keeps the stored password unless the buffer's
 // password bytes differ from those the last read handed over, which then
 // become the new password.
-static int check_password(RecordFile& file, std::array<uint8_t, detail::kPasswordSize>& delivered,
-                          const uint8_t* key) {
+int check_password(RecordFile& file, std::array<uint8_t, detail::kPasswordSize>& delivered,
+                   const uint8_t* key) {
     using detail::kPasswordNameSize;
     uint8_t lookup[detail::kPasswordKeySize];
     std::memcpy(lookup, key, sizeof lookup);
@@ -271,7 +243,7 @@ static int check_password(RecordFile& file, std::array<uint8_t, detail::kPasswor
 // Every try goes through the name's throttle (password_throttle.h) first:
 // within its wait a try is refused unchecked, and the name's failures are
 // counted in the store, where no new process or other workstation escapes them.
-static int get_password(detail::HostState& host, RecordFile& file, const uint8_t* key) {
+int get_password(detail::HostState& host, RecordFile& file, const uint8_t* key) {
     host.password_wait = {};
     if (detail::sodium_library() == nullptr) {
         return RS_IO_ERROR;  // no password can be checked; the error log says why
@@ -288,8 +260,8 @@ static int get_password(detail::HostState& host, RecordFile& file, const uint8_t
     return status;
 }
 
-static int update_password(RecordFile& file, std::array<uint8_t, detail::kPasswordSize>& delivered,
-                           void* key) {
+int update_password(RecordFile& file, std::array<uint8_t, detail::kPasswordSize>& delivered,
+                    void* key) {
     using detail::kPasswordNameSize;
     auto* buffer = static_cast<uint8_t*>(file.bound());
     std::array<uint8_t, detail::kPasswordSize> password{};
@@ -312,7 +284,7 @@ static int update_password(RecordFile& file, std::array<uint8_t, detail::kPasswo
     return status;
 }
 
-static int call_passwords(int operation, void* key, int key_number) {
+int call_passwords(int operation, void* key, int key_number) {
     detail::HostState* host = detail::host_state();
     RecordFile* file = passwords();
     if (host == nullptr || file == nullptr || file->bound() == nullptr || key_number != 0 ||
@@ -335,6 +307,38 @@ static int call_passwords(int operation, void* key, int key_number) {
                     detail::kPasswordSize);
     }
     return status;
+}
+
+}  // namespace
+
+extern "C" {
+
+int rs_bind(DeviceRecord* record) {
+    return set_buffer(devices(), record);
+}
+
+int rs_call(int operation, void* key, int key_number) {
+    return call(devices(), operation, key, key_number);
+}
+
+int rs_settings_get_buffer(void** saved) {
+    return get_buffer(settings(), saved);
+}
+
+int rs_settings_set_buffer(void* buffer) {
+    return set_buffer(settings(), buffer);
+}
+
+int rs_settings_call(int operation, void* key, int key_number) {
+    return call(settings(), operation, key, key_number);
+}
+
+int rs_password_get_buffer(void** saved) {
+    return get_buffer(passwords(), saved);
+}
+
+int rs_password_set_buffer(void* buffer) {
+    return set_buffer(passwords(), buffer);
 }
 
 int rs_password_call(int operation, void* key, int key_number) {

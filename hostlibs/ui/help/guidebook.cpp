@@ -23,9 +23,11 @@ void reset_help() {
 
 }  // namespace hostlibs
 
+namespace {
+
 // 0 when the topic was shown; 1 when the file or the topic is missing (the
 // operator then sees a "no help" text).
-static int show_help(const char* help_path, int context) {
+int show_help(const char* help_path, int context) {
     using namespace hostlibs;
     std::string text;
     HelpFile help;
@@ -51,6 +53,8 @@ static int show_help(const char* help_path, int context) {
     show_text_popup(state.title, state.lines);
     return state.found ? 0 : 1;
 }
+
+}  // namespace
 
 // The C interface: nothing thrown inside gets out.
 int guidebook_go(const char* help_path, int context) {

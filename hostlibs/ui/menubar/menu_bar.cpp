@@ -337,7 +337,9 @@ void log_menu_failure(const std::string& why) {
 }  // namespace
 }  // namespace hostlibs
 
-static int open_menu_bar(const char* menu_path, MenuCommandFn callback) {
+namespace {
+
+int open_menu_bar(const char* menu_path, MenuCommandFn callback) {
     using namespace hostlibs;
     MenuBarState& state = bar();
     std::string text;
@@ -362,7 +364,7 @@ static int open_menu_bar(const char* menu_path, MenuCommandFn callback) {
     return 1;
 }
 
-static int menu_bar_key(int key) {
+int menu_bar_key(int key) {
     using namespace hostlibs;
     MenuBarState& state = bar();
     if (!state.installed || state.open_menu >= 0) {
@@ -384,7 +386,7 @@ static int menu_bar_key(int key) {
     return 1;
 }
 
-static void close_menu_bar(void) {
+void close_menu_bar(void) {
     using namespace hostlibs;
     MenuBarState& state = bar();
     if (screenlib::Backend* backend = screenlib::backend()) {
@@ -399,6 +401,8 @@ static void close_menu_bar(void) {
     state.file = MenuFile{};
     state.menu = MenuFile{};
 }
+
+}  // namespace
 
 // The C interface: nothing thrown inside gets out.
 int menubar_open(const char* menu_path, MenuCommandFn callback) {

@@ -134,14 +134,18 @@ std::string describe_entry(const RunListEntry& entry) {
 
 using hostlibs::shell;
 
+namespace {
+
 // The shell keeps its own copy: the caller's entry is valid only during the call.
-static int push_entry(const RunListEntry* entry) {
+int push_entry(const RunListEntry* entry) {
     if (entry == nullptr || !hostlibs::push(*entry)) {
         return 1;
     }
     ++shell().edits;
     return 0;
 }
+
+}  // namespace
 
 int filelist_pop(void) {
     if (!hostlibs::pop()) {
@@ -157,7 +161,9 @@ int filelist_clear(void) {
     return 1;
 }
 
-static int run_hot_key(int n) {
+namespace {
+
+int run_hot_key(int n) {
     if (n < 0 || n >= hostlibs::SHELL_HOT_KEYS) {
         return 0;
     }
@@ -169,13 +175,15 @@ static int run_hot_key(int n) {
     return 1;
 }
 
-static int open_shell_menu(void) {
+int open_shell_menu(void) {
     if (!hostlibs::push(hostlibs::shell_menu_entry())) {
         return 0;
     }
     ++shell().edits;
     return 1;
 }
+
+}  // namespace
 
 void shellbar_set_tech(void) {
     ++shell().sign_ons;

@@ -56,7 +56,9 @@ void redraw_status() {
 
 }  // namespace hostlibs
 
-static int show_status(const StatusItem* item, int duration) {
+namespace {
+
+int show_status(const StatusItem* item, int duration) {
     if (item == nullptr || (item->text == nullptr && item->length != 0)) {
         return 1;
     }
@@ -74,6 +76,8 @@ static int show_status(const StatusItem* item, int duration) {
     hostlibs::redraw_status();
     return 0;
 }
+
+}  // namespace
 
 // The C interface: nothing thrown inside gets out.
 int status_show(const StatusItem* item, int duration) {
