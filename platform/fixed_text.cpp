@@ -41,6 +41,16 @@ void copy_padded(char* target, const char* source, int width) {
     }
 }
 
+void copy_padded_bytes(char* target, std::string_view bytes, int width) {
+    int i = 0;
+    for (; i < width && static_cast<size_t>(i) < bytes.size(); ++i) {
+        target[i] = bytes[static_cast<size_t>(i)];
+    }
+    for (; i < width; ++i) {
+        target[i] = ' ';
+    }
+}
+
 std::string_view fixed_text(const char* field, size_t width) {
     if (field == nullptr) {
         return {};

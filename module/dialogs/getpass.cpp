@@ -1,5 +1,7 @@
 #include "dialogs/getpass.h"
 
+#include <sodium.h>
+
 #include <cstddef>
 #include <cstring>
 
@@ -98,7 +100,9 @@ void check_entry(Screen* screen) {
     std::memset(key, ' ', sizeof key);
     std::memcpy(key, name, entry_width(screen, kNameField, kNameWidth));
     std::memcpy(key + kNameWidth, password, entry_width(screen, kPasswordField, kPasswordWidth));
-    if (rs_password_call(RS_GET_EQUAL, key, kKeyNumber) != RS_OK) {
+    const int found = rs_password_call(RS_GET_EQUAL, key, kKeyNumber);
+    sodium_memzero(key + kNameWidth, sizeof key - kNameWidth);
+    if (found != RS_OK) {
         show_message(MSG_NO_USER, screen, MESSAGE_SECOND_TONE);
         host_trace("Getpass: pwd record not found, name=%.4s, pass=%.8s", key, kMaskedPassword);
         return;
@@ -179,8 +183,9 @@ int getpass(uint32_t mask) {
     const int result = popup.run();
     rs_password_set_buffer(saved_password_buffer);
     popup.close();
-    // No typed password stays behind in the module's memory.
-    std::memset(password, ' ', sizeof password - 1);
+    // No typed password stays behind in the module's memory: the local buffer
+    // with a clear the compiler may not drop as a dead store.
+    sodium_memzero(password, sizeof password);
     std::memset(password_record.password, ' ', sizeof password_record.password);
     return result != 0 ? GETPASS_GRANTED : GETPASS_REFUSED;
 }

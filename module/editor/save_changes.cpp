@@ -24,9 +24,10 @@ constexpr int kFailureTextSize = 64;
 constexpr uint32_t kErrorBase = 200000000;
 constexpr uint32_t kErrorFlag = 0x80000000;
 
-// Both failures carry the last operating-system error with the top bit set.
-uint32_t failure_code() {
-    return (kErrorBase + static_cast<uint32_t>(errno)) | kErrorFlag;
+// Both failures carry the operating-system error the record store gave for
+// its failed call, with the top bit set.
+uint32_t failure_code(int system_error) {
+    return (kErrorBase + static_cast<uint32_t>(system_error)) | kErrorFlag;
 }
 
 // Shows the row with the two-word name and puts the cursor on it.
@@ -49,15 +50,16 @@ bool store_row(const DeviceGroupRow& row) {
     std::memcpy(key, row.key, sizeof key);
     const int status = rs_call(RS_GET_EQUAL, key, kKeyNumber);
     if (status != RS_OK) {
+        const int system_error = errno;
         char text[kFailureTextSize];
         std::snprintf(text, sizeof text, "Btrv Error #%d (%.*s)", status, kGroupWidth, row.key);
-        report_error(module_name(), failure_code(), text);
+        report_error(module_name(), failure_code(system_error), text);
         return false;
     }
     DeviceRecord& record = device_table.record();
     std::memcpy(record.group, row.group, sizeof record.group);
     if (rs_call(RS_UPDATE, &record, kKeyNumber) != RS_OK) {
-        report_error(module_name(), failure_code(), "Unable to update devices.dbf");
+        report_error(module_name(), failure_code(errno), "Unable to update devices.dbf");
         return false;
     }
     return true;

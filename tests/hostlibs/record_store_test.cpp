@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -125,6 +126,23 @@ TEST_P(RecordStoreTest, ClassicSequenceWalksPositionsAndUpdates) {
     EXPECT_EQ(std::memcmp(&after, &record_, sizeof after), 0) << "buffer holds the stored record";
     // Other records are untouched.
     EXPECT_EQ(get_text(stored("K0000003").group, 8), "G3");
+}
+
+// Callers put errno into their error records after a failed call.
+TEST_F(SqliteRecordStoreTest, AFailedCallLeavesItsReasonInErrnoAndASuccessLeavesErrnoAlone) {
+    add_devices(1);
+    errno = 0;
+    ASSERT_EQ(rs_call(RS_GET_FIRST, key_, 0), RS_OK);
+    EXPECT_EQ(errno, 0);
+    EXPECT_EQ(rs_call(RS_GET_NEXT, key_, 0), RS_END_OF_FILE);
+    EXPECT_EQ(errno, ENODATA);
+    std::memcpy(key_, "K0000009", 8);
+    EXPECT_EQ(rs_call(RS_GET_EQUAL, key_, 0), RS_KEY_NOT_FOUND);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(rs_call(RS_GET_EQUAL, key_, 1), RS_INVALID_KEY_NUMBER);
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_EQ(rs_password_call(RS_GET_EQUAL, nullptr, 0), RS_BUFFER_TOO_SHORT);
+    EXPECT_EQ(errno, ENOBUFS);
 }
 
 TEST_P(RecordStoreTest, LongWalksCrossReadAheadBatchesAndUpdateWhereTheyStop) {

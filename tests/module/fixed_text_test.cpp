@@ -64,6 +64,16 @@ TEST(CopyPadded, StopsAtTerminatorAndNeverReadsPastIt) {
     EXPECT_EQ(std::string(target, 8), "        ");
 }
 
+TEST(CopyPaddedBytes, KeepsZeroBytesAndCutsAtTheWidth) {
+    char target[6];
+    copy_padded_bytes(target, std::string_view("a\0b", 3), 6);
+    EXPECT_EQ(std::string(target, 6), std::string("a\0b   ", 6));
+    copy_padded_bytes(target, "abcdefgh", 6);
+    EXPECT_EQ(std::string(target, 6), "abcdef");
+    copy_padded_bytes(target, "", 6);
+    EXPECT_EQ(std::string(target, 6), "      ");
+}
+
 TEST(FixedText, EndsAtTheWidthOrAZeroByteWithoutTrailingBlanks) {
     EXPECT_EQ(fixed_text("ab c    ", 8), "ab c");
     EXPECT_EQ(fixed_text("  ab", 4), "  ab");

@@ -10,6 +10,7 @@
 #include "hostlibs/menubar.h"
 #include "platform/byte_fields.h"
 #include "platform/color_roles.h"
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
 #include "platform/screen_library.h"
 #include "session/session_state.h"
@@ -70,9 +71,8 @@ int find_password(const std::string& name, const std::string& password, Password
         return RS_KEY_NOT_FOUND;
     }
     char key[sizeof found->name + sizeof found->password];
-    std::memset(key, ' ', sizeof key);
-    std::memcpy(key, stored_name.data(), std::min(stored_name.size(), sizeof found->name));
-    std::memcpy(key + sizeof found->name, password.data(), password.size());
+    copy_padded_bytes(key, stored_name, sizeof found->name);
+    copy_padded_bytes(key + sizeof found->name, password, sizeof found->password);
     void* saved = nullptr;
     rs_password_get_buffer(&saved);
     rs_password_set_buffer(found);

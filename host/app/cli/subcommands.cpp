@@ -17,6 +17,7 @@
 #include "hostlibs/printable.h"
 #include "platform/bounded_read.h"
 #include "platform/code_page.h"
+#include "platform/fixed_text.h"
 #include "root/device_csv.h"
 #include "root/host_config.h"
 #include "root/journal_archive.h"
@@ -145,18 +146,19 @@ std::string page_count_text(const std::string& spool_file) {
 // A job's user: the 8-byte user id of its header, which names the user
 // whole; the 4-character name passed beside it only when the id is blank.
 std::string job_user(const hostlibs::JobInfo& job) {
-    const std::string id = trimmed_text(job.header.user_id, sizeof job.header.user_id);
-    return id.empty() ? trimmed_text(job.user.c_str(), job.user.size()) : id;
+    const std::string_view id = fixed_text(job.header.user_id, sizeof job.header.user_id);
+    return std::string(id.empty() ? fixed_text(job.user.c_str(), job.user.size()) : id);
 }
 
 int jobs_command() {
     for (const hostlibs::JobInfo& job : hostlibs::list_jobs()) {
         char line[512];
-        std::snprintf(line, sizeof line, "%4u  site %-4u %-30s user %-8s no %-4u type %d  %s  %s",
-                      job.id, job.site_id, job.site_name.c_str(),
-                      hostlibs::printable(job_user(job)).c_str(), job.header.user_no, job.type,
-                      trimmed_text(job.header.job_name, sizeof job.header.job_name).c_str(),
-                      job.title.c_str());
+        std::snprintf(
+            line, sizeof line, "%4u  site %-4u %-30s user %-8s no %-4u type %d  %s  %s", job.id,
+            job.site_id, job.site_name.c_str(), hostlibs::printable(job_user(job)).c_str(),
+            job.header.user_no, job.type,
+            std::string(fixed_text(job.header.job_name, sizeof job.header.job_name)).c_str(),
+            job.title.c_str());
         std::cout << line << "\n    " << job.spool_file << "  " << page_count_text(job.spool_file)
                   << "\n";
     }

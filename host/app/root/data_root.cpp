@@ -16,6 +16,7 @@
 #include "hostapp/host_app.h"
 #include "hostlibs/host_setup.h"
 #include "platform/code_page.h"
+#include "platform/fixed_text.h"
 #include "root/csv.h"
 #include "root/device_csv.h"
 #include "root/durable_files.h"
@@ -143,11 +144,6 @@ uint32_t number(const std::string& text) {
     return static_cast<uint32_t>(std::strtoul(text.c_str(), nullptr, 0));
 }
 
-void copy_padded(const std::string& text, char* field, size_t size) {
-    std::memset(field, ' ', size);
-    std::memcpy(field, text.data(), std::min(text.size(), size));
-}
-
 bool load_passwords(const fs::path& demo, std::string* error) {
     std::vector<CsvRow> rows;
     if (!read_csv(demo / "passwords.csv", 5, &rows, error)) {
@@ -155,9 +151,9 @@ bool load_passwords(const fs::path& demo, std::string* error) {
     }
     for (const CsvRow& row : rows) {
         PasswordRecord record{};
-        copy_padded(row.fields[0], record.name, sizeof record.name);
-        copy_padded(row.fields[1], record.password, sizeof record.password);
-        copy_padded(row.fields[2], record.user_code, sizeof record.user_code);
+        copy_padded_bytes(record.name, row.fields[0], sizeof record.name);
+        copy_padded_bytes(record.password, row.fields[1], sizeof record.password);
+        copy_padded_bytes(record.user_code, row.fields[2], sizeof record.user_code);
         const uint32_t rights = number(row.fields[3]);
         for (int i = 0; i < 4; ++i) {
             record.rights[i] = static_cast<uint8_t>(rights >> (8 * i));

@@ -6,6 +6,7 @@
 
 #include "hostlibs/host_setup.h"
 #include "platform/code_page.h"
+#include "platform/fixed_text.h"
 #include "root/csv.h"
 
 namespace hostapp {
@@ -18,8 +19,7 @@ bool fill_field(const std::string& text, char* field, size_t size) {
     if (text.size() > size) {
         return false;
     }
-    std::memset(field, ' ', size);
-    std::memcpy(field, text.data(), text.size());
+    copy_padded_bytes(field, text, static_cast<int>(size));
     return true;
 }
 
@@ -126,12 +126,6 @@ bool parse_record(const CsvRow& row, DeviceRecord* record, std::string* reason) 
 }
 
 }  // namespace
-
-std::string trimmed_text(const char* field, size_t size) {
-    std::string text(field, strnlen(field, size));
-    text.erase(text.find_last_not_of(' ') + 1);
-    return text;
-}
 
 std::string device_csv_header() {
     return csv_line(kHeader);

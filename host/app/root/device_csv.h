@@ -15,9 +15,6 @@
 
 namespace hostapp {
 
-// A fixed-width record text up to its first zero byte, trailing blanks dropped.
-std::string trimmed_text(const char* field, size_t size);
-
 // The header line and one record's line as export writes them.
 std::string device_csv_header();
 std::string device_csv_line(const DeviceRecord& record);

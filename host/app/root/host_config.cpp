@@ -13,6 +13,7 @@
 #include "hostapp/host_app.h"
 #include "platform/bounded_read.h"
 #include "platform/byte_fields.h"
+#include "platform/fixed_text.h"
 #include "screenlib/screenlib.h"
 
 namespace hostapp {
@@ -398,9 +399,7 @@ HostSettings make_settings(const HostConfig& config) {
     std::memcpy(settings.screen_colors, config.screen_colors.data(), 4);
     std::memcpy(settings.field_colors, config.field_colors.data(), 7);
     std::memcpy(settings.popup_colors, config.popup_colors.data(), 4);
-    std::memset(settings.report_title, ' ', sizeof settings.report_title);
-    std::memcpy(settings.report_title, config.report_title.data(),
-                std::min(config.report_title.size(), sizeof settings.report_title));
+    copy_padded_bytes(settings.report_title, config.report_title, sizeof settings.report_title);
     store_u16(settings.fallback_language, static_cast<uint16_t>(config.fallback_language));
     return settings;
 }

@@ -13,6 +13,7 @@
 #include "hostlibs/shell.h"
 #include "hostlibs/status.h"
 #include "platform/color_roles.h"
+#include "platform/fixed_text.h"
 #include "screenlib/screenlib.h"
 #include "session/module_trust.h"
 #include "session/session_state.h"
@@ -108,11 +109,6 @@ bool screens_from_fallback(const std::string& root, const ModuleIdentity& identi
            access(screen_file(fallback).c_str(), F_OK) == 0;
 }
 
-void fill_padded(char* field, size_t size, const std::string& text) {
-    std::memset(field, ' ', size);
-    std::memcpy(field, text.data(), std::min(size, text.size()));
-}
-
 // The steps of an opening that has not finished: each step that succeeded
 // leaves its undoing here, and a guard left armed when the opening returns
 // undoes them, last step first.
@@ -175,9 +171,9 @@ hostlibs::ChoicePopup HostSession::State::popup_style() const {
 
 void HostSession::State::sign_on(const HostUser& signed_on, int language) {
     user = signed_on;
-    fill_padded(session.name, sizeof session.name, signed_on.name);
+    copy_padded_bytes(session.name, signed_on.name, sizeof session.name);
     session.rights = signed_on.rights;
-    fill_padded(session.user_code, sizeof session.user_code, signed_on.code);
+    copy_padded_bytes(session.user_code, signed_on.code, sizeof session.user_code);
     session.language = language;
     hostlibs::set_host_user(signed_on.user_id, signed_on.number);
     set_language(language);

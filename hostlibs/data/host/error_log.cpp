@@ -7,6 +7,7 @@
 #include "host/host_state.h"
 #include "hostlibs/printable.h"
 #include "platform/byte_fields.h"
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
 
 namespace hostlibs {
@@ -91,8 +92,7 @@ std::vector<ErrorLogEntry> read_error_log() {
 void log_host_failure(const char* source, uint32_t code, const std::string& why) {
     ErrorRecord record{};
     record.kind = 5;
-    std::memset(record.source, ' ', sizeof record.source);
-    std::memcpy(record.source, source, strnlen(source, sizeof record.source));
+    copy_padded(record.source, source, sizeof record.source);
     record.code = code;
     std::memset(record.blanks, ' ', sizeof record.blanks);
     std::string text = printable(why);

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "host/host_state.h"
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
 #include "platform/native_files.h"
 #include "record_store/postgres/pg_record_storage.h"
@@ -136,8 +137,7 @@ void start_journals(HostState& host) {
         JournalStamp stamp;
         stamp.time = clock_now();
         if (host.has_user_id) {
-            stamp.user.assign(host.user_id.data(), host.user_id.size());
-            stamp.user.erase(stamp.user.find_last_not_of(' ') + 1);
+            stamp.user = fixed_text(host.user_id.data(), host.user_id.size());
         }
         stamp.login = host.configuration.login;
         return stamp;

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,28 +21,56 @@
 
 namespace hostlibs::detail {
 
+// The offset and width of a member of a platform record, as a RecordField takes them.
+#define HOST_RECORD_SPAN(Record, member) \
+    static_cast<int>(offsetof(Record, member)), static_cast<int>(sizeof(Record::member))
+
+// The fields by the names the change journal keeps.
 inline constexpr RecordField kDeviceFields[] = {
-    {"key", 0, 8, FieldShape::kText},
-    {"instrument", 8, 30, FieldShape::kText},
-    {"status", 38, 2, FieldShape::kNumber},
-    {"group", 40, 8, FieldShape::kText},
+    {"key", HOST_RECORD_SPAN(DeviceRecord, key), FieldShape::kText},
+    {"instrument", HOST_RECORD_SPAN(DeviceRecord, instrument), FieldShape::kText},
+    {"status", HOST_RECORD_SPAN(DeviceRecord, status), FieldShape::kNumber},
+    {"group", HOST_RECORD_SPAN(DeviceRecord, group), FieldShape::kText},
 };
 inline constexpr RecordField kSettingFields[] = {
-    {"key", 0, 40, FieldShape::kText},
-    {"value", 40, 80, FieldShape::kText},
+    {"key", HOST_RECORD_SPAN(SettingRecord, key), FieldShape::kText},
+    {"value", HOST_RECORD_SPAN(SettingRecord, value), FieldShape::kText},
 };
 inline constexpr RecordField kPasswordFields[] = {
-    {"name", 0, 30, FieldShape::kText},       {"password", 30, 8, FieldShape::kSecret},
-    {"user_code", 38, 4, FieldShape::kText},  {"rights", 42, 4, FieldShape::kHex},
-    {"reserved", 46, 1, FieldShape::kNumber}, {"language", 47, 1, FieldShape::kNumber},
+    {"name", HOST_RECORD_SPAN(PasswordRecord, name), FieldShape::kText},
+    {"password", HOST_RECORD_SPAN(PasswordRecord, password), FieldShape::kSecret},
+    {"user_code", HOST_RECORD_SPAN(PasswordRecord, user_code), FieldShape::kText},
+    {"rights", HOST_RECORD_SPAN(PasswordRecord, rights), FieldShape::kHex},
+    {"reserved", HOST_RECORD_SPAN(PasswordRecord, reserved46), FieldShape::kNumber},
+    {"language", HOST_RECORD_SPAN(PasswordRecord, language), FieldShape::kNumber},
 };
 
-inline constexpr RecordLayout kDevicesLayout{"devices.db",  "devices", sizeof(DeviceRecord), 8,
-                                             kDeviceFields, 4};
-inline constexpr RecordLayout kSettingsLayout{"settings.db",  "settings", sizeof(SettingRecord), 40,
-                                              kSettingFields, 2};
+#undef HOST_RECORD_SPAN
+
+inline constexpr RecordLayout kDevicesLayout{
+    .file_name = "devices.db",
+    .table = "devices",
+    .record_size = sizeof(DeviceRecord),
+    .key_size = sizeof(DeviceRecord::key),
+    .fields = kDeviceFields,
+    .field_count = static_cast<int>(std::size(kDeviceFields)),
+};
+inline constexpr RecordLayout kSettingsLayout{
+    .file_name = "settings.db",
+    .table = "settings",
+    .record_size = sizeof(SettingRecord),
+    .key_size = sizeof(SettingRecord::key),
+    .fields = kSettingFields,
+    .field_count = static_cast<int>(std::size(kSettingFields)),
+};
 inline constexpr RecordLayout kPasswordsLayout{
-    "passwords.db", "passwords", sizeof(PasswordRecord), 38, kPasswordFields, 6};
+    .file_name = "passwords.db",
+    .table = "passwords",
+    .record_size = sizeof(PasswordRecord),
+    .key_size = kPasswordKeySize,
+    .fields = kPasswordFields,
+    .field_count = static_cast<int>(std::size(kPasswordFields)),
+};
 
 // The drive through which modules see the open root ("C:\\").
 inline constexpr char kHostDrive = 'C';

@@ -1,10 +1,12 @@
 // The record store's C interface over the devices, settings and password
 // files, and the set-up access of host_setup.h.
 #include <array>
+#include <cerrno>
 #include <cstring>
 
 #include "core/c_boundary.h"
 #include "host/host_state.h"
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
 #include "record_store/password_file.h"
 #include "record_store/password_throttle.h"
@@ -32,8 +34,45 @@ RecordFile* passwords() {
     return open_file(&detail::HostState::passwords);
 }
 
+// The operating-system error nearest to a record status.
+int system_error_of(int status) {
+    switch (status) {
+        case RS_NOT_OPEN:
+            return EBADF;
+        case RS_KEY_NOT_FOUND:
+            return ENOENT;
+        case RS_END_OF_FILE:
+            return ENODATA;
+        case RS_DUPLICATE_KEY:
+            return EEXIST;
+        case RS_BUFFER_TOO_SHORT:
+            return ENOBUFS;
+        case RS_CHANGED_BY_OTHER:
+            return ESTALE;
+        case RS_RECORD_LOCKED:
+        case RS_FILE_LOCKED:
+            return EBUSY;
+        case RS_INVALID_OPERATION:
+        case RS_INVALID_KEY_NUMBER:
+        case RS_INVALID_POSITIONING:
+        case RS_INVALID_RECORD_ADDRESS:
+            return EINVAL;
+        default:
+            return EIO;
+    }
+}
+
+// A failed call leaves errno saying why (callers put it in their error
+// records); a call that succeeds leaves errno alone.
+int with_reason(int status) {
+    if (status != RS_OK) {
+        errno = system_error_of(status);
+    }
+    return status;
+}
+
 int call(RecordFile* file, int operation, void* key, int key_number) {
-    return file != nullptr ? file->call(operation, key, key_number) : RS_NOT_OPEN;
+    return with_reason(file != nullptr ? file->call(operation, key, key_number) : RS_NOT_OPEN);
 }
 
 int get_buffer(RecordFile* file, void** saved) {
@@ -185,8 +224,7 @@ bool put_setting_text(const std::string& key, const std::string& value, std::str
         return false;
     }
     SettingRecord record;
-    std::memset(record.key, ' ', sizeof record.key);
-    std::memcpy(record.key, trimmed.data(), trimmed.size());
+    copy_padded_bytes(record.key, trimmed, sizeof record.key);
     std::memset(record.value, 0, sizeof record.value);
     std::memcpy(record.value, value.data(), value.size());
     return put_setting(record, error);
@@ -342,8 +380,8 @@ int rs_password_set_buffer(void* buffer) {
 }
 
 int rs_password_call(int operation, void* key, int key_number) {
-    return hostlibs::detail::guarded(static_cast<int>(RS_IO_ERROR),
-                                     [&] { return call_passwords(operation, key, key_number); });
+    return with_reason(hostlibs::detail::guarded(
+        static_cast<int>(RS_IO_ERROR), [&] { return call_passwords(operation, key, key_number); }));
 }
 
 }  // extern "C"

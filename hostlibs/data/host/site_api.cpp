@@ -3,6 +3,7 @@
 
 #include "core/c_boundary.h"
 #include "host/host_state.h"
+#include "platform/fixed_text.h"
 #include "platform/host_libraries.h"
 
 namespace hostlibs {
@@ -27,20 +28,13 @@ int with_directory(Action action) {
     return detail::guarded(int{detail::SITE_FAILED}, [&] { return action(*sites); });
 }
 
-// Text of at most `width` characters, ending at a zero byte, trailing blanks dropped.
+// Text of at most `width` characters (and no more than `limit`), ending at a
+// zero byte, trailing blanks dropped.
 std::string fixed_text(const char* text, int width, size_t limit) {
-    if (text == nullptr || width <= 0) {
+    if (width <= 0) {
         return std::string();
     }
-    size_t length = 0;
-    const size_t most = std::min(static_cast<size_t>(width), limit);
-    while (length < most && text[length] != '\0') {
-        ++length;
-    }
-    while (length > 0 && text[length - 1] == ' ') {
-        --length;
-    }
-    return std::string(text, length);
+    return std::string(::fixed_text(text, std::min(static_cast<size_t>(width), limit)));
 }
 
 // Copies a terminated text into a field of `size` bytes, cut to fit.

@@ -4,19 +4,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/fixed_text.h"
+
 namespace hostlibs::detail {
 
 namespace {
 
-std::string trimmed(const uint8_t* bytes, size_t size) {
-    std::string text(reinterpret_cast<const char*>(bytes), size);
-    text.resize(std::min(text.size(), text.find('\0')));
-    text.erase(text.find_last_not_of(' ') + 1);
-    return text;
-}
-
 std::string trimmed(const std::string& bytes) {
-    return trimmed(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    return std::string(fixed_text(bytes.data(), bytes.size()));
 }
 
 // A field's bytes as an operator reads them.
@@ -92,7 +87,7 @@ JournalChange ChangeJournal::readable(const StoredJournalRow& row) const {
     change.time = row.time;
     change.user = row.user;
     change.login = row.login;
-    change.key = trimmed(row.key);
+    change.key = fixed_text(reinterpret_cast<const char*>(row.key.data()), row.key.size());
     change.position = row.position;
     change.field = row.field;
     const RecordField* field = nullptr;

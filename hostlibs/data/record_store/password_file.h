@@ -6,14 +6,20 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "platform/host_records.h"
+
 namespace hostlibs::detail {
 
-inline constexpr int kPasswordNameSize = 30;
-inline constexpr int kPasswordSize = 8;
+// Key number 0 of the password file: the name and the password behind it.
+inline constexpr int kPasswordNameSize = sizeof(PasswordRecord::name);
+inline constexpr int kPasswordSize = sizeof(PasswordRecord::password);
 inline constexpr int kPasswordKeySize = kPasswordNameSize + kPasswordSize;
+static_assert(offsetof(PasswordRecord, password) == kPasswordNameSize,
+              "the password follows the name");
 
 // The hash string of an 8-byte (blank-padded) password; false when hashing
 // failed (out of memory, or libsodium cannot be loaded).

@@ -22,6 +22,10 @@ void left_justify(char* buffer, int width);
 // terminator.
 void copy_padded(char* target, const char* source, int width);
 
+// Copies at most `width` bytes of `bytes`, zero bytes included, into `target`
+// and blank-pads it to `width`. Writes no terminator.
+void copy_padded_bytes(char* target, std::string_view bytes, int width);
+
 // The text of a fixed-width field: up to its first zero byte within `width`,
 // trailing blanks dropped.
 std::string_view fixed_text(const char* field, size_t width);

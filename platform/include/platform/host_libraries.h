@@ -65,7 +65,10 @@ enum RecordStatus : int {
 // operations read into the buffer and leave the found key in the key buffer;
 // get-position writes the 4-byte position into the key buffer; get-direct
 // takes the position from the buffer's first 4 bytes; update writes the buffer
-// over the current record.
+// over the current record. A call whose status is not 0 sets errno to the
+// operating-system error nearest to it (ENOENT for a key not found, ESTALE
+// for a record changed by another, EBUSY when locked, EIO for a failed read
+// or write, ...); one that succeeds leaves errno alone.
 HOSTLIB_API int rs_bind(DeviceRecord* record);
 HOSTLIB_API int rs_call(int operation, void* key, int key_number);
 

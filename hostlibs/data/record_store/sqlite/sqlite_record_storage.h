@@ -43,33 +43,7 @@ class SqliteRecordStorage : public RecordStorage {
     bool open(const std::string& native_path, const RecordLayout& layout, int busy_timeout_ms,
               Access access, std::string* error);
 
-    int first(StoredRecord* record) override;
-    int last(StoredRecord* record) override;
-    int equal(const uint8_t* key, StoredRecord* record) override;
-    int direct(int64_t position, StoredRecord* record) override;
-    int batch(bool forward, const uint8_t* key, int limit, StoredRecord* out, int* count) override;
-    int scan(const std::function<bool(const StoredRecord&)>& visit) override;
-    int swap(int64_t position, std::span<const uint8_t> expected, std::span<const uint8_t> after,
-             const JournalRows* journal) override;
-    int begin_write() override;
-    int commit_write() override;
-    void rollback_write() override;
-    int upsert(std::span<const uint8_t> record, int64_t* position) override;
-    int append_journal(int64_t position, const JournalRows& journal) override;
-    int remove(const uint8_t* key) override;
-    int read_journal(const uint8_t* key,
-                     const std::function<bool(const StoredJournalRow&)>& visit) override;
-    int old_journal(int64_t before, int64_t after_id, int limit,
-                    std::vector<StoredJournalRow>* rows) override;
-    int delete_journal(std::span<const int64_t> ids, int64_t* deleted) override;
-    int find_hash(const uint8_t* name, std::string* hash) override;
-    int store_hash(const uint8_t* name, const std::string& hash) override;
-    int scan_hashes(
-        const std::function<bool(std::span<const uint8_t>, const std::string&)>& visit) override;
-    int find_failures(const uint8_t* name, PasswordFailures* failures) override;
-    int count_failure(const uint8_t* name, const PasswordFailures& seen) override;
-    int clear_failures(const uint8_t* name) override;
-    int count(int64_t* records, int64_t* journal_rows, int64_t* highest_position) override;
+    RECORD_STORAGE_OVERRIDES
     std::string last_error() const override;
 
   private:
