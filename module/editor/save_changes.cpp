@@ -59,7 +59,8 @@ bool store_row(const DeviceGroupRow& row) {
     DeviceRecord& record = device_table.record();
     std::memcpy(record.group, row.group, sizeof record.group);
     if (rs_call(RS_UPDATE, &record, kKeyNumber) != RS_OK) {
-        report_error(module_name(), failure_code(errno), "Unable to update devices.dbf");
+        const int system_error = errno;
+        report_error(module_name(), failure_code(system_error), "Unable to update devices.dbf");
         return false;
     }
     return true;
