@@ -92,6 +92,14 @@ TEST_F(MenuBar, OpensAndDrawsTheBarOnTheTopRow) {
     EXPECT_TRUE(hostlibs::menubar_installed());
 }
 
+TEST_F(MenuBar, TheTitlesMarkedLetterStandsOutNotAnEarlierOneLikeIt) {
+    hosttest::write_file(dir_ + "/REPEAT", "menu Rep~eat\nitem ~Again 1\n");
+    ASSERT_EQ(menubar_open(host_path("REPEAT").c_str(), &receive) & 0xFF, 1);
+    EXPECT_EQ(headless_->row_text(0).substr(0, 10), "  Repeat  ");
+    EXPECT_EQ(headless_->attribute(0, 3), 0x70) << "the first e is not the marked one";
+    EXPECT_EQ(headless_->attribute(0, 5), 0x74);
+}
+
 // Without colour a terminal shows no red: the Alt letters of every title and
 // the key bar's keys are bold (bright) in the bar's reverse video instead.
 TEST_F(MenuBar, WithoutColourTheAltLettersAndKeysStayMarked) {

@@ -31,9 +31,10 @@ struct MenuItem {
 };
 
 struct MenuPullDown {
-    std::string title;  // without the '~' mark
-    int letter = 0;     // Alt and this letter opens it
-    int column = 0;     // where the title stands on the bar
+    std::string title;         // without the '~' mark
+    int letter = 0;            // Alt and this letter opens it
+    int letter_position = -1;  // where the letter stands in title
+    int column = 0;            // where the title stands on the bar
     std::vector<MenuItem> items;
     std::string marked;  // the first title, with its mark
     MenuLabels labels;

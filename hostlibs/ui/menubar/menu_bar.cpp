@@ -211,13 +211,11 @@ void menubar_draw() {
     for (size_t m = 0; m < state.menu.menus.size(); ++m) {
         const MenuPullDown& pull = state.menu.menus[m];
         const bool open = static_cast<int>(m) == state.open_menu;
-        bool letter_marked = false;
         const size_t first = static_cast<size_t>(pull.column) - 1;
         for (size_t i = 0; i < pull.title.size() + 2 && first + i < cells.size(); ++i) {
             const char c = i == 0 || i > pull.title.size() ? ' ' : pull.title[i - 1];
-            const bool letter =
-                !letter_marked && std::toupper(static_cast<unsigned char>(c)) == pull.letter;
-            letter_marked = letter_marked || letter;
+            // The title stands after one blank: its letter at cell position + 1.
+            const bool letter = static_cast<int>(i) == pull.letter_position + 1;
             cells[first + i] = {c, open     ? kOpenAttribute
                                    : letter ? letter_attribute()
                                             : kBarAttribute};

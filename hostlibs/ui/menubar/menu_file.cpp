@@ -154,7 +154,7 @@ bool parse_line(std::string_view line, MenuFile* menu, std::set<int>* keys, std:
     target->labels = nullptr;
     if (word == "menu") {
         MenuPullDown pull;
-        if (!take_mark(rest, &pull.title, &pull.letter, error)) {
+        if (!take_mark(rest, &pull.title, &pull.letter, error, &pull.letter_position)) {
             return false;
         }
         if (pull.letter == 0 || !letters->insert(pull.letter).second) {
@@ -226,7 +226,8 @@ bool localize(MenuFile* menu, int language, std::string* error) {
     std::set<int> letters;
     int column = kBarFirstColumn;
     for (MenuPullDown& pull : menu->menus) {
-        if (!take_mark(label(pull.marked, pull.labels), &pull.title, &pull.letter, error)) {
+        if (!take_mark(label(pull.marked, pull.labels), &pull.title, &pull.letter, error,
+                       &pull.letter_position)) {
             return false;
         }
         if (pull.letter == 0 || !letters.insert(pull.letter).second) {
