@@ -30,11 +30,11 @@ int with_directory(Action action) {
 
 // Text of at most `width` characters (and no more than `limit`), ending at a
 // zero byte, trailing blanks dropped.
-std::string fixed_text(const char* text, int width, size_t limit) {
+std::string site_text(const char* text, int width, size_t limit) {
     if (width <= 0) {
         return std::string();
     }
-    return std::string(::fixed_text(text, std::min(static_cast<size_t>(width), limit)));
+    return std::string(fixed_text(text, std::min(static_cast<size_t>(width), limit)));
 }
 
 // Copies a terminated text into a field of `size` bytes, cut to fit.
@@ -193,17 +193,17 @@ int site_new(SiteDirectory handle) {
 
 int site_set_short_name(SiteDirectory handle, const char* text, int width) {
     return with_draft(
-        handle, [&](SiteInfo& site) { site.short_name = fixed_text(text, width, kShortNameSize); });
+        handle, [&](SiteInfo& site) { site.short_name = site_text(text, width, kShortNameSize); });
 }
 
 int site_set_name(SiteDirectory handle, const char* text, int width) {
     return with_draft(handle,
-                      [&](SiteInfo& site) { site.name = fixed_text(text, width, kNameSize); });
+                      [&](SiteInfo& site) { site.name = site_text(text, width, kNameSize); });
 }
 
 int site_set_line(SiteDirectory handle, int line, const char* text) {
     return with_draft(handle, [&](SiteInfo& site) {
-        std::string value = fixed_text(text, SITE_DRIVER_SIZE - 1, SITE_DRIVER_SIZE - 1);
+        std::string value = site_text(text, SITE_DRIVER_SIZE - 1, SITE_DRIVER_SIZE - 1);
         for (auto& entry : site.lines) {
             if (entry.first == line) {
                 entry.second = value;
@@ -216,17 +216,16 @@ int site_set_line(SiteDirectory handle, int line, const char* text) {
 
 int site_set_connect(SiteDirectory handle, const char* driver, const char* parameters) {
     return with_draft(handle, [&](SiteInfo& site) {
-        site.connect_driver = fixed_text(driver, SITE_DRIVER_SIZE - 1, SITE_DRIVER_SIZE - 1);
-        site.connect_parameters =
-            fixed_text(parameters, SITE_DRIVER_SIZE - 1, SITE_DRIVER_SIZE - 1);
+        site.connect_driver = site_text(driver, SITE_DRIVER_SIZE - 1, SITE_DRIVER_SIZE - 1);
+        site.connect_parameters = site_text(parameters, SITE_DRIVER_SIZE - 1, SITE_DRIVER_SIZE - 1);
     });
 }
 
 int site_set_transfer(SiteDirectory handle, const char* driver, const char* parameters) {
     return with_draft(handle, [&](SiteInfo& site) {
-        site.transfer_driver = fixed_text(driver, SITE_DRIVER_SIZE - 1, SITE_DRIVER_SIZE - 1);
+        site.transfer_driver = site_text(driver, SITE_DRIVER_SIZE - 1, SITE_DRIVER_SIZE - 1);
         site.transfer_parameters =
-            fixed_text(parameters, SITE_DRIVER_SIZE - 1, SITE_DRIVER_SIZE - 1);
+            site_text(parameters, SITE_DRIVER_SIZE - 1, SITE_DRIVER_SIZE - 1);
     });
 }
 
