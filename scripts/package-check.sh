@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package as an administrator and a plain user meet it:
 #   - `make package` builds build/devgroup_<version>_<arch>.deb;
-#   - it holds the program and its manual page, and no file in it names the
+#   - it holds the program and its manual page, its programs and libraries
+#     are hardened (RELRO, BIND_NOW, fortified), and no file in it names the
 #     build machine's source or build folder;
 #   - installed with dpkg (as root), it runs for the user nobody with a fresh
 #     HOME: --version, a root made on first use (also under $XDG_DATA_HOME),
@@ -73,6 +74,18 @@ while IFS= read -r -d '' file; do
         fail "${file#"$work/unpacked"} names the build machine's folder $source_dir"
     fi
 done < <(find "$work/unpacked" -type f -print0)
+
+# Every program and library is hardened: relocations read-only and bound at
+# load; and the program calls libc's checked buffer functions.
+while IFS= read -r -d '' file; do
+    [ "$(head -c 4 "$file" | od -An -c | tr -d ' ')" = '177ELF' ] || continue
+    name=${file#"$work/unpacked"}
+    readelf -lW "$file" | grep -q GNU_RELRO || fail "$name has no read-only relocations (RELRO)"
+    readelf -dW "$file" | grep -Eq 'BIND_NOW|FLAGS.*[[:space:]]NOW' ||
+        fail "$name does not bind its symbols at load (BIND_NOW)"
+done < <(find "$work/unpacked" -type f -print0)
+readelf -sW --dyn-syms "$work/unpacked/usr/bin/devgroup" | grep -q '__[a-z_]*_chk' ||
+    fail "/usr/bin/devgroup calls none of libc's checked functions (_FORTIFY_SOURCE)"
 
 if [ "$lintian" -eq 1 ]; then
     if ! command -v lintian >/dev/null; then
