@@ -50,17 +50,17 @@ bool store_row(const DeviceGroupRow& row) {
     std::memcpy(key, row.key, sizeof key);
     const int status = rs_call(RS_GET_EQUAL, key, kKeyNumber);
     if (status != RS_OK) {
-        const int system_error = errno;
+        const int read_error = errno;
         char text[kFailureTextSize];
         std::snprintf(text, sizeof text, "Btrv Error #%d (%.*s)", status, kGroupWidth, row.key);
-        report_error(module_name(), failure_code(system_error), text);
+        report_error(module_name(), failure_code(read_error), text);
         return false;
     }
     DeviceRecord& record = device_table.record();
     std::memcpy(record.group, row.group, sizeof record.group);
     if (rs_call(RS_UPDATE, &record, kKeyNumber) != RS_OK) {
-        const int system_error = errno;
-        report_error(module_name(), failure_code(system_error), "Unable to update devices.dbf");
+        const int update_error = errno;
+        report_error(module_name(), failure_code(update_error), "Unable to update devices.dbf");
         return false;
     }
     return true;

@@ -20,6 +20,10 @@ constexpr int kSecondTone = 880;
 // Another process's change, made when the save shows its first message:
 // after the table was loaded, before any record is read again.
 std::vector<std::string> peer_commands;
+// Or a peer that holds the devices file's write lock from then on, started
+// and waited for until it says it has the lock.
+std::string peer_hold_command;
+FILE* holding_peer = nullptr;
 MessageTextFn host_message_text = nullptr;
 
 int message_with_peer_change(int index, char* buffer, int size) {
@@ -27,6 +31,14 @@ int message_with_peer_change(int index, char* buffer, int size) {
         for (const std::string& command : peer_commands)
             EXPECT_EQ(std::system(command.c_str()), 0) << command;
         peer_commands.clear();
+        if (!peer_hold_command.empty()) {
+            holding_peer = popen(peer_hold_command.c_str(), "r");
+            char line[16] = {};
+            EXPECT_TRUE(holding_peer != nullptr &&
+                        std::fgets(line, sizeof line, holding_peer) != nullptr);
+            EXPECT_STREQ(line, "locked\n");
+            peer_hold_command.clear();
+        }
     }
     return host_message_text(index, buffer, size);
 }
@@ -47,7 +59,26 @@ class Saving : public EditorScenario {
 
     // Runs `record_peer ROOT <arguments>` once the save has begun.
     void during_save(const std::string& arguments) {
-        peer_commands.push_back(std::string(RECORD_PEER) + " " + root_path_ + " " + arguments);
+        peer_commands.push_back(peer_command(arguments));
+        watch_the_save();
+    }
+    // From the save's beginning, another process holds the write lock for
+    // `milliseconds`; waits for it to end when the test ends.
+    void locked_during_save(int milliseconds) {
+        peer_hold_command = peer_command("hold " + std::to_string(milliseconds));
+        watch_the_save();
+    }
+    void TearDown() override {
+        if (holding_peer != nullptr) {
+            EXPECT_EQ(pclose(holding_peer), 0);
+            holding_peer = nullptr;
+        }
+        EditorScenario::TearDown();
+    }
+    std::string peer_command(const std::string& arguments) const {
+        return std::string(RECORD_PEER) + " " + root_path_ + " " + arguments;
+    }
+    void watch_the_save() {
         host_message_text = session_.context().message_text;
         session_.context().message_text = message_with_peer_change;
     }
@@ -260,6 +291,21 @@ TEST_F(Saving, ChangesOfOtherFieldsByAnotherProcessSurvive) {
     auto records = stored();
     EXPECT_EQ(text(records[key_of(0)].group, 8), "PUMPS   ");
     EXPECT_EQ(text(records[key_of(0)].instrument, 30), padded("Renamed", 30));
+}
+
+TEST_F(Saving, AnUpdateThatFindsTheFileLockedEndsTheSaveWithTheLocksReason) {
+    three_blank_groups();
+    open_as_adam("PUMPS<Down>FANS<F2>y<Enter>");
+    // Longer than the store waits for a lock, so the first update gives up.
+    locked_during_save(4000);
+    run_editor();
+    const auto log = hostlibs::read_error_log();
+    ASSERT_EQ(log.size(), 1u) << "the save stopped at the first failure";
+    EXPECT_EQ(log[0].text, "Unable to update devices.dbf");
+    EXPECT_EQ(log[0].code, (200000000u + EBUSY) | 0x80000000u) << "the store's reason";
+    EXPECT_TRUE(prompt_shows(6)) << prompt();
+    EXPECT_EQ(stored_group(0), padded("", 8));
+    EXPECT_EQ(stored_group(1), padded("", 8));
 }
 
 TEST_F(Saving, ARecordDeletedMeanwhileEndsTheSaveWithOneErrorRecord) {
