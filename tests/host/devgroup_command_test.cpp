@@ -464,20 +464,23 @@ TEST_F(Devgroup, AMenuFileThatDoesNotParseIsLoggedAndReported) {
     EXPECT_EQ(escaped.err.find('\x1b'), std::string::npos);
 }
 
-TEST_F(Devgroup, ListsQueuedJobsAndLoggedErrors) {
+// Stored text is in the code page: listings show it in UTF-8, and a control
+// byte stored by anyone on the register reaches the terminal escaped.
+TEST_F(Devgroup, ListsSitesQueuedJobsAndLoggedErrors) {
     {
         std::string error;
         ASSERT_TRUE(hostlibs::open_host({root_.path(), "ADAM", 1, 1700000000}, &error)) << error;
         hostlibs::SiteInfo site;
         site.site_class = 3;
-        site.name = "Main office printer";
+        site.name = "B\xFCro printer\x1b[2J";
+        site.connect_driver = "fax\x07";
         site.device_type = 1;
         uint32_t site_id = 0;
         ASSERT_TRUE(hostlibs::add_site(site, &site_id, &error)) << error;
         hosttest::write_file(root_.file("DATA/TEMP/R1.LST"), "page one\x81\x82two\x81\x82");
         ReportFileJob data{};
         std::strcpy(data.path, hosttest::host_form(root_.file("DATA/TEMP/R1.LST")).c_str());
-        std::strcpy(data.title, "Toolbank");
+        std::strcpy(data.title, "Toolbank \xA4");
         JobHeader header{};
         std::memset(header.note, ' ', sizeof header.note);
         header.user_no = 2;
@@ -495,23 +498,29 @@ TEST_F(Devgroup, ListsQueuedJobsAndLoggedErrors) {
         std::memcpy(record.source, "TOOLBANK", 8);
         record.code = 0x80007531;
         std::memset(record.text, ' ', sizeof record.text);
-        std::memcpy(record.text, "no screen", 9);
+        std::memcpy(record.text, "no screen \xBD", 11);
         ErrorLogRequest request{};
         request.record = &record;
         request.record_length = sizeof record;
         host_error_log(&request);
         hostlibs::close_host();
     }
+    const Outcome sites = run("sites");
+    ASSERT_EQ(sites.exit_code, 0) << sites.err;
+    EXPECT_NE(sites.out.find("B\u00FCro printer\\x1b[2J       "), std::string::npos) << sites.out;
+    EXPECT_NE(sites.out.find("connect fax\\x07"), std::string::npos) << sites.out;
     const Outcome jobs = run("jobs");
     ASSERT_EQ(jobs.exit_code, 0) << jobs.err;
-    EXPECT_NE(jobs.out.find("Main office printer"), std::string::npos) << jobs.out;
-    EXPECT_NE(jobs.out.find("Toolbank"), std::string::npos) << jobs.out;
+    EXPECT_NE(jobs.out.find("B\u00FCro printer\\x1b[2J"), std::string::npos) << jobs.out;
+    EXPECT_NE(jobs.out.find("Toolbank  Toolbank \u20AC"), std::string::npos) << jobs.out;
     EXPECT_NE(jobs.out.find(" user BERTA    no 2 "), std::string::npos) << jobs.out;
     EXPECT_NE(jobs.out.find("SPOOL/R1.LST  pages 2\n"), std::string::npos) << jobs.out;
     const Outcome log = run("log");
     ASSERT_EQ(log.exit_code, 0) << log.err;
     EXPECT_NE(log.out.find("TOOLBANK"), std::string::npos) << log.out;
-    EXPECT_NE(log.out.find("no screen"), std::string::npos) << log.out;
+    EXPECT_NE(log.out.find("no screen \u0153"), std::string::npos) << log.out;
+    for (const std::string& out : {sites.out, jobs.out, log.out})
+        EXPECT_EQ(out.find_first_of("\x1b\x07"), std::string::npos) << out;
 }
 
 // Occurrences of `needle` in `text`.

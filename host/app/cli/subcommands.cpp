@@ -108,9 +108,20 @@ int import_command(const std::string& path) {
     return 0;
 }
 
+// Stored text (the code page) as a listing shows it: UTF-8 with control
+// bytes escaped, so that no stored byte can drive the terminal; padded to
+// `width` characters first, which keeps columns whatever the letters.
+std::string listed(std::string_view stored, size_t width = 0) {
+    std::string text(stored);
+    if (text.size() < width) {
+        text.resize(width, ' ');
+    }
+    return code_page::printable_utf8(text);
+}
+
 int log_command() {
     for (const hostlibs::ErrorLogEntry& entry : hostlibs::read_error_log()) {
-        std::cout << hostlibs::printable(entry.describe()) << "\n";
+        std::cout << listed(entry.describe()) << "\n";
     }
     return 0;
 }
@@ -153,14 +164,12 @@ std::string job_user(const hostlibs::JobInfo& job) {
 int jobs_command() {
     for (const hostlibs::JobInfo& job : hostlibs::list_jobs()) {
         char line[512];
-        std::snprintf(
-            line, sizeof line, "%4u  site %-4u %-30s user %-8s no %-4u type %d  %s  %s", job.id,
-            job.site_id, job.site_name.c_str(), hostlibs::printable(job_user(job)).c_str(),
-            job.header.user_no, job.type,
-            std::string(fixed_text(job.header.job_name, sizeof job.header.job_name)).c_str(),
-            job.title.c_str());
-        std::cout << line << "\n    " << job.spool_file << "  " << page_count_text(job.spool_file)
-                  << "\n";
+        std::snprintf(line, sizeof line, "%4u  site %-4u %s user %s no %-4u type %d  ", job.id,
+                      job.site_id, listed(job.site_name, 30).c_str(),
+                      listed(job_user(job), 8).c_str(), job.header.user_no, job.type);
+        std::cout << line << listed(fixed_text(job.header.job_name, sizeof job.header.job_name))
+                  << "  " << listed(job.title) << "\n    " << hostlibs::printable(job.spool_file)
+                  << "  " << page_count_text(job.spool_file) << "\n";
     }
     return 0;
 }
@@ -227,15 +236,16 @@ int prune_command(const std::vector<std::string>& words, int64_t before, const s
 int sites_command() {
     for (const hostlibs::SiteInfo& site : hostlibs::list_sites()) {
         char line[512];
-        std::snprintf(line, sizeof line, "%4u  class %d  %-30s  %-20s  flags 0x%05X  device %u",
-                      site.id, site.site_class, site.name.c_str(), site.short_name.c_str(),
-                      site.flags, site.device_type);
+        std::snprintf(line, sizeof line, "%4u  class %d  %s  %s  flags 0x%05X  device %u", site.id,
+                      site.site_class, listed(site.name, 30).c_str(),
+                      listed(site.short_name, 20).c_str(), site.flags, site.device_type);
         std::cout << line;
         if (!site.connect_driver.empty()) {
-            std::cout << "  connect " << site.connect_driver << " " << site.connect_parameters;
+            std::cout << "  connect " << listed(site.connect_driver) << " "
+                      << listed(site.connect_parameters);
         }
         if (!site.transfer_driver.empty()) {
-            std::cout << "  transfer " << site.transfer_driver;
+            std::cout << "  transfer " << listed(site.transfer_driver);
         }
         std::cout << "\n";
     }
