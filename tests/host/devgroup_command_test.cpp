@@ -1,6 +1,7 @@
 // The devgroup executable as its operators run it: export and import of the
 // devices file, the listing subcommands and a headless run.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -521,6 +522,37 @@ TEST_F(Devgroup, ListsSitesQueuedJobsAndLoggedErrors) {
     EXPECT_NE(log.out.find("no screen \u0153"), std::string::npos) << log.out;
     for (const std::string& out : {sites.out, jobs.out, log.out})
         EXPECT_EQ(out.find_first_of("\x1b\x07"), std::string::npos) << out;
+}
+
+// A listing whose store fails on the way is not taken for a short one: the
+// command ends with the store's reason and exit code 1, and the error-log
+// viewer says so above what it shows.
+TEST_F(Devgroup, AListingThatCannotBeReadEndsWithTheStoresReason) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(root_.file("DATA/host.db").c_str(), &db), SQLITE_OK);
+    for (const char* rename : {"ALTER TABLE error_log RENAME COLUMN record TO body",
+                               "ALTER TABLE jobs RENAME COLUMN title TO heading",
+                               "ALTER TABLE sites RENAME COLUMN name TO label"}) {
+        EXPECT_EQ(sqlite3_exec(db, rename, nullptr, nullptr, nullptr), SQLITE_OK) << rename;
+    }
+    sqlite3_close(db);
+    const std::tuple<const char*, const char*> expected[] = {
+        {"log", "log: cannot read error log: no such column: record"},
+        {"jobs", "jobs: cannot read jobs: no such column: title"},
+        {"sites", "sites: cannot read sites: no such column: name"},
+    };
+    for (const auto& [command, message] : expected) {
+        const Outcome outcome = run(command);
+        EXPECT_EQ(outcome.exit_code, 1) << command;
+        EXPECT_NE(outcome.err.find(message), std::string::npos) << outcome.err;
+    }
+    // The tiny module queues the error-log viewer; --lang 2 shows it in German.
+    const Outcome viewer = run(std::string("--module ") + TINY_MODULE_PATH + " --lang 2 --keys ''");
+    EXPECT_EQ(viewer.out.rfind("Fehlerprotokoll\nDas Fehlerprotokoll ist nicht lesbar: error log: "
+                               "no such column: record\n",
+                               0),
+              0u)
+        << viewer.out << viewer.err;
 }
 
 // Occurrences of `needle` in `text`.

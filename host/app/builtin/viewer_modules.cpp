@@ -10,6 +10,7 @@
 #include "builtin/report_view.h"
 #include "hostlibs/help.h"
 #include "hostlibs/host_setup.h"
+#include "hostlibs/printable.h"
 #include "platform/native_files.h"
 #include "platform/screen_size.h"
 #include "session/session_state.h"
@@ -119,8 +120,18 @@ int run_error_log_viewer(HostSession::State& state) {
     text.title = state.text(TEXT_ERROR_LOG, "Error log");
     text.keys_hint = state.text(TEXT_PAGER_KEYS, "PgUp/PgDn: page   Esc: leave");
     text.empty_text = state.text(TEXT_LOG_EMPTY, "The error log is empty.");
-    std::vector<hostlibs::ErrorLogEntry> entries = hostlibs::read_error_log();
+    std::string error;
+    std::vector<hostlibs::ErrorLogEntry> entries = hostlibs::read_error_log(&error);
     text.pages.emplace_back();
+    // A log that could not be read whole says so above what was read.
+    if (!error.empty()) {
+        for (std::string& line :
+             wrap(state.text(TEXT_LOG_UNREADABLE, "The error log cannot be read:") + " " +
+                      hostlibs::printable(error),
+                  kScreenColumns)) {
+            text.pages.back().push_back(std::move(line));
+        }
+    }
     for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
         for (std::string& line : wrap(entry->describe(), kScreenColumns)) {
             text.pages.back().push_back(std::move(line));

@@ -119,11 +119,19 @@ std::string listed(std::string_view stored, size_t width = 0) {
     return code_page::printable_utf8(text);
 }
 
+// What a listing read is printed; a store that failed on the way ends the
+// command with its reason, so that a short listing is never taken for whole.
+int listing_end(const char* command, const std::string& error) {
+    std::cout << std::flush;
+    return error.empty() ? 0 : command_failed(std::string(command) + ": cannot read " + error);
+}
+
 int log_command() {
-    for (const hostlibs::ErrorLogEntry& entry : hostlibs::read_error_log()) {
+    std::string error;
+    for (const hostlibs::ErrorLogEntry& entry : hostlibs::read_error_log(&error)) {
         std::cout << listed(entry.describe()) << "\n";
     }
-    return 0;
+    return listing_end("log", error);
 }
 
 // A report file whole; false with the system's reason in *error (when given).
@@ -162,7 +170,8 @@ std::string job_user(const hostlibs::JobInfo& job) {
 }
 
 int jobs_command() {
-    for (const hostlibs::JobInfo& job : hostlibs::list_jobs()) {
+    std::string error;
+    for (const hostlibs::JobInfo& job : hostlibs::list_jobs(&error)) {
         char line[512];
         std::snprintf(line, sizeof line, "%4u  site %-4u %s user %s no %-4u type %d  ", job.id,
                       job.site_id, listed(job.site_name, 30).c_str(),
@@ -171,7 +180,7 @@ int jobs_command() {
                   << "  " << listed(job.title) << "\n    " << hostlibs::printable(job.spool_file)
                   << "  " << page_count_text(job.spool_file) << "\n";
     }
-    return 0;
+    return listing_end("jobs", error);
 }
 
 // "history [FILE] [--key K]": the change journal, newest first, printed as
@@ -234,7 +243,8 @@ int prune_command(const std::vector<std::string>& words, int64_t before, const s
 }
 
 int sites_command() {
-    for (const hostlibs::SiteInfo& site : hostlibs::list_sites()) {
+    std::string error;
+    for (const hostlibs::SiteInfo& site : hostlibs::list_sites(&error)) {
         char line[512];
         std::snprintf(line, sizeof line, "%4u  class %d  %s  %s  flags 0x%05X  device %u", site.id,
                       site.site_class, listed(site.name, 30).c_str(),
@@ -249,7 +259,7 @@ int sites_command() {
         }
         std::cout << "\n";
     }
-    return 0;
+    return listing_end("sites", error);
 }
 
 // The record files a command reads or writes: a file it does not need is

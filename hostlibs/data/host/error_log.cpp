@@ -52,19 +52,29 @@ std::string ErrorLogEntry::describe() const {
     return head + text;
 }
 
-std::vector<ErrorLogEntry> read_error_log() {
+std::vector<ErrorLogEntry> read_error_log(std::string* error) {
     std::vector<ErrorLogEntry> entries;
     detail::HostState* host = detail::host_state();
     if (host == nullptr) {
+        if (error != nullptr) {
+            *error = "host not open";
+        }
         return entries;
     }
+    auto failed = [&] {
+        if (error != nullptr) {
+            *error = "error log: " + host->host_db.last_error();
+        }
+        return entries;
+    };
     detail::Statement query;
     if (!query.prepare(host->host_db,
                        "SELECT id, logged_at, user_id, record FROM error_log ORDER BY id",
                        nullptr)) {
-        return entries;
+        return failed();
     }
-    while (query.step() == SQLITE_ROW) {
+    int rc;
+    while ((rc = query.step()) == SQLITE_ROW) {
         ErrorLogEntry entry;
         entry.id = query.column_int64(0);
         entry.logged_at = static_cast<uint32_t>(query.column_int64(1));
@@ -84,6 +94,9 @@ std::vector<ErrorLogEntry> read_error_log() {
             entry.text = detail::field_text(r + offsetof(ErrorRecord, text), 128);
         }
         entries.push_back(std::move(entry));
+    }
+    if (rc != SQLITE_DONE) {
+        return failed();
     }
     query.reset();
     return entries;

@@ -18,11 +18,20 @@ int with_queue(Action action) {
 
 }  // namespace
 
-std::vector<JobInfo> list_jobs() {
+std::vector<JobInfo> list_jobs(std::string* error) {
     detail::HostState* host = detail::host_state();
+    if (host == nullptr) {
+        if (error != nullptr) {
+            *error = "host not open";
+        }
+        return {};
+    }
     try {
-        return host != nullptr ? host->jobs.list() : std::vector<JobInfo>();
-    } catch (...) {
+        return host->jobs.list(error);
+    } catch (const std::exception& e) {
+        if (error != nullptr) {
+            *error = e.what();
+        }
         return {};
     }
 }

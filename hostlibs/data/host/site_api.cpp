@@ -95,11 +95,20 @@ bool add_site(const SiteInfo& site, uint32_t* id, std::string* error) {
     }
 }
 
-std::vector<SiteInfo> list_sites() {
+std::vector<SiteInfo> list_sites(std::string* error) {
     SiteTable* sites = directory();
+    if (sites == nullptr) {
+        if (error != nullptr) {
+            *error = "host not open";
+        }
+        return {};
+    }
     try {
-        return sites != nullptr ? sites->list() : std::vector<SiteInfo>();
-    } catch (...) {
+        return sites->list(error);
+    } catch (const std::exception& e) {
+        if (error != nullptr) {
+            *error = e.what();
+        }
         return {};
     }
 }

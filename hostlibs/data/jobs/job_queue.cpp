@@ -215,16 +215,20 @@ int JobQueue::close(uint32_t handle) {
     return 0;
 }
 
-std::vector<JobInfo> JobQueue::list() {
+std::vector<JobInfo> JobQueue::list(std::string* error) {
     std::vector<JobInfo> jobs;
     Statement query;
     if (!query.prepare(db_,
                        "SELECT id, site_id, header, user, type, title, spool_file,"
                        " submitted_at FROM jobs ORDER BY id",
                        nullptr)) {
+        if (error != nullptr) {
+            *error = "jobs: " + db_.last_error();
+        }
         return jobs;
     }
-    while (query.step() == SQLITE_ROW) {
+    int rc;
+    while ((rc = query.step()) == SQLITE_ROW) {
         JobInfo job;
         job.id = static_cast<uint32_t>(query.column_int64(0));
         job.site_id = static_cast<uint32_t>(query.column_int64(1));
@@ -237,6 +241,9 @@ std::vector<JobInfo> JobQueue::list() {
         job.spool_file = query.column_text(6);
         job.submitted_at = static_cast<uint32_t>(query.column_int64(7));
         jobs.push_back(std::move(job));
+    }
+    if (rc != SQLITE_DONE && error != nullptr) {
+        *error = "jobs: " + db_.last_error();
     }
     query.reset();
     // The sites may live in a shared store: their names are looked up there.

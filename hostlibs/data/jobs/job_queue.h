@@ -40,7 +40,8 @@ class JobQueue {
     int end(uint32_t handle, uint32_t now);
     int close(uint32_t handle);
 
-    std::vector<JobInfo> list();
+    // The finished jobs; on a failure *error says why (see list_jobs).
+    std::vector<JobInfo> list(std::string* error);
 
   private:
     struct Draft {

@@ -146,10 +146,14 @@ bool SiteTable::add(const SiteInfo& site, uint32_t* id, std::string* error) {
     return storage_->add(site, id, error);
 }
 
-std::vector<SiteInfo> SiteTable::list() {
+std::vector<SiteInfo> SiteTable::list(std::string* error) {
     std::vector<SiteInfo> sites;
-    if (storage_ != nullptr) {
-        storage_->list(&sites, nullptr);
+    if (storage_ == nullptr) {
+        if (error != nullptr) {
+            *error = "no site directory open";
+        }
+    } else {
+        storage_->list(&sites, error);
     }
     return sites;
 }

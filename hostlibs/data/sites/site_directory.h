@@ -50,7 +50,7 @@ class SiteTable {
 
     // Set-up access.
     bool add(const SiteInfo& site, uint32_t* id, std::string* error);
-    std::vector<SiteInfo> list();
+    std::vector<SiteInfo> list(std::string* error);
     bool exists(uint32_t id);
     std::optional<SiteInfo> find(uint32_t id);
 

@@ -117,7 +117,12 @@ struct ErrorLogEntry {
     HOSTSETUP_API std::string describe() const;  // one line for the `log` subcommand
 };
 
-HOSTSETUP_API std::vector<ErrorLogEntry> read_error_log();
+// The listings below return what they read. When a store cannot be read
+// whole, *error (when given) says why and the entries read before it failed
+// are returned, so that a caller tells a failure from an empty listing.
+
+// The error log, oldest first.
+HOSTSETUP_API std::vector<ErrorLogEntry> read_error_log(std::string* error = nullptr);
 
 // Error-log codes of the host's own failures.
 inline constexpr uint32_t kMenuFileFailed = 0x80008001;         // a menu file unread or unparsed
@@ -233,8 +238,8 @@ struct SiteInfo {
 
 // Adds a site; its id is stored into *id when non-null.
 HOSTSETUP_API bool add_site(const SiteInfo& site, uint32_t* id, std::string* error);
-// All sites in id order.
-HOSTSETUP_API std::vector<SiteInfo> list_sites();
+// All sites in id order (as read_error_log tells a failure).
+HOSTSETUP_API std::vector<SiteInfo> list_sites(std::string* error = nullptr);
 
 // ---------------------------------------------------------------- jobs
 
@@ -250,8 +255,9 @@ struct JobInfo {
     uint32_t submitted_at = 0;  // host_now() at job_end
 };
 
-// Finished jobs (job_end called) in submission order.
-HOSTSETUP_API std::vector<JobInfo> list_jobs();
+// Finished jobs (job_end called) in submission order (as read_error_log
+// tells a failure).
+HOSTSETUP_API std::vector<JobInfo> list_jobs(std::string* error = nullptr);
 
 // ---------------------------------------------------------------- shared store
 

@@ -35,4 +35,5 @@ enum HostMessage : int {
     TEXT_KEY_PAGE = 116,
     TEXT_DEVICES_CHANGED = 117,
     TEXT_PASSWORD_WAIT = 118,  // "{0}" stands for the seconds
+    TEXT_LOG_UNREADABLE = 119,
 };
