@@ -26,14 +26,7 @@ std::vector<JobInfo> list_jobs(std::string* error) {
         }
         return {};
     }
-    try {
-        return host->jobs.list(error);
-    } catch (const std::exception& e) {
-        if (error != nullptr) {
-            *error = e.what();
-        }
-        return {};
-    }
+    return detail::guarded_listing(error, [&] { return host->jobs.list(error); });
 }
 
 }  // namespace hostlibs

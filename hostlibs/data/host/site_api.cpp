@@ -103,14 +103,7 @@ std::vector<SiteInfo> list_sites(std::string* error) {
         }
         return {};
     }
-    try {
-        return sites->list(error);
-    } catch (const std::exception& e) {
-        if (error != nullptr) {
-            *error = e.what();
-        }
-        return {};
-    }
+    return detail::guarded_listing(error, [&] { return sites->list(error); });
 }
 
 }  // namespace hostlibs

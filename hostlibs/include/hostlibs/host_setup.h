@@ -118,8 +118,8 @@ struct ErrorLogEntry {
 };
 
 // The listings below return what they read. When a store cannot be read
-// whole, *error (when given) says why and the entries read before it failed
-// are returned, so that a caller tells a failure from an empty listing.
+// whole, *error (when given) says why, and what is returned may be short of
+// what is stored (or empty): so a caller tells a failure from a short listing.
 
 // The error log, oldest first.
 HOSTSETUP_API std::vector<ErrorLogEntry> read_error_log(std::string* error = nullptr);
