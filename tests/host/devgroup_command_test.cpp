@@ -555,6 +555,35 @@ TEST_F(Devgroup, AListingThatCannotBeReadEndsWithTheStoresReason) {
         << viewer.out << viewer.err;
 }
 
+// An export to a full disk is not a backup: a command whose output could not
+// be written fails with the system's reason.
+TEST_F(Devgroup, AnOutputThatCannotBeWrittenFailsTheCommand) {
+    hosttest::write_file(root_.file("good.csv"), kGood);
+    ASSERT_EQ(run("import devices " + root_.file("good.csv")).exit_code, 0);
+    const Outcome exported = run("export devices > /dev/full");
+    EXPECT_EQ(exported.exit_code, 1);
+    EXPECT_NE(exported.err.find(
+                  "export devices: cannot write the standard output: No space left on device"),
+              std::string::npos)
+        << exported.err;
+    // A journal longer than the output's buffer: the write fails on the way.
+    std::string many = "key,instrument,status,group\r\n";
+    for (int i = 0; i < 200; ++i) {
+        many += "K" + std::to_string(1000000 + i) + ",Instrument " + std::to_string(i) + ",1,G\r\n";
+    }
+    hosttest::write_file(root_.file("many.csv"), many);
+    ASSERT_EQ(run("import devices " + root_.file("many.csv")).exit_code, 0);
+    const Outcome history = run("history > /dev/full");
+    EXPECT_EQ(history.exit_code, 1);
+    EXPECT_NE(history.err.find("history: cannot write the standard output"), std::string::npos)
+        << history.err;
+    hosttest::write_file(root_.file("R1.LST"), "one line");
+    const Outcome report = run("report " + root_.file("R1.LST") + " > /dev/full");
+    EXPECT_EQ(report.exit_code, 1);
+    EXPECT_NE(report.err.find("report: cannot write the standard output"), std::string::npos)
+        << report.err;
+}
+
 // Occurrences of `needle` in `text`.
 size_t count_of(const std::string& text, const std::string& needle) {
     size_t count = 0;

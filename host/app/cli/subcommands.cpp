@@ -71,7 +71,7 @@ int export_command() {
     if (!export_devices(&csv, &error)) {
         return command_failed("export devices: " + error);
     }
-    std::cout << csv << std::flush;
+    std::cout << csv;
     return 0;
 }
 
@@ -122,8 +122,22 @@ std::string listed(std::string_view stored, size_t width = 0) {
 // What a listing read is printed; a store that failed on the way ends the
 // command with its reason, so that a short listing is never taken for whole.
 int listing_end(const char* command, const std::string& error) {
-    std::cout << std::flush;
     return error.empty() ? 0 : command_failed(std::string(command) + ": cannot read " + error);
+}
+
+// A command whose standard output could not be written (a full disk, a
+// closed pipe) failed, whatever it did besides: an export cut short must not
+// pass for a whole one. The system's reason is known when the last write
+// failed here; an earlier one only set the stream's state.
+int output_checked(const std::string& command, int result) {
+    const bool written_so_far = static_cast<bool>(std::cout);
+    errno = 0;
+    if (std::cout << std::flush) {
+        return result;
+    }
+    const int reason = written_so_far ? errno : 0;
+    return command_failed(command + ": cannot write the standard output" +
+                          (reason != 0 ? std::string(": ") + std::strerror(reason) : ""));
 }
 
 int log_command() {
@@ -207,9 +221,6 @@ int history_command(const std::vector<std::string>& words, const std::optional<s
         &error);
     if (!read) {
         return command_failed("history: " + error);
-    }
-    if (!(std::cout << std::flush)) {
-        return command_failed("history: cannot write the standard output");
     }
     return 0;
 }
@@ -306,7 +317,7 @@ int run_report_command(const std::string& file, const std::optional<std::string>
                 std::cout << code_page::to_utf8(line) << "\n";
             }
         }
-        return 0;
+        return output_checked("report", 0);
     }
     int written = 0;
     if (!write_report_pdf(pages, *pdf_out, &written, &error)) {
@@ -387,8 +398,10 @@ const Subcommand* find_subcommand(const std::vector<std::string>& words) {
     return nullptr;
 }
 
-int run_subcommand(const std::string& root, const std::string& user, const Subcommand& command,
-                   const std::vector<std::string>& words, const SubcommandOptions& options) {
+namespace {
+
+int run_on_root(const std::string& root, const std::string& user, const Subcommand& command,
+                const std::vector<std::string>& words, const SubcommandOptions& options) {
     const std::string name = command.words;
     if (name == "store init") {
         // The schema may not exist yet, so the store is not opened as a host opens it.
@@ -422,6 +435,13 @@ int run_subcommand(const std::string& root, const std::string& user, const Subco
         return store_copy_command(options.to.value_or(""));
     }
     return name == "jobs" ? jobs_command() : sites_command();
+}
+
+}  // namespace
+
+int run_subcommand(const std::string& root, const std::string& user, const Subcommand& command,
+                   const std::vector<std::string>& words, const SubcommandOptions& options) {
+    return output_checked(command.words, run_on_root(root, user, command, words, options));
 }
 
 }  // namespace hostapp
