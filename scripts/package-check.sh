@@ -76,15 +76,18 @@ while IFS= read -r -d '' file; do
 done < <(find "$work/unpacked" -type f -print0)
 
 # Every program and library is hardened: relocations read-only and bound at
-# load; and the program calls libc's checked buffer functions.
+# load; and the program calls libc's checked buffer functions. (readelf's
+# output is read whole first: `grep -q` ending a pipe early would fail it
+# under pipefail.)
 while IFS= read -r -d '' file; do
     [ "$(head -c 4 "$file" | od -An -c | tr -d ' ')" = '177ELF' ] || continue
     name=${file#"$work/unpacked"}
-    readelf -lW "$file" | grep -q GNU_RELRO || fail "$name has no read-only relocations (RELRO)"
-    readelf -dW "$file" | grep -Eq 'BIND_NOW|FLAGS.*[[:space:]]NOW' ||
+    grep -q GNU_RELRO <<< "$(readelf -lW "$file")" ||
+        fail "$name has no read-only relocations (RELRO)"
+    grep -Eq 'BIND_NOW|FLAGS.*[[:space:]]NOW' <<< "$(readelf -dW "$file")" ||
         fail "$name does not bind its symbols at load (BIND_NOW)"
 done < <(find "$work/unpacked" -type f -print0)
-readelf -sW --dyn-syms "$work/unpacked/usr/bin/devgroup" | grep -q '__[a-z_]*_chk' ||
+grep -q '__[a-z_]*_chk' <<< "$(readelf -sW --dyn-syms "$work/unpacked/usr/bin/devgroup")" ||
     fail "/usr/bin/devgroup calls none of libc's checked functions (_FORTIFY_SOURCE)"
 
 if [ "$lintian" -eq 1 ]; then
