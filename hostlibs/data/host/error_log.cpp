@@ -53,53 +53,40 @@ std::string ErrorLogEntry::describe() const {
 }
 
 std::vector<ErrorLogEntry> read_error_log(std::string* error) {
-    std::vector<ErrorLogEntry> entries;
-    detail::HostState* host = detail::host_state();
-    if (host == nullptr) {
-        if (error != nullptr) {
-            *error = "host not open";
+    return detail::host_listing(error, [&](detail::HostState& host) {
+        std::vector<ErrorLogEntry> entries;
+        detail::Statement query;
+        const bool prepared = query.prepare(
+            host.host_db, "SELECT id, logged_at, user_id, record FROM error_log ORDER BY id",
+            nullptr);
+        int rc = SQLITE_DONE;
+        while (prepared && (rc = query.step()) == SQLITE_ROW) {
+            ErrorLogEntry entry;
+            entry.id = query.column_int64(0);
+            entry.logged_at = static_cast<uint32_t>(query.column_int64(1));
+            const auto* user = static_cast<const uint8_t*>(query.column_blob(2));
+            entry.user_id = user != nullptr ? detail::field_text(
+                                                  user, static_cast<size_t>(query.column_bytes(2)))
+                                            : std::string();
+            const auto* record = static_cast<const uint8_t*>(query.column_blob(3));
+            if (record != nullptr) {
+                entry.record.assign(record, record + query.column_bytes(3));
+            }
+            if (entry.record.size() >= sizeof(ErrorRecord)) {
+                const uint8_t* r = entry.record.data();
+                entry.kind = load_i16(r + offsetof(ErrorRecord, kind));
+                entry.source = detail::field_text(r + offsetof(ErrorRecord, source), 8);
+                entry.code = load_u32(r + offsetof(ErrorRecord, code));
+                entry.text = detail::field_text(r + offsetof(ErrorRecord, text), 128);
+            }
+            entries.push_back(std::move(entry));
         }
+        if ((!prepared || rc != SQLITE_DONE) && error != nullptr) {
+            *error = "error log: " + host.host_db.last_error();
+        }
+        query.reset();
         return entries;
-    }
-    auto failed = [&] {
-        if (error != nullptr) {
-            *error = "error log: " + host->host_db.last_error();
-        }
-        return entries;
-    };
-    detail::Statement query;
-    if (!query.prepare(host->host_db,
-                       "SELECT id, logged_at, user_id, record FROM error_log ORDER BY id",
-                       nullptr)) {
-        return failed();
-    }
-    int rc;
-    while ((rc = query.step()) == SQLITE_ROW) {
-        ErrorLogEntry entry;
-        entry.id = query.column_int64(0);
-        entry.logged_at = static_cast<uint32_t>(query.column_int64(1));
-        const auto* user = static_cast<const uint8_t*>(query.column_blob(2));
-        entry.user_id = user != nullptr
-                            ? detail::field_text(user, static_cast<size_t>(query.column_bytes(2)))
-                            : std::string();
-        const auto* record = static_cast<const uint8_t*>(query.column_blob(3));
-        if (record != nullptr) {
-            entry.record.assign(record, record + query.column_bytes(3));
-        }
-        if (entry.record.size() >= sizeof(ErrorRecord)) {
-            const uint8_t* r = entry.record.data();
-            entry.kind = load_i16(r + offsetof(ErrorRecord, kind));
-            entry.source = detail::field_text(r + offsetof(ErrorRecord, source), 8);
-            entry.code = load_u32(r + offsetof(ErrorRecord, code));
-            entry.text = detail::field_text(r + offsetof(ErrorRecord, text), 128);
-        }
-        entries.push_back(std::move(entry));
-    }
-    if (rc != SQLITE_DONE) {
-        return failed();
-    }
-    query.reset();
-    return entries;
+    });
 }
 
 void log_host_failure(const char* source, uint32_t code, const std::string& why) {

@@ -9,7 +9,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
+#include "core/c_boundary.h"
 #include "core/sqlite_handle.h"
 #include "host/error_log.h"
 #include "hostlibs/host_setup.h"
@@ -108,6 +110,21 @@ struct HostState {
 
 // The open host, or null.
 HostState* host_state();
+
+// Runs a listing of the set-up interface on the open host: without one, or
+// when the listing throws, an empty listing with the reason in *error.
+template <typename Listing>
+auto host_listing(std::string* error, Listing listing) noexcept
+    -> decltype(listing(std::declval<HostState&>())) {
+    HostState* host = host_state();
+    if (host == nullptr) {
+        if (error != nullptr) {
+            *error = "host not open";
+        }
+        return {};
+    }
+    return guarded_listing(error, [&] { return listing(*host); });
+}
 
 uint32_t clock_now();
 

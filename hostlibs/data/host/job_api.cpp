@@ -19,14 +19,8 @@ int with_queue(Action action) {
 }  // namespace
 
 std::vector<JobInfo> list_jobs(std::string* error) {
-    detail::HostState* host = detail::host_state();
-    if (host == nullptr) {
-        if (error != nullptr) {
-            *error = "host not open";
-        }
-        return {};
-    }
-    return detail::guarded_listing(error, [&] { return host->jobs.list(error); });
+    return detail::host_listing(error,
+                                [&](detail::HostState& host) { return host.jobs.list(error); });
 }
 
 }  // namespace hostlibs

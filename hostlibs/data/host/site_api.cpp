@@ -96,14 +96,8 @@ bool add_site(const SiteInfo& site, uint32_t* id, std::string* error) {
 }
 
 std::vector<SiteInfo> list_sites(std::string* error) {
-    SiteTable* sites = directory();
-    if (sites == nullptr) {
-        if (error != nullptr) {
-            *error = "host not open";
-        }
-        return {};
-    }
-    return detail::guarded_listing(error, [&] { return sites->list(error); });
+    return detail::host_listing(error,
+                                [&](detail::HostState& host) { return host.sites.list(error); });
 }
 
 }  // namespace hostlibs
